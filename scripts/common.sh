@@ -1,0 +1,35 @@
+# Shared by scripts/run, scripts/test, scripts/fuzz and the bench scripts: install what is missing,
+# then configure and build incrementally.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="$(nproc 2>/dev/null || echo 2)"
+
+# Packages a build and its tests need on Debian 12.
+PICAXO_PACKAGES=(build-essential cmake ninja-build pkg-config libjpeg62-turbo-dev
+  libjpeg-turbo-progs libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs every listed Debian package that is not installed yet; does nothing when all are.
+ensure_packages() {
+  local missing=()
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build DIR [cmake options...]
+configure_and_build() {
+  local dir="$1"; shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
+  fi
+  cmake --build "$dir" -j "$JOBS"
+}
