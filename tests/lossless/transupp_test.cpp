@@ -162,6 +162,13 @@ constexpr Shape kShapes[] = {{"whole", 48, 32, false, 0},
                              {"restart", 41, 33, false, 1},
                              {"thin", 130, 9, true, 2}};
 
+void PrintTo(const Layout& layout, std::ostream* os) {
+  *os << layout.name;
+}
+void PrintTo(const Shape& shape, std::ostream* os) {
+  *os << shape.name << " " << shape.width << "x" << shape.height;
+}
+
 class EveryCode : public ::testing::TestWithParam<std::tuple<Layout, Shape>> {
  protected:
   std::string Source() const {
