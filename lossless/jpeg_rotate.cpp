@@ -104,7 +104,9 @@ class TransformSession {
   TransformSession(const TransformSession&) = delete;
   TransformSession& operator=(const TransformSession&) = delete;
 
-  void Run(std::string_view jpeg, TTransformCode code, std::string& output) {
+  // With `owner` (the string jpeg views), the source bytes are freed once the coefficients are in
+  // memory: the library reads no more input after that.
+  void Run(std::string_view jpeg, TTransformCode code, std::string& output, std::string* owner) {
     if (setjmp(jump_) != 0) Fail();
     jpeg_create_decompress(&src_);
     srcCreated_ = true;
@@ -120,6 +122,9 @@ class TransformSession {
     CheckRasterSize(src_.image_width, src_.image_height);
     RequestWorkspace(&src_, info);
     jvirt_barray_ptr* srcCoefs = jpeg_read_coefficients(&src_);
+    // The output is about as large as the input; start there to avoid most regrowth.
+    dest_.initialSize = jpeg.size() + jpeg.size() / 8 + 65536;
+    if (owner != nullptr) std::string().swap(*owner);
 
     jpeg_copy_critical_parameters(&src_, &dst_);
     // The output carries the library's own JFIF header, not the source's version and density.
@@ -130,9 +135,7 @@ class TransformSession {
     dst_.Y_density = 1;
     jvirt_barray_ptr* dstCoefs = AdjustParameters(&src_, &dst_, srcCoefs, info);
 
-    // The output is about as large as the input; start there to avoid most regrowth.
     dest_.out = &output;
-    dest_.initialSize = jpeg.size() + jpeg.size() / 8 + 65536;
     dest_.pub.init_destination = InitDestination;
     dest_.pub.empty_output_buffer = EmptyOutputBuffer;
     dest_.pub.term_destination = TermDestination;
@@ -232,7 +235,15 @@ TTransformCode TransformForDirection(uint8_t direction) {
 TTransformedJPEG TransformJPEGData(std::string_view jpeg, TTransformCode code) {
   TTransformedJPEG result;
   TransformSession session;
-  session.Run(jpeg, code, result.data);
+  session.Run(jpeg, code, result.data, nullptr);
+  result.warnings = session.warnings();
+  return result;
+}
+
+TTransformedJPEG TransformJPEGData(std::string&& jpeg, TTransformCode code) {
+  TTransformedJPEG result;
+  TransformSession session;
+  session.Run(jpeg, code, result.data, &jpeg);
   result.warnings = session.warnings();
   return result;
 }
@@ -264,11 +275,7 @@ int RotateJPEGFile(const std::string& path, uint8_t direction) {
   }
 
   TSourceFileState state;
-  TTransformedJPEG result;
-  {
-    const std::string source = ReadLocked(target, state);
-    result = TransformJPEGData(source, code);
-  }  // the source bytes are released before the output is written
+  const TTransformedJPEG result = TransformJPEGData(ReadLocked(target, state), code);
   ReplaceSourceFile(target, result.data, state);
   return result.warnings;
 }

@@ -29,6 +29,8 @@ struct TTransformedJPEG {
 // density (or its Adobe marker). Fatal library errors are thrown as EPicaxoError carrying the
 // library's message; warnings are counted and processing goes on.
 TTransformedJPEG TransformJPEGData(std::string_view jpeg, TTransformCode code);
+// The same, freeing the source bytes as soon as the coefficients are read (lower peak memory).
+TTransformedJPEG TransformJPEGData(std::string&& jpeg, TTransformCode code);
 
 // What of the source file the replacement keeps.
 struct TSourceFileState {
