@@ -14,8 +14,8 @@ namespace {
 bool SmallEnough(std::string_view data) {
   for (size_t i = 0; i + 9 <= data.size(); ++i) {
     const auto byte = [&](size_t k) { return static_cast<uint8_t>(data[i + k]); };
-    if (byte(0) != 0xFF || byte(1) < 0xC0 || byte(1) > 0xCF || byte(1) == 0xC4 ||
-        byte(1) == 0xC8 || byte(1) == 0xCC)
+    if (byte(0) != 0xFF || byte(1) < 0xC0 || byte(1) > 0xCF || byte(1) == 0xC4 || byte(1) == 0xC8 ||
+        byte(1) == 0xCC)
       continue;
     const uint64_t height = byte(5) << 8 | byte(6);
     const uint64_t width = byte(7) << 8 | byte(8);
