@@ -95,8 +95,9 @@ TIniDocument::TIniDocument(std::string_view text) {
     std::string_view raw = text.substr(0, newline);
     text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
     if (raw.ends_with('\r')) {
-      raw.remove_suffix(1);
       if (firstLineEnd && newline != std::string_view::npos) lineEnd_ = "\r\n";
+      while (raw.ends_with('\r'))
+        raw.remove_suffix(1);
     }
     if (newline != std::string_view::npos) firstLineEnd = false;
     lines_.push_back(ParseLine(std::string(raw)));
