@@ -19,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "imaging/resample_detail.h"
 
 #ifndef PICAXO_SIMD_TARGET
@@ -34,6 +36,42 @@ constexpr size_t kRunBufferBytes = 256 * 1024;
 // A single destination column whose window is wider than this many source columns (a shrink by
 // hundreds) is summed straight from the source bytes instead of growing the buffer.
 constexpr int kMaxRunSpan = 4096;
+
+// Converts bytes offset .. offset + values - 1 of eight rows to floats stored as out[x * R + r]
+// (r = 0 .. 7): eight-by-eight blocks are transposed in registers.
+template <int R>
+PICAXO_SIMD_TARGET void TransposeEightRows(const uint8_t* const* rows, ptrdiff_t offset,
+                                           ptrdiff_t values, float* out) {
+  ptrdiff_t x = 0;
+  for (; x + 8 <= values; x += 8) {
+    __m256 v[8];
+    for (int r = 0; r < 8; ++r) {
+      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[r] + offset + x));
+      v[r] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+    }
+    const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(v[6], v[7]), t7 = _mm256_unpackhi_ps(v[6], v[7]);
+    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    float* o = out + x * R;
+    _mm256_storeu_ps(o, _mm256_permute2f128_ps(u0, u4, 0x20));
+    _mm256_storeu_ps(o + R, _mm256_permute2f128_ps(u1, u5, 0x20));
+    _mm256_storeu_ps(o + 2 * R, _mm256_permute2f128_ps(u2, u6, 0x20));
+    _mm256_storeu_ps(o + 3 * R, _mm256_permute2f128_ps(u3, u7, 0x20));
+    _mm256_storeu_ps(o + 4 * R, _mm256_permute2f128_ps(u0, u4, 0x31));
+    _mm256_storeu_ps(o + 5 * R, _mm256_permute2f128_ps(u1, u5, 0x31));
+    _mm256_storeu_ps(o + 6 * R, _mm256_permute2f128_ps(u2, u6, 0x31));
+    _mm256_storeu_ps(o + 7 * R, _mm256_permute2f128_ps(u3, u7, 0x31));
+  }
+  for (; x < values; ++x) {
+    for (int r = 0; r < 8; ++r)
+      out[x * R + r] = rows[r][offset + x];
+  }
+}
 
 // Horizontal pass. Rows are taken in blocks of 2 * kLanes; for a run of source columns the block's
 // bytes are converted to floats laid out as [column][channel][row], so that one destination
@@ -92,12 +130,9 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
         continue;
       }
       const ptrdiff_t values = 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource);
-      for (int r = 0; r < R; ++r) {
-        const uint8_t* s = rows[r] + 3 * static_cast<ptrdiff_t>(run.FirstSource);
-        float* b = buf + r;
-        for (ptrdiff_t x = 0; x < values; ++x)
-          b[x * R] = s[x];
-      }
+      const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
+      for (int r = 0; r < R; r += 8)
+        TransposeEightRows<R>(rows + r, offset, values, buf + r);
       for (int i = run.FirstDest; i < run.EndDest; ++i) {
         F b0 = V::Zero(), b1 = V::Zero(), g0 = V::Zero(), g1 = V::Zero(), r0 = V::Zero(),
           r1 = V::Zero();

@@ -119,6 +119,25 @@ TEST(ResampleKernels, SincRoundsPiXToFloatSoWholeNumbersAreTinyButNotZero) {
   }
 }
 
+TEST(ResampleKernels, SincIsTheLongDoubleQuotientRoundedOnce) {
+  const auto reference = [](float x) {
+    if (x == 0.0f) return 1.0f;
+    const float y = static_cast<float>(kPi * x);
+    return static_cast<float>(std::sin(static_cast<long double>(y)) / y);
+  };
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<float> any(-3.5f, 3.5f);
+  for (int i = 0; i < 100000; ++i) {
+    const float x = any(rng);
+    ASSERT_EQ(SincKernel(x), reference(x)) << x;
+  }
+  for (int i = -4096; i <= 4096; ++i) {
+    const float x = static_cast<float>(i) / 1024.0f;
+    ASSERT_EQ(SincKernel(x), reference(x)) << x;
+    ASSERT_EQ(SincKernel(std::nextafter(x, 4.0f)), reference(std::nextafter(x, 4.0f))) << x;
+  }
+}
+
 TEST(ResampleKernels, SymmetricAndZeroBeyondSupport) {
   for (const TResampleKernel& k : ResampleKernels) {
     for (float x = 0.0f; x < 4.0f; x += 0.0625f) {
