@@ -73,6 +73,47 @@ PICAXO_SIMD_TARGET void TransposeEightRows(const uint8_t* const* rows, ptrdiff_t
   }
 }
 
+// The running sums of one destination column over a block of 2 * kLanes rows: blue, green and
+// red, each as two vectors (upper and lower half of the block), in the buffer's order.
+template <class V>
+struct BlockSums {
+  typename V::F v[6];
+};
+
+template <class V>
+PICAXO_SIMD_TARGET inline void ClearSums(BlockSums<V>& sums) {
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Zero();
+}
+
+// Adds one entry: base points at source column 0 of the [column][channel][row] buffer.
+template <class V>
+PICAXO_SIMD_TARGET inline void AddEntry(BlockSums<V>& sums, const float* base,
+                                        const TWeightEntry& e) {
+  constexpr int L = V::kLanes;
+  const float* p = base + static_cast<ptrdiff_t>(e.Index) * (6 * L);
+  const typename V::F w = V::Set1(e.Weight);
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
+}
+
+// Writes the column's sums as bytes into pixel i of each of the block's count rows.
+template <class V>
+PICAXO_SIMD_TARGET inline void StoreColumn(const BlockSums<V>& sums, uint8_t* const* outs,
+                                           int count, int i) {
+  constexpr int L = V::kLanes;
+  constexpr int R = 2 * L;
+  alignas(64) int32_t bytes[3 * R];
+  for (int k = 0; k < 6; ++k)
+    V::StoreInts(bytes + k * L, sums.v[k]);
+  const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(i);
+  for (int r = 0; r < count; ++r) {
+    outs[r][at] = static_cast<uint8_t>(bytes[r]);
+    outs[r][at + 1] = static_cast<uint8_t>(bytes[R + r]);
+    outs[r][at + 2] = static_cast<uint8_t>(bytes[2 * R + r]);
+  }
+}
+
 // Horizontal pass. Rows are taken in blocks of 2 * kLanes; for a run of source columns the block's
 // bytes are converted to floats laid out as [column][channel][row], so that one destination
 // column's weight list drives six independent vector sums (two halves of the block, three
@@ -80,7 +121,6 @@ PICAXO_SIMD_TARGET void TransposeEightRows(const uint8_t* const* rows, ptrdiff_t
 template <class V>
 PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage& Work,
                                         const std::vector<TWeightList>& lists, int runSpan) {
-  using F = typename V::F;
   constexpr int L = V::kLanes;
   constexpr int R = 2 * L;
   const int sh = Source.Height();
@@ -101,7 +141,6 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
   const std::unique_ptr<float[]> buffer(new float[bufferFloats > 0 ? bufferFloats : 1]);
   float* const buf = buffer.get();
 
-  alignas(64) int32_t sums[3 * R];
   const uint8_t* rows[R];
   uint8_t* outs[R];
   for (int k0 = 0; k0 < sh; k0 += R) {
@@ -133,31 +172,34 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
       const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
       for (int r = 0; r < R; r += 8)
         TransposeEightRows<R>(rows + r, offset, values, buf + r);
-      for (int i = run.FirstDest; i < run.EndDest; ++i) {
-        F b0 = V::Zero(), b1 = V::Zero(), g0 = V::Zero(), g1 = V::Zero(), r0 = V::Zero(),
-          r1 = V::Zero();
-        for (const TWeightEntry& e : lists[i]) {
-          const float* p = buf + static_cast<ptrdiff_t>(e.Index - run.FirstSource) * (3 * R);
-          const F w = V::Set1(e.Weight);
-          b0 = V::Fma(V::Load(p), w, b0);
-          b1 = V::Fma(V::Load(p + L), w, b1);
-          g0 = V::Fma(V::Load(p + R), w, g0);
-          g1 = V::Fma(V::Load(p + R + L), w, g1);
-          r0 = V::Fma(V::Load(p + 2 * R), w, r0);
-          r1 = V::Fma(V::Load(p + 2 * R + L), w, r1);
+      // Two destination columns at a time: twelve independent sums keep the multiply-add units
+      // busy; each column still takes its own entries in its own order.
+      const float* const base = buf - static_cast<ptrdiff_t>(run.FirstSource) * (3 * R);
+      int i = run.FirstDest;
+      for (; i + 1 < run.EndDest; i += 2) {
+        const TWeightList& first = lists[i];
+        const TWeightList& second = lists[i + 1];
+        const size_t common = std::min(first.size(), second.size());
+        BlockSums<V> a, b;
+        ClearSums<V>(a);
+        ClearSums<V>(b);
+        for (size_t k = 0; k < common; ++k) {
+          AddEntry<V>(a, base, first[k]);
+          AddEntry<V>(b, base, second[k]);
         }
-        V::StoreInts(sums, b0);
-        V::StoreInts(sums + L, b1);
-        V::StoreInts(sums + R, g0);
-        V::StoreInts(sums + R + L, g1);
-        V::StoreInts(sums + 2 * R, r0);
-        V::StoreInts(sums + 2 * R + L, r1);
-        const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(i);
-        for (int r = 0; r < count; ++r) {
-          outs[r][at] = static_cast<uint8_t>(sums[r]);
-          outs[r][at + 1] = static_cast<uint8_t>(sums[R + r]);
-          outs[r][at + 2] = static_cast<uint8_t>(sums[2 * R + r]);
-        }
+        for (size_t k = common; k < first.size(); ++k)
+          AddEntry<V>(a, base, first[k]);
+        for (size_t k = common; k < second.size(); ++k)
+          AddEntry<V>(b, base, second[k]);
+        StoreColumn<V>(a, outs, count, i);
+        StoreColumn<V>(b, outs, count, i + 1);
+      }
+      if (i < run.EndDest) {
+        BlockSums<V> a;
+        ClearSums<V>(a);
+        for (const TWeightEntry& e : lists[i])
+          AddEntry<V>(a, base, e);
+        StoreColumn<V>(a, outs, count, i);
       }
     }
   }
