@@ -86,12 +86,12 @@ PICAXO_SIMD_TARGET inline void ClearSums(BlockSums<V>& sums) {
     sums.v[k] = V::Zero();
 }
 
-// Adds one entry: base points at source column 0 of the [column][channel][row] buffer.
+// Adds one entry; buf holds source columns first, first + 1, ... as [column][channel][row].
 template <class V>
-PICAXO_SIMD_TARGET inline void AddEntry(BlockSums<V>& sums, const float* base,
+PICAXO_SIMD_TARGET inline void AddEntry(BlockSums<V>& sums, const float* buf, int32_t first,
                                         const TWeightEntry& e) {
   constexpr int L = V::kLanes;
-  const float* p = base + static_cast<ptrdiff_t>(e.Index) * (6 * L);
+  const float* p = buf + static_cast<ptrdiff_t>(e.Index - first) * (6 * L);
   const typename V::F w = V::Set1(e.Weight);
   for (int k = 0; k < 6; ++k)
     sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
@@ -174,7 +174,7 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
         TransposeEightRows<R>(rows + r, offset, values, buf + r);
       // Two destination columns at a time: twelve independent sums keep the multiply-add units
       // busy; each column still takes its own entries in its own order.
-      const float* const base = buf - static_cast<ptrdiff_t>(run.FirstSource) * (3 * R);
+      const int32_t firstSource = run.FirstSource;
       int i = run.FirstDest;
       for (; i + 1 < run.EndDest; i += 2) {
         const TWeightList& first = lists[i];
@@ -184,13 +184,13 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
         ClearSums<V>(a);
         ClearSums<V>(b);
         for (size_t k = 0; k < common; ++k) {
-          AddEntry<V>(a, base, first[k]);
-          AddEntry<V>(b, base, second[k]);
+          AddEntry<V>(a, buf, firstSource, first[k]);
+          AddEntry<V>(b, buf, firstSource, second[k]);
         }
         for (size_t k = common; k < first.size(); ++k)
-          AddEntry<V>(a, base, first[k]);
+          AddEntry<V>(a, buf, firstSource, first[k]);
         for (size_t k = common; k < second.size(); ++k)
-          AddEntry<V>(b, base, second[k]);
+          AddEntry<V>(b, buf, firstSource, second[k]);
         StoreColumn<V>(a, outs, count, i);
         StoreColumn<V>(b, outs, count, i + 1);
       }
@@ -198,7 +198,7 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
         BlockSums<V> a;
         ClearSums<V>(a);
         for (const TWeightEntry& e : lists[i])
-          AddEntry<V>(a, base, e);
+          AddEntry<V>(a, buf, firstSource, e);
         StoreColumn<V>(a, outs, count, i);
       }
     }
