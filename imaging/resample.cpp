@@ -276,6 +276,7 @@ struct TPasses {
 
 bool CpuHasAvx2() {
 #ifdef PICAXO_RESAMPLE_X86
+  __builtin_cpu_init();  // harmless when done already; needed if called before static constructors
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 #else
   return false;
