@@ -37,38 +37,42 @@ constexpr size_t kRunBufferBytes = 256 * 1024;
 // hundreds) is summed straight from the source bytes instead of growing the buffer.
 constexpr int kMaxRunSpan = 4096;
 
-// Converts bytes offset .. offset + values - 1 of eight rows to floats stored as out[x * R + r]
-// (r = 0 .. 7): eight-by-eight blocks are transposed in registers.
+// Converts bytes offset .. offset + values - 1 of R rows to floats stored as out[x * R + r]:
+// eight-by-eight blocks are transposed in registers. All R rows of a column are written together,
+// so each cache line of the buffer is filled at once.
 template <int R>
-PICAXO_SIMD_TARGET void TransposeEightRows(const uint8_t* const* rows, ptrdiff_t offset,
-                                           ptrdiff_t values, float* out) {
+PICAXO_SIMD_TARGET void TransposeRows(const uint8_t* const* rows, ptrdiff_t offset,
+                                      ptrdiff_t values, float* out) {
   ptrdiff_t x = 0;
   for (; x + 8 <= values; x += 8) {
-    __m256 v[8];
-    for (int r = 0; r < 8; ++r) {
-      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[r] + offset + x));
-      v[r] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+    for (int g = 0; g < R; g += 8) {
+      __m256 v[8];
+      for (int r = 0; r < 8; ++r) {
+        const __m128i bytes =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[g + r] + offset + x));
+        v[r] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+      }
+      const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
+      const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
+      const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
+      const __m256 t6 = _mm256_unpacklo_ps(v[6], v[7]), t7 = _mm256_unpackhi_ps(v[6], v[7]);
+      const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+      const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+      const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+      const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+      float* o = out + x * R + g;
+      _mm256_storeu_ps(o, _mm256_permute2f128_ps(u0, u4, 0x20));
+      _mm256_storeu_ps(o + R, _mm256_permute2f128_ps(u1, u5, 0x20));
+      _mm256_storeu_ps(o + 2 * R, _mm256_permute2f128_ps(u2, u6, 0x20));
+      _mm256_storeu_ps(o + 3 * R, _mm256_permute2f128_ps(u3, u7, 0x20));
+      _mm256_storeu_ps(o + 4 * R, _mm256_permute2f128_ps(u0, u4, 0x31));
+      _mm256_storeu_ps(o + 5 * R, _mm256_permute2f128_ps(u1, u5, 0x31));
+      _mm256_storeu_ps(o + 6 * R, _mm256_permute2f128_ps(u2, u6, 0x31));
+      _mm256_storeu_ps(o + 7 * R, _mm256_permute2f128_ps(u3, u7, 0x31));
     }
-    const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
-    const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
-    const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
-    const __m256 t6 = _mm256_unpacklo_ps(v[6], v[7]), t7 = _mm256_unpackhi_ps(v[6], v[7]);
-    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
-    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
-    const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
-    const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
-    float* o = out + x * R;
-    _mm256_storeu_ps(o, _mm256_permute2f128_ps(u0, u4, 0x20));
-    _mm256_storeu_ps(o + R, _mm256_permute2f128_ps(u1, u5, 0x20));
-    _mm256_storeu_ps(o + 2 * R, _mm256_permute2f128_ps(u2, u6, 0x20));
-    _mm256_storeu_ps(o + 3 * R, _mm256_permute2f128_ps(u3, u7, 0x20));
-    _mm256_storeu_ps(o + 4 * R, _mm256_permute2f128_ps(u0, u4, 0x31));
-    _mm256_storeu_ps(o + 5 * R, _mm256_permute2f128_ps(u1, u5, 0x31));
-    _mm256_storeu_ps(o + 6 * R, _mm256_permute2f128_ps(u2, u6, 0x31));
-    _mm256_storeu_ps(o + 7 * R, _mm256_permute2f128_ps(u3, u7, 0x31));
   }
   for (; x < values; ++x) {
-    for (int r = 0; r < 8; ++r)
+    for (int r = 0; r < R; ++r)
       out[x * R + r] = rows[r][offset + x];
   }
 }
@@ -170,8 +174,7 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
       }
       const ptrdiff_t values = 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource);
       const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
-      for (int r = 0; r < R; r += 8)
-        TransposeEightRows<R>(rows + r, offset, values, buf + r);
+      TransposeRows<R>(rows, offset, values, buf);
       // Two destination columns at a time: twelve independent sums keep the multiply-add units
       // busy; each column still takes its own entries in its own order.
       const int32_t firstSource = run.FirstSource;
