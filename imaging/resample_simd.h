@@ -101,6 +101,28 @@ PICAXO_SIMD_TARGET inline void AddEntry(BlockSums<V>& sums, const float* buf, in
     sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
 }
 
+// Adds source column p (its [channel][row] floats) with one weight.
+template <class V>
+PICAXO_SIMD_TARGET inline void AddColumn(BlockSums<V>& sums, const float* p, float weight) {
+  constexpr int L = V::kLanes;
+  const typename V::F w = V::Set1(weight);
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
+}
+
+// Adds source column p to two destination columns' sums, loading it once.
+template <class V>
+PICAXO_SIMD_TARGET inline void AddColumnToBoth(BlockSums<V>& a, BlockSums<V>& b, const float* p,
+                                               float weightA, float weightB) {
+  constexpr int L = V::kLanes;
+  const typename V::F wa = V::Set1(weightA), wb = V::Set1(weightB);
+  for (int k = 0; k < 6; ++k) {
+    const typename V::F x = V::Load(p + k * L);
+    a.v[k] = V::Fma(x, wa, a.v[k]);
+    b.v[k] = V::Fma(x, wb, b.v[k]);
+  }
+}
+
 // Writes the column's sums as bytes into pixel i of each of the block's count rows.
 template <class V>
 PICAXO_SIMD_TARGET inline void StoreColumn(const BlockSums<V>& sums, uint8_t* const* outs,
@@ -136,6 +158,15 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
                           : std::max(static_cast<int>(kRunBufferBytes / (3 * R * sizeof(float))),
                                      std::min(kMaxRunSpan, Source.Width()));
   const std::vector<TColumnRun> runs = PlanColumnRuns(lists, maxSpan);
+  // Lists whose entries read source columns k, k + 1, k + 2, ... in order.
+  std::vector<char> consecutive(lists.size());
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const TWeightList& list = lists[i];
+    bool ok = !list.empty();
+    for (size_t k = 1; ok && k < list.size(); ++k)
+      ok = list[k].Index == list[0].Index + static_cast<int32_t>(k);
+    consecutive[i] = ok;
+  }
   size_t bufferFloats = 0;
   for (const TColumnRun& run : runs) {
     if (!run.Wide)
@@ -182,18 +213,36 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
       for (; i + 1 < run.EndDest; i += 2) {
         const TWeightList& first = lists[i];
         const TWeightList& second = lists[i + 1];
-        const size_t common = std::min(first.size(), second.size());
         BlockSums<V> a, b;
         ClearSums<V>(a);
         ClearSums<V>(b);
-        for (size_t k = 0; k < common; ++k) {
-          AddEntry<V>(a, buf, firstSource, first[k]);
-          AddEntry<V>(b, buf, firstSource, second[k]);
+        if (consecutive[i] && consecutive[i + 1] && first.front().Index <= second.front().Index &&
+            first.back().Index <= second.back().Index) {
+          // Away from the edges both lists read runs of consecutive columns, and the windows
+          // overlap: each column of the overlap is loaded once for both sums.
+          const int32_t startA = first.front().Index, endA = first.back().Index;
+          const int32_t startB = second.front().Index, endB = second.back().Index;
+          int32_t n = startA;
+          for (; n <= endA && n < startB; ++n)
+            AddColumn<V>(a, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                         first[n - startA].Weight);
+          for (; n <= endA; ++n)
+            AddColumnToBoth<V>(a, b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                               first[n - startA].Weight, second[n - startB].Weight);
+          for (n = std::max(n, startB); n <= endB; ++n)
+            AddColumn<V>(b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                         second[n - startB].Weight);
+        } else {
+          const size_t common = std::min(first.size(), second.size());
+          for (size_t k = 0; k < common; ++k) {
+            AddEntry<V>(a, buf, firstSource, first[k]);
+            AddEntry<V>(b, buf, firstSource, second[k]);
+          }
+          for (size_t k = common; k < first.size(); ++k)
+            AddEntry<V>(a, buf, firstSource, first[k]);
+          for (size_t k = common; k < second.size(); ++k)
+            AddEntry<V>(b, buf, firstSource, second[k]);
         }
-        for (size_t k = common; k < first.size(); ++k)
-          AddEntry<V>(a, buf, firstSource, first[k]);
-        for (size_t k = common; k < second.size(); ++k)
-          AddEntry<V>(b, buf, firstSource, second[k]);
         StoreColumn<V>(a, outs, count, i);
         StoreColumn<V>(b, outs, count, i + 1);
       }
