@@ -33,8 +33,9 @@ namespace {
 // Bytes of float buffer the horizontal pass converts one run of source columns into: small enough
 // to stay in the second-level cache while the run's destination columns are summed.
 constexpr size_t kRunBufferBytes = 256 * 1024;
-// A single destination column whose window is wider than this many source columns (a shrink by
-// hundreds) is summed straight from the source bytes instead of growing the buffer.
+// A single destination column whose window is wider than the buffer gets a larger buffer up to
+// this many source columns (a shrink by hundreds); beyond, it is summed straight from the source
+// bytes.
 constexpr int kMaxRunSpan = 4096;
 
 // Converts bytes offset .. offset + values - 1 of R rows to floats stored as out[x * R + r]:
@@ -153,11 +154,10 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
   const int dw = Work.Width();
   if (sh == 0 || dw == 0) return;
 
-  const int maxSpan = runSpan > 0
-                          ? runSpan
-                          : std::max(static_cast<int>(kRunBufferBytes / (3 * R * sizeof(float))),
-                                     std::min(kMaxRunSpan, Source.Width()));
-  const std::vector<TColumnRun> runs = PlanColumnRuns(lists, maxSpan);
+  const int bufferSpan = static_cast<int>(kRunBufferBytes / (3 * R * sizeof(float)));
+  const std::vector<TColumnRun> runs =
+      runSpan > 0 ? PlanColumnRuns(lists, runSpan, runSpan)
+                  : PlanColumnRuns(lists, bufferSpan, std::max(bufferSpan, kMaxRunSpan));
   // Lists whose entries read source columns k, k + 1, k + 2, ... in order.
   std::vector<char> consecutive(lists.size());
   for (size_t i = 0; i < lists.size(); ++i) {
