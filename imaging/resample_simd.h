@@ -1,0 +1,303 @@
+#pragma once
+// The vector form of the two resampling passes, written once over a vector type V and compiled
+// once per instruction set (resample_avx2.cpp, resample_avx512.cpp). Each includer defines
+// PICAXO_SIMD_TARGET (the function attribute naming its instruction set) and a V before including
+// this file; the templates live in an unnamed namespace, so each instruction set gets its own
+// copies and none of them can be picked by the linker for a caller on another path.
+//
+// Bit-identity with the plain loops: a vector lane carries one destination sum, which receives the
+// same products in the same order as the plain loop's sum, through a fused multiply-add that rounds
+// once to float exactly like std::fma on floats; the final clamp and round-to-even conversion uses
+// the same rounding mode as std::nearbyint. Only the order in which independent sums are computed
+// changes.
+//
+// V provides: F (a vector of kLanes floats), Zero, Set1, Load (kLanes floats), Fma (a * b + c),
+// LoadBytes (kLanes bytes as floats), StoreInts and StoreBytes (clamp to 0..255, round, store).
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <immintrin.h>
+
+#include "imaging/resample_detail.h"
+
+#ifndef PICAXO_SIMD_TARGET
+#error "Define PICAXO_SIMD_TARGET before including resample_simd.h"
+#endif
+
+namespace picaxo::resample_detail {
+namespace {
+
+// Bytes of float buffer the horizontal pass converts one run of source columns into: small enough
+// to stay in the second-level cache while the run's destination columns are summed.
+constexpr size_t kRunBufferBytes = 256 * 1024;
+// A single destination column whose window is wider than the buffer gets a larger buffer up to
+// this many source columns (a shrink by hundreds); beyond, it is summed straight from the source
+// bytes.
+constexpr int kMaxRunSpan = 4096;
+
+// Converts bytes offset .. offset + values - 1 of R rows to floats stored as out[x * R + r]:
+// eight-by-eight blocks are transposed in registers. All R rows of a column are written together,
+// so each cache line of the buffer is filled at once.
+template <int R>
+PICAXO_SIMD_TARGET void TransposeRows(const uint8_t* const* rows, ptrdiff_t offset,
+                                      ptrdiff_t values, float* out) {
+  ptrdiff_t x = 0;
+  for (; x + 8 <= values; x += 8) {
+    for (int g = 0; g < R; g += 8) {
+      __m256 v[8];
+      for (int r = 0; r < 8; ++r) {
+        const __m128i bytes =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[g + r] + offset + x));
+        v[r] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+      }
+      const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
+      const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
+      const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
+      const __m256 t6 = _mm256_unpacklo_ps(v[6], v[7]), t7 = _mm256_unpackhi_ps(v[6], v[7]);
+      const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+      const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+      const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+      const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+      float* o = out + x * R + g;
+      _mm256_storeu_ps(o, _mm256_permute2f128_ps(u0, u4, 0x20));
+      _mm256_storeu_ps(o + R, _mm256_permute2f128_ps(u1, u5, 0x20));
+      _mm256_storeu_ps(o + 2 * R, _mm256_permute2f128_ps(u2, u6, 0x20));
+      _mm256_storeu_ps(o + 3 * R, _mm256_permute2f128_ps(u3, u7, 0x20));
+      _mm256_storeu_ps(o + 4 * R, _mm256_permute2f128_ps(u0, u4, 0x31));
+      _mm256_storeu_ps(o + 5 * R, _mm256_permute2f128_ps(u1, u5, 0x31));
+      _mm256_storeu_ps(o + 6 * R, _mm256_permute2f128_ps(u2, u6, 0x31));
+      _mm256_storeu_ps(o + 7 * R, _mm256_permute2f128_ps(u3, u7, 0x31));
+    }
+  }
+  for (; x < values; ++x) {
+    for (int r = 0; r < R; ++r)
+      out[x * R + r] = rows[r][offset + x];
+  }
+}
+
+// The running sums of one destination column over a block of 2 * kLanes rows: blue, green and
+// red, each as two vectors (upper and lower half of the block), in the buffer's order.
+template <class V>
+struct BlockSums {
+  typename V::F v[6];
+};
+
+template <class V>
+PICAXO_SIMD_TARGET inline void ClearSums(BlockSums<V>& sums) {
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Zero();
+}
+
+// Adds one entry; buf holds source columns first, first + 1, ... as [column][channel][row].
+template <class V>
+PICAXO_SIMD_TARGET inline void AddEntry(BlockSums<V>& sums, const float* buf, int32_t first,
+                                        const TWeightEntry& e) {
+  constexpr int L = V::kLanes;
+  const float* p = buf + static_cast<ptrdiff_t>(e.Index - first) * (6 * L);
+  const typename V::F w = V::Set1(e.Weight);
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
+}
+
+// Adds source column p (its [channel][row] floats) with one weight.
+template <class V>
+PICAXO_SIMD_TARGET inline void AddColumn(BlockSums<V>& sums, const float* p, float weight) {
+  constexpr int L = V::kLanes;
+  const typename V::F w = V::Set1(weight);
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
+}
+
+// Adds source column p to two destination columns' sums, loading it once.
+template <class V>
+PICAXO_SIMD_TARGET inline void AddColumnToBoth(BlockSums<V>& a, BlockSums<V>& b, const float* p,
+                                               float weightA, float weightB) {
+  constexpr int L = V::kLanes;
+  const typename V::F wa = V::Set1(weightA), wb = V::Set1(weightB);
+  for (int k = 0; k < 6; ++k) {
+    const typename V::F x = V::Load(p + k * L);
+    a.v[k] = V::Fma(x, wa, a.v[k]);
+    b.v[k] = V::Fma(x, wb, b.v[k]);
+  }
+}
+
+// Writes the column's sums as bytes into pixel i of each of the block's count rows.
+template <class V>
+PICAXO_SIMD_TARGET inline void StoreColumn(const BlockSums<V>& sums, uint8_t* const* outs,
+                                           int count, int i) {
+  constexpr int L = V::kLanes;
+  constexpr int R = 2 * L;
+  alignas(64) int32_t bytes[3 * R];
+  for (int k = 0; k < 6; ++k)
+    V::StoreInts(bytes + k * L, sums.v[k]);
+  const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(i);
+  for (int r = 0; r < count; ++r) {
+    outs[r][at] = static_cast<uint8_t>(bytes[r]);
+    outs[r][at + 1] = static_cast<uint8_t>(bytes[R + r]);
+    outs[r][at + 2] = static_cast<uint8_t>(bytes[2 * R + r]);
+  }
+}
+
+// Horizontal pass. Rows are taken in blocks of 2 * kLanes; for a run of source columns the block's
+// bytes are converted to floats laid out as [column][channel][row], so that one destination
+// column's weight list drives six independent vector sums (two halves of the block, three
+// channels) with one broadcast weight per entry.
+template <class V>
+PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage& Work,
+                                        const std::vector<TWeightList>& lists, int runSpan) {
+  constexpr int L = V::kLanes;
+  constexpr int R = 2 * L;
+  const int sh = Source.Height();
+  const int dw = Work.Width();
+  if (sh == 0 || dw == 0) return;
+
+  const int bufferSpan = static_cast<int>(kRunBufferBytes / (3 * R * sizeof(float)));
+  const std::vector<TColumnRun> runs =
+      runSpan > 0 ? PlanColumnRuns(lists, runSpan, runSpan)
+                  : PlanColumnRuns(lists, bufferSpan, std::max(bufferSpan, kMaxRunSpan));
+  // Lists whose entries read source columns k, k + 1, k + 2, ... in order.
+  std::vector<char> consecutive(lists.size());
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const TWeightList& list = lists[i];
+    bool ok = !list.empty();
+    for (size_t k = 1; ok && k < list.size(); ++k)
+      ok = list[k].Index == list[0].Index + static_cast<int32_t>(k);
+    consecutive[i] = ok;
+  }
+  size_t bufferFloats = 0;
+  for (const TColumnRun& run : runs) {
+    if (!run.Wide)
+      bufferFloats = std::max(bufferFloats, static_cast<size_t>(run.EndSource - run.FirstSource));
+  }
+  bufferFloats *= 3 * R;
+  const std::unique_ptr<float[]> buffer(new float[bufferFloats > 0 ? bufferFloats : 1]);
+  float* const buf = buffer.get();
+
+  const uint8_t* rows[R];
+  uint8_t* outs[R];
+  for (int k0 = 0; k0 < sh; k0 += R) {
+    const int count = std::min(R, sh - k0);
+    // Lanes past the last row repeat it; their sums are computed and dropped.
+    for (int r = 0; r < R; ++r) {
+      rows[r] = Source.ScanLine(k0 + std::min(r, count - 1));
+      outs[r] = Work.ScanLine(k0 + std::min(r, count - 1));
+    }
+    for (const TColumnRun& run : runs) {
+      if (run.Wide) {
+        const TWeightList& list = lists[run.FirstDest];
+        for (int r = 0; r < count; ++r) {
+          float blue = 0.0f, green = 0.0f, red = 0.0f;
+          for (const TWeightEntry& e : list) {
+            const uint8_t* p = rows[r] + 3 * static_cast<ptrdiff_t>(e.Index);
+            blue = std::fma(static_cast<float>(p[0]), e.Weight, blue);
+            green = std::fma(static_cast<float>(p[1]), e.Weight, green);
+            red = std::fma(static_cast<float>(p[2]), e.Weight, red);
+          }
+          uint8_t* q = outs[r] + 3 * static_cast<ptrdiff_t>(run.FirstDest);
+          q[0] = SumToByte(blue);
+          q[1] = SumToByte(green);
+          q[2] = SumToByte(red);
+        }
+        continue;
+      }
+      const ptrdiff_t values = 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource);
+      const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
+      TransposeRows<R>(rows, offset, values, buf);
+      // Two destination columns at a time: twelve independent sums keep the multiply-add units
+      // busy; each column still takes its own entries in its own order.
+      const int32_t firstSource = run.FirstSource;
+      int i = run.FirstDest;
+      for (; i + 1 < run.EndDest; i += 2) {
+        const TWeightList& first = lists[i];
+        const TWeightList& second = lists[i + 1];
+        BlockSums<V> a, b;
+        ClearSums<V>(a);
+        ClearSums<V>(b);
+        if (consecutive[i] && consecutive[i + 1] && first.front().Index <= second.front().Index &&
+            first.back().Index <= second.back().Index) {
+          // Away from the edges both lists read runs of consecutive columns, and the windows
+          // overlap: each column of the overlap is loaded once for both sums.
+          const int32_t startA = first.front().Index, endA = first.back().Index;
+          const int32_t startB = second.front().Index, endB = second.back().Index;
+          int32_t n = startA;
+          for (; n <= endA && n < startB; ++n)
+            AddColumn<V>(a, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                         first[n - startA].Weight);
+          for (; n <= endA; ++n)
+            AddColumnToBoth<V>(a, b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                               first[n - startA].Weight, second[n - startB].Weight);
+          for (n = std::max(n, startB); n <= endB; ++n)
+            AddColumn<V>(b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                         second[n - startB].Weight);
+        } else {
+          const size_t common = std::min(first.size(), second.size());
+          for (size_t k = 0; k < common; ++k) {
+            AddEntry<V>(a, buf, firstSource, first[k]);
+            AddEntry<V>(b, buf, firstSource, second[k]);
+          }
+          for (size_t k = common; k < first.size(); ++k)
+            AddEntry<V>(a, buf, firstSource, first[k]);
+          for (size_t k = common; k < second.size(); ++k)
+            AddEntry<V>(b, buf, firstSource, second[k]);
+        }
+        StoreColumn<V>(a, outs, count, i);
+        StoreColumn<V>(b, outs, count, i + 1);
+      }
+      if (i < run.EndDest) {
+        BlockSums<V> a;
+        ClearSums<V>(a);
+        for (const TWeightEntry& e : lists[i])
+          AddEntry<V>(a, buf, firstSource, e);
+        StoreColumn<V>(a, outs, count, i);
+      }
+    }
+  }
+}
+
+// Vertical pass. All three channels of a destination row share the row's weight list, so a row is
+// summed across its bytes, four vectors at a time, straight from the intermediate raster's rows.
+template <class V>
+PICAXO_SIMD_TARGET void VerticalPassT(const TRasterImage& Work, TRasterImage& Dest,
+                                      const std::vector<TWeightList>& lists) {
+  using F = typename V::F;
+  constexpr int L = V::kLanes;
+  const ptrdiff_t n = 3 * static_cast<ptrdiff_t>(Dest.Width());
+  for (int i = 0; i < Dest.Height(); ++i) {
+    const TWeightList& list = lists[i];
+    uint8_t* out = Dest.ScanLine(i);
+    ptrdiff_t x = 0;
+    for (; x + 4 * L <= n; x += 4 * L) {
+      F a0 = V::Zero(), a1 = V::Zero(), a2 = V::Zero(), a3 = V::Zero();
+      for (const TWeightEntry& e : list) {
+        const uint8_t* p = Work.ScanLine(e.Index) + x;
+        const F w = V::Set1(e.Weight);
+        a0 = V::Fma(V::LoadBytes(p), w, a0);
+        a1 = V::Fma(V::LoadBytes(p + L), w, a1);
+        a2 = V::Fma(V::LoadBytes(p + 2 * L), w, a2);
+        a3 = V::Fma(V::LoadBytes(p + 3 * L), w, a3);
+      }
+      V::StoreBytes(out + x, a0);
+      V::StoreBytes(out + x + L, a1);
+      V::StoreBytes(out + x + 2 * L, a2);
+      V::StoreBytes(out + x + 3 * L, a3);
+    }
+    for (; x + L <= n; x += L) {
+      F a = V::Zero();
+      for (const TWeightEntry& e : list)
+        a = V::Fma(V::LoadBytes(Work.ScanLine(e.Index) + x), V::Set1(e.Weight), a);
+      V::StoreBytes(out + x, a);
+    }
+    for (; x < n; ++x) {
+      float sum = 0.0f;
+      for (const TWeightEntry& e : list)
+        sum = std::fma(static_cast<float>(Work.ScanLine(e.Index)[x]), e.Weight, sum);
+      out[x] = SumToByte(sum);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace picaxo::resample_detail
