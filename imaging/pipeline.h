@@ -47,6 +47,7 @@ struct TConversionPlan {
   bool Composed = false;    // a working raster is built (selection and/or padded frame)
   bool Resampled = false;   // the working raster's size differs from the frame
   bool DirectCopy = false;  // the source file's bytes are written unchanged
+  TSelection Crop;          // the source rectangle used: the selection, or the whole source
   int32_t WorkWidth = 0;    // working raster (the source or selection when not composed)
   int32_t WorkHeight = 0;
   int32_t PictureX = 0;  // where the picture sits in the working raster

@@ -31,4 +31,10 @@ TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, TRasterImage& s
                                         const std::optional<TSelection>& selection,
                                         const TResizeSettings& settings);
 
+// The preview of the current image: the bytes a save would write, decoded again. An empty preview
+// (ByteSize 0) when there is nothing to convert.
+TPreview RenderCurrentPreview(const TFileEntry* entry, TRasterImage& sourceImage,
+                              const std::optional<TSelection>& selection,
+                              const TResizeSettings& settings);
+
 }  // namespace picaxo
