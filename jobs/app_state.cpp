@@ -53,7 +53,8 @@ void TAppState::ScanSourceFolder() {
     failure = std::current_exception();
   }
   FileList.reserve(files.size());
-  for (TScannedFile& f : files) FileList.emplace_back(std::move(f.FileName), f.FileSize);
+  for (TScannedFile& f : files)
+    FileList.emplace_back(std::move(f.FileName), f.FileSize);
   if (!failure) {
     const std::locale& locale = UserCollationLocale();
     std::sort(FileList.begin(), FileList.end(), [&](const TFileEntry& a, const TFileEntry& b) {
@@ -190,8 +191,10 @@ void TAppState::SetStatusText(const std::string& text, bool repaintNow) {
 int32_t ParseImageNumber(const std::string& text) {
   size_t begin = 0;
   size_t end = text.size();
-  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
+    ++begin;
+  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
+    --end;
   bool negative = false;
   if (begin < end && (text[begin] == '+' || text[begin] == '-')) {
     negative = text[begin] == '-';

@@ -152,21 +152,8 @@ TBatchChoices TBatchRun::Show() {
 
 void TBatchRun::Start(const TBatchChoices& choices) {
   if (stage_ != TStage::Ready) return;
-  TBatchFlags& flags = state_.Flags;
-  flags.BatchJobCreateAllDirs = !choices.PromptForCreateDir;
-  flags.BatchJobOverwriteAll = choices.OverwriteAll;
-  flags.BatchJobOverwriteNone = choices.DontOverwrite;
-  stage_ = TStage::Running;
-  ProgressPosition = 0;
-  JobCounter = 0;
-  if (ProgressChanged) ProgressChanged();
-
-  state_.ForEachJob(TNavigate::No, TSkipExcluded::Yes,
-                    [this](TFileEntry&, int, bool&, int) { ++JobCounter; });
-  ProgressMax = JobCounter;
-  JobCounter = 0;
-  if (ProgressChanged) ProgressChanged();
-
+  TakeChoices(choices);
+  CountJobs();
   try {
     if (state_.Hooks.LeavePreviewMode) state_.Hooks.LeavePreviewMode();
     state_.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
@@ -179,9 +166,33 @@ void TBatchRun::Start(const TBatchChoices& choices) {
   } catch (const std::exception&) {
     // An error outside the per-image guard ends the pass; the run reports what it reached.
   }
+  Finish();
+}
 
+void TBatchRun::TakeChoices(const TBatchChoices& choices) {
+  TBatchFlags& flags = state_.Flags;
+  flags.BatchJobCreateAllDirs = !choices.PromptForCreateDir;
+  flags.BatchJobOverwriteAll = choices.OverwriteAll;
+  flags.BatchJobOverwriteNone = choices.DontOverwrite;
+  stage_ = TStage::Running;
+  ProgressPosition = 0;
+  JobCounter = 0;
+  if (ProgressChanged) ProgressChanged();
+}
+
+int TBatchRun::CountJobs() {
+  JobCounter = 0;
+  state_.ForEachJob(TNavigate::No, TSkipExcluded::Yes,
+                    [this](TFileEntry&, int, bool&, int) { ++JobCounter; });
+  ProgressMax = JobCounter;
+  JobCounter = 0;
+  if (ProgressChanged) ProgressChanged();
+  return ProgressMax;
+}
+
+void TBatchRun::Finish() {
   stage_ = TStage::Finished;
-  if (flags.BatchJobCancelled) {
+  if (state_.Flags.BatchJobCancelled) {
     Close(TCloseResult::Cancel);
     return;
   }

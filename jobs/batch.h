@@ -42,6 +42,12 @@ class TBatchRun {
   // Start: copies the boxes into the flags, counts the images, then saves them one by one.
   // Ends Finished (ResultText set) or, when cancelled, Closed with the Cancel result.
   void Start(const TBatchChoices& choices);
+  // The steps of Start, for a caller that runs the working pass itself (picaxo-cli's workers):
+  // the boxes into the flags, the counting pass (returns the number of images to save), and the
+  // end of the run with SavedCount and TotalCount of the working pass.
+  void TakeChoices(const TBatchChoices& choices);
+  int CountJobs();
+  void Finish();
   // The Cancel button: before a run it closes the dialog; during one it asks the run to stop
   // after the image it is on.
   void Cancel();

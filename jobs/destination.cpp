@@ -39,8 +39,7 @@ std::string DestinationFolderFor(const std::string& destinationField,
   const std::string fileFolder = FolderOf(sourceFile);
   size_t start = sourceFolder.size();
   if (sourceFolder.empty() || sourceFolder.back() != '/') ++start;
-  if (start < fileFolder.size())
-    folder += fileFolder.substr(start, kMaxDestinationSubfolder);
+  if (start < fileFolder.size()) folder += fileFolder.substr(start, kMaxDestinationSubfolder);
   return folder;
 }
 

@@ -19,7 +19,8 @@ std::string LongPathForm(const std::string& typed) {
     if (ec) return typed;
   }
   std::string s = p.string();
-  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  while (s.size() > 1 && s.back() == '/')
+    s.pop_back();
   return s;
 }
 
@@ -59,8 +60,8 @@ void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedF
     if (!IsSourceImageName(name)) continue;
     std::error_code sizeError;
     const uintmax_t size = entry.file_size(sizeError);
-    files.push_back({JoinName(folder, name),
-                     sizeError ? 0 : static_cast<int64_t>(size & 0xFFFFFFFFu)});
+    files.push_back(
+        {JoinName(folder, name), sizeError ? 0 : static_cast<int64_t>(size & 0xFFFFFFFFu)});
   }
 }
 

@@ -40,7 +40,8 @@ std::string FolderOfFile(const std::string& path) {
 // The folder as the recent list keeps it: without the trailing separator a top-level destination
 // folder carries.
 std::string WithoutTrailingSeparator(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
   return folder;
 }
 }  // namespace
@@ -80,9 +81,10 @@ bool TAppState::SaveCurrentImage() {
 
   const std::string folder = DestinationFolderOf(entry);
   if (!FolderExists(folder)) {
-    const TPromptButton answer = batch && Flags.BatchJobCreateAllDirs
-                                     ? TPromptButton::All
-                                     : Prompt.Ask(TPromptKind::Confirmation, kAskCreateFolder, buttons);
+    const TPromptButton answer =
+        batch && Flags.BatchJobCreateAllDirs
+            ? TPromptButton::All
+            : Prompt.Ask(TPromptKind::Confirmation, kAskCreateFolder, buttons);
     if (!IsYesOrAll(answer)) {
       if (batch && answer == TPromptButton::Cancel) Flags.BatchJobCancelled = true;
       return false;
