@@ -1,9 +1,18 @@
 #include "imaging/jpeg.h"
 
+// clang-format off
+#include <cstddef>
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
 #include <algorithm>
+#include <csetjmp>
 #include <istream>
 #include <iterator>
 #include <ostream>
+#include <vector>
 
 #include "imaging/file_util.h"
 
@@ -11,6 +20,245 @@ namespace picaxo {
 
 EJPEG::EJPEG(int libraryCode)
     : EPicaxoError("JPEG error #" + std::to_string(libraryCode)), code_(libraryCode) {}
+
+namespace {
+
+// libjpeg reports fatal errors through error_exit, which must not return. It jumps back to the
+// setjmp of Guarded() below; between the two there are only libjpeg's C frames and our callbacks,
+// none of which holds an object with a destructor, so nothing is skipped. Guarded() then throws.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  int warnings = 0;
+  const char* ownMessage = nullptr;  // set for a refusal of our own instead of a library code
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Warnings are counted and otherwise ignored; trace messages are dropped. Nothing is printed.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0) {
+    ++cinfo->err->num_warnings;
+    ++reinterpret_cast<ErrorManager*>(cinfo->err)->warnings;
+  }
+}
+
+void OutputMessage(j_common_ptr) {}
+
+void InitErrorManager(ErrorManager& err) {
+  jpeg_std_error(&err.pub);
+  err.pub.error_exit = ErrorExit;
+  err.pub.emit_message = EmitMessage;
+  err.pub.output_message = OutputMessage;
+}
+
+// Runs one step of libjpeg work; a fatal library error inside it becomes EJPEG. The step must
+// not create objects with destructors (see ErrorManager).
+template <class Step>
+void Guarded(ErrorManager& err, const Step& step) {
+  if (setjmp(err.jump) != 0) {
+    if (err.ownMessage) throw EJPEG(std::string(err.ownMessage));
+    throw EJPEG(err.pub.msg_code);
+  }
+  step();
+}
+
+// Reads the in-memory file through 4096-byte windows, behaving at the end like the library's
+// stdio source: no byte at all is the empty-input error, otherwise a premature-end warning and a
+// fake EOI marker so that the decoder finishes what it has.
+constexpr size_t kSourceBufferSize = 4096;
+const JOCTET kFakeEOI[2] = {0xFF, JPEG_EOI};
+
+struct SourceManager {
+  jpeg_source_mgr pub;
+  const JOCTET* data;
+  size_t size;
+  size_t position;
+  bool startOfFile;
+};
+
+void InitSource(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<SourceManager*>(cinfo->src);
+  src->position = 0;
+  src->startOfFile = true;
+}
+
+boolean FillInputBuffer(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<SourceManager*>(cinfo->src);
+  if (src->position >= src->size) {
+    if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->pub.next_input_byte = kFakeEOI;
+    src->pub.bytes_in_buffer = sizeof kFakeEOI;
+  } else {
+    const size_t n = std::min(kSourceBufferSize, src->size - src->position);
+    src->pub.next_input_byte = src->data + src->position;
+    src->pub.bytes_in_buffer = n;
+    src->position += n;
+  }
+  src->startOfFile = false;
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr cinfo, long numBytes) {
+  auto* src = reinterpret_cast<SourceManager*>(cinfo->src);
+  if (numBytes <= 0) return;
+  size_t remaining = static_cast<size_t>(numBytes);
+  while (remaining > src->pub.bytes_in_buffer) {
+    remaining -= src->pub.bytes_in_buffer;
+    FillInputBuffer(cinfo);  // never suspends
+  }
+  src->pub.next_input_byte += remaining;
+  src->pub.bytes_in_buffer -= remaining;
+}
+
+void TermSource(j_decompress_ptr) {}
+
+// Refuses progressive files with more scans than the cap; called by the library while it
+// consumes input.
+void ProgressMonitor(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (dinfo->input_scan_number > TJPEGImage::kMaxScans) {
+    reinterpret_cast<ErrorManager*>(cinfo->err)->ownMessage =
+        "The JPEG file has too many scans (more than 500)";
+    (*cinfo->err->error_exit)(cinfo);
+  }
+}
+
+// One decompressor with its error and source managers; destroyed on every path.
+class Decompressor {
+ public:
+  Decompressor(const std::string& data, int64_t maxPixels) {
+    InitErrorManager(err_);
+    cinfo_.err = &err_.pub;
+    Guarded(err_, [&] { jpeg_create_decompress(&cinfo_); });
+    // libjpeg's working memory (the coefficient buffers of progressive files) in proportion to
+    // the largest image accepted: 8 bytes per pixel covers four full-resolution components.
+    cinfo_.mem->max_memory_to_use =
+        static_cast<long>(std::max<int64_t>(maxPixels * 8, int64_t{64} << 20));
+    progress_.progress_monitor = ProgressMonitor;
+    cinfo_.progress = &progress_;
+    src_.pub.init_source = InitSource;
+    src_.pub.fill_input_buffer = FillInputBuffer;
+    src_.pub.skip_input_data = SkipInputData;
+    src_.pub.resync_to_restart = jpeg_resync_to_restart;
+    src_.pub.term_source = TermSource;
+    src_.pub.next_input_byte = nullptr;
+    src_.pub.bytes_in_buffer = 0;
+    src_.data = reinterpret_cast<const JOCTET*>(data.data());
+    src_.size = data.size();
+    src_.position = 0;
+    src_.startOfFile = true;
+    cinfo_.src = &src_.pub;
+  }
+  ~Decompressor() { jpeg_destroy_decompress(&cinfo_); }
+  Decompressor(const Decompressor&) = delete;
+  Decompressor& operator=(const Decompressor&) = delete;
+
+  jpeg_decompress_struct& cinfo() { return cinfo_; }
+  ErrorManager& err() { return err_; }
+
+ private:
+  jpeg_decompress_struct cinfo_{};
+  ErrorManager err_{};
+  SourceManager src_{};
+  jpeg_progress_mgr progress_{};
+};
+
+// Appends to a string: libjpeg writes straight into the string's spare room, which doubles when
+// full; the unused tail is cut off at the end.
+constexpr size_t kInitialOutputSize = 64 * 1024;
+
+struct DestinationManager {
+  jpeg_destination_mgr pub;
+  std::string* out;
+  size_t start;  // length of *out before the encode
+};
+
+// Grows *out to newSize; false when memory ran out (reported by the caller through libjpeg, so
+// no C++ exception crosses the library's frames).
+bool GrowOutput(std::string& out, size_t newSize) {
+  try {
+    out.resize(newSize);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+void InitDestination(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<DestinationManager*>(cinfo->dest);
+  dest->start = dest->out->size();
+  if (!GrowOutput(*dest->out, dest->start + kInitialOutputSize))
+    ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+  dest->pub.next_output_byte = reinterpret_cast<JOCTET*>(dest->out->data() + dest->start);
+  dest->pub.free_in_buffer = kInitialOutputSize;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<DestinationManager*>(cinfo->dest);
+  const size_t used = dest->out->size();  // the whole buffer is full
+  const size_t grown = used - dest->start;
+  if (!GrowOutput(*dest->out, used + grown)) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+  dest->pub.next_output_byte = reinterpret_cast<JOCTET*>(dest->out->data() + used);
+  dest->pub.free_in_buffer = grown;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<DestinationManager*>(cinfo->dest);
+  dest->out->resize(dest->out->size() - dest->pub.free_in_buffer);
+}
+
+class Compressor {
+ public:
+  explicit Compressor(std::string& out) {
+    InitErrorManager(err_);
+    cinfo_.err = &err_.pub;
+    Guarded(err_, [&] { jpeg_create_compress(&cinfo_); });
+    dest_.pub.init_destination = InitDestination;
+    dest_.pub.empty_output_buffer = EmptyOutputBuffer;
+    dest_.pub.term_destination = TermDestination;
+    dest_.out = &out;
+    dest_.start = 0;
+    cinfo_.dest = &dest_.pub;
+  }
+  ~Compressor() { jpeg_destroy_compress(&cinfo_); }
+  Compressor(const Compressor&) = delete;
+  Compressor& operator=(const Compressor&) = delete;
+
+  jpeg_compress_struct& cinfo() { return cinfo_; }
+  ErrorManager& err() { return err_; }
+
+ private:
+  jpeg_compress_struct cinfo_{};
+  ErrorManager err_{};
+  DestinationManager dest_{};
+};
+
+// Converts one row of CMYK samples to blue-green-red. Adobe files store the inks inverted (255 =
+// no ink), which is what the library hands over for them, YCCK included.
+void CmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inverted) {
+  for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+    unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    bgr[0] = static_cast<uint8_t>((y * k + 127) / 255);
+    bgr[1] = static_cast<uint8_t>((m * k + 127) / 255);
+    bgr[2] = static_cast<uint8_t>((c * k + 127) / 255);
+  }
+}
+
+constexpr int kMaxRowsPerCall = 16;
+
+}  // namespace
 
 void TJPEGImage::LoadFromFile(const std::string& path) {
   LoadFromBytes(ReadWholeFile(path));
@@ -24,6 +272,8 @@ void TJPEGImage::LoadFromBytes(std::string data) {
   data_ = std::move(data);
   raster_.reset();
   headerWidth_ = headerHeight_ = 0;
+  grayscale_ = progressive_ = false;
+  warnings_ = 0;
   if (!data_.empty()) ParseHeader();
 }
 
@@ -31,6 +281,7 @@ void TJPEGImage::Assign(const TRasterImage& raster) {
   raster_ = raster;
   data_.clear();
   headerWidth_ = headerHeight_ = 0;
+  grayscale_ = progressive_ = false;
 }
 
 int TJPEGImage::Width() const {
@@ -39,6 +290,7 @@ int TJPEGImage::Width() const {
 int TJPEGImage::Height() const {
   return raster_ ? raster_->Height() : headerHeight_;
 }
+
 void TJPEGImage::SetWidth(int) {
   throw EJPEG(std::string("Cannot change the size of a JPEG image"));
 }
@@ -50,6 +302,90 @@ void TJPEGImage::SetCompressionQuality(int quality) {
   quality_ = std::clamp(quality, 1, 100);
 }
 
+void TJPEGImage::ParseHeader() {
+  Decompressor d(data_, maxPixels_);
+  jpeg_decompress_struct& cinfo = d.cinfo();
+  Guarded(d.err(), [&] { jpeg_read_header(&cinfo, TRUE); });
+  warnings_ = d.err().warnings;
+  headerWidth_ = static_cast<int>(cinfo.image_width);
+  headerHeight_ = static_cast<int>(cinfo.image_height);
+  grayscale_ = cinfo.jpeg_color_space == JCS_GRAYSCALE;
+  progressive_ = jpeg_has_multiple_scans(&cinfo);
+}
+
+void TJPEGImage::Decode() {
+  raster_.reset();
+  Decompressor d(data_, maxPixels_);
+  jpeg_decompress_struct& cinfo = d.cinfo();
+  ErrorManager& err = d.err();
+  Guarded(err, [&] { jpeg_read_header(&cinfo, TRUE); });
+
+  // Refuse before the library or the raster allocates anything in proportion to the frame.
+  const int64_t pixels = int64_t{cinfo.image_width} * int64_t{cinfo.image_height};
+  if (pixels > maxPixels_)
+    throw EJPEG("Image of " + std::to_string(cinfo.image_width) + " x " +
+                std::to_string(cinfo.image_height) + " pixels is too large (the limit is " +
+                std::to_string(maxPixels_ / 1'000'000) + " megapixels)");
+
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = 1;
+  cinfo.dct_method = JDCT_FLOAT;
+  cinfo.do_block_smoothing = TRUE;
+  cinfo.buffered_image = FALSE;
+  const bool cmyk = cinfo.out_color_space == JCS_CMYK;
+  const bool gray = cinfo.out_color_space == JCS_GRAYSCALE;
+  if (gray) {
+    cinfo.quantize_colors = TRUE;
+    cinfo.desired_number_of_colors = 236;
+  } else if (!cmyk) {
+    cinfo.out_color_space = JCS_EXT_BGR;  // the raster's own byte order
+  }
+  Guarded(err, [&] { jpeg_start_decompress(&cinfo); });
+
+  TRasterImage raster(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
+                      gray ? TPixelFormat::pf8bit : TPixelFormat::pf24bit);
+  if (gray) {
+    raster.Palette().resize(static_cast<size_t>(cinfo.actual_number_of_colors));
+    for (int i = 0; i < cinfo.actual_number_of_colors; ++i) {
+      const uint8_t v = cinfo.colormap[0][i];
+      raster.Palette()[static_cast<size_t>(i)] = {v, v, v, 0};
+    }
+  }
+
+  if (cmyk) {
+    const bool inverted = cinfo.saw_Adobe_marker;
+    JSAMPARRAY row = nullptr;
+    Guarded(err, [&] {
+      row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                       cinfo.output_width * 4, 1);
+    });
+    while (cinfo.output_scanline < cinfo.output_height) {
+      const JDIMENSION y = cinfo.output_scanline;
+      JDIMENSION got = 0;
+      Guarded(err, [&] { got = jpeg_read_scanlines(&cinfo, row, 1); });
+      if (got == 1)
+        CmykRowToBgr(row[0], raster.ScanLine(static_cast<int>(y)), cinfo.output_width, inverted);
+    }
+  } else {
+    // Rows are top-down at a positive stride that is a multiple of 4, so the library writes
+    // several of them per call straight into the raster.
+    JSAMPROW rows[kMaxRowsPerCall];
+    const JDIMENSION perCall =
+        static_cast<JDIMENSION>(std::clamp(cinfo.rec_outbuf_height, 1, kMaxRowsPerCall));
+    Guarded(err, [&] {
+      while (cinfo.output_scanline < cinfo.output_height) {
+        const JDIMENSION n = std::min(perCall, cinfo.output_height - cinfo.output_scanline);
+        for (JDIMENSION i = 0; i < n; ++i)
+          rows[i] = raster.ScanLine(static_cast<int>(cinfo.output_scanline + i));
+        jpeg_read_scanlines(&cinfo, rows, n);
+      }
+    });
+  }
+  Guarded(err, [&] { jpeg_finish_decompress(&cinfo); });
+  warnings_ = err.warnings;
+  raster_ = std::move(raster);
+}
+
 void TJPEGImage::DecodeTo(TRasterImage& dest) {
   if (!raster_) Decode();
   dest = *raster_;
@@ -59,21 +395,55 @@ TRasterImage TJPEGImage::TakeRaster() {
   if (!raster_) Decode();
   TRasterImage result = std::move(*raster_);
   raster_.reset();
+  if (data_.empty()) headerWidth_ = headerHeight_ = 0;
   return result;
 }
 
 void TJPEGImage::Compress() {
-  throw EJPEG(std::string("JPEG encoding is not implemented yet"));
+  if (!data_.empty()) return;
+  if (!raster_ || raster_->Empty()) return;
+  try {
+    // Palette and mask formats are widened on a temporary copy; 24-bit rows go as they are.
+    std::optional<TRasterImage> widened;
+    TRasterImage* source = &*raster_;
+    if (source->PixelFormat() != TPixelFormat::pf24bit) {
+      widened = *raster_;
+      widened->SetPixelFormat(TPixelFormat::pf24bit);
+      source = &*widened;
+    }
+    std::vector<JSAMPROW> rows(static_cast<size_t>(source->Height()));
+    for (int y = 0; y < source->Height(); ++y)
+      rows[static_cast<size_t>(y)] = source->ScanLine(y);
+
+    Compressor c(data_);
+    jpeg_compress_struct& cinfo = c.cinfo();
+    cinfo.image_width = static_cast<JDIMENSION>(source->Width());
+    cinfo.image_height = static_cast<JDIMENSION>(source->Height());
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_EXT_BGR;  // the raster's byte order: no reordering
+    const int quality = quality_;
+    Guarded(c.err(), [&] {
+      jpeg_set_defaults(&cinfo);
+      cinfo.dct_method = JDCT_FLOAT;
+      jpeg_set_quality(&cinfo, quality, TRUE);
+      jpeg_start_compress(&cinfo, TRUE);
+      while (cinfo.next_scanline < cinfo.image_height)
+        jpeg_write_scanlines(&cinfo, rows.data() + cinfo.next_scanline,
+                             cinfo.image_height - cinfo.next_scanline);
+      jpeg_finish_compress(&cinfo);
+    });
+    warnings_ = c.err().warnings;
+    headerWidth_ = source->Width();
+    headerHeight_ = source->Height();
+  } catch (...) {
+    data_.clear();
+    throw;
+  }
 }
 
 void TJPEGImage::SaveToStream(std::ostream& stream) {
   Compress();
   stream.write(data_.data(), static_cast<std::streamsize>(data_.size()));
-}
-
-void TJPEGImage::ParseHeader() {}
-void TJPEGImage::Decode() {
-  throw EJPEG(std::string("JPEG decoding is not implemented yet"));
 }
 
 }  // namespace picaxo

@@ -1,0 +1,87 @@
+#pragma once
+// Internals of the resampler shared by its code paths, its tests and its benchmark. Not for use
+// by the rest of the program: everything else calls ResampleImage.
+#include <cstdint>
+#include <vector>
+
+#include "imaging/raster.h"
+#include "imaging/resample.h"
+
+namespace picaxo::resample_detail {
+
+// One contribution to a destination column (horizontal pass) or row (vertical pass).
+struct TWeightEntry {
+  int32_t Index;  // source column or row, already reflected and clamped into the source
+  float Weight;
+};
+
+// The contributions to one destination column or row, in increasing sample position.
+using TWeightList = std::vector<TWeightEntry>;
+
+// Builds one list per destination position for resampling SrcSize samples to DstSize samples.
+// SrcSize must be at least 1; Support must have passed CheckResampleArguments.
+std::vector<TWeightList> BuildWeightLists(int SrcSize, int DstSize, TFilterKernel Kernel,
+                                          float Support);
+
+// Throws EPicaxoError when ResampleImage cannot work on these sizes and support: an empty source,
+// a support that is negative or not finite, or weight lists that would not fit in memory.
+void CheckResampleArguments(int SW, int SH, int DW, int DH, float Support);
+
+// Which implementation of the two passes to run. Every path gives the same bytes.
+enum class TResamplePath {
+  Auto,    // the fastest path the processor supports
+  Scalar,  // the plain loops, one sum at a time
+  Avx2,    // 256-bit vectors with fused multiply-add
+  Avx512,  // 512-bit vectors
+};
+
+bool ResamplePathAvailable(TResamplePath path);
+
+// ResampleImage on a chosen path; throws EPicaxoError when the path is not available here.
+void ResampleImageOnPath(TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel,
+                         float Support, TResamplePath path);
+
+// Clamps a sum to 0..255 and rounds it to the nearest integer, ties to even.
+uint8_t SumToByte(float sum);
+
+// A run of destination columns whose lists all read source columns First .. End - 1. A vector
+// path converts just that run of source columns to floats for a block of rows, so its buffer stays
+// small whatever the image width. A Wide run is one column whose list alone spans more than the
+// buffer holds; it is summed straight from the source bytes.
+struct TColumnRun {
+  int32_t FirstDest;
+  int32_t EndDest;
+  int32_t FirstSource;
+  int32_t EndSource;
+  bool Wide;
+};
+
+// Splits the destination columns into runs spanning at most maxSpan source columns each.
+std::vector<TColumnRun> PlanColumnRuns(const std::vector<TWeightList>& lists, int maxSpan);
+
+// The two passes of one path. Work has Source's height and Dest's width; all three are 24-bit.
+// runSpan, when above 0, replaces the vector paths' own limit on the source columns converted at
+// once (so that tests can reach the splitting into runs with small images).
+using THorizontalPass = void (*)(const TRasterImage& Source, TRasterImage& Work,
+                                 const std::vector<TWeightList>& lists, int runSpan);
+using TVerticalPass = void (*)(const TRasterImage& Work, TRasterImage& Dest,
+                               const std::vector<TWeightList>& lists);
+
+void HorizontalPassScalar(const TRasterImage& Source, TRasterImage& Work,
+                          const std::vector<TWeightList>& lists, int runSpan = 0);
+void VerticalPassScalar(const TRasterImage& Work, TRasterImage& Dest,
+                        const std::vector<TWeightList>& lists);
+
+#if defined(__x86_64__) || defined(__i386__)
+#define PICAXO_RESAMPLE_X86 1
+void HorizontalPassAvx2(const TRasterImage& Source, TRasterImage& Work,
+                        const std::vector<TWeightList>& lists, int runSpan = 0);
+void VerticalPassAvx2(const TRasterImage& Work, TRasterImage& Dest,
+                      const std::vector<TWeightList>& lists);
+void HorizontalPassAvx512(const TRasterImage& Source, TRasterImage& Work,
+                          const std::vector<TWeightList>& lists, int runSpan = 0);
+void VerticalPassAvx512(const TRasterImage& Work, TRasterImage& Dest,
+                        const std::vector<TWeightList>& lists);
+#endif
+
+}  // namespace picaxo::resample_detail
