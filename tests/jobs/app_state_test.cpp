@@ -72,7 +72,8 @@ TEST(ScanSourceFolder, NewFolderStartsAtTheFirstImage) {
 
 TEST(ScanSourceFolder, SelectsTheRequestedFileIgnoringCase) {
   TTempDir dir;
-  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) WriteBmp(dir / n);
+  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
+    WriteBmp(dir / n);
   TStateFixture f;
   f.state.FileToSelectAfterScan = dir / "B.BMP";
   f.Open(dir.Path());
@@ -87,7 +88,8 @@ TEST(ScanSourceFolder, SelectsTheRequestedFileIgnoringCase) {
 
 TEST(CommandLine, FolderOrFileWithItsFolder) {
   TTempDir dir;
-  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) WriteBmp(dir / n);
+  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
+    WriteBmp(dir / n);
   {
     TStateFixture f;
     f.state.TakeCommandLineArgument(dir / "c.bmp");
@@ -127,7 +129,8 @@ TEST(ParseImageNumber, DecimalOrZero) {
 // A list of twelve entries whose files do not exist: navigation does not care.
 struct TTwelve : TStateFixture {
   TTwelve() {
-    for (int i = 0; i < 12; ++i) state.FileList.emplace_back("/nowhere/" + std::to_string(i) + ".bmp", 0);
+    for (int i = 0; i < 12; ++i)
+      state.FileList.emplace_back("/nowhere/" + std::to_string(i) + ".bmp", 0);
     state.LoadCurrentImage();
     loads = 0;
   }
@@ -204,7 +207,8 @@ TEST(LoadCurrentImage, AFileThatFailsToDecodeLeavesItsErrorInTheStatusLine) {
 
 TEST(RemoveCurrentEntry, TheNextEntryTakesItsPlaceOrTheLastWhenAtTheEnd) {
   TTempDir dir;
-  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"}) WriteBmp(dir / n);
+  for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
+    WriteBmp(dir / n);
   TStateFixture f;
   f.Open(dir.Path());
   f.state.GoToImage(1);

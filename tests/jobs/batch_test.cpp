@@ -25,7 +25,8 @@ struct BatchTest : ::testing::Test {
   std::set<int> selectedRows;
 
   void SetUp() override {
-    for (char c = 'a'; c <= 'e'; ++c) WriteBmp(src + "/" + c + ".bmp", 8, 6);
+    for (char c = 'a'; c <= 'e'; ++c)
+      WriteBmp(src + "/" + c + ".bmp", 8, 6);
     f.state.Settings.ResizeEnabled = false;
     f.state.DestinationFolderField = out;
     f.state.Hooks.SelectedRowCount = [this] { return static_cast<int>(selectedRows.size()); };
@@ -36,9 +37,8 @@ struct BatchTest : ::testing::Test {
 
   std::vector<int> Visited(TNavigate navigate, TSkipExcluded skip) {
     std::vector<int> visited;
-    f.state.ForEachJob(navigate, skip, [&](TFileEntry&, int index, bool&, int) {
-      visited.push_back(index);
-    });
+    f.state.ForEachJob(navigate, skip,
+                       [&](TFileEntry&, int index, bool&, int) { visited.push_back(index); });
     return visited;
   }
 
@@ -52,7 +52,8 @@ struct BatchTest : ::testing::Test {
 
   std::set<std::string> Written() const {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(out)) names.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(out))
+      names.insert(e.path().filename().string());
     return names;
   }
 };
@@ -86,7 +87,9 @@ TEST_F(BatchTest, OneSelectedRowCoversAllTwoRestrictTheRun) {
   selectedRows = {1, 3};
   std::vector<std::pair<int, int>> rows;
   f.state.ForEachJob(TNavigate::No, TSkipExcluded::Yes,
-                     [&](TFileEntry&, int index, bool&, int row) { rows.push_back({index, row}); });
+                     [&](TFileEntry&, int index, bool&, int row) {
+                       rows.push_back({index, row});
+                     });
   EXPECT_EQ(rows, (std::vector<std::pair<int, int>>{{1, 1}, {3, 3}}));
 }
 
@@ -105,10 +108,9 @@ TEST_F(BatchTest, AnErrorOfOneEntryDoesNotStopTheOthers) {
   });
   EXPECT_EQ(run->Stage(), TBatchRun::TStage::Finished);
   EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
-  TJobOutcome outcome = f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, false,
-                                          [](TFileEntry&, int, bool&, int) {
-                                            throw std::runtime_error("boom");
-                                          });
+  TJobOutcome outcome =
+      f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, false,
+                        [](TFileEntry&, int, bool&, int) { throw std::runtime_error("boom"); });
   EXPECT_EQ(outcome.Result, TJobResult::Failed);
   EXPECT_EQ(outcome.Error, "boom");
 }
@@ -125,7 +127,8 @@ TEST_F(BatchTest, SavesEveryImageAndReportsTheCount) {
 }
 
 TEST_F(BatchTest, AllExcludedSavesNothing) {
-  for (TFileEntry& e : f.state.FileList) e.Excluded = true;
+  for (TFileEntry& e : f.state.FileList)
+    e.Excluded = true;
   auto run = Run({});
   EXPECT_EQ(run->ProgressMax, 0);
   EXPECT_EQ(run->ResultText, "Successfully saved 0 of 0 images!");
@@ -133,7 +136,8 @@ TEST_F(BatchTest, AllExcludedSavesNothing) {
 }
 
 TEST_F(BatchTest, NeverOverwriteSkipsExistingFilesWithoutAsking) {
-  for (const char* n : {"a.jpg", "c.jpg", "e.jpg"}) WriteFile(out + "/" + n, "old");
+  for (const char* n : {"a.jpg", "c.jpg", "e.jpg"})
+    WriteFile(out + "/" + n, "old");
   std::vector<int> called;
   TJobProc save = f.state.SaveCurrentJob();
   TBatchChoices choices;
@@ -150,7 +154,8 @@ TEST_F(BatchTest, NeverOverwriteSkipsExistingFilesWithoutAsking) {
 }
 
 TEST_F(BatchTest, ExistingFilesAskedOnceAnswerAllOverwritesTheRest) {
-  for (const char* n : {"a.jpg", "c.jpg"}) WriteFile(out + "/" + n, "old");
+  for (const char* n : {"a.jpg", "c.jpg"})
+    WriteFile(out + "/" + n, "old");
   f.prompt.Push(B::All);
   auto run = Run({});
   EXPECT_EQ(f.prompt.Questions().size(), 1u);

@@ -17,7 +17,8 @@ std::vector<std::string> Scan(const std::string& folder, bool recursive) {
   std::vector<TScannedFile> files;
   ScanFolder(folder, recursive, files);
   std::vector<std::string> names;
-  for (const TScannedFile& f : files) names.push_back(f.FileName);
+  for (const TScannedFile& f : files)
+    names.push_back(f.FileName);
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -46,8 +47,8 @@ TEST(FolderScan, DescendsIntoSubfoldersOnlyWhenRecursive) {
   WriteFile(dir / "sub/deeper/c.bmp", "x");
   fs::create_directories(dir / "empty.jpg");  // a folder with an image's name is not an image
   EXPECT_EQ(Scan(dir.Path(), false), (std::vector<std::string>{dir / "a.jpg"}));
-  EXPECT_EQ(Scan(dir.Path(), true), (std::vector<std::string>{dir / "a.jpg", dir / "sub/b.jpg",
-                                                              dir / "sub/deeper/c.bmp"}));
+  EXPECT_EQ(Scan(dir.Path(), true),
+            (std::vector<std::string>{dir / "a.jpg", dir / "sub/b.jpg", dir / "sub/deeper/c.bmp"}));
 }
 
 TEST(FolderScan, DoesNotFollowFolderLinksSoACycleEnds) {
@@ -110,9 +111,8 @@ TEST(ScanSourceFolder, SortsByFullPathWithTheUserCollation) {
   std::vector<std::string> names = f.Names();
   ASSERT_EQ(names.size(), 7u);
   const std::locale& locale = UserCollationLocale();
-  EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [&](auto& a, auto& b) {
-    return ComparePaths(a, b, locale) < 0;
-  }));
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
+                             [&](auto& a, auto& b) { return ComparePaths(a, b, locale) < 0; }));
   // Subfolder images sit where the path sort puts them: after a.jpg, before z.jpg.
   auto pos = [&](const std::string& n) {
     return std::find(names.begin(), names.end(), dir / n) - names.begin();
@@ -121,9 +121,9 @@ TEST(ScanSourceFolder, SortsByFullPathWithTheUserCollation) {
   EXPECT_LT(pos("sub/b.jpg"), pos("z.jpg"));
   if (std::locale("").name() == "C" || std::locale("").name() == "C.UTF-8" ||
       std::locale("").name() == "POSIX") {
-    EXPECT_EQ(names, (std::vector<std::string>{dir / "A.jpg", dir / "B.jpg", dir / "a.jpg",
-                                               dir / "b.jpg", dir / "sub/A.bmp",
-                                               dir / "sub/b.jpg", dir / "z.jpg"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{dir / "A.jpg", dir / "B.jpg", dir / "a.jpg", dir / "b.jpg",
+                                        dir / "sub/A.bmp", dir / "sub/b.jpg", dir / "z.jpg"}));
   }
 }
 

@@ -23,8 +23,8 @@ class TTempDir {
  public:
   TTempDir() {
     std::random_device rd;
-    path_ = fs::temp_directory_path() / ("picaxo_jobs_" + std::to_string(::getpid()) + "_" +
-                                         std::to_string(rd()));
+    path_ = fs::temp_directory_path() /
+            ("picaxo_jobs_" + std::to_string(::getpid()) + "_" + std::to_string(rd()));
     fs::create_directories(path_);
   }
   ~TTempDir() {
@@ -58,7 +58,8 @@ inline std::string BmpBytes(int width, int height, uint8_t shade = 0x80) {
   const uint32_t imageSize = static_cast<uint32_t>(row * height);
   std::string data(54 + imageSize, '\0');
   auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) data[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+      data[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
   };
   auto put16 = [&](size_t at, uint16_t v) {
     data[at] = static_cast<char>(v & 0xFF);
@@ -143,7 +144,8 @@ struct TStateFixture {
 
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const TFileEntry& e : state.FileList) names.push_back(e.FileName);
+    for (const TFileEntry& e : state.FileList)
+      names.push_back(e.FileName);
     return names;
   }
 };

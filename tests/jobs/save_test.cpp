@@ -45,7 +45,8 @@ struct SaveTest : ::testing::Test {
   }
   std::vector<std::string> Questions() const {
     std::vector<std::string> texts;
-    for (const auto& q : f.prompt.Questions()) texts.push_back(q.text);
+    for (const auto& q : f.prompt.Questions())
+      texts.push_back(q.text);
     return texts;
   }
   bool Save() { return f.state.SaveCurrentImage(); }
