@@ -13,11 +13,10 @@ namespace fs = std::filesystem;
 std::string LongPathForm(const std::string& typed) {
   if (typed.empty()) return typed;
   std::error_code ec;
-  fs::path p = fs::weakly_canonical(fs::path(typed), ec);
-  if (ec) {
-    p = fs::absolute(fs::path(typed), ec).lexically_normal();
-    if (ec) return typed;
-  }
+  const fs::path absolute = fs::absolute(fs::path(typed), ec);
+  if (ec) return typed;
+  fs::path p = fs::weakly_canonical(absolute, ec);
+  if (ec) p = absolute.lexically_normal();
   std::string s = p.string();
   while (s.size() > 1 && s.back() == '/')
     s.pop_back();

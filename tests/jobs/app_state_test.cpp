@@ -8,6 +8,8 @@
 namespace picaxo {
 namespace {
 
+namespace fs = std::filesystem;
+
 using test::TStateFixture;
 using test::TTempDir;
 using test::WriteBmp;

@@ -7,6 +7,8 @@
 namespace picaxo {
 namespace {
 
+namespace fs = std::filesystem;
+
 using test::TTempDir;
 using test::WriteFile;
 

@@ -9,6 +9,8 @@
 namespace picaxo {
 namespace {
 
+namespace fs = std::filesystem;
+
 using test::TStateFixture;
 using test::TTempDir;
 using test::WriteFile;
