@@ -1,0 +1,283 @@
+#include "lossless/jpeg_rotate.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstring>
+#include <new>
+
+#include <jerror.h>
+
+#include "imaging/error.h"
+#include "imaging/file_util.h"
+#include "imaging/raster.h"
+
+namespace picaxo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Fatal errors of the library leave through longjmp to TransformSession::Run, never as C++
+// exceptions through the library's C frames. Only frames without destructors lie in between.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf* jump = nullptr;
+  char message[JMSG_LENGTH_MAX] = {};
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  cinfo->err->format_message(cinfo, err->message);
+  std::longjmp(*err->jump, 1);
+}
+
+// Warnings are counted (the library's num_warnings), never shown.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0) ++cinfo->err->num_warnings;
+}
+
+void InitErrorManager(ErrorManager& err, std::jmp_buf* jump) {
+  jpeg_std_error(&err.pub);
+  err.pub.error_exit = ErrorExit;
+  err.pub.emit_message = EmitMessage;
+  err.jump = jump;
+}
+
+// Appends the compressor's output to a std::string, growing it geometrically.
+struct StringDestination {
+  jpeg_destination_mgr pub;
+  std::string* out = nullptr;
+  size_t initialSize = 0;
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<StringDestination*>(cinfo->dest);
+  bool grown = true;
+  try {
+    dest->out->resize(dest->initialSize);
+  } catch (const std::bad_alloc&) {
+    grown = false;
+  }
+  if (!grown) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
+  dest->pub.next_output_byte = reinterpret_cast<JOCTET*>(dest->out->data());
+  dest->pub.free_in_buffer = dest->out->size();
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<StringDestination*>(cinfo->dest);
+  const size_t used = dest->out->size();
+  bool grown = true;
+  try {
+    dest->out->resize(used + used / 2 + 4096);
+  } catch (const std::bad_alloc&) {
+    grown = false;
+  }
+  if (!grown) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 11);
+  dest->pub.next_output_byte = reinterpret_cast<JOCTET*>(dest->out->data() + used);
+  dest->pub.free_in_buffer = dest->out->size() - used;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+  auto* dest = reinterpret_cast<StringDestination*>(cinfo->dest);
+  dest->out->resize(dest->out->size() - dest->pub.free_in_buffer);
+}
+
+// The two library objects of one transformation, destroyed on every path.
+class TransformSession {
+ public:
+  TransformSession() {
+    InitErrorManager(srcErr_, &jump_);
+    InitErrorManager(dstErr_, &jump_);
+    src_.err = &srcErr_.pub;
+    dst_.err = &dstErr_.pub;
+  }
+  ~TransformSession() {
+    if (dstCreated_) jpeg_destroy_compress(&dst_);
+    if (srcCreated_) jpeg_destroy_decompress(&src_);
+  }
+  TransformSession(const TransformSession&) = delete;
+  TransformSession& operator=(const TransformSession&) = delete;
+
+  // With `owner` (the string jpeg views), the source bytes are freed once the coefficients are in
+  // memory: the library reads no more input after that.
+  void Run(std::string_view jpeg, TTransformCode code, std::string& output, std::string* owner) {
+    if (setjmp(jump_) != 0) Fail();
+    jpeg_create_decompress(&src_);
+    srcCreated_ = true;
+    jpeg_create_compress(&dst_);
+    dstCreated_ = true;
+
+    TTransformInfo info;
+    info.Transform = code;
+    jpeg_mem_src(&src_, reinterpret_cast<const unsigned char*>(jpeg.data()),
+                 static_cast<unsigned long>(jpeg.size()));
+    SetupMarkerCopy(&src_, CopyAll);
+    jpeg_read_header(&src_, TRUE);
+    CheckRasterSize(src_.image_width, src_.image_height);
+    RequestWorkspace(&src_, info);
+    jvirt_barray_ptr* srcCoefs = jpeg_read_coefficients(&src_);
+    // The output is about as large as the input; start there to avoid most regrowth.
+    dest_.initialSize = jpeg.size() + jpeg.size() / 8 + 65536;
+    if (owner != nullptr) std::string().swap(*owner);
+
+    jpeg_copy_critical_parameters(&src_, &dst_);
+    // The output carries the library's own JFIF header, not the source's version and density.
+    dst_.JFIF_major_version = 1;
+    dst_.JFIF_minor_version = 1;
+    dst_.density_unit = 0;
+    dst_.X_density = 1;
+    dst_.Y_density = 1;
+    jvirt_barray_ptr* dstCoefs = AdjustParameters(&src_, &dst_, srcCoefs, info);
+
+    dest_.out = &output;
+    dest_.pub.init_destination = InitDestination;
+    dest_.pub.empty_output_buffer = EmptyOutputBuffer;
+    dest_.pub.term_destination = TermDestination;
+    dst_.dest = &dest_.pub;
+
+    jpeg_write_coefficients(&dst_, dstCoefs);
+    ExecuteMarkerCopy(&src_, &dst_);
+    ExecuteTransform(&src_, &dst_, srcCoefs, info);
+    jpeg_finish_compress(&dst_);
+    jpeg_destroy_compress(&dst_);
+    dstCreated_ = false;
+    jpeg_finish_decompress(&src_);
+    warnings_ = static_cast<int>(srcErr_.pub.num_warnings);
+    jpeg_destroy_decompress(&src_);
+    srcCreated_ = false;
+  }
+
+  int warnings() const { return warnings_; }
+
+ private:
+  [[noreturn]] void Fail() {
+    const char* message = srcErr_.message[0] != '\0' ? srcErr_.message : dstErr_.message;
+    throw EPicaxoError(message);
+  }
+
+  std::jmp_buf jump_;
+  ErrorManager srcErr_;
+  ErrorManager dstErr_;
+  StringDestination dest_;
+  jpeg_decompress_struct src_ = {};
+  jpeg_compress_struct dst_ = {};
+  bool srcCreated_ = false;
+  bool dstCreated_ = false;
+  int warnings_ = 0;
+};
+
+std::string ErrnoText(int err) {
+  return std::strerror(err);
+}
+
+// Reads the whole file while holding a shared lock, so that cooperating writers (which take an
+// exclusive lock) cannot change it under us. Also notes its time and permission bits.
+std::string ReadLocked(const std::string& path, TSourceFileState& state) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK)
+      throw EPicaxoError("Cannot open file \"" + path +
+                         "\": it is being written by another program");
+    throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0)
+    throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+  if (!S_ISREG(st.st_mode))
+    throw EPicaxoError("Cannot open file \"" + path + "\": not a regular file");
+  state.permissions = static_cast<fs::perms>(st.st_mode & 07777);
+  std::error_code ec;
+  const fs::file_time_type when = fs::last_write_time(path, ec);
+  if (!ec) state.modificationTime = when;
+
+  std::string data(static_cast<size_t>(st.st_size), '\0');
+  size_t done = 0;
+  for (;;) {
+    if (done == data.size()) data.resize(done + 65536);  // the file grew: read on
+    const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw EPicaxoError("Cannot read file \"" + path + "\": " + ErrnoText(errno));
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  data.resize(done);
+  return data;  // the lock goes with the descriptor
+}
+
+}  // namespace
+
+TTransformCode TransformForDirection(uint8_t direction) {
+  switch (direction) {
+    case kRotateRight:
+      return TransformRot90;
+    case kRotateHalf:
+      return TransformRot180;
+    case kRotateLeft:
+      return TransformRot270;
+    default:
+      throw EPicaxoError("Unknown rotation direction " + std::to_string(direction));
+  }
+}
+
+TTransformedJPEG TransformJPEGData(std::string_view jpeg, TTransformCode code) {
+  TTransformedJPEG result;
+  TransformSession session;
+  session.Run(jpeg, code, result.data, nullptr);
+  result.warnings = session.warnings();
+  return result;
+}
+
+TTransformedJPEG TransformJPEGData(std::string&& jpeg, TTransformCode code) {
+  TTransformedJPEG result;
+  TransformSession session;
+  session.Run(jpeg, code, result.data, &jpeg);
+  result.warnings = session.warnings();
+  return result;
+}
+
+void ReplaceSourceFile(const std::string& path, std::string_view data,
+                       const TSourceFileState& state) {
+  try {
+    // Renaming over a path that vanished meanwhile would bring back a file the user removed.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) throw EPicaxoError(ErrnoText(errno));
+    AtomicWriteOptions options;
+    options.tempExtension = ".jpg";
+    options.modificationTime = state.modificationTime;
+    options.permissions = state.permissions;
+    WriteFileAtomically(path, data, options);
+  } catch (const std::exception& e) {
+    throw EPicaxoError("Error saving image to " + path + ":\n" + e.what());
+  }
+}
+
+int RotateJPEGFile(const std::string& path, uint8_t direction) {
+  const TTransformCode code = TransformForDirection(direction);
+  // A symbolic link stays a link: the file it points to is the one replaced.
+  std::error_code ec;
+  std::string target = path;
+  if (fs::is_symlink(path, ec)) {
+    const fs::path resolved = fs::canonical(path, ec);
+    if (!ec) target = resolved.string();
+  }
+
+  TSourceFileState state;
+  const TTransformedJPEG result = TransformJPEGData(ReadLocked(target, state), code);
+  ReplaceSourceFile(target, result.data, state);
+  return result.warnings;
+}
+
+}  // namespace picaxo

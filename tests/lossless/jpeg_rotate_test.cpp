@@ -1,0 +1,313 @@
+// Rotating a file in place: markers carried over, the replacement through a temporary file, and
+// every failure leaving the source as it was.
+#include "lossless/jpeg_rotate.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <jerror.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "imaging/error.h"
+#include "lossless/jpeg_test_util.h"
+
+namespace picaxo {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::HeaderMarkers;
+using testing::MakeJpeg;
+using testing::ReadCoefficients;
+using testing::ReadFile;
+using testing::SourceSpec;
+using testing::WriteFile;
+
+using Markers = std::vector<std::pair<int, std::string>>;
+
+// A string of every byte of a literal, embedded zeros included.
+template <size_t N>
+std::string Bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
+const std::string kExif = Bytes("Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0");
+// The library's own JFIF header: version 1.01, units 0, density 1 x 1, no thumbnail.
+const std::string kDefaultJfif = Bytes("JFIF\0\x01\x01\0\0\x01\0\x01\0\0");
+
+// The library's text for a message code, as its error manager formats it.
+std::string LibraryMessage(int code, int parm0 = 0, int parm1 = 0) {
+  jpeg_decompress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  err.msg_code = code;
+  err.msg_parm.i[0] = parm0;
+  err.msg_parm.i[1] = parm1;
+  char text[JMSG_LENGTH_MAX];
+  err.format_message(reinterpret_cast<j_common_ptr>(&cinfo), text);
+  return text;
+}
+
+TEST(Markers, AppAndComSurviveInOrderAfterTheLibrarysOwnJfif) {
+  SourceSpec spec;
+  spec.markers = {{JPEG_COM, "first comment"},
+                  {JPEG_APP0 + 1, kExif},
+                  {JPEG_APP0 + 2, Bytes("ICC_PROFILE\0\x01\x01") + std::string(300, 'p')},
+                  {JPEG_COM, Bytes("second\0comment")},
+                  {JPEG_APP0 + 15, std::string(65533, 'z')}};  // the longest a marker can be
+  const std::string out = TransformJPEGData(MakeJpeg(spec), TransformRot90).data;
+  Markers expected = {{JPEG_APP0, kDefaultJfif}};
+  expected.insert(expected.end(), spec.markers.begin(), spec.markers.end());
+  EXPECT_EQ(HeaderMarkers(out), expected);
+}
+
+TEST(Markers, SourceWithoutJfifGetsTheLibrarysOne) {
+  SourceSpec spec;
+  spec.jfif = false;
+  spec.markers = {{JPEG_APP0 + 1, kExif}};
+  const Markers markers = HeaderMarkers(TransformJPEGData(MakeJpeg(spec), TransformRot270).data);
+  EXPECT_EQ(markers, (Markers{{JPEG_APP0, kDefaultJfif}, {JPEG_APP0 + 1, kExif}}));
+}
+
+TEST(Markers, RgbKeepsOneAdobeMarkerAndOtherApp0s) {
+  SourceSpec spec;
+  spec.rgb = true;
+  spec.hY = spec.vY = 1;
+  const std::string jfxx = Bytes("JFXX\0\x13");  // an APP0 that is not the JFIF header
+  spec.markers = {{JPEG_APP0, jfxx}};
+  const Markers markers = HeaderMarkers(TransformJPEGData(MakeJpeg(spec), TransformRot90).data);
+  ASSERT_EQ(markers.size(), 2u);
+  EXPECT_EQ(markers[0].first, JPEG_APP0 + 14);
+  EXPECT_EQ(markers[0].second.substr(0, 5), "Adobe");
+  EXPECT_EQ(markers[1], (std::pair<int, std::string>{JPEG_APP0, jfxx}));
+}
+
+// A fresh folder per test, made writable again before it is removed.
+class RotateFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("picaxo_rot_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    path_ = (dir_ / "photo.jpg").string();
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(dir_);
+  }
+
+  void Put(const std::string& bytes) {
+    WriteFile(path_, bytes);
+    fs::last_write_time(path_, kOldTime);
+  }
+
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // The file must be exactly as it was: bytes, time, and no temporary file left beside it.
+  void ExpectUntouched(const std::string& bytes) const {
+    EXPECT_EQ(ReadFile(path_), bytes);
+    EXPECT_EQ(fs::last_write_time(path_), kOldTime);
+    EXPECT_EQ(Names(), std::vector<std::string>{"photo.jpg"});
+  }
+
+  std::string ErrorOf(const std::function<void()>& action) const {
+    try {
+      action();
+    } catch (const EPicaxoError& e) {
+      return e.what();
+    }
+    return "(no error)";
+  }
+
+  const fs::file_time_type kOldTime = fs::file_time_type::clock::now() -
+                                      std::chrono::hours(24 * 900) + std::chrono::nanoseconds(123);
+  fs::path dir_;
+  std::string path_;
+};
+
+TEST_F(RotateFile, GoesThroughTheFirstFreeTempNameAndKeepsTimeAndMode) {
+  WriteFile((dir_ / "temp1.jpg").string(), "one");
+  WriteFile((dir_ / "temp2.jpg").string(), "two");
+  SourceSpec spec;
+  spec.width = 53;
+  spec.height = 37;
+  const std::string source = MakeJpeg(spec);
+  Put(source);
+  fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, dir_.c_str(), IN_CREATE | IN_MOVED_FROM | IN_DELETE), 0);
+  EXPECT_EQ(RotateJPEGFile(path_, kRotateRight), 0);
+  std::vector<std::string> events;
+  alignas(inotify_event) char buffer[8192];
+  for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+    for (char* p = buffer; p < buffer + n;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(p);
+      const char* kind = (event->mask & IN_CREATE)       ? "create "
+                         : (event->mask & IN_MOVED_FROM) ? "move "
+                                                         : "delete ";
+      events.push_back(kind + std::string(event->len ? event->name : ""));
+      p += sizeof(inotify_event) + event->len;
+    }
+  }
+  ::close(watch);
+  // Written under temp3.jpg, then renamed over the photo in one step (never deleted first).
+  EXPECT_EQ(events, (std::vector<std::string>{"create temp3.jpg", "move temp3.jpg"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"photo.jpg", "temp1.jpg", "temp2.jpg"}));
+  EXPECT_EQ(ReadFile((dir_ / "temp1.jpg").string()), "one");
+
+  EXPECT_EQ(fs::last_write_time(path_), kOldTime);
+  EXPECT_EQ(fs::status(path_).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const testing::Coefficients rotated = ReadCoefficients(ReadFile(path_));
+  EXPECT_EQ(rotated.width, 37u);
+  EXPECT_EQ(rotated.height, 53u);
+  EXPECT_EQ(ReadCoefficients(ReadFile(path_)).components[0].blocks,
+            ReadCoefficients(TransformJPEGData(source, TransformRot90).data).components[0].blocks);
+}
+
+TEST_F(RotateFile, PhotoWithCameraMarkersTurnsRightAndBack) {
+  const std::string original = ReadFile(PICAXO_TESTDATA "/photos/Path_by_Risto_Saukonpaa.jpg");
+  Put(original);
+  EXPECT_EQ(RotateJPEGFile(path_, kRotateRight), 0);
+  const std::string right = ReadFile(path_);
+  EXPECT_EQ(ReadCoefficients(right).width, 1600u);
+  EXPECT_EQ(RotateJPEGFile(path_, kRotateLeft), 0);
+  const std::string back = ReadFile(path_);
+  const testing::Coefficients a = ReadCoefficients(original);
+  const testing::Coefficients b = ReadCoefficients(back);
+  ASSERT_EQ(a.components.size(), b.components.size());
+  for (size_t ci = 0; ci < a.components.size(); ++ci)
+    EXPECT_EQ(a.components[ci].blocks, b.components[ci].blocks);
+  // COM, EXIF, ICC and XMP byte for byte and in order; only the JFIF header is the library's.
+  Markers expected = HeaderMarkers(original);
+  ASSERT_EQ(expected.front().first, JPEG_APP0);
+  expected.front().second = kDefaultJfif;
+  EXPECT_EQ(HeaderMarkers(right), expected);
+  EXPECT_EQ(HeaderMarkers(back), expected);
+  EXPECT_EQ(fs::last_write_time(path_), kOldTime);
+}
+
+TEST_F(RotateFile, DamagedDataIsRotatedAndReportsWarnings) {
+  SourceSpec spec;
+  spec.width = 64;
+  spec.height = 48;
+  const std::string source = MakeJpeg(spec);
+  Put(source.substr(0, source.size() * 2 / 3));
+  EXPECT_GT(RotateJPEGFile(path_, kRotateLeft), 0);
+  const testing::Coefficients rotated = ReadCoefficients(ReadFile(path_));
+  EXPECT_EQ(rotated.width, 48u);
+  EXPECT_EQ(rotated.height, 64u);
+  EXPECT_EQ(fs::last_write_time(path_), kOldTime);
+}
+
+TEST_F(RotateFile, UnreadableImagesGiveTheLibrarysMessageAndChangeNothing) {
+  struct Case {
+    std::string bytes;
+    std::string message;
+  };
+  SourceSpec spec;
+  std::string noHeight = MakeJpeg(spec);
+  const size_t sof = noHeight.find("\xFF\xC0");
+  ASSERT_NE(sof, std::string::npos);
+  noHeight[sof + 5] = noHeight[sof + 6] = '\0';  // frame height 0
+  const std::vector<Case> cases = {
+      {"PK\x03\x04 not a picture", LibraryMessage(JERR_NO_SOI, 0x50, 0x4B)},
+      {"", LibraryMessage(JERR_INPUT_EMPTY)},
+      {noHeight, LibraryMessage(JERR_EMPTY_IMAGE)},
+  };
+  for (const Case& c : cases) {
+    Put(c.bytes);
+    EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }), c.message);
+    ExpectUntouched(c.bytes);
+  }
+}
+
+TEST_F(RotateFile, ReadOnlyFolderGivesTheSavingErrorAndKeepsTheSource) {
+  const std::string source = MakeJpeg(SourceSpec{});
+  Put(source);
+  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                            fs::perms::group_exec | fs::perms::others_read |
+                            fs::perms::others_exec);
+  std::string message;
+  if (::geteuid() != 0) {
+    message = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
+  } else {
+    // Permissions do not bind root: try it as an unprivileged user in a child process.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(pipeFds[0]);
+      std::string text = "(could not drop privileges)";
+      if (::setgid(65534) == 0 && ::setuid(65534) == 0)
+        text = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
+      [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], text.data(), text.size());
+      ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    char buffer[1024];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+      message.append(buffer, static_cast<size_t>(n));
+    ::close(pipeFds[0]);
+    ::waitpid(child, nullptr, 0);
+  }
+  if (message == "(could not drop privileges)") GTEST_SKIP() << message;
+  EXPECT_EQ(message, "Error saving image to " + path_ + ":\nPermission denied");
+  ExpectUntouched(source);
+}
+
+TEST_F(RotateFile, VanishedSourceIsNotBroughtBack) {
+  EXPECT_NE(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }), "(no error)");
+  EXPECT_TRUE(Names().empty());
+  // Gone between reading and replacing.
+  TSourceFileState state;
+  state.modificationTime = kOldTime;
+  EXPECT_EQ(ErrorOf([&] { ReplaceSourceFile(path_, "rotated bytes", state); }),
+            "Error saving image to " + path_ + ":\nNo such file or directory");
+  EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(RotateFile, FileLockedByAWriterIsLeftAlone) {
+  const std::string source = MakeJpeg(SourceSpec{});
+  Put(source);
+  const int writer = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(writer, 0);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  EXPECT_NE(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }), "(no error)");
+  ::close(writer);
+  ExpectUntouched(source);
+}
+
+TEST_F(RotateFile, SymbolicLinkStaysALink) {
+  SourceSpec spec;
+  spec.width = 32;
+  spec.height = 16;
+  Put(MakeJpeg(spec));
+  const fs::path link = dir_ / "link.jpg";
+  fs::create_symlink("photo.jpg", link);
+  EXPECT_EQ(RotateJPEGFile(link.string(), kRotateRight), 0);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadCoefficients(ReadFile(path_)).width, 16u);
+}
+
+}  // namespace
+}  // namespace picaxo
