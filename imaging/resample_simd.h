@@ -19,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "imaging/resample_detail.h"
 
 #ifndef PICAXO_SIMD_TARGET
@@ -35,6 +37,83 @@ constexpr size_t kRunBufferBytes = 256 * 1024;
 // hundreds) is summed straight from the source bytes instead of growing the buffer.
 constexpr int kMaxRunSpan = 4096;
 
+// Converts bytes offset .. offset + values - 1 of eight rows to floats stored as out[x * R + r]
+// (r = 0 .. 7): eight-by-eight blocks are transposed in registers.
+template <int R>
+PICAXO_SIMD_TARGET void TransposeEightRows(const uint8_t* const* rows, ptrdiff_t offset,
+                                           ptrdiff_t values, float* out) {
+  ptrdiff_t x = 0;
+  for (; x + 8 <= values; x += 8) {
+    __m256 v[8];
+    for (int r = 0; r < 8; ++r) {
+      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[r] + offset + x));
+      v[r] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+    }
+    const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
+    const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
+    const __m256 t6 = _mm256_unpacklo_ps(v[6], v[7]), t7 = _mm256_unpackhi_ps(v[6], v[7]);
+    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+    const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+    const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+    float* o = out + x * R;
+    _mm256_storeu_ps(o, _mm256_permute2f128_ps(u0, u4, 0x20));
+    _mm256_storeu_ps(o + R, _mm256_permute2f128_ps(u1, u5, 0x20));
+    _mm256_storeu_ps(o + 2 * R, _mm256_permute2f128_ps(u2, u6, 0x20));
+    _mm256_storeu_ps(o + 3 * R, _mm256_permute2f128_ps(u3, u7, 0x20));
+    _mm256_storeu_ps(o + 4 * R, _mm256_permute2f128_ps(u0, u4, 0x31));
+    _mm256_storeu_ps(o + 5 * R, _mm256_permute2f128_ps(u1, u5, 0x31));
+    _mm256_storeu_ps(o + 6 * R, _mm256_permute2f128_ps(u2, u6, 0x31));
+    _mm256_storeu_ps(o + 7 * R, _mm256_permute2f128_ps(u3, u7, 0x31));
+  }
+  for (; x < values; ++x) {
+    for (int r = 0; r < 8; ++r)
+      out[x * R + r] = rows[r][offset + x];
+  }
+}
+
+// The running sums of one destination column over a block of 2 * kLanes rows: blue, green and
+// red, each as two vectors (upper and lower half of the block), in the buffer's order.
+template <class V>
+struct BlockSums {
+  typename V::F v[6];
+};
+
+template <class V>
+PICAXO_SIMD_TARGET inline void ClearSums(BlockSums<V>& sums) {
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Zero();
+}
+
+// Adds one entry; buf holds source columns first, first + 1, ... as [column][channel][row].
+template <class V>
+PICAXO_SIMD_TARGET inline void AddEntry(BlockSums<V>& sums, const float* buf, int32_t first,
+                                        const TWeightEntry& e) {
+  constexpr int L = V::kLanes;
+  const float* p = buf + static_cast<ptrdiff_t>(e.Index - first) * (6 * L);
+  const typename V::F w = V::Set1(e.Weight);
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
+}
+
+// Writes the column's sums as bytes into pixel i of each of the block's count rows.
+template <class V>
+PICAXO_SIMD_TARGET inline void StoreColumn(const BlockSums<V>& sums, uint8_t* const* outs,
+                                           int count, int i) {
+  constexpr int L = V::kLanes;
+  constexpr int R = 2 * L;
+  alignas(64) int32_t bytes[3 * R];
+  for (int k = 0; k < 6; ++k)
+    V::StoreInts(bytes + k * L, sums.v[k]);
+  const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(i);
+  for (int r = 0; r < count; ++r) {
+    outs[r][at] = static_cast<uint8_t>(bytes[r]);
+    outs[r][at + 1] = static_cast<uint8_t>(bytes[R + r]);
+    outs[r][at + 2] = static_cast<uint8_t>(bytes[2 * R + r]);
+  }
+}
+
 // Horizontal pass. Rows are taken in blocks of 2 * kLanes; for a run of source columns the block's
 // bytes are converted to floats laid out as [column][channel][row], so that one destination
 // column's weight list drives six independent vector sums (two halves of the block, three
@@ -42,7 +121,6 @@ constexpr int kMaxRunSpan = 4096;
 template <class V>
 PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage& Work,
                                         const std::vector<TWeightList>& lists, int runSpan) {
-  using F = typename V::F;
   constexpr int L = V::kLanes;
   constexpr int R = 2 * L;
   const int sh = Source.Height();
@@ -63,7 +141,6 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
   const std::unique_ptr<float[]> buffer(new float[bufferFloats > 0 ? bufferFloats : 1]);
   float* const buf = buffer.get();
 
-  alignas(64) int32_t sums[3 * R];
   const uint8_t* rows[R];
   uint8_t* outs[R];
   for (int k0 = 0; k0 < sh; k0 += R) {
@@ -92,37 +169,37 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
         continue;
       }
       const ptrdiff_t values = 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource);
-      for (int r = 0; r < R; ++r) {
-        const uint8_t* s = rows[r] + 3 * static_cast<ptrdiff_t>(run.FirstSource);
-        float* b = buf + r;
-        for (ptrdiff_t x = 0; x < values; ++x)
-          b[x * R] = s[x];
+      const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
+      for (int r = 0; r < R; r += 8)
+        TransposeEightRows<R>(rows + r, offset, values, buf + r);
+      // Two destination columns at a time: twelve independent sums keep the multiply-add units
+      // busy; each column still takes its own entries in its own order.
+      const int32_t firstSource = run.FirstSource;
+      int i = run.FirstDest;
+      for (; i + 1 < run.EndDest; i += 2) {
+        const TWeightList& first = lists[i];
+        const TWeightList& second = lists[i + 1];
+        const size_t common = std::min(first.size(), second.size());
+        BlockSums<V> a, b;
+        ClearSums<V>(a);
+        ClearSums<V>(b);
+        for (size_t k = 0; k < common; ++k) {
+          AddEntry<V>(a, buf, firstSource, first[k]);
+          AddEntry<V>(b, buf, firstSource, second[k]);
+        }
+        for (size_t k = common; k < first.size(); ++k)
+          AddEntry<V>(a, buf, firstSource, first[k]);
+        for (size_t k = common; k < second.size(); ++k)
+          AddEntry<V>(b, buf, firstSource, second[k]);
+        StoreColumn<V>(a, outs, count, i);
+        StoreColumn<V>(b, outs, count, i + 1);
       }
-      for (int i = run.FirstDest; i < run.EndDest; ++i) {
-        F b0 = V::Zero(), b1 = V::Zero(), g0 = V::Zero(), g1 = V::Zero(), r0 = V::Zero(),
-          r1 = V::Zero();
-        for (const TWeightEntry& e : lists[i]) {
-          const float* p = buf + static_cast<ptrdiff_t>(e.Index - run.FirstSource) * (3 * R);
-          const F w = V::Set1(e.Weight);
-          b0 = V::Fma(V::Load(p), w, b0);
-          b1 = V::Fma(V::Load(p + L), w, b1);
-          g0 = V::Fma(V::Load(p + R), w, g0);
-          g1 = V::Fma(V::Load(p + R + L), w, g1);
-          r0 = V::Fma(V::Load(p + 2 * R), w, r0);
-          r1 = V::Fma(V::Load(p + 2 * R + L), w, r1);
-        }
-        V::StoreInts(sums, b0);
-        V::StoreInts(sums + L, b1);
-        V::StoreInts(sums + R, g0);
-        V::StoreInts(sums + R + L, g1);
-        V::StoreInts(sums + 2 * R, r0);
-        V::StoreInts(sums + 2 * R + L, r1);
-        const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(i);
-        for (int r = 0; r < count; ++r) {
-          outs[r][at] = static_cast<uint8_t>(sums[r]);
-          outs[r][at + 1] = static_cast<uint8_t>(sums[R + r]);
-          outs[r][at + 2] = static_cast<uint8_t>(sums[2 * R + r]);
-        }
+      if (i < run.EndDest) {
+        BlockSums<V> a;
+        ClearSums<V>(a);
+        for (const TWeightEntry& e : lists[i])
+          AddEntry<V>(a, buf, firstSource, e);
+        StoreColumn<V>(a, outs, count, i);
       }
     }
   }

@@ -119,6 +119,25 @@ TEST(ResampleKernels, SincRoundsPiXToFloatSoWholeNumbersAreTinyButNotZero) {
   }
 }
 
+TEST(ResampleKernels, SincIsTheLongDoubleQuotientRoundedOnce) {
+  const auto reference = [](float x) {
+    if (x == 0.0f) return 1.0f;
+    const float y = static_cast<float>(kPi * x);
+    return static_cast<float>(std::sin(static_cast<long double>(y)) / y);
+  };
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<float> any(-3.5f, 3.5f);
+  for (int i = 0; i < 100000; ++i) {
+    const float x = any(rng);
+    ASSERT_EQ(SincKernel(x), reference(x)) << x;
+  }
+  for (int i = -4096; i <= 4096; ++i) {
+    const float x = static_cast<float>(i) / 1024.0f;
+    ASSERT_EQ(SincKernel(x), reference(x)) << x;
+    ASSERT_EQ(SincKernel(std::nextafter(x, 4.0f)), reference(std::nextafter(x, 4.0f))) << x;
+  }
+}
+
 TEST(ResampleKernels, SymmetricAndZeroBeyondSupport) {
   for (const TResampleKernel& k : ResampleKernels) {
     for (float x = 0.0f; x < 4.0f; x += 0.0625f) {
@@ -441,8 +460,8 @@ TEST(ResamplePaths, SplittingIntoRunsAndWideColumnsKeepsTheBytes) {
 #endif
 }
 
-// Decodes a JPEG file to 24-bit blue-green-red rows with libjpeg.
-TRasterImage DecodeJpeg(const std::string& path) {
+// Decodes a JPEG file to 24-bit blue-green-red rows with libjpeg, at 1/denominator of its size.
+TRasterImage DecodeJpeg(const std::string& path, unsigned denominator = 1) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) throw std::runtime_error("cannot open " + path);
   jpeg_decompress_struct cinfo;
@@ -453,6 +472,8 @@ TRasterImage DecodeJpeg(const std::string& path) {
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_EXT_BGR;
   cinfo.dct_method = JDCT_FLOAT;
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = denominator;
   jpeg_start_decompress(&cinfo);
   TRasterImage image(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height));
   while (cinfo.output_scanline < cinfo.output_height) {
@@ -478,6 +499,12 @@ TEST(ResamplePaths, VectorPathsMatchThePlainLoopOnAPhoto) {
     for (TResamplePath p : paths)
       ASSERT_EQ(Pixels(Resampled(crop, dw, dh, p)), Pixels(expected)) << dw << "x" << dh;
   }
+  // A progressive photo, whole, at a quarter of its size (816 x 612).
+  const TRasterImage small = DecodeJpeg(
+      std::string(PICAXO_TESTDATA) + "/photos/picosdeeuropa_by_Aitzol_Berasategi.jpg", 4);
+  const TRasterImage expected = Resampled(small, 139, 104, TResamplePath::Scalar);
+  for (TResamplePath p : paths)
+    ASSERT_EQ(Pixels(Resampled(small, 139, 104, p)), Pixels(expected));
 }
 
 }  // namespace
