@@ -6,9 +6,17 @@ function(picaxo_library name)
   if(NOT sources)
     return()
   endif()
+  # A sibling library whose folder has no sources yet defines no target; leave it out rather than
+  # link a library that does not exist.
+  set(deps "")
+  foreach(dep ${ARG_DEPS})
+    if(TARGET ${dep} OR NOT dep MATCHES "^picaxo_")
+      list(APPEND deps ${dep})
+    endif()
+  endforeach()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE picaxo_warnings)
+  target_link_libraries(${name} PUBLIC ${deps} PRIVATE picaxo_warnings)
 endfunction()
 
 # One GoogleTest executable per tested folder, from every *_test.cpp in it.

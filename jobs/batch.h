@@ -1,0 +1,82 @@
+#pragma once
+// The batch dialog's logic without its widgets: the three option boxes, the counting pass and the
+// working pass of a run, progress, cancellation and the result text. The window shows it as a
+// modal dialog; tests and picaxo-cli drive it directly.
+#include <functional>
+#include <string>
+
+#include "jobs/app_state.h"
+
+namespace picaxo {
+
+// The dialog's check boxes.
+struct TBatchChoices {
+  bool OverwriteAll = false;       // "Overwrite existing files without prompting"
+  bool DontOverwrite = false;      // "Never overwrite existing files"
+  bool PromptForCreateDir = true;  // "Prompt when a folder needs to be created"
+
+  // The two overwrite boxes exclude each other: checking one unchecks the other.
+  void CheckOverwriteAll(bool checked);
+  void CheckDontOverwrite(bool checked);
+};
+
+enum class TBatchView { SimpleResize, BatchResize };
+
+// The dialog's title text. selectedForm: the job actions work on the selected rows (several rows
+// selected in the job list).
+std::string BatchTitleText(TBatchView view, bool selectedForm);
+
+class TBatchRun {
+ public:
+  enum class TStage { Ready, Running, Finished, Closed };
+  enum class TCloseResult { None, OK, Cancel };
+
+  // Creating the dialog puts the state into batch mode; closing (or destroying) it ends that.
+  TBatchRun(TAppState& state, TJobProc jobProc);
+  ~TBatchRun();
+  TBatchRun(const TBatchRun&) = delete;
+  TBatchRun& operator=(const TBatchRun&) = delete;
+
+  // When the dialog is shown: clears the cancel flag and gives the boxes from the flags.
+  TBatchChoices Show();
+  // Start: copies the boxes into the flags, counts the images, then saves them one by one.
+  // Ends Finished (ResultText set) or, when cancelled, Closed with the Cancel result.
+  void Start(const TBatchChoices& choices);
+  // The steps of Start, for a caller that runs the working pass itself (picaxo-cli's workers):
+  // the boxes into the flags, the counting pass (returns the number of images to save), and the
+  // end of the run with SavedCount and TotalCount of the working pass.
+  void TakeChoices(const TBatchChoices& choices);
+  int CountJobs();
+  void Finish();
+  // The Cancel button: before a run it closes the dialog; during one it asks the run to stop
+  // after the image it is on.
+  void Cancel();
+  // Closing by Close, by the frame or at the end of a cancelled run. During a run (only reachable
+  // from the interface's event processing) the close waits for the run to end.
+  void Close(TCloseResult result = TCloseResult::Cancel);
+
+  TStage Stage() const { return stage_; }
+  TCloseResult CloseResult() const { return closeResult_; }
+
+  int SavedCount = 0;  // counts of the last pass
+  int TotalCount = 0;
+  int JobCounter = 0;
+  int ProgressMax = 0;
+  int ProgressPosition = 0;
+  std::string ResultText;  // "Successfully saved %d of %d images!" after a finished run
+  std::string CancelCaption = "Cancel";
+
+  // The dialog's status label (status texts go here while the dialog exists).
+  std::function<void(const std::string&)> SetStatusLabel;
+  // Progress bar position or maximum changed.
+  std::function<void()> ProgressChanged;
+
+ private:
+  TAppState& state_;
+  TJobProc jobProc_;
+  TStage stage_ = TStage::Ready;
+  TCloseResult closeResult_ = TCloseResult::None;
+  bool closeRequested_ = false;
+};
+
+}  // namespace picaxo

@@ -1,0 +1,53 @@
+#include "jobs/convert.h"
+
+namespace picaxo {
+
+namespace {
+
+TConvertRequest RequestFor(const TFileEntry& entry, const std::optional<TSelection>& selection,
+                           const TResizeSettings& settings) {
+  TConvertRequest request;
+  request.SourcePath = entry.FileName;
+  request.Selection = selection;
+  request.Settings = settings;
+  request.AllowEnlarge = ResolveAllowEnlarge(&entry, settings);
+  request.ForceRecompress = ResolveForceRecompress(&entry, settings);
+  return request;
+}
+
+}  // namespace
+
+OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, const TRasterImage& sourceImage,
+                                      const std::optional<TSelection>& selection,
+                                      const TResizeSettings& settings) {
+  return ComputeOutputGeometry(sourceImage.Width(), sourceImage.Height(), selection, settings,
+                               ResolveAllowEnlarge(entry, settings));
+}
+
+TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, TRasterImage& sourceImage,
+                                        const std::optional<TSelection>& selection,
+                                        const TResizeSettings& settings) {
+  if (!entry || sourceImage.Empty()) return {};
+  return ConvertImage(sourceImage, RequestFor(*entry, selection, settings));
+}
+
+bool ConvertCurrentImage(const TFileEntry* entry, TRasterImage& sourceImage,
+                         const std::optional<TSelection>& selection,
+                         const TResizeSettings& settings, std::string& output) {
+  TConversion conversion = ConvertCurrentImageDetailed(entry, sourceImage, selection, settings);
+  if (conversion.Kind == TOutputKind::Nothing) return false;
+  if (output.empty())
+    output = std::move(conversion.Bytes);
+  else
+    output += conversion.Bytes;
+  return true;
+}
+
+TPreview RenderCurrentPreview(const TFileEntry* entry, TRasterImage& sourceImage,
+                              const std::optional<TSelection>& selection,
+                              const TResizeSettings& settings) {
+  if (!entry || sourceImage.Empty()) return {};
+  return RenderPreview(sourceImage, RequestFor(*entry, selection, settings));
+}
+
+}  // namespace picaxo

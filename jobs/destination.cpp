@@ -1,0 +1,91 @@
+#include "jobs/destination.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "imaging/file_util.h"
+
+namespace picaxo {
+
+namespace fs = std::filesystem;
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+namespace {
+// The folder part of a path without its trailing separator ("/a/b.jpg" -> "/a", "/b.jpg" -> "").
+std::string FolderOf(const std::string& file) {
+  const size_t slash = file.rfind('/');
+  return slash == std::string::npos ? std::string() : file.substr(0, slash);
+}
+
+std::string NameOf(const std::string& file) {
+  const size_t slash = file.rfind('/');
+  return slash == std::string::npos ? file : file.substr(slash + 1);
+}
+}  // namespace
+
+std::string DestinationFolderFor(const std::string& destinationField,
+                                 const std::string& sourceFolder, const std::string& sourceFile) {
+  std::string folder = destinationField;
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  // The subfolder starts after the source folder's text and the separator that follows it; the
+  // root folder "/" already ends with that separator.
+  const std::string fileFolder = FolderOf(sourceFile);
+  size_t start = sourceFolder.size();
+  if (sourceFolder.empty() || sourceFolder.back() != '/') ++start;
+  if (start < fileFolder.size()) folder += fileFolder.substr(start, kMaxDestinationSubfolder);
+  return folder;
+}
+
+std::string DestinationFileNameFor(const std::string& outputName, const std::string& sourceFile) {
+  if (!outputName.empty()) return outputName + ".jpg";
+  return StripExtension(NameOf(sourceFile)) + ".jpg";
+}
+
+bool FolderExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_directory(path, ec);
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  return !ec && fs::exists(status) && !fs::is_directory(status);
+}
+
+void CreateFolderWithParents(const std::string& folder) {
+  if (folder.empty()) return;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+}
+
+bool SameFolder(const std::string& a, const std::string& b) {
+  if (!FolderExists(a) || !FolderExists(b)) return false;
+  std::error_code ec;
+  const bool same = fs::equivalent(a, b, ec);
+  return !ec && same;
+}
+
+bool FileIsReplaceable(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return true;  // nothing there to protect
+  const uid_t uid = ::geteuid();
+  mode_t writeBit = S_IWOTH;
+  if (st.st_uid == uid)
+    writeBit = S_IWUSR;
+  else if (st.st_gid == ::getegid())
+    writeBit = S_IWGRP;
+  if ((st.st_mode & writeBit) == 0) return false;
+  if (uid == 0) return true;
+  std::string folder = FolderOf(path);
+  if (folder.empty()) folder = path.front() == '/' ? "/" : ".";
+  return ::access(path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace picaxo

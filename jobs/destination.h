@@ -1,0 +1,42 @@
+#pragma once
+// Where a destination file goes, and the folder tests saving relies on. All functions work on
+// path texts so that the window, the batch and picaxo-cli form the very same names.
+#include <string>
+
+namespace picaxo {
+
+// The longest subfolder (relative to the source folder) carried into a destination folder.
+inline constexpr size_t kMaxDestinationSubfolder = 400;
+
+// folder + "/" + name, without doubling a separator that folder already ends with.
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// The destination folder of a source file: the destination field, one "/" unless it already ends
+// with one, then the file's subfolder relative to sourceFolder (at most 400 characters; empty for
+// a file directly in the source folder, which leaves the trailing "/").
+std::string DestinationFolderFor(const std::string& destinationField,
+                                 const std::string& sourceFolder, const std::string& sourceFile);
+
+// The destination file name: outputName when not empty, else the source file's name without its
+// extension; ".jpg" is appended in both cases.
+std::string DestinationFileNameFor(const std::string& outputName, const std::string& sourceFile);
+
+// "folder exists": path names an existing folder (a trailing separator is allowed).
+bool FolderExists(const std::string& path);
+
+// "file exists": path names something that is not a folder.
+bool FileExists(const std::string& path);
+
+// Creates folder and every missing parent. Failures are not reported: callers test FolderExists.
+void CreateFolderWithParents(const std::string& folder);
+
+// Whether a and b name the same existing folder, by file identity, so that other spellings,
+// symbolic links and "." / ".." forms are recognised. False when either is not a folder.
+bool SameFolder(const std::string& a, const std::string& b);
+
+// Whether an existing file may be replaced: the user holds write permission on it (judged from
+// its permission bits for the user's class, so that a read-only file counts as such even for the
+// superuser) and, for other users than the superuser, on its folder.
+bool FileIsReplaceable(const std::string& path);
+
+}  // namespace picaxo

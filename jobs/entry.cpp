@@ -1,0 +1,261 @@
+#include "jobs/entry.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "imaging/file_util.h"
+
+namespace picaxo {
+
+namespace {
+
+std::string FileNamePart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The job list shows at most this many characters of a file name.
+constexpr size_t kMaxJobFileNameChars = 400;
+
+// The first maxChars characters of a UTF-8 text, never splitting a character.
+std::string FirstCharacters(const std::string& text, size_t maxChars) {
+  size_t chars = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if ((c & 0xC0) == 0x80) continue;  // continuation byte
+    if (chars == maxChars) return text.substr(0, i);
+    ++chars;
+  }
+  return text;
+}
+
+std::string Format(const char* format, int a, int b = 0) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, a, b);
+  return text;
+}
+
+int16_t ClampTo16(int32_t value, int lo, int hi) {
+  return static_cast<int16_t>(std::clamp<int32_t>(value, lo, hi));
+}
+
+}  // namespace
+
+bool TFileEntry::HasSelection() const {
+  return Selection.Left != -1 && Selection.Top != -1 && Selection.Right != -1 &&
+         Selection.Bottom != -1;
+}
+
+std::optional<TSelection> TFileEntry::SelectionOrNone() const {
+  if (!HasSelection()) return std::nullopt;
+  return Selection;
+}
+
+bool TFileEntry::IsJpeg() const {
+  return HasExtension(FileName, ".jpg");
+}
+
+std::string TFileEntry::BaseName() const {
+  return StripExtension(FileNamePart(FileName));
+}
+
+bool TFileEntry::IsRenamed() const {
+  return !OutputName.empty() && !SameTextAscii(OutputName, BaseName());
+}
+
+bool TFileEntry::IsPadded() const {
+  return FixedFitWidth >= 0 && PaddedAlignment != 0;
+}
+
+void TFileEntry::ResetEntry(ChangeMask mask) {
+  if (mask & cmResize) ResizeMode = rmUnset;
+  if (mask & cmValues) {
+    LongerPixels = AreaPixels = Percent = FixedFitWidth = FixedFitHeight = -1;
+  }
+  if (mask & cmEnlarge) EnlargeChoice = csUnset;
+  if (mask & cmQuality) JpegQuality = -1;
+  if (mask & cmExclude) Excluded = false;
+  if (mask & cmRecompress) RecompressChoice = csUnset;
+  if (mask & cmSelection) ClearSelection();
+  // OutputName is never reset.
+}
+
+void StoreSettingsToEntry(TFileEntry* entry, ChangeMask mask, const TResizeSettings& settings,
+                          const TEntryExtras& extras) {
+  if (!entry) return;
+  TFileEntry& e = *entry;
+  const std::optional<ResizeRule> rule = SelectedRule(settings);
+  if (mask & cmResize) {
+    if (!settings.ResizeEnabled) {
+      e.ResizeMode = rmNoResize;
+    } else if (rule) {
+      switch (*rule) {
+        case ResizeRule::LongerSide:
+          e.ResizeMode = rmLongerSide;
+          e.LongerPixels = settings.LongerPixels;
+          break;
+        case ResizeRule::FixedArea:
+          e.ResizeMode = rmFixedArea;
+          e.AreaPixels = settings.AreaPixels;
+          break;
+        case ResizeRule::Percent:
+          e.ResizeMode = rmPercent;
+          e.Percent = settings.Percent;
+          break;
+        case ResizeRule::Fit:
+          e.ResizeMode = rmFit;
+          e.FixedFitWidth = settings.FixedFitWidth;
+          e.FixedFitHeight = settings.FixedFitHeight;
+          if (settings.PaddedFitEnabled) {
+            e.PaddedAlignment = settings.PaddedAlignment;
+            e.PaddingColor = settings.PaddingColor;
+          } else {
+            e.PaddedAlignment = 0;  // the colour stays as it was
+          }
+          break;
+      }
+    }
+  }
+  if ((mask & cmValues) && rule) {
+    switch (*rule) {
+      case ResizeRule::LongerSide:
+        e.LongerPixels = settings.LongerPixels;
+        break;
+      case ResizeRule::FixedArea:
+        e.AreaPixels = settings.AreaPixels;
+        break;
+      case ResizeRule::Percent:
+        e.Percent = settings.Percent;
+        break;
+      case ResizeRule::Fit:
+        e.FixedFitWidth = settings.FixedFitWidth;
+        e.FixedFitHeight = settings.FixedFitHeight;
+        break;
+    }
+  }
+  if (mask & cmEnlarge) e.EnlargeChoice = settings.AllowEnlarge ? csYes : csNo;
+  if (mask & cmQuality) e.JpegQuality = settings.JpegQuality;
+  if (mask & cmExclude) e.Excluded = extras.Excluded;
+  if (mask & cmRecompress) e.RecompressChoice = settings.AlwaysRecompress ? csYes : csNo;
+  if (mask & cmSelection) {
+    if (extras.Selection)
+      e.Selection = *extras.Selection;
+    else
+      e.ClearSelection();
+  }
+  if (mask & cmOutputName) e.OutputName = extras.OutputName;
+}
+
+void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
+                          TEntryExtras& extras) {
+  if (!entry.OutputName.empty()) extras.OutputName = entry.OutputName;
+  extras.Selection = entry.SelectionOrNone();
+  if (entry.ResizeMode != rmUnset) settings.ResizeEnabled = entry.ResizeMode != rmNoResize;
+  // Values go through the same ranges as the spin controls; the Fit frame ignores values of 0 or
+  // less, as its edits do.
+  switch (entry.ResizeMode) {
+    case rmLongerSide:
+      SelectRule(settings, ResizeRule::LongerSide);
+      settings.LongerPixels = ClampTo16(entry.LongerPixels, kMinLongerPixels, kMaxLongerPixels);
+      break;
+    case rmFixedArea:
+      SelectRule(settings, ResizeRule::FixedArea);
+      settings.AreaPixels = ClampTo16(entry.AreaPixels, kMinAreaPixels, kMaxAreaPixels);
+      break;
+    case rmPercent:
+      SelectRule(settings, ResizeRule::Percent);
+      settings.Percent = ClampTo16(entry.Percent, kMinPercent, kMaxPercent);
+      break;
+    case rmFit:
+      SelectRule(settings, ResizeRule::Fit);
+      if (entry.FixedFitWidth > 0) settings.FixedFitWidth = entry.FixedFitWidth;
+      if (entry.FixedFitHeight > 0) settings.FixedFitHeight = entry.FixedFitHeight;
+      // The padded state is restored with the alignment, so that the image is saved as it was
+      // stored.
+      settings.PaddedFitEnabled = entry.PaddedAlignment != 0;
+      if (IsValidAlignment(entry.PaddedAlignment)) settings.PaddedAlignment = entry.PaddedAlignment;
+      settings.PaddingColor = entry.PaddingColor;
+      break;
+    default:
+      break;
+  }
+  // The enlarge choice is shown whenever it is set, so that the check box always agrees with the
+  // size the geometry computes from the entry.
+  if (entry.EnlargeChoice != csUnset) settings.AllowEnlarge = entry.EnlargeChoice == csYes;
+  if (entry.JpegQuality > 0)
+    settings.JpegQuality = ClampTo16(entry.JpegQuality, kMinJpegQuality, kMaxJpegQuality);
+  extras.Excluded = entry.Excluded;
+  if (entry.RecompressChoice != csUnset)
+    settings.AlwaysRecompress = entry.RecompressChoice == csYes;
+}
+
+bool ResolveAllowEnlarge(const TFileEntry* entry, const TResizeSettings& settings) {
+  if (entry && entry->EnlargeChoice == csYes) return true;
+  if (entry && entry->EnlargeChoice == csNo) return false;
+  return settings.AllowEnlarge;
+}
+
+bool ResolveForceRecompress(const TFileEntry* entry, const TResizeSettings& settings) {
+  if (entry && entry->RecompressChoice == csYes) return true;
+  if (entry && entry->RecompressChoice == csNo) return false;
+  return settings.AlwaysRecompress;
+}
+
+std::string JobFileNameText(const TFileEntry* entry, const std::string& sourceFolder) {
+  if (!entry) return "(error)";
+  const std::string& name = entry->FileName;
+  std::string relative = name;
+  if (!sourceFolder.empty() && name.compare(0, sourceFolder.size(), sourceFolder) == 0) {
+    if (sourceFolder.back() == '/')
+      relative = name.substr(sourceFolder.size());
+    else if (name.size() > sourceFolder.size() && name[sourceFolder.size()] == '/')
+      relative = name.substr(sourceFolder.size() + 1);
+  }
+  return FirstCharacters(relative, kMaxJobFileNameChars);
+}
+
+std::string JobActionsText(const TFileEntry& entry, const TResizeSettings& settings) {
+  std::vector<std::string> parts;
+  bool directCopy = false;
+  switch (entry.ResizeMode) {
+    case rmNoResize:
+      directCopy = !ResolveForceRecompress(&entry, settings);
+      parts.push_back(directCopy ? "direct copy" : "recompress");
+      break;
+    case rmLongerSide:
+      parts.push_back(Format("long side=%d", entry.LongerPixels));
+      break;
+    case rmFixedArea:
+      parts.push_back(Format("area=%d", entry.AreaPixels));
+      break;
+    case rmPercent:
+      parts.push_back(Format("resize %d%%", entry.Percent));
+      break;
+    case rmFit:
+      parts.push_back(Format("fit %dx%d", entry.FixedFitWidth, entry.FixedFitHeight));
+      break;
+    default:
+      break;
+  }
+  if (entry.JpegQuality > 0 && !directCopy) parts.push_back(Format("Q=%d", entry.JpegQuality));
+  if (entry.IsRenamed()) parts.push_back("rename");
+  std::string text;
+  for (const std::string& part : parts) {
+    if (!text.empty()) text += ", ";
+    text += part;
+  }
+  return text;
+}
+
+std::string JobFlagsText(const TFileEntry& entry) {
+  std::string flags;
+  if (entry.Excluded) flags += 'E';
+  if (entry.ResizeMode != rmNoResize && entry.EnlargeChoice == csYes) flags += 'X';
+  if (entry.HasSelection()) flags += 'S';
+  if (entry.RecompressChoice == csYes) flags += 'R';
+  if (entry.ResizeMode == rmFit && entry.IsPadded()) flags += 'P';
+  return flags;
+}
+
+}  // namespace picaxo

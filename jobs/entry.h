@@ -1,0 +1,114 @@
+#pragma once
+// TFileEntry: what the user decided for one source image alone, and the transfers between an entry
+// and the destination settings in effect.
+//
+// Settings the user has not touched for an image stay unset in its entry; while such an image is
+// current, the settings in effect apply to it. Three-state choices are 0 unset, 1 no, 2 yes.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "imaging/geometry.h"
+
+namespace picaxo {
+
+// ResizeMode values.
+inline constexpr uint8_t rmUnset = 0;
+inline constexpr uint8_t rmNoResize = 1;
+inline constexpr uint8_t rmLongerSide = 2;
+inline constexpr uint8_t rmFixedArea = 3;
+inline constexpr uint8_t rmPercent = 4;
+inline constexpr uint8_t rmFit = 5;
+
+// Three-state choices (EnlargeChoice, RecompressChoice): a check box maps to 1 or 2; 0 leaves the
+// decision to the settings in effect.
+inline constexpr uint8_t csUnset = 0;
+inline constexpr uint8_t csNo = 1;
+inline constexpr uint8_t csYes = 2;
+
+// Groups of entry fields a change touches.
+using ChangeMask = uint8_t;
+inline constexpr ChangeMask cmResize = 1;       // ResizeMode and its rule (for Fit: frame, padding)
+inline constexpr ChangeMask cmValues = 2;       // the value of the selected rule
+inline constexpr ChangeMask cmEnlarge = 4;      // EnlargeChoice
+inline constexpr ChangeMask cmQuality = 8;      // JpegQuality
+inline constexpr ChangeMask cmExclude = 16;     // Excluded
+inline constexpr ChangeMask cmRecompress = 32;  // RecompressChoice
+inline constexpr ChangeMask cmSelection = 64;   // Selection
+inline constexpr ChangeMask cmOutputName = 128;  // OutputName (never reset)
+// Apply: every group except selection and output name.
+inline constexpr ChangeMask cmApplyAll = 63;
+// Reset: all groups (OutputName is kept regardless).
+inline constexpr ChangeMask cmResetAll = 255;
+// Save All runs with the settings in effect but keeps selection, exclusion and output name.
+inline constexpr ChangeMask cmSaveAllReset = 47;
+
+class TFileEntry {
+ public:
+  TFileEntry() = default;
+  TFileEntry(std::string fileName, int64_t fileSize)
+      : FileName(std::move(fileName)), FileSize(fileSize) {}
+
+  std::string FileName;    // full path of the source file
+  std::string OutputName;  // destination base name without extension; empty: the source's name
+  int32_t Width = -1;      // size as last loaded; -1 until loaded
+  int32_t Height = -1;
+  int64_t FileSize = 0;  // bytes, from the folder listing
+  TSelection Selection;  // Left = -1: no selection
+  uint8_t ResizeMode = rmUnset;
+  // Values of each rule as in TResizeSettings; not read while ResizeMode is unset, -1 after reset.
+  int32_t LongerPixels = -1;
+  int32_t AreaPixels = -1;
+  int32_t Percent = -1;
+  int32_t FixedFitWidth = -1;
+  int32_t FixedFitHeight = -1;
+  uint8_t EnlargeChoice = csUnset;
+  int32_t JpegQuality = -1;  // 1 ... 100; 0 and below: unset
+  bool Excluded = false;     // skipped when all images are saved
+  uint32_t PaddingColor = 0;
+  uint8_t PaddedAlignment = 0;  // 0: Fit without padded border; 1 ... 9: alignment
+  uint8_t RecompressChoice = csUnset;
+
+  bool HasSelection() const;
+  void ClearSelection() { Selection.Left = -1; }
+  // The selection as the geometry takes it, empty when there is none.
+  std::optional<TSelection> SelectionOrNone() const;
+  bool IsJpeg() const;               // the name's extension is ".jpg", any letter case
+  std::string BaseName() const;      // file name without folder and extension
+  bool IsRenamed() const;            // OutputName set and not BaseName (ignoring case)
+  bool IsPadded() const;             // FixedFitWidth >= 0 and PaddedAlignment != 0
+  void ResetEntry(ChangeMask mask);  // clears the groups of mask (never OutputName)
+};
+
+// What the window holds for the current image besides the destination settings.
+struct TEntryExtras {
+  bool Excluded = false;                // "Exclude for Save All"
+  std::optional<TSelection> Selection;  // the view's selection, when it has one
+  std::string OutputName;               // the output-name text
+};
+
+// Copies the groups named by mask, in bit order, from the settings in effect into entry. The Fit
+// frame is settings.FixedFitWidth/Height; the padded flag, alignment and colour are the settings'
+// too. Nothing happens for a null entry.
+void StoreSettingsToEntry(TFileEntry* entry, ChangeMask mask, const TResizeSettings& settings,
+                          const TEntryExtras& extras = {});
+
+// The reverse transfer, when an entry becomes current: only the fields the entry has set replace
+// the values in effect; the others keep what they held for the previous image. extras.OutputName
+// changes only when the entry has one (the caller shows the source's base name first).
+void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings, TEntryExtras& extras);
+
+// The three-state resolutions. A null entry or an unset choice defers to the settings.
+bool ResolveAllowEnlarge(const TFileEntry* entry, const TResizeSettings& settings);
+bool ResolveForceRecompress(const TFileEntry* entry, const TResizeSettings& settings);
+
+// Texts of the batch job list.
+// File name column: FileName without sourceFolder and the separator after it, at most 400
+// characters; "(error)" for a row without an entry.
+std::string JobFileNameText(const TFileEntry* entry, const std::string& sourceFolder);
+// Actions column, e.g. "fit 1024x800, Q=90, rename". settings supplies AlwaysRecompress.
+std::string JobActionsText(const TFileEntry& entry, const TResizeSettings& settings);
+// Flags column: "E", "X", "S", "R", "P" in that order.
+std::string JobFlagsText(const TFileEntry& entry);
+
+}  // namespace picaxo

@@ -1,0 +1,35 @@
+#pragma once
+// Listing the source images of a folder and the path identity rules the image list relies on.
+#include <cstdint>
+#include <locale>
+#include <string>
+#include <vector>
+
+namespace picaxo {
+
+// The long path form of a typed path: absolute and lexically normal, with symbolic links resolved
+// as far as the path exists, and no trailing separator except for "/". An empty text stays empty.
+std::string LongPathForm(const std::string& typed);
+
+// True for the names the image list takes: ".jpg" or ".bmp" in any letter case (not ".jpeg").
+bool IsSourceImageName(const std::string& name);
+
+struct TScannedFile {
+  std::string FileName;  // folder + "/" + name
+  int64_t FileSize = 0;  // low 32 bits of the listed size
+};
+
+// Appends the source images of folder (and, when recursive, of its subfolders) to files, in
+// listing order. A missing folder adds nothing. A folder that exists but cannot be listed throws
+// "Could not iterate through files in " + folder, leaving what was appended so far; an unreadable
+// subfolder is skipped without a message. Symbolic links to folders are not descended into, so a
+// link cycle cannot make the scan run away.
+void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files);
+
+// The collation the image list is sorted by: the user's locale, or "C" when it cannot be made.
+const std::locale& UserCollationLocale();
+
+// Locale-aware, case-sensitive comparison of two full paths (std::collate of locale).
+int ComparePaths(const std::string& a, const std::string& b, const std::locale& locale);
+
+}  // namespace picaxo

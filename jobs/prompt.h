@@ -1,0 +1,68 @@
+#pragma once
+// Questions to the user. The core never shows a message box itself: it asks an IPrompt, which the
+// window answers with modal message boxes and tests or picaxo-cli answer from a script.
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace picaxo {
+
+enum class TPromptKind { Plain, Information, Error, Confirmation };
+
+enum class TPromptButton : uint8_t { Yes = 1, No = 2, OK = 4, Cancel = 8, All = 16 };
+
+// A set of buttons, e.g. TPromptButton::Yes | TPromptButton::No.
+class TPromptButtons {
+ public:
+  constexpr TPromptButtons() = default;
+  constexpr TPromptButtons(TPromptButton b) : bits_(static_cast<uint8_t>(b)) {}
+  constexpr bool Has(TPromptButton b) const { return (bits_ & static_cast<uint8_t>(b)) != 0; }
+  constexpr TPromptButtons operator|(TPromptButton b) const {
+    TPromptButtons r;
+    r.bits_ = static_cast<uint8_t>(bits_ | static_cast<uint8_t>(b));
+    return r;
+  }
+  constexpr bool operator==(const TPromptButtons&) const = default;
+
+ private:
+  uint8_t bits_ = 0;
+};
+
+constexpr TPromptButtons operator|(TPromptButton a, TPromptButton b) {
+  return TPromptButtons(a) | b;
+}
+
+class IPrompt {
+ public:
+  virtual ~IPrompt() = default;
+  // Shows text and returns the button chosen. Closing the box without a button answers Cancel.
+  virtual TPromptButton Ask(TPromptKind kind, const std::string& text, TPromptButtons buttons) = 0;
+};
+
+// Answers from a prepared list, in order, and records every question. When the list runs dry it
+// answers Cancel, like a box closed by its frame. An answer that is not among the offered buttons
+// is a scripting mistake and is reported as Cancel too.
+class TScriptedPrompt : public IPrompt {
+ public:
+  struct TQuestion {
+    TPromptKind kind;
+    std::string text;
+    TPromptButtons buttons;
+  };
+
+  TScriptedPrompt() = default;
+  explicit TScriptedPrompt(std::initializer_list<TPromptButton> answers) : answers_(answers) {}
+
+  void Push(TPromptButton answer) { answers_.push_back(answer); }
+  TPromptButton Ask(TPromptKind kind, const std::string& text, TPromptButtons buttons) override;
+
+  const std::vector<TQuestion>& Questions() const { return questions_; }
+  size_t PendingAnswers() const { return answers_.size(); }
+
+ private:
+  std::deque<TPromptButton> answers_;
+  std::vector<TQuestion> questions_;
+};
+
+}  // namespace picaxo

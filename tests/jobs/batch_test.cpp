@@ -1,0 +1,317 @@
+// The walk over the entries and the batch dialog's run: filters, counts, cancellation, Save All.
+#include "jobs/batch.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "jobs_test_util.h"
+
+namespace picaxo {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::ReadFile;
+using test::TStateFixture;
+using test::TTempDir;
+using test::WriteBmp;
+using test::WriteFile;
+using B = TPromptButton;
+
+struct BatchTest : ::testing::Test {
+  TTempDir dir;
+  TStateFixture f;
+  std::string src = dir / "src";
+  std::string out = dir / "out";
+  std::set<int> selectedRows;
+
+  void SetUp() override {
+    for (char c = 'a'; c <= 'e'; ++c)
+      WriteBmp(src + "/" + c + ".bmp", 8, 6);
+    f.state.Settings.ResizeEnabled = false;
+    f.state.DestinationFolderField = out;
+    f.state.Hooks.SelectedRowCount = [this] { return static_cast<int>(selectedRows.size()); };
+    f.state.Hooks.IsRowSelected = [this](int row) { return selectedRows.count(row) > 0; };
+    f.Open(src);
+    fs::create_directories(out);
+  }
+
+  std::vector<int> Visited(TNavigate navigate, TSkipExcluded skip) {
+    std::vector<int> visited;
+    f.state.ForEachJob(navigate, skip,
+                       [&](TFileEntry&, int index, bool&, int) { visited.push_back(index); });
+    return visited;
+  }
+
+  // Runs a batch dialog from Show to the end of Start with the given check boxes.
+  std::unique_ptr<TBatchRun> Run(TBatchChoices choices, TJobProc proc = {}) {
+    auto run = std::make_unique<TBatchRun>(f.state, proc ? proc : f.state.SaveCurrentJob());
+    run->Show();
+    run->Start(choices);
+    return run;
+  }
+
+  std::set<std::string> Written() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(out))
+      names.insert(e.path().filename().string());
+    return names;
+  }
+};
+
+TEST_F(BatchTest, EmptyListTellsSoAndDoesNothingElse) {
+  TStateFixture empty;
+  bool called = false;
+  empty.state.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
+                         [&](TFileEntry&, int, bool&, int) { called = true; });
+  empty.state.SaveAll([&](TBatchRun&) { called = true; });
+  empty.state.ExecuteJobs([&](TBatchRun&) { called = true; });
+  EXPECT_FALSE(called);
+  ASSERT_EQ(empty.prompt.Questions().size(), 3u);
+  for (const auto& q : empty.prompt.Questions()) {
+    EXPECT_EQ(q.text, "No files in current folder!");
+    EXPECT_EQ(q.kind, TPromptKind::Error);
+    EXPECT_EQ(q.buttons, TPromptButtons(B::Cancel));
+  }
+}
+
+TEST_F(BatchTest, ExcludedEntriesAreSkippedOnlyWhenAsked) {
+  f.state.FileList[1].Excluded = true;
+  f.state.FileList[3].Excluded = true;
+  EXPECT_EQ(Visited(TNavigate::No, TSkipExcluded::Yes), (std::vector<int>{0, 2, 4}));
+  EXPECT_EQ(Visited(TNavigate::No, TSkipExcluded::No), (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+TEST_F(BatchTest, OneSelectedRowCoversAllTwoRestrictTheRun) {
+  selectedRows = {3};
+  EXPECT_EQ(Visited(TNavigate::No, TSkipExcluded::Yes), (std::vector<int>{0, 1, 2, 3, 4}));
+  selectedRows = {1, 3};
+  std::vector<std::pair<int, int>> rows;
+  f.state.ForEachJob(TNavigate::No, TSkipExcluded::Yes,
+                     [&](TFileEntry&, int index, bool&, int row) {
+                       rows.push_back({index, row});
+                     });
+  EXPECT_EQ(rows, (std::vector<std::pair<int, int>>{{1, 1}, {3, 3}}));
+}
+
+TEST_F(BatchTest, NavigationMakesEachEntryCurrentFirst) {
+  std::vector<int> current;
+  f.state.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes, [&](TFileEntry& e, int, bool&, int) {
+    current.push_back(f.state.CurrentIndex);
+    EXPECT_EQ(f.state.LoadedFileName, e.FileName);
+  });
+  EXPECT_EQ(current, (std::vector<int>{0, 1, 2, 3, 4}));
+}
+
+TEST_F(BatchTest, AnErrorOfOneEntryDoesNotStopTheOthers) {
+  auto run = Run({}, [](TFileEntry&, int index, bool&, int) {
+    if (index == 1) throw std::runtime_error("boom");
+  });
+  EXPECT_EQ(run->Stage(), TBatchRun::TStage::Finished);
+  EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
+  TJobOutcome outcome =
+      f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, false,
+                        [](TFileEntry&, int, bool&, int) { throw std::runtime_error("boom"); });
+  EXPECT_EQ(outcome.Result, TJobResult::Failed);
+  EXPECT_EQ(outcome.Error, "boom");
+}
+
+TEST_F(BatchTest, SavesEveryImageAndReportsTheCount) {
+  auto run = Run({});
+  EXPECT_EQ(run->ResultText, "Successfully saved 5 of 5 images!");
+  EXPECT_EQ(run->ProgressMax, 5);
+  EXPECT_EQ(run->ProgressPosition, 4);  // never reaches the maximum during the run
+  EXPECT_EQ(Written(), (std::set<std::string>{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}));
+  run->Close(TBatchRun::TCloseResult::OK);
+  EXPECT_EQ(f.state.BatchForm, nullptr);
+  EXPECT_EQ(f.status.back(), "Successfully saved 5 of 5 images!");
+}
+
+TEST_F(BatchTest, AllExcludedSavesNothing) {
+  for (TFileEntry& e : f.state.FileList)
+    e.Excluded = true;
+  auto run = Run({});
+  EXPECT_EQ(run->ProgressMax, 0);
+  EXPECT_EQ(run->ResultText, "Successfully saved 0 of 0 images!");
+  EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(BatchTest, NeverOverwriteSkipsExistingFilesWithoutAsking) {
+  for (const char* n : {"a.jpg", "c.jpg", "e.jpg"})
+    WriteFile(out + "/" + n, "old");
+  std::vector<int> called;
+  TJobProc save = f.state.SaveCurrentJob();
+  TBatchChoices choices;
+  choices.CheckDontOverwrite(true);
+  auto run = Run(choices, [&](TFileEntry& e, int i, bool& s, int r) {
+    called.push_back(i);
+    save(e, i, s, r);
+  });
+  EXPECT_EQ(called, (std::vector<int>{1, 3}));
+  EXPECT_EQ(run->ProgressMax, 2);
+  EXPECT_EQ(run->ResultText, "Successfully saved 2 of 5 images!");
+  EXPECT_TRUE(f.prompt.Questions().empty());
+  EXPECT_EQ(ReadFile(out + "/c.jpg"), "old");
+}
+
+TEST_F(BatchTest, ExistingFilesAskedOnceAnswerAllOverwritesTheRest) {
+  for (const char* n : {"a.jpg", "c.jpg"})
+    WriteFile(out + "/" + n, "old");
+  f.prompt.Push(B::All);
+  auto run = Run({});
+  EXPECT_EQ(f.prompt.Questions().size(), 1u);
+  EXPECT_EQ(run->ResultText, "Successfully saved 5 of 5 images!");
+  EXPECT_NE(ReadFile(out + "/c.jpg"), "old");
+  run.reset();
+  // The next dialog opens with "Overwrite existing files without prompting" checked.
+  TBatchRun next(f.state, f.state.SaveCurrentJob());
+  EXPECT_TRUE(next.Show().OverwriteAll);
+}
+
+TEST_F(BatchTest, CancelDuringTheRunFinishesTheImageAndCloses) {
+  std::unique_ptr<TBatchRun> run;
+  int saved = 0;
+  TJobProc save = f.state.SaveCurrentJob();
+  run = std::make_unique<TBatchRun>(f.state, [&](TFileEntry& e, int i, bool& s, int r) {
+    save(e, i, s, r);
+    ++saved;
+    if (i == 1) run->Cancel();  // as if the button were pressed while image 2 was saved
+  });
+  run->Show();
+  run->Start({});
+  EXPECT_EQ(saved, 2);
+  EXPECT_EQ(run->CancelCaption, "Closing...");
+  EXPECT_EQ(run->Stage(), TBatchRun::TStage::Closed);
+  EXPECT_EQ(run->CloseResult(), TBatchRun::TCloseResult::Cancel);
+  EXPECT_EQ(f.state.BatchForm, nullptr);
+  EXPECT_EQ(f.status.back(), "");
+  EXPECT_EQ(Written(), (std::set<std::string>{"a.jpg", "b.jpg"}));
+}
+
+TEST_F(BatchTest, CancelAnswerStopsAfterThatImage) {
+  WriteFile(out + "/b.jpg", "old");
+  f.prompt.Push(B::Cancel);
+  auto run = Run({});
+  EXPECT_EQ(run->Stage(), TBatchRun::TStage::Closed);
+  EXPECT_EQ(Written(), (std::set<std::string>{"a.jpg", "b.jpg"}));
+}
+
+TEST_F(BatchTest, FrameCloseDuringTheRunWaitsForItsEnd) {
+  std::unique_ptr<TBatchRun> run;
+  TJobProc save = f.state.SaveCurrentJob();
+  run = std::make_unique<TBatchRun>(f.state, [&](TFileEntry& e, int i, bool& s, int r) {
+    save(e, i, s, r);
+    if (i == 0) run->Close();
+  });
+  run->Show();
+  run->Start({});
+  EXPECT_EQ(Written().size(), 5u);
+  EXPECT_EQ(run->Stage(), TBatchRun::TStage::Closed);
+  EXPECT_EQ(f.status.back(), "Successfully saved 5 of 5 images!");
+}
+
+TEST_F(BatchTest, DialogBoxesFollowTheFlagsAndStayUntilStart) {
+  f.state.Flags.BatchJobOverwriteAll = true;
+  f.state.Flags.BatchJobOverwriteNone = true;
+  f.state.Flags.BatchJobCreateAllDirs = true;
+  f.state.Flags.BatchJobCancelled = true;
+  {
+    TBatchRun run(f.state, f.state.SaveCurrentJob());
+    TBatchChoices choices = run.Show();
+    EXPECT_FALSE(f.state.Flags.BatchJobCancelled);
+    EXPECT_FALSE(choices.OverwriteAll);
+    EXPECT_TRUE(choices.DontOverwrite);
+    EXPECT_FALSE(choices.PromptForCreateDir);
+    choices.CheckOverwriteAll(true);
+    EXPECT_FALSE(choices.DontOverwrite);
+    run.Cancel();  // before Start: closes, flags untouched
+    EXPECT_EQ(run.Stage(), TBatchRun::TStage::Closed);
+  }
+  EXPECT_TRUE(f.state.Flags.BatchJobOverwriteAll);
+  EXPECT_TRUE(f.state.Flags.BatchJobOverwriteNone);
+  EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(BatchTest, MissingFolderWithPromptOffIsCreated) {
+  f.state.DestinationFolderField = out + "/new";
+  TBatchChoices choices;
+  choices.PromptForCreateDir = false;
+  auto run = Run(choices);
+  EXPECT_TRUE(f.prompt.Questions().empty());
+  EXPECT_EQ(run->ResultText, "Successfully saved 5 of 5 images!");
+}
+
+TEST_F(BatchTest, SaveAllDropsStoredResizeSettingsButKeepsCropExclusionAndName) {
+  // Entry 1, not the current one, so that its stored choices take effect when the run reaches it.
+  TFileEntry& a = f.state.FileList[1];
+  a.ResizeMode = rmPercent;
+  a.Percent = 200;
+  a.JpegQuality = 10;
+  a.EnlargeChoice = csYes;
+  a.RecompressChoice = csYes;
+  a.Selection = {1, 1, 4, 3};
+  a.OutputName = "first";
+  f.state.FileList[4].Excluded = true;
+  f.state.Settings.ResizeEnabled = true;
+  SelectRule(f.state.Settings, ResizeRule::Percent);
+  f.state.Settings.Percent = 50;
+
+  std::string result;
+  f.state.SaveAll([&](TBatchRun& run) {
+    // Before the dialog opens the stored rule is gone already.
+    EXPECT_EQ(f.state.FileList[1].ResizeMode, rmUnset);
+    run.Show();
+    run.Start({});
+    result = run.ResultText;
+  });
+  EXPECT_EQ(result, "Successfully saved 4 of 4 images!");
+  EXPECT_EQ(f.state.BatchForm, nullptr);
+  EXPECT_EQ(a.ResizeMode, rmUnset);
+  EXPECT_EQ(a.JpegQuality, -1);
+  EXPECT_EQ(a.EnlargeChoice, csUnset);
+  EXPECT_EQ(a.RecompressChoice, csUnset);
+  EXPECT_TRUE(a.HasSelection());
+  EXPECT_EQ(a.OutputName, "first");
+  EXPECT_TRUE(f.state.FileList[4].Excluded);
+  // The crop (4 x 3) at the settings' 50 % instead of the stored 200 %.
+  EXPECT_EQ(test::JpegSize(out + "/first.jpg"), std::make_pair(2, 2));
+  EXPECT_EQ(test::JpegSize(out + "/a.jpg"), std::make_pair(4, 3));
+  EXPECT_FALSE(fs::exists(out + "/b.jpg"));
+  EXPECT_FALSE(fs::exists(out + "/e.jpg"));
+}
+
+TEST_F(BatchTest, ApplyStoresSettingsAndResetClearsAllButTheName) {
+  f.state.Settings.ResizeEnabled = true;
+  SelectRule(f.state.Settings, ResizeRule::LongerSide);
+  f.state.Settings.LongerPixels = 640;
+  f.state.Settings.JpegQuality = 77;
+  selectedRows = {1, 2};
+  f.state.ApplySettingsToJobs();
+  EXPECT_EQ(f.state.FileList[0].ResizeMode, rmUnset);
+  EXPECT_EQ(f.state.FileList[1].ResizeMode, rmLongerSide);
+  EXPECT_EQ(f.state.FileList[1].LongerPixels, 640);
+  EXPECT_EQ(f.state.FileList[2].JpegQuality, 77);
+
+  f.state.FileList[1].Excluded = true;
+  f.state.FileList[1].Selection = {0, 0, 2, 2};
+  f.state.FileList[1].OutputName = "kept";
+  selectedRows.clear();
+  f.state.ResetJobs();
+  EXPECT_EQ(f.state.FileList[1].ResizeMode, rmUnset);
+  EXPECT_FALSE(f.state.FileList[1].Excluded);
+  EXPECT_FALSE(f.state.FileList[1].HasSelection());
+  EXPECT_EQ(f.state.FileList[1].OutputName, "kept");
+  EXPECT_EQ(f.state.FileList[2].JpegQuality, -1);
+}
+
+TEST_F(BatchTest, ProcessEventsRunsAfterEveryIndex) {
+  int breaths = 0;
+  f.state.Hooks.ProcessEvents = [&] { ++breaths; };
+  f.state.FileList[2].Excluded = true;
+  Visited(TNavigate::No, TSkipExcluded::Yes);
+  EXPECT_EQ(breaths, 5);
+}
+
+}  // namespace
+}  // namespace picaxo

@@ -1,0 +1,77 @@
+#include "jobs/destination.h"
+
+#include <gtest/gtest.h>
+
+#include "jobs_test_util.h"
+
+namespace picaxo {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::TTempDir;
+using test::WriteFile;
+
+TEST(DestinationNaming, MirrorsSubfoldersAndAlwaysEndsInJpg) {
+  EXPECT_EQ(DestinationFolderFor("/out", "/pics", "/pics/a.JPG"), "/out/");
+  EXPECT_EQ(DestinationFolderFor("/out/", "/pics", "/pics/a.JPG"), "/out/");
+  EXPECT_EQ(DestinationFolderFor("/out", "/pics", "/pics/trip/b.bmp"), "/out/trip");
+  EXPECT_EQ(DestinationFolderFor("/out", "/pics", "/pics/trip/day 2/c.jpg"), "/out/trip/day 2");
+  EXPECT_EQ(DestinationFolderFor("/out", "/", "/trip/b.bmp"), "/out/trip");
+  EXPECT_EQ(DestinationFolderFor("/out", "/", "/b.bmp"), "/out/");
+
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/a.JPG"), "a.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/trip/b.bmp"), "b.jpg");
+  EXPECT_EQ(DestinationFileNameFor("cover", "/pics/c.jpg"), "cover.jpg");
+  EXPECT_EQ(DestinationFileNameFor("x", "/pics/d.bmp"), "x.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/archive.tar.jpg"), "archive.tar.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/.hidden"), ".hidden.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics.d/noext"), "noext.jpg");
+
+  EXPECT_EQ(JoinPath("/out/", "a.jpg"), "/out/a.jpg");
+  EXPECT_EQ(JoinPath("/out/trip", "b.jpg"), "/out/trip/b.jpg");
+}
+
+TEST(DestinationNaming, SubfolderIsCutAt400Characters) {
+  const std::string deep(450, 'd');
+  const std::string folder = DestinationFolderFor("/out", "/pics", "/pics/" + deep + "/a.jpg");
+  EXPECT_EQ(folder, "/out/" + deep.substr(0, 400));
+}
+
+TEST(FolderTests, CreateWithParentsAndExistence) {
+  TTempDir dir;
+  const std::string deep = dir / "x/y/z";
+  EXPECT_FALSE(FolderExists(deep));
+  CreateFolderWithParents(deep + "/");
+  EXPECT_TRUE(FolderExists(deep));
+  EXPECT_TRUE(FolderExists(deep + "/"));
+  WriteFile(dir / "file", "x");
+  EXPECT_FALSE(FolderExists(dir / "file"));
+  EXPECT_TRUE(FileExists(dir / "file"));
+  EXPECT_FALSE(FileExists(deep));
+  CreateFolderWithParents(dir / "file/sub");  // fails quietly
+  EXPECT_FALSE(FolderExists(dir / "file/sub"));
+}
+
+TEST(FolderTests, SameFolderByIdentity) {
+  TTempDir dir;
+  fs::create_directories(dir / "pics/sub");
+  fs::create_directory_symlink(dir / "pics", dir / "link");
+  EXPECT_TRUE(SameFolder(dir / "pics", dir / "pics/"));
+  EXPECT_TRUE(SameFolder(dir / "pics", dir / "pics/sub/.."));
+  EXPECT_TRUE(SameFolder(dir / "link", dir / "pics"));
+  EXPECT_FALSE(SameFolder(dir / "pics", dir / "pics/sub"));
+  EXPECT_FALSE(SameFolder(dir / "missing", dir / "missing"));
+}
+
+TEST(FolderTests, ReadOnlyFileIsNotReplaceableEvenForTheSuperuser) {
+  TTempDir dir;
+  WriteFile(dir / "a.jpg", "x");
+  EXPECT_TRUE(FileIsReplaceable(dir / "a.jpg"));
+  fs::permissions(dir / "a.jpg", fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_FALSE(FileIsReplaceable(dir / "a.jpg"));
+  EXPECT_TRUE(FileIsReplaceable(dir / "missing.jpg"));
+}
+
+}  // namespace
+}  // namespace picaxo

@@ -1,0 +1,161 @@
+#include "jobs/folder_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "jobs_test_util.h"
+
+namespace picaxo {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::TStateFixture;
+using test::TTempDir;
+using test::WriteFile;
+
+std::vector<std::string> Scan(const std::string& folder, bool recursive) {
+  std::vector<TScannedFile> files;
+  ScanFolder(folder, recursive, files);
+  std::vector<std::string> names;
+  for (const TScannedFile& f : files)
+    names.push_back(f.FileName);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(FolderScan, ListsJpgAndBmpInAnyCaseOnly) {
+  TTempDir dir;
+  for (const char* name : {"a.JPG", "b.bmp", "c.jpeg", "d.txt", "e.Bmp", "jpg", "f.jpg.txt"})
+    WriteFile(dir / name, "x");
+  EXPECT_EQ(Scan(dir.Path(), false),
+            (std::vector<std::string>{dir / "a.JPG", dir / "b.bmp", dir / "e.Bmp"}));
+}
+
+TEST(FolderScan, ReportsTheSizeOfEachFile) {
+  TTempDir dir;
+  WriteFile(dir / "a.jpg", std::string(1234, 'x'));
+  std::vector<TScannedFile> files;
+  ScanFolder(dir.Path(), false, files);
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].FileSize, 1234);
+}
+
+TEST(FolderScan, DescendsIntoSubfoldersOnlyWhenRecursive) {
+  TTempDir dir;
+  WriteFile(dir / "a.jpg", "x");
+  WriteFile(dir / "sub/b.jpg", "x");
+  WriteFile(dir / "sub/deeper/c.bmp", "x");
+  fs::create_directories(dir / "empty.jpg");  // a folder with an image's name is not an image
+  EXPECT_EQ(Scan(dir.Path(), false), (std::vector<std::string>{dir / "a.jpg"}));
+  EXPECT_EQ(Scan(dir.Path(), true),
+            (std::vector<std::string>{dir / "a.jpg", dir / "sub/b.jpg", dir / "sub/deeper/c.bmp"}));
+}
+
+TEST(FolderScan, DoesNotFollowFolderLinksSoACycleEnds) {
+  TTempDir dir;
+  WriteFile(dir / "sub/b.jpg", "x");
+  fs::create_directory_symlink(dir.Path(), dir / "sub/loop");
+  EXPECT_EQ(Scan(dir.Path(), true), (std::vector<std::string>{dir / "sub/b.jpg"}));
+}
+
+TEST(FolderScan, MissingFolderGivesNothingWithoutError) {
+  TTempDir dir;
+  EXPECT_TRUE(Scan(dir / "missing", true).empty());
+  EXPECT_TRUE(Scan("", true).empty());
+}
+
+// Runs check in a child process that holds no privileges, so that folder permissions bind it
+// even when the tests run as the superuser. Returns the child's verdict, or skips.
+#define EXPECT_IN_UNPRIVILEGED_CHILD(check)                                              \
+  do {                                                                                   \
+    const pid_t child = ::fork();                                                        \
+    ASSERT_GE(child, 0);                                                                 \
+    if (child == 0) {                                                                    \
+      if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) _exit(77); \
+      _exit((check) ? 0 : 1);                                                            \
+    }                                                                                    \
+    int status = 0;                                                                      \
+    ::waitpid(child, &status, 0);                                                        \
+    ASSERT_TRUE(WIFEXITED(status));                                                      \
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "privileges cannot be dropped";       \
+    EXPECT_EQ(WEXITSTATUS(status), 0) << #check;                                         \
+  } while (false)
+
+TEST(FolderScan, UnreadableFolders) {
+  TTempDir dir;
+  WriteFile(dir / "a.jpg", "x");
+  WriteFile(dir / "locked/b.jpg", "x");
+  WriteFile(dir / "locked/inner/c.jpg", "x");
+  // The scratch folder must be reachable for the unprivileged child.
+  fs::permissions(dir.Path(), fs::perms::all);
+  fs::permissions(dir / "locked", fs::perms::none);
+  // An unreadable subfolder is skipped without a message.
+  EXPECT_IN_UNPRIVILEGED_CHILD(Scan(dir.Path(), true) == std::vector<std::string>{dir / "a.jpg"});
+  // An unreadable top folder is an error naming it, with nothing listed.
+  auto topFolderFails = [&] {
+    std::vector<TScannedFile> files;
+    try {
+      ScanFolder(dir / "locked", false, files);
+    } catch (const std::exception& e) {
+      return files.empty() &&
+             std::string(e.what()) == "Could not iterate through files in " + (dir / "locked");
+    }
+    return false;
+  };
+  EXPECT_IN_UNPRIVILEGED_CHILD(topFolderFails());
+}
+
+TEST(LongPathForm, IsAbsoluteNormalAndWithoutTrailingSeparator) {
+  TTempDir dir;
+  fs::create_directories(dir / "pics/sub");
+  fs::create_directory_symlink(dir / "pics", dir / "link");
+  EXPECT_EQ(LongPathForm(dir / "pics/"), dir / "pics");
+  EXPECT_EQ(LongPathForm(dir / "pics/./sub/.."), dir / "pics");
+  EXPECT_EQ(LongPathForm(dir / "link/sub"), dir / "pics/sub");
+  EXPECT_EQ(LongPathForm(dir / "missing/x/"), dir / "missing/x");
+  EXPECT_EQ(LongPathForm("/"), "/");
+  EXPECT_EQ(LongPathForm(""), "");
+  EXPECT_EQ(LongPathForm("relative"), (fs::current_path() / "relative").string());
+}
+
+TEST(ComparePaths, ClassicLocaleIsByteOrderAndCaseSensitive) {
+  const std::locale& c = std::locale::classic();
+  EXPECT_LT(ComparePaths("/p/A.jpg", "/p/a.jpg", c), 0);
+  EXPECT_LT(ComparePaths("/p/Z.jpg", "/p/a.jpg", c), 0);
+  EXPECT_EQ(ComparePaths("/p/a.jpg", "/p/a.jpg", c), 0);
+}
+
+// The list follows the user's collation, applied to full paths, and keeps names that differ in
+// case apart.
+TEST(ScanSourceFolder, SortsByFullPathWithTheUserCollation) {
+  TTempDir dir;
+  for (const char* name : {"z.jpg", "b.jpg", "B.jpg", "a.jpg", "A.jpg", "sub/b.jpg", "sub/A.bmp"})
+    WriteFile(dir / name, "x");
+  TStateFixture f;
+  f.Open(dir.Path(), true);
+  std::vector<std::string> names = f.Names();
+  ASSERT_EQ(names.size(), 7u);
+  const std::locale& locale = UserCollationLocale();
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
+                             [&](auto& a, auto& b) { return ComparePaths(a, b, locale) < 0; }));
+  // Subfolder images sit where the path sort puts them: after a.jpg, before z.jpg.
+  auto pos = [&](const std::string& n) {
+    return std::find(names.begin(), names.end(), dir / n) - names.begin();
+  };
+  EXPECT_LT(pos("a.jpg"), pos("sub/b.jpg"));
+  EXPECT_LT(pos("sub/b.jpg"), pos("z.jpg"));
+  if (std::locale("").name() == "C" || std::locale("").name() == "C.UTF-8" ||
+      std::locale("").name() == "POSIX") {
+    EXPECT_EQ(names,
+              (std::vector<std::string>{dir / "A.jpg", dir / "B.jpg", dir / "a.jpg", dir / "b.jpg",
+                                        dir / "sub/A.bmp", dir / "sub/b.jpg", dir / "z.jpg"}));
+  }
+}
+
+}  // namespace
+}  // namespace picaxo
