@@ -186,7 +186,8 @@ uint8_t SumToByte(float sum) {
   return static_cast<uint8_t>(std::nearbyint(sum));
 }
 
-std::vector<TColumnRun> PlanColumnRuns(const std::vector<TWeightList>& lists, int maxSpan) {
+std::vector<TColumnRun> PlanColumnRuns(const std::vector<TWeightList>& lists, int runSpan,
+                                       int wideSpan) {
   std::vector<TColumnRun> runs;
   const auto dstCount = static_cast<int32_t>(lists.size());
   int32_t i = 0;
@@ -200,15 +201,21 @@ std::vector<TColumnRun> PlanColumnRuns(const std::vector<TWeightList>& lists, in
         if (e.Index < listLo) listLo = e.Index;
         if (e.Index > listHi) listHi = e.Index;
       }
-      if (listLo > listHi) {  // an empty list fits any run
-        continue;
+      if (listLo > listHi) continue;  // an empty list fits any run
+      const int64_t span = static_cast<int64_t>(listHi) - listLo + 1;
+      if (span > runSpan) {
+        // A list too wide to share a run gets one of its own, unless it is wider than wideSpan.
+        if (lo > hi && i == run.FirstDest && span <= wideSpan) {
+          lo = listLo;
+          hi = listHi;
+          ++i;
+        }
+        break;
       }
-      if (static_cast<int64_t>(listHi) - listLo + 1 > maxSpan) break;
       lo = listLo;
       hi = listHi;
     }
     if (i == run.FirstDest) {
-      // This column alone spans more than maxSpan.
       run.Wide = true;
       ++i;
     } else if (lo <= hi) {
@@ -276,6 +283,7 @@ struct TPasses {
 
 bool CpuHasAvx2() {
 #ifdef PICAXO_RESAMPLE_X86
+  __builtin_cpu_init();  // harmless when done already; needed if called before static constructors
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 #else
   return false;

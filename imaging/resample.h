@@ -47,8 +47,9 @@ inline constexpr std::array<TResampleKernel, 7> ResampleKernels = {{
 // Destination column i samples the source at i * (SW - 1) / (DW - 1), so the first and last pixel
 // centres line up (with a width of 1 on either side the scale is DW / SW instead). Edge pixels are
 // reflected; weights are used as computed (not normalised) and sums are clamped to 0..255.
-// Throws EPicaxoError "Source bitmap too small" for a source without columns or rows, and for an
-// unusable Support, before anything is changed.
+// Throws EPicaxoError "Source bitmap too small" for a source without columns or rows, and an
+// EPicaxoError with its own message for a negative or non-finite Support or weight lists too large
+// for memory, all before anything is changed.
 void ResampleImage(TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel, float Support);
 
 }  // namespace picaxo

@@ -44,10 +44,10 @@ void ResampleImageOnPath(TRasterImage& Source, TRasterImage& Dest, TFilterKernel
 // Clamps a sum to 0..255 and rounds it to the nearest integer, ties to even.
 uint8_t SumToByte(float sum);
 
-// A run of destination columns whose lists all read source columns First .. End - 1. A vector
-// path converts just that run of source columns to floats for a block of rows, so its buffer stays
-// small whatever the image width. A Wide run is one column whose list alone spans more than the
-// buffer holds; it is summed straight from the source bytes.
+// A run of destination columns whose lists all read source columns FirstSource .. EndSource - 1.
+// A vector path converts just that run of source columns to floats for a block of rows, so its
+// buffer stays small whatever the image width. A Wide run is one column whose list alone spans
+// more source columns than a buffer may hold; it is summed straight from the source bytes.
 struct TColumnRun {
   int32_t FirstDest;
   int32_t EndDest;
@@ -56,12 +56,16 @@ struct TColumnRun {
   bool Wide;
 };
 
-// Splits the destination columns into runs spanning at most maxSpan source columns each.
-std::vector<TColumnRun> PlanColumnRuns(const std::vector<TWeightList>& lists, int maxSpan);
+// Splits the destination columns, in order, into runs spanning at most runSpan source columns.
+// A column whose list alone spans more gets a run of its own, up to wideSpan source columns, and
+// is Wide beyond that.
+std::vector<TColumnRun> PlanColumnRuns(const std::vector<TWeightList>& lists, int runSpan,
+                                       int wideSpan);
 
 // The two passes of one path. Work has Source's height and Dest's width; all three are 24-bit.
-// runSpan, when above 0, replaces the vector paths' own limit on the source columns converted at
-// once (so that tests can reach the splitting into runs with small images).
+// runSpan, when above 0, replaces the vector paths' own limits on the source columns converted at
+// once (both runSpan and wideSpan of PlanColumnRuns), so that tests reach the splitting into runs
+// with small images.
 using THorizontalPass = void (*)(const TRasterImage& Source, TRasterImage& Work,
                                  const std::vector<TWeightList>& lists, int runSpan);
 using TVerticalPass = void (*)(const TRasterImage& Work, TRasterImage& Dest,

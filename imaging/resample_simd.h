@@ -33,42 +33,47 @@ namespace {
 // Bytes of float buffer the horizontal pass converts one run of source columns into: small enough
 // to stay in the second-level cache while the run's destination columns are summed.
 constexpr size_t kRunBufferBytes = 256 * 1024;
-// A single destination column whose window is wider than this many source columns (a shrink by
-// hundreds) is summed straight from the source bytes instead of growing the buffer.
+// A single destination column whose window is wider than the buffer gets a larger buffer up to
+// this many source columns (a shrink by hundreds); beyond, it is summed straight from the source
+// bytes.
 constexpr int kMaxRunSpan = 4096;
 
-// Converts bytes offset .. offset + values - 1 of eight rows to floats stored as out[x * R + r]
-// (r = 0 .. 7): eight-by-eight blocks are transposed in registers.
+// Converts bytes offset .. offset + values - 1 of R rows to floats stored as out[x * R + r]:
+// eight-by-eight blocks are transposed in registers. All R rows of a column are written together,
+// so each cache line of the buffer is filled at once.
 template <int R>
-PICAXO_SIMD_TARGET void TransposeEightRows(const uint8_t* const* rows, ptrdiff_t offset,
-                                           ptrdiff_t values, float* out) {
+PICAXO_SIMD_TARGET void TransposeRows(const uint8_t* const* rows, ptrdiff_t offset,
+                                      ptrdiff_t values, float* out) {
   ptrdiff_t x = 0;
   for (; x + 8 <= values; x += 8) {
-    __m256 v[8];
-    for (int r = 0; r < 8; ++r) {
-      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[r] + offset + x));
-      v[r] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+    for (int g = 0; g < R; g += 8) {
+      __m256 v[8];
+      for (int r = 0; r < 8; ++r) {
+        const __m128i bytes =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(rows[g + r] + offset + x));
+        v[r] = _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes));
+      }
+      const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
+      const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
+      const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
+      const __m256 t6 = _mm256_unpacklo_ps(v[6], v[7]), t7 = _mm256_unpackhi_ps(v[6], v[7]);
+      const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+      const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+      const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+      const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+      float* o = out + x * R + g;
+      _mm256_storeu_ps(o, _mm256_permute2f128_ps(u0, u4, 0x20));
+      _mm256_storeu_ps(o + R, _mm256_permute2f128_ps(u1, u5, 0x20));
+      _mm256_storeu_ps(o + 2 * R, _mm256_permute2f128_ps(u2, u6, 0x20));
+      _mm256_storeu_ps(o + 3 * R, _mm256_permute2f128_ps(u3, u7, 0x20));
+      _mm256_storeu_ps(o + 4 * R, _mm256_permute2f128_ps(u0, u4, 0x31));
+      _mm256_storeu_ps(o + 5 * R, _mm256_permute2f128_ps(u1, u5, 0x31));
+      _mm256_storeu_ps(o + 6 * R, _mm256_permute2f128_ps(u2, u6, 0x31));
+      _mm256_storeu_ps(o + 7 * R, _mm256_permute2f128_ps(u3, u7, 0x31));
     }
-    const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
-    const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
-    const __m256 t4 = _mm256_unpacklo_ps(v[4], v[5]), t5 = _mm256_unpackhi_ps(v[4], v[5]);
-    const __m256 t6 = _mm256_unpacklo_ps(v[6], v[7]), t7 = _mm256_unpackhi_ps(v[6], v[7]);
-    const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
-    const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
-    const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
-    const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
-    float* o = out + x * R;
-    _mm256_storeu_ps(o, _mm256_permute2f128_ps(u0, u4, 0x20));
-    _mm256_storeu_ps(o + R, _mm256_permute2f128_ps(u1, u5, 0x20));
-    _mm256_storeu_ps(o + 2 * R, _mm256_permute2f128_ps(u2, u6, 0x20));
-    _mm256_storeu_ps(o + 3 * R, _mm256_permute2f128_ps(u3, u7, 0x20));
-    _mm256_storeu_ps(o + 4 * R, _mm256_permute2f128_ps(u0, u4, 0x31));
-    _mm256_storeu_ps(o + 5 * R, _mm256_permute2f128_ps(u1, u5, 0x31));
-    _mm256_storeu_ps(o + 6 * R, _mm256_permute2f128_ps(u2, u6, 0x31));
-    _mm256_storeu_ps(o + 7 * R, _mm256_permute2f128_ps(u3, u7, 0x31));
   }
   for (; x < values; ++x) {
-    for (int r = 0; r < 8; ++r)
+    for (int r = 0; r < R; ++r)
       out[x * R + r] = rows[r][offset + x];
   }
 }
@@ -95,6 +100,28 @@ PICAXO_SIMD_TARGET inline void AddEntry(BlockSums<V>& sums, const float* buf, in
   const typename V::F w = V::Set1(e.Weight);
   for (int k = 0; k < 6; ++k)
     sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
+}
+
+// Adds source column p (its [channel][row] floats) with one weight.
+template <class V>
+PICAXO_SIMD_TARGET inline void AddColumn(BlockSums<V>& sums, const float* p, float weight) {
+  constexpr int L = V::kLanes;
+  const typename V::F w = V::Set1(weight);
+  for (int k = 0; k < 6; ++k)
+    sums.v[k] = V::Fma(V::Load(p + k * L), w, sums.v[k]);
+}
+
+// Adds source column p to two destination columns' sums, loading it once.
+template <class V>
+PICAXO_SIMD_TARGET inline void AddColumnToBoth(BlockSums<V>& a, BlockSums<V>& b, const float* p,
+                                               float weightA, float weightB) {
+  constexpr int L = V::kLanes;
+  const typename V::F wa = V::Set1(weightA), wb = V::Set1(weightB);
+  for (int k = 0; k < 6; ++k) {
+    const typename V::F x = V::Load(p + k * L);
+    a.v[k] = V::Fma(x, wa, a.v[k]);
+    b.v[k] = V::Fma(x, wb, b.v[k]);
+  }
 }
 
 // Writes the column's sums as bytes into pixel i of each of the block's count rows.
@@ -127,11 +154,19 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
   const int dw = Work.Width();
   if (sh == 0 || dw == 0) return;
 
-  const int maxSpan = runSpan > 0
-                          ? runSpan
-                          : std::max(static_cast<int>(kRunBufferBytes / (3 * R * sizeof(float))),
-                                     std::min(kMaxRunSpan, Source.Width()));
-  const std::vector<TColumnRun> runs = PlanColumnRuns(lists, maxSpan);
+  const int bufferSpan = static_cast<int>(kRunBufferBytes / (3 * R * sizeof(float)));
+  const std::vector<TColumnRun> runs =
+      runSpan > 0 ? PlanColumnRuns(lists, runSpan, runSpan)
+                  : PlanColumnRuns(lists, bufferSpan, std::max(bufferSpan, kMaxRunSpan));
+  // Lists whose entries read source columns k, k + 1, k + 2, ... in order.
+  std::vector<char> consecutive(lists.size());
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const TWeightList& list = lists[i];
+    bool ok = !list.empty();
+    for (size_t k = 1; ok && k < list.size(); ++k)
+      ok = list[k].Index == list[0].Index + static_cast<int32_t>(k);
+    consecutive[i] = ok;
+  }
   size_t bufferFloats = 0;
   for (const TColumnRun& run : runs) {
     if (!run.Wide)
@@ -170,8 +205,7 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
       }
       const ptrdiff_t values = 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource);
       const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
-      for (int r = 0; r < R; r += 8)
-        TransposeEightRows<R>(rows + r, offset, values, buf + r);
+      TransposeRows<R>(rows, offset, values, buf);
       // Two destination columns at a time: twelve independent sums keep the multiply-add units
       // busy; each column still takes its own entries in its own order.
       const int32_t firstSource = run.FirstSource;
@@ -179,18 +213,36 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
       for (; i + 1 < run.EndDest; i += 2) {
         const TWeightList& first = lists[i];
         const TWeightList& second = lists[i + 1];
-        const size_t common = std::min(first.size(), second.size());
         BlockSums<V> a, b;
         ClearSums<V>(a);
         ClearSums<V>(b);
-        for (size_t k = 0; k < common; ++k) {
-          AddEntry<V>(a, buf, firstSource, first[k]);
-          AddEntry<V>(b, buf, firstSource, second[k]);
+        if (consecutive[i] && consecutive[i + 1] && first.front().Index <= second.front().Index &&
+            first.back().Index <= second.back().Index) {
+          // Away from the edges both lists read runs of consecutive columns, and the windows
+          // overlap: each column of the overlap is loaded once for both sums.
+          const int32_t startA = first.front().Index, endA = first.back().Index;
+          const int32_t startB = second.front().Index, endB = second.back().Index;
+          int32_t n = startA;
+          for (; n <= endA && n < startB; ++n)
+            AddColumn<V>(a, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                         first[n - startA].Weight);
+          for (; n <= endA; ++n)
+            AddColumnToBoth<V>(a, b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                               first[n - startA].Weight, second[n - startB].Weight);
+          for (n = std::max(n, startB); n <= endB; ++n)
+            AddColumn<V>(b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                         second[n - startB].Weight);
+        } else {
+          const size_t common = std::min(first.size(), second.size());
+          for (size_t k = 0; k < common; ++k) {
+            AddEntry<V>(a, buf, firstSource, first[k]);
+            AddEntry<V>(b, buf, firstSource, second[k]);
+          }
+          for (size_t k = common; k < first.size(); ++k)
+            AddEntry<V>(a, buf, firstSource, first[k]);
+          for (size_t k = common; k < second.size(); ++k)
+            AddEntry<V>(b, buf, firstSource, second[k]);
         }
-        for (size_t k = common; k < first.size(); ++k)
-          AddEntry<V>(a, buf, firstSource, first[k]);
-        for (size_t k = common; k < second.size(); ++k)
-          AddEntry<V>(b, buf, firstSource, second[k]);
         StoreColumn<V>(a, outs, count, i);
         StoreColumn<V>(b, outs, count, i + 1);
       }

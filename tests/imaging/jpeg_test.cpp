@@ -194,29 +194,6 @@ TEST(JPEGImage, DecodesAProgressivePhotoInOnePass) {
   EXPECT_NE(std::count(last, last + 3 * image.Width(), last[0]), 3 * image.Width());
 }
 
-TEST(JPEGImage, SmallProgressiveFileMatchesItsBaselineTwin) {
-  const TRasterImage source = Gradient(77, 45);
-  std::vector<uint8_t> rgb;
-  for (int y = 0; y < source.Height(); ++y)
-    for (int x = 0; x < source.Width(); ++x)
-      for (int c = 2; c >= 0; --c)
-        rgb.push_back(source.ScanLine(y)[3 * x + c]);
-  EncodeOptions o;
-  const std::string baseline = EncodeSamples(77, 45, rgb, o);
-  o.progressive = true;
-  const std::string progressive = EncodeSamples(77, 45, rgb, o);
-  TRasterImage a, b;
-  TJPEGImage ja, jb;
-  ja.LoadFromBytes(baseline);
-  jb.LoadFromBytes(progressive);
-  EXPECT_TRUE(jb.ProgressiveEncoding());
-  ja.DecodeTo(a);
-  jb.DecodeTo(b);
-  // Block smoothing applies to progressive files only, so they differ a little.
-  EXPECT_LT(MeanAbsDifference(a, b), 1.0);
-  EXPECT_LT(MeanAbsDifference(source, b), 2.0);
-}
-
 TEST(JPEGImage, GrayscaleFileBecomesAPaletteRasterOfAtMost236Levels) {
   const int w = 300, h = 40;
   std::vector<uint8_t> gray(static_cast<size_t>(w) * h);

@@ -406,7 +406,9 @@ TEST(ResamplePaths, VectorPathsMatchThePlainLoopOnAwkwardSizes) {
   }
   // Widths and heights around the vector widths, shrinking and enlarging, every kernel.
   for (auto [sw, sh, dw, dh] : {std::array{33, 47, 65, 17}, std::array{130, 71, 31, 129},
-                                std::array{63, 35, 127, 97}, std::array{200, 40, 33, 40}}) {
+                                std::array{63, 35, 127, 97}, std::array{200, 40, 33, 40},
+                                // windows wider than the run buffer, and wider than any buffer
+                                std::array{3000, 5, 2, 3}, std::array{5000, 3, 1, 2}}) {
     const TRasterImage src = Noise(sw, sh, sw + sh);
     for (const auto& k : ResampleKernels) {
       const TRasterImage expected =
@@ -424,7 +426,7 @@ TEST(ResamplePaths, SplittingIntoRunsAndWideColumnsKeepsTheBytes) {
   // Each list spans 23 to 46 source columns: a span of 50 splits the columns into several runs,
   // 20 makes every column wide.
   for (int span : {1000, 50, 20}) {
-    const auto runs = PlanColumnRuns(lists, span);
+    const auto runs = PlanColumnRuns(lists, span, span);
     int next = 0;
     for (const auto& run : runs) {
       EXPECT_EQ(run.FirstDest, next);
@@ -438,9 +440,14 @@ TEST(ResamplePaths, SplittingIntoRunsAndWideColumnsKeepsTheBytes) {
     }
     EXPECT_EQ(next, 9);
   }
-  EXPECT_EQ(PlanColumnRuns(lists, 1000).size(), 1u);
-  EXPECT_GT(PlanColumnRuns(lists, 50).size(), 2u);
-  EXPECT_TRUE(PlanColumnRuns(lists, 20)[4].Wide);
+  EXPECT_EQ(PlanColumnRuns(lists, 1000, 1000).size(), 1u);
+  EXPECT_GT(PlanColumnRuns(lists, 50, 50).size(), 2u);
+  EXPECT_TRUE(PlanColumnRuns(lists, 20, 20)[4].Wide);
+  // Lists wider than a run but within wideSpan get runs of their own.
+  const auto single = PlanColumnRuns(lists, 20, 60);
+  ASSERT_EQ(single.size(), 9u);
+  for (const auto& run : single)
+    EXPECT_FALSE(run.Wide);
 
   const TRasterImage src = Noise(60, 37, 3);
   TRasterImage expected(9, 37);

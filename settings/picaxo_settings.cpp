@@ -1,0 +1,241 @@
+#include "settings/picaxo_settings.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+#include <type_traits>
+#include <variant>
+
+#include "imaging/error.h"
+
+namespace picaxo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One settings value of the record; its type decides how the key is stored.
+using TFieldRef = std::variant<bool*, uint8_t*, int16_t*, int32_t*, uint32_t*, std::string*>;
+
+// The default a read uses when the key is missing.
+enum class TReadDefault {
+  Current,        // the value in force, so a missing key changes nothing
+  WorkingFolder,  // the folders
+  Empty,          // CopyToDir: a folder from an earlier run is no use
+  False,          // the batch flags start every run cleared
+};
+
+// How a value read is applied to the record.
+enum class TApply {
+  Plain,       // integers clamped to [Min, Max]
+  RuleButton,  // one of the four resize rules, a radio group: true chooses it, false does nothing
+  Alignment,   // the low 7 bits; only 1 ... 9 choose an alignment
+};
+
+constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
+constexpr int32_t kIntMax = std::numeric_limits<int32_t>::max();
+
+struct TSettingKey {
+  std::string_view Name;
+  TFieldRef (*Field)(TPicaxoSettings&);
+  int32_t Min = kIntMin;  // integers: the accepted range; values read outside it are clamped
+  int32_t Max = kIntMax;
+  TReadDefault Default = TReadDefault::Current;
+  TApply Apply = TApply::Plain;
+};
+
+#define PICAXO_FIELD(member) [](TPicaxoSettings& s) -> TFieldRef { return &s.member; }
+
+// Every key after the placement keys, in the order the files hold them. Types and first-start
+// values are those of the members of TPicaxoSettings.
+constexpr TSettingKey kSettingKeys[] = {
+    {"InputDir", PICAXO_FIELD(InputDir), kIntMin, kIntMax, TReadDefault::WorkingFolder},
+    {"OutputDir", PICAXO_FIELD(OutputDir), kIntMin, kIntMax, TReadDefault::WorkingFolder},
+    {"Zoom", PICAXO_FIELD(Zoom), 0, 5},
+    {"JpegQuality", PICAXO_FIELD(Resize.JpegQuality), 1, 100},
+    {"ResizeEnabled", PICAXO_FIELD(Resize.ResizeEnabled)},
+    {"FixedLongerEnabled", PICAXO_FIELD(Resize.FixedLongerEnabled), 0, 0, TReadDefault::Current,
+     TApply::RuleButton},
+    {"FixedAreaEnabled", PICAXO_FIELD(Resize.FixedAreaEnabled), 0, 0, TReadDefault::Current,
+     TApply::RuleButton},
+    {"PercentEnabled", PICAXO_FIELD(Resize.PercentEnabled), 0, 0, TReadDefault::Current,
+     TApply::RuleButton},
+    {"FixedFitEnabled", PICAXO_FIELD(Resize.FixedFitEnabled), 0, 0, TReadDefault::Current,
+     TApply::RuleButton},
+    {"LongerPixels", PICAXO_FIELD(Resize.LongerPixels), 10, 10000},
+    {"AreaPixels", PICAXO_FIELD(Resize.AreaPixels), 10, 10000},
+    {"Percent", PICAXO_FIELD(Resize.Percent), 1, 500},
+    {"AllowEnlarge", PICAXO_FIELD(Resize.AllowEnlarge)},
+    {"ViewAllowEnlargeInAutoMode", PICAXO_FIELD(ViewAllowEnlargeInAutoMode)},
+    {"FixedFitWidth", PICAXO_FIELD(Resize.FixedFitWidth), 1, kIntMax},
+    {"FixedFitHeight", PICAXO_FIELD(Resize.FixedFitHeight), 1, kIntMax},
+    {"PaddedFitEnabled", PICAXO_FIELD(Resize.PaddedFitEnabled)},
+    {"PaddedAlignment", PICAXO_FIELD(Resize.PaddedAlignment), 1, 9, TReadDefault::Current,
+     TApply::Alignment},
+    {"PaddingColor", PICAXO_FIELD(Resize.PaddingColor)},
+    {"RecursiveInput", PICAXO_FIELD(RecursiveInput)},
+    {"LosslessRotate", PICAXO_FIELD(LosslessRotate)},
+    {"AlwaysRecompress", PICAXO_FIELD(Resize.AlwaysRecompress)},
+    {"CopyToDir", PICAXO_FIELD(CopyToDir), kIntMin, kIntMax, TReadDefault::Empty},
+    {"ShowJobsList", PICAXO_FIELD(ShowJobsList)},
+    {"JobsListWidth", PICAXO_FIELD(JobsListWidth), 0, kIntMax},
+    {"JobsListColWidth0", PICAXO_FIELD(JobsListColWidths[0]), 0, kIntMax},
+    {"JobsListColWidth1", PICAXO_FIELD(JobsListColWidths[1]), 0, kIntMax},
+    {"JobsListColWidth2", PICAXO_FIELD(JobsListColWidths[2]), 0, kIntMax},
+    {"NormalZoom", PICAXO_FIELD(NormalZoom), 0, 5},
+    {"BatchJobOverwriteAll", PICAXO_FIELD(BatchJobOverwriteAll), 0, 0, TReadDefault::False},
+    {"BatchJobOverwriteNone", PICAXO_FIELD(BatchJobOverwriteNone), 0, 0, TReadDefault::False},
+    {"BatchJobCreateAllDirs", PICAXO_FIELD(BatchJobCreateAllDirs), 0, 0, TReadDefault::False},
+};
+
+#undef PICAXO_FIELD
+
+// Makes rule the one chosen rule of the radio group.
+void ChooseRule(TResizeSettings& resize, bool* rule) {
+  resize.FixedLongerEnabled = false;
+  resize.FixedAreaEnabled = false;
+  resize.PercentEnabled = false;
+  resize.FixedFitEnabled = false;
+  *rule = true;
+}
+
+// Stores an integer of any width as the 32-bit integer the files hold (PaddingColor keeps its
+// bit pattern).
+template <typename T>
+int32_t ToStored(T value) {
+  return static_cast<int32_t>(value);
+}
+
+void WriteKey(TSettingsStore& store, const TSettingKey& key, TPicaxoSettings& settings) {
+  std::visit(
+      [&](auto* field) {
+        using T = std::remove_pointer_t<decltype(field)>;
+        if constexpr (std::is_same_v<T, bool>) {
+          store.WriteBool(kSettingsSection, key.Name, *field);
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          store.WriteString(kSettingsSection, key.Name, *field);
+        } else {
+          int32_t value = ToStored(*field);
+          // An alignment outside the nine buttons is written as the centre, none being chosen.
+          if (key.Apply == TApply::Alignment && (value < key.Min || value > key.Max)) value = 5;
+          store.WriteInteger(kSettingsSection, key.Name, value);
+        }
+      },
+      key.Field(settings));
+}
+
+void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSettings& settings) {
+  std::visit(
+      [&](auto* field) {
+        using T = std::remove_pointer_t<decltype(field)>;
+        if constexpr (std::is_same_v<T, bool>) {
+          const bool fallback = key.Default == TReadDefault::False ? false : *field;
+          const bool value = store.ReadBool(kSettingsSection, key.Name, fallback);
+          if (key.Apply != TApply::RuleButton) {
+            *field = value;
+          } else if (value) {
+            ChooseRule(settings.Resize, field);
+          }
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          std::string fallback = *field;
+          if (key.Default == TReadDefault::WorkingFolder) fallback = WorkingFolder();
+          if (key.Default == TReadDefault::Empty) fallback.clear();
+          *field = store.ReadString(kSettingsSection, key.Name, fallback);
+        } else {
+          const int32_t value = store.ReadInteger(kSettingsSection, key.Name, ToStored(*field));
+          if (key.Apply == TApply::Alignment) {
+            const int32_t alignment = value & 0x7F;
+            if (alignment >= key.Min && alignment <= key.Max) *field = static_cast<T>(alignment);
+          } else if constexpr (std::is_same_v<T, uint32_t>) {
+            *field = static_cast<uint32_t>(value);
+          } else {
+            const int32_t low = std::max<int32_t>(key.Min, std::numeric_limits<T>::min());
+            const int32_t high = std::min<int32_t>(key.Max, std::numeric_limits<T>::max());
+            *field = static_cast<T>(std::clamp(value, low, high));
+          }
+        }
+      },
+      key.Field(settings));
+}
+
+}  // namespace
+
+std::string WorkingFolder() {
+  std::error_code ec;
+  std::string folder = fs::current_path(ec).string();
+  if (ec || folder.empty()) {
+    folder = fs::read_symlink("/proc/self/exe", ec).parent_path().string();
+    if (ec || folder.empty()) folder = "/";
+  }
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
+  return folder;
+}
+
+void SaveSettings(TSettingsStore& store, const TPicaxoSettings& settings, const TRect& workArea) {
+  try {
+    SaveFormState(settings.MainWindow, store, kSettingsSection, kMainFormPrefix, kMainFormPlacement,
+                  workArea);
+    TPicaxoSettings values = settings;  // the key table reaches members through a mutable record
+    for (const TSettingKey& key : kSettingKeys)
+      WriteKey(store, key, values);
+  } catch (const std::exception&) {
+    // Settings errors are never shown; the keys after the failing one are not written.
+  }
+}
+
+void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const TRect& workArea) {
+  try {
+    RestoreFormState(settings.MainWindow, store, kSettingsSection, kMainFormPrefix,
+                     kMainFormPlacement, workArea);
+    for (const TSettingKey& key : kSettingKeys)
+      ReadKey(store, key, settings);
+  } catch (const std::exception&) {
+    // Settings errors are never shown; the keys read so far stay applied.
+  }
+}
+
+void LoadRegistrySettings(TPicaxoSettings& settings, const TRect& workArea) {
+  try {
+    const TIniSettingsStore store = OpenUserSettingsStore();
+    LoadSettings(store, settings, workArea);
+  } catch (const std::exception&) {
+    // No per-user folder known: the settings stay as they are.
+  }
+}
+
+void SaveRegistrySettings(const TPicaxoSettings& settings, const TRect& workArea) {
+  try {
+    TIniSettingsStore store = OpenUserSettingsStore();
+    SaveSettings(store, settings, workArea);
+    store.Flush();
+  } catch (const std::exception&) {
+    // An unwritable store loses this run's settings, never the file of the previous one.
+  }
+}
+
+void LoadSettingsFile(const std::string& path, TPicaxoSettings& settings, const TRect& workArea) {
+  const TIniSettingsStore store(path);
+  store.CheckReadable();
+  if (!store.FileExists()) throw EPicaxoError("The settings file \"" + path + "\" does not exist.");
+  if (!store.HasSection(kSettingsSection))
+    throw EPicaxoError("The file \"" + path + "\" holds no [" + std::string(kSettingsSection) +
+                       "] section, so it is not a settings file.");
+  LoadSettings(store, settings, workArea);
+}
+
+void SaveSettingsFile(const std::string& path, const TPicaxoSettings& settings,
+                      const TRect& workArea) {
+  TIniSettingsStore store(path);
+  SaveSettings(store, settings, workArea);
+  store.Flush();
+}
+
+TResizeSettings LoadResizeSettingsFile(const std::string& path, const TResizeSettings& current) {
+  TPicaxoSettings settings;
+  settings.Resize = current;
+  LoadSettingsFile(path, settings);
+  return settings.Resize;
+}
+
+}  // namespace picaxo

@@ -1,0 +1,64 @@
+#pragma once
+// A fresh folder per test, with XDG_CONFIG_HOME pointing into it so that the per-user store of
+// the test lives there, and a fixed program base name.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "settings/program_identity.h"
+
+namespace picaxo {
+
+class TempConfig : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() /
+           ("picaxo_settings_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
+            info->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "config");
+    ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    SetProgramBaseName("app");
+  }
+  void TearDown() override {
+    SetProgramBaseName("");
+    std::filesystem::remove_all(dir_);
+  }
+
+  // Public helpers, so that free functions of a test can use them.
+ public:
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Write(const std::string& name, const std::string& text) const {
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+    return Path(name);
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::string MakeFolder(const std::string& name) const {
+    std::filesystem::create_directories(dir_ / name);
+    return Path(name);
+  }
+  // Names in a folder other than the ones given; a leftover temporary file shows up here.
+  static int CountEntries(const std::filesystem::path& folder) {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+      ++count;
+    return count;
+  }
+  std::string UserFile() const { return (dir_ / "config/Quorlen/Picaxo/app.ini").string(); }
+
+ protected:
+  std::filesystem::path dir_;
+};
+
+}  // namespace picaxo
