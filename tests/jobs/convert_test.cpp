@@ -86,14 +86,5 @@ TEST_F(ConvertCurrentImageTest, EnlargeChoiceOfTheEntryDecides) {
   EXPECT_EQ(ComputeCurrentGeometry(nullptr, source_, std::nullopt, s).FrameWidth, 128);
 }
 
-TEST_F(ConvertCurrentImageTest, PreviewOfTheCurrentImage) {
-  TFileEntry entry(path_, 0);
-  const TPreview p = RenderCurrentPreview(&entry, source_, TSelection{0, 0, 31, 19}, settings_);
-  EXPECT_EQ(p.Width, 32);
-  EXPECT_EQ(p.Height, 20);
-  EXPECT_GT(p.ByteSize, 0);
-  EXPECT_EQ(RenderCurrentPreview(nullptr, source_, std::nullopt, settings_).ByteSize, 0);
-}
-
 }  // namespace
 }  // namespace picaxo

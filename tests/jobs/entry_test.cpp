@@ -42,18 +42,6 @@ TEST(FileEntry, NamePredicates) {
   EXPECT_TRUE(e.IsRenamed());
 }
 
-TEST(FileEntry, SelectionNeedsAllFourCorners) {
-  TFileEntry e("/a/x.jpg", 0);
-  e.Selection = {0, 0, 5, 5};
-  EXPECT_TRUE(e.HasSelection());
-  e.Selection.Bottom = -1;
-  EXPECT_FALSE(e.HasSelection());
-  e.Selection = {0, 0, 5, 5};
-  e.ClearSelection();
-  EXPECT_FALSE(e.HasSelection());
-  EXPECT_FALSE(e.SelectionOrNone());
-}
-
 TEST(FileEntry, ResetClearsOnlyTheNamedGroups) {
   TFileEntry e("/a/x.jpg", 0);
   StoreSettingsToEntry(&e, cmResetAll, FitSettings(640, 480, true),
@@ -115,25 +103,6 @@ TEST(StoreSettings, ValuesGroupStoresOnlyTheSelectedRulesValue) {
   EXPECT_EQ(e.Percent, 30);
   EXPECT_EQ(e.LongerPixels, -1);
   EXPECT_EQ(e.ResizeMode, rmUnset);
-}
-
-TEST(StoreSettings, OtherGroups) {
-  TFileEntry e("/a/x.jpg", 0);
-  TResizeSettings s;
-  s.AllowEnlarge = true;
-  s.JpegQuality = 70;
-  s.AlwaysRecompress = false;
-  StoreSettingsToEntry(&e, cmEnlarge | cmQuality | cmRecompress | cmExclude | cmSelection, s,
-                       {true, TSelection{0, 0, 9, 0}, "ignored"});
-  EXPECT_EQ(e.EnlargeChoice, csYes);
-  EXPECT_EQ(e.JpegQuality, 70);
-  EXPECT_EQ(e.RecompressChoice, csNo);
-  EXPECT_TRUE(e.Excluded);
-  EXPECT_EQ(e.Selection, (TSelection{0, 0, 9, 0}));
-  EXPECT_EQ(e.OutputName, "");
-  StoreSettingsToEntry(&e, cmSelection | cmOutputName, s, {false, std::nullopt, "new"});
-  EXPECT_FALSE(e.HasSelection());
-  EXPECT_EQ(e.OutputName, "new");
 }
 
 TEST(ThreeStateChoices, EntryWinsOverTheSettings) {
