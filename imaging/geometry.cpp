@@ -119,8 +119,14 @@ OutputGeometry ComputeOutputGeometry(int32_t baseWidth, int32_t baseHeight,
 OutputGeometry ComputeOutputGeometry(int32_t sourceWidth, int32_t sourceHeight,
                                      const std::optional<TSelection>& selection,
                                      const TResizeSettings& settings, bool allowEnlarge) {
-  if (selection)
-    return ComputeOutputGeometry(selection->Width(), selection->Height(), settings, allowEnlarge);
+  // Held to the picture as it is now, exactly as the conversion holds it, so that the label and
+  // the written file always agree (a single pixel, or a rectangle kept from before a rotation).
+  if (selection) {
+    if (const std::optional<TSelection> held =
+            MakeSelection(selection->Left, selection->Top, selection->Right, selection->Bottom,
+                          sourceWidth, sourceHeight))
+      return ComputeOutputGeometry(held->Width(), held->Height(), settings, allowEnlarge);
+  }
   return ComputeOutputGeometry(sourceWidth, sourceHeight, settings, allowEnlarge);
 }
 

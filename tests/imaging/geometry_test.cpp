@@ -187,6 +187,12 @@ TEST(Selection, BaseSizeIsTheSelection) {
   EXPECT_EQ(g.ImageHeight, 200);
   g = ComputeOutputGeometry(1000, 500, std::nullopt, Longer(200), false);
   ExpectSizes(g, 200, 100, 200, 100);
+  // A single pixel is no selection, and a rectangle reaching past the picture is cut to it, as the
+  // conversion cuts it.
+  g = ComputeOutputGeometry(1000, 500, TSelection{7, 7, 7, 7}, Longer(200), false);
+  ExpectSizes(g, 200, 100, 200, 100);
+  g = ComputeOutputGeometry(100, 100, TSelection{50, 0, 300, 99}, Percent(100), false);
+  ExpectSizes(g, 50, 100, 50, 100);
 }
 
 TEST(Labels, DimensionAndSelectionTexts) {
