@@ -55,6 +55,8 @@ double RoundHalfEven(double value) {
 }
 
 int64_t FixedAreaWidth(int32_t baseWidth, int32_t baseHeight, int32_t areaPixels) {
+  // The ratio of an empty base is no number, and the search would never end.
+  if (baseWidth < 1 || baseHeight < 1) throw EPicaxoError("The image has no pixels to resize");
   const int64_t wanted = static_cast<int64_t>(areaPixels) * areaPixels;
   const double ratio = static_cast<double>(baseHeight) / static_cast<double>(baseWidth);
   auto area = [ratio](int64_t x) {

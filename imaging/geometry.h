@@ -99,7 +99,7 @@ double RoundHalfEven(double value);
 
 // The fixed-area search: the smallest width x, at or above the point where a descent in steps of
 // 10 from baseWidth stopped (never below 1), whose area x * Round(H / W * x) reaches
-// areaPixels squared.
+// areaPixels squared. Both base sides must be at least 1 (else EPicaxoError).
 int64_t FixedAreaWidth(int32_t baseWidth, int32_t baseHeight, int32_t areaPixels);
 
 // Destination size of a picture of baseWidth x baseHeight (the source, or the selection when there

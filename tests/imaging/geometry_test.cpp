@@ -158,6 +158,7 @@ TEST(FixedAreaSearch, FollowsDescentThenAscent) {
 TEST(FixedAreaSearch, DescentStopsAtWidthOne) {
   // Even width 1 gives more than 100 pixels: the search ends at 1 instead of running negative.
   EXPECT_EQ(FixedAreaWidth(3, 400, 10), 1);
+  EXPECT_THROW(FixedAreaWidth(0, 400, 10), EPicaxoError);
   OutputGeometry g = ComputeOutputGeometry(3, 400, Area(10), false);
   EXPECT_EQ(g.ImageWidth, 1);
   EXPECT_EQ(g.ImageHeight, 133);
