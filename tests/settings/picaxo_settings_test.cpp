@@ -22,7 +22,7 @@ TPicaxoSettings ChangedSettings() {
   s.MainWindow.Bounds = {100, 50, 900, 650};
   s.MainWindow.State = TWindowState::Maximized;
   s.InputDir = "/photos/in dir\\with backslash";
-  s.OutputDir = "/photos/out";
+  s.OutputDir = "/photos/out ";  // a trailing blank survives the round trip
   s.Zoom = 3;
   s.Resize.JpegQuality = 70;
   s.Resize.ResizeEnabled = false;
@@ -65,7 +65,7 @@ TEST_F(SettingsFile, SaveThenLoadReproducesEveryValueInTableOrder) {
   SaveSettingsFile(path, saved, kWorkArea);
   EXPECT_EQ(Read(path),
             "[PicaxoSettings]\nMainTop=50\nMainLeft=100\nMainHeight=600\nMainWidth=800\n"
-            "MainState=2\nInputDir=/photos/in dir\\with backslash\nOutputDir=/photos/out\n"
+            "MainState=2\nInputDir=/photos/in dir\\with backslash\nOutputDir=/photos/out \n"
             "Zoom=3\nJpegQuality=70\nResizeEnabled=0\nFixedLongerEnabled=0\n"
             "FixedAreaEnabled=1\nPercentEnabled=0\nFixedFitEnabled=0\nLongerPixels=1200\n"
             "AreaPixels=900\nPercent=250\nAllowEnlarge=1\nViewAllowEnlargeInAutoMode=0\n"
