@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <type_traits>
 #include <variant>
@@ -89,6 +90,51 @@ constexpr TSettingKey kSettingKeys[] = {
 };
 
 #undef PICAXO_FIELD
+
+// The order in which loading applies the keys. It differs from the writing order, which shows
+// when an error ends a load part way: the keys after the failing one keep their values.
+constexpr std::string_view kLoadOrder[] = {
+    "InputDir",
+    "OutputDir",
+    "Zoom",
+    "JpegQuality",
+    "ResizeEnabled",
+    "FixedLongerEnabled",
+    "FixedAreaEnabled",
+    "PercentEnabled",
+    "FixedFitEnabled",
+    "LongerPixels",
+    "AreaPixels",
+    "Percent",
+    "FixedFitWidth",
+    "FixedFitHeight",
+    "PaddedFitEnabled",
+    "PaddedAlignment",
+    "PaddingColor",
+    "AllowEnlarge",
+    "NormalZoom",
+    "ViewAllowEnlargeInAutoMode",
+    "RecursiveInput",
+    "LosslessRotate",
+    "AlwaysRecompress",
+    "CopyToDir",
+    "JobsListWidth",
+    "ShowJobsList",
+    "JobsListColWidth0",
+    "JobsListColWidth1",
+    "JobsListColWidth2",
+    "BatchJobOverwriteAll",
+    "BatchJobOverwriteNone",
+    "BatchJobCreateAllDirs",
+};
+static_assert(std::size(kLoadOrder) == std::size(kSettingKeys));
+
+const TSettingKey& KeyNamed(std::string_view name) {
+  for (const TSettingKey& key : kSettingKeys) {
+    if (key.Name == name) return key;
+  }
+  throw EPicaxoError("Unknown settings key " + std::string(name) + ".");
+}
 
 // Makes rule the one chosen rule of the radio group.
 void ChooseRule(TResizeSettings& resize, bool* rule) {
@@ -188,8 +234,8 @@ void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const 
   try {
     RestoreFormState(settings.MainWindow, store, kSettingsSection, kMainFormPrefix,
                      kMainFormPlacement, workArea);
-    for (const TSettingKey& key : kSettingKeys)
-      ReadKey(store, key, settings);
+    for (std::string_view name : kLoadOrder)
+      ReadKey(store, KeyNamed(name), settings);
   } catch (const std::exception&) {
     // Settings errors are never shown; the keys read so far stay applied.
   }

@@ -250,6 +250,17 @@ TEST(SettingsErrors, AnErrorEndsThePassSilentlyAndKeepsWhatWasDone) {
   EXPECT_EQ(settings.Resize.JpegQuality, 50);
   EXPECT_EQ(settings.Resize.Percent, 50);  // after the failing key: not read
 
+  // Loading applies the keys in the window's order, not in the file's: the fit size comes before
+  // AllowEnlarge, NormalZoom after it.
+  FailingStore ordered(
+      TIniDocument("[PicaxoSettings]\nFixedFitWidth=99\nNormalZoom=4\nPaddingColor=7\n"),
+      "AllowEnlarge");
+  TPicaxoSettings partly;
+  LoadSettings(ordered, partly, kWorkArea);
+  EXPECT_EQ(partly.Resize.FixedFitWidth, 99);
+  EXPECT_EQ(partly.Resize.PaddingColor, 7u);
+  EXPECT_EQ(partly.NormalZoom, 0);
+
   FailingStore target(TIniDocument(), "Zoom");
   EXPECT_NO_THROW(SaveSettings(target, ChangedSettings(), kWorkArea));
   EXPECT_TRUE(target.document_.Find("PicaxoSettings", "OutputDir").has_value());
