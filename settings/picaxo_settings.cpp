@@ -31,6 +31,7 @@ enum class TApply {
   Plain,       // integers clamped to [Min, Max]
   RuleButton,  // one of the four resize rules, a radio group: true chooses it, false does nothing
   Alignment,   // the low 7 bits; only 1 ... 9 choose an alignment
+  FitSize,     // the Fit edits: a value above 0 replaces the size, any other is ignored
 };
 
 constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
@@ -68,8 +69,10 @@ constexpr TSettingKey kSettingKeys[] = {
     {"Percent", PICAXO_FIELD(Resize.Percent), 1, 500},
     {"AllowEnlarge", PICAXO_FIELD(Resize.AllowEnlarge)},
     {"ViewAllowEnlargeInAutoMode", PICAXO_FIELD(ViewAllowEnlargeInAutoMode)},
-    {"FixedFitWidth", PICAXO_FIELD(Resize.FixedFitWidth), 1, kIntMax},
-    {"FixedFitHeight", PICAXO_FIELD(Resize.FixedFitHeight), 1, kIntMax},
+    {"FixedFitWidth", PICAXO_FIELD(Resize.FixedFitWidth), 1, kIntMax, TReadDefault::Current,
+     TApply::FitSize},
+    {"FixedFitHeight", PICAXO_FIELD(Resize.FixedFitHeight), 1, kIntMax, TReadDefault::Current,
+     TApply::FitSize},
     {"PaddedFitEnabled", PICAXO_FIELD(Resize.PaddedFitEnabled)},
     {"PaddedAlignment", PICAXO_FIELD(Resize.PaddedAlignment), 1, 9, TReadDefault::Current,
      TApply::Alignment},
@@ -192,6 +195,8 @@ void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSetting
           if (key.Apply == TApply::Alignment) {
             const int32_t alignment = value & 0x7F;
             if (alignment >= key.Min && alignment <= key.Max) *field = static_cast<T>(alignment);
+          } else if (key.Apply == TApply::FitSize) {
+            if (value > 0) *field = static_cast<T>(value);
           } else if constexpr (std::is_same_v<T, uint32_t>) {
             *field = static_cast<uint32_t>(value);
           } else {

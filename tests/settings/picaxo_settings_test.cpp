@@ -181,12 +181,13 @@ TEST_F(SettingsFile, OutOfRangeNumbersAreClampedToTheControlsRange) {
   const TPicaxoSettings loaded =
       LoadText(*this,
                "[PicaxoSettings]\nJpegQuality=500\nLongerPixels=70000\nAreaPixels=-4\nPercent=0\n"
-               "FixedFitWidth=0\nZoom=9\nPaddingColor=0x00FF8040\n");
+               "FixedFitWidth=0\nFixedFitHeight=-5\nZoom=9\nPaddingColor=0x00FF8040\n");
   EXPECT_EQ(loaded.Resize.JpegQuality, 100);
   EXPECT_EQ(loaded.Resize.LongerPixels, 10000);
   EXPECT_EQ(loaded.Resize.AreaPixels, 10);
   EXPECT_EQ(loaded.Resize.Percent, 1);
-  EXPECT_EQ(loaded.Resize.FixedFitWidth, 1);
+  EXPECT_EQ(loaded.Resize.FixedFitWidth, 1024);  // the Fit edits ignore sizes below 1
+  EXPECT_EQ(loaded.Resize.FixedFitHeight, 800);
   EXPECT_EQ(loaded.Zoom, 5);
   EXPECT_EQ(loaded.Resize.PaddingColor, 0x00FF8040u);
 }
