@@ -29,7 +29,8 @@ enum class TReadDefault {
 // How a value read is applied to the record.
 enum class TApply {
   Plain,       // integers clamped to [Min, Max]
-  RuleButton,  // one of the four resize rules, a radio group: true chooses it, false does nothing
+  RuleButton,  // one of the four resize rules, a radio group: true chooses it and clears the
+               // others, false clears only this one (no other rule is chosen for it)
   Alignment,   // the low 7 bits; only 1 ... 9 choose an alignment
   FitSize,     // the Fit edits: a value above 0 replaces the size, any other is ignored
 };
@@ -180,10 +181,10 @@ void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSetting
         if constexpr (std::is_same_v<T, bool>) {
           const bool fallback = key.Default == TReadDefault::False ? false : *field;
           const bool value = store.ReadBool(kSettingsSection, key.Name, fallback);
-          if (key.Apply != TApply::RuleButton) {
-            *field = value;
-          } else if (value) {
+          if (key.Apply == TApply::RuleButton && value) {
             ChooseRule(settings.Resize, field);
+          } else {
+            *field = value;
           }
         } else if constexpr (std::is_same_v<T, std::string>) {
           std::string fallback = *field;

@@ -141,13 +141,11 @@ TEST_F(SettingsFile, RuleKeysActLikeRadioButtons) {
   EXPECT_FALSE(loaded.Resize.PercentEnabled);
   EXPECT_FALSE(loaded.Resize.FixedLongerEnabled);
 
-  // A false value never chooses another rule, nor clears the chosen one.
-  loaded = LoadText(*this,
-                    "[PicaxoSettings]\nFixedLongerEnabled=0\nFixedAreaEnabled=0\n"
-                    "PercentEnabled=0\nFixedFitEnabled=0\n");
+  // A false value clears its own button and never chooses another rule.
+  loaded = LoadText(*this, "[PicaxoSettings]\nFixedLongerEnabled=0\nFixedAreaEnabled=0\n");
   EXPECT_TRUE(loaded.Resize.PercentEnabled);
-  EXPECT_FALSE(loaded.Resize.FixedLongerEnabled || loaded.Resize.FixedAreaEnabled ||
-               loaded.Resize.FixedFitEnabled);
+  loaded = LoadText(*this, "[PicaxoSettings]\nPercentEnabled=0\n");
+  EXPECT_FALSE(SelectedRule(loaded.Resize).has_value());
 }
 
 TEST_F(SettingsFile, PaddedAlignmentTakesTheLowSevenBitsOfOneToNine) {
