@@ -46,7 +46,9 @@ struct TPicaxoSettings {
   bool ViewAllowEnlargeInAutoMode = true;
   bool RecursiveInput = false;
   bool LosslessRotate = true;
-  // The folder last confirmed in the "Copy to..." dialog during this run; empty when none was.
+  // Loading gives the "Copy to..." dialog's initial folder. For saving, the window puts here the
+  // folder confirmed in that dialog during this run, and empty when it was not used or its last
+  // use was cancelled: a run without "Copy to..." clears a folder stored by an earlier one.
   std::string CopyToDir;
   bool ShowJobsList = true;
   int32_t JobsListWidth = 368;
