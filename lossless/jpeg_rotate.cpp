@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -14,6 +15,7 @@
 
 #include "imaging/error.h"
 #include "imaging/file_util.h"
+#include "imaging/jpeg.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -39,6 +41,39 @@ void ErrorExit(j_common_ptr cinfo) {
 // Warnings are counted (the library's num_warnings), never shown.
 void EmitMessage(j_common_ptr cinfo, int level) {
   if (level < 0) ++cinfo->err->num_warnings;
+}
+
+// Refuses a progressive file with more scans than the decoder accepts: a hostile file of thousands
+// of tiny scans would otherwise keep jpeg_read_coefficients busy for minutes.
+void ProgressMonitor(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= TJPEGImage::kMaxScans) return;
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  std::snprintf(err->message, sizeof err->message,
+                "The JPEG file has too many scans (more than %d)", TJPEGImage::kMaxScans);
+  std::longjmp(*err->jump, 1);
+}
+
+// Coefficient blocks of one set of arrays that a transformation may hold: as many as a
+// three-component image at the raster limit, so that a small hostile header (say ten
+// full-resolution components) cannot make the library allocate tens of gigabytes.
+constexpr int64_t kMaxCoefficientBlocks = kMaxRasterPixels / (DCTSIZE * DCTSIZE) * 3;
+
+// Throws when the source's coefficient arrays (padded to whole iMCUs, as the library allocates
+// them) would exceed kMaxCoefficientBlocks. Valid once jpeg_read_header has returned.
+void CheckCoefficientSize(const jpeg_decompress_struct& src) {
+  int64_t blocks = 0;
+  for (int ci = 0; ci < src.num_components; ++ci) {
+    const jpeg_component_info& comp = src.comp_info[ci];
+    const int64_t h = comp.h_samp_factor;
+    const int64_t v = comp.v_samp_factor;
+    blocks += (comp.width_in_blocks + h - 1) / h * h * ((comp.height_in_blocks + v - 1) / v * v);
+  }
+  if (blocks > kMaxCoefficientBlocks)
+    throw ERasterTooLarge("Image of " + std::to_string(src.image_width) + " x " +
+                          std::to_string(src.image_height) + " pixels with " +
+                          std::to_string(src.num_components) +
+                          " components is too large to rotate");
 }
 
 void InitErrorManager(ErrorManager& err, std::jmp_buf* jump) {
@@ -112,6 +147,8 @@ class TransformSession {
     srcCreated_ = true;
     jpeg_create_compress(&dst_);
     dstCreated_ = true;
+    progress_.progress_monitor = ProgressMonitor;
+    src_.progress = &progress_;
 
     TTransformInfo info;
     info.Transform = code;
@@ -120,6 +157,7 @@ class TransformSession {
     SetupMarkerCopy(&src_, CopyAll);
     jpeg_read_header(&src_, TRUE);
     CheckRasterSize(src_.image_width, src_.image_height);
+    CheckCoefficientSize(src_);
     RequestWorkspace(&src_, info);
     jvirt_barray_ptr* srcCoefs = jpeg_read_coefficients(&src_);
     // The output is about as large as the input; start there to avoid most regrowth.
@@ -165,6 +203,7 @@ class TransformSession {
   ErrorManager srcErr_;
   ErrorManager dstErr_;
   StringDestination dest_;
+  jpeg_progress_mgr progress_ = {};
   jpeg_decompress_struct src_ = {};
   jpeg_compress_struct dst_ = {};
   bool srcCreated_ = false;

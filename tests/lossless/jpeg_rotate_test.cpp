@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "imaging/error.h"
+#include "imaging/raster.h"
 #include "lossless/jpeg_test_util.h"
 
 namespace picaxo {
@@ -88,6 +89,44 @@ TEST(Markers, RgbKeepsOneAdobeMarkerAndOtherApp0s) {
   EXPECT_EQ(markers[0].first, JPEG_APP0 + 14);
   EXPECT_EQ(markers[0].second.substr(0, 5), "Adobe");
   EXPECT_EQ(markers[1], (std::pair<int, std::string>{JPEG_APP0, jfxx}));
+}
+
+// A header of ten full-resolution components at just under the pixel limit is refused before the
+// library allocates its coefficient arrays (tens of gigabytes), and a progressive file of hundreds
+// of scans before the decoder spends minutes on them.
+TEST(HostileInput, HugeComponentCountAndEndlessScansAreRefused) {
+  std::string header = Bytes("\xFF\xD8\xFF\xDB\0\x43\0") + std::string(64, '\x01');
+  header += Bytes("\xFF\xC0\0\x26\x08\x55\xF0\x55\xF0\x0A");  // 22000 x 22000, 10 components
+  for (char id = 1; id <= 10; ++id)
+    header += std::string{id, '\x11', '\0'};
+  header += Bytes("\xFF\xDA\0\x08\x01\x01\0\0\x3F\0\0\0\0\0\xFF\xD9");
+  try {
+    TransformJPEGData(header, TransformRot90);
+    ADD_FAILURE() << "no error";
+  } catch (const ERasterTooLarge& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Image of 22000 x 22000 pixels with 10 components is too large to rotate");
+  }
+
+  SourceSpec spec;
+  spec.progressive = true;
+  const std::string file = MakeJpeg(spec);
+  const size_t lastScan = file.rfind("\xFF\xDA");
+  const std::string scan = file.substr(lastScan, file.size() - 2 - lastScan);
+  std::string many = file.substr(0, file.size() - 2);
+  for (int i = 0; i < 600; ++i)
+    many += scan;
+  many += "\xFF\xD9";
+  EXPECT_THROW(
+      {
+        try {
+          TransformJPEGData(many, TransformRot90);
+        } catch (const EPicaxoError& e) {
+          EXPECT_STREQ(e.what(), "The JPEG file has too many scans (more than 500)");
+          throw;
+        }
+      },
+      EPicaxoError);
 }
 
 // A fresh folder per test, made writable again before it is removed.
