@@ -217,24 +217,25 @@ std::string ErrnoText(int err) {
 
 // Reads the whole file while holding a shared lock, so that cooperating writers (which take an
 // exclusive lock) cannot change it under us. Also notes its time and permission bits.
-std::string ReadLocked(const std::string& path, TSourceFileState& state) {
+// Messages name the file as the caller gave it (shown), also when path is the target of a link.
+std::string ReadLocked(const std::string& path, const std::string& shown, TSourceFileState& state) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+  if (fd < 0) throw EPicaxoError("Cannot open file \"" + shown + "\": " + ErrnoText(errno));
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK)
-      throw EPicaxoError("Cannot open file \"" + path +
+      throw EPicaxoError("Cannot open file \"" + shown +
                          "\": it is being written by another program");
-    throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+    throw EPicaxoError("Cannot open file \"" + shown + "\": " + ErrnoText(errno));
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0)
-    throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+    throw EPicaxoError("Cannot open file \"" + shown + "\": " + ErrnoText(errno));
   if (!S_ISREG(st.st_mode))
-    throw EPicaxoError("Cannot open file \"" + path + "\": not a regular file");
+    throw EPicaxoError("Cannot open file \"" + shown + "\": not a regular file");
   state.permissions = static_cast<fs::perms>(st.st_mode & 07777);
   std::error_code ec;
   const fs::file_time_type when = fs::last_write_time(path, ec);
@@ -247,13 +248,33 @@ std::string ReadLocked(const std::string& path, TSourceFileState& state) {
     const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EPicaxoError("Cannot read file \"" + path + "\": " + ErrnoText(errno));
+      throw EPicaxoError("Cannot read file \"" + shown + "\": " + ErrnoText(errno));
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
   data.resize(done);
   return data;  // the lock goes with the descriptor
+}
+
+void ReplaceFile(const std::string& path, const std::string& shown, std::string_view data,
+                 const TSourceFileState& state) {
+  try {
+    // Renaming over a path that vanished meanwhile would bring back a file the user removed.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) throw EPicaxoError(ErrnoText(errno));
+    // A file its user may not write to is read-only: it is not replaced, even though the rename
+    // would only need the folder's permission.
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+      throw EPicaxoError(ErrnoText(errno));
+    AtomicWriteOptions options;
+    options.tempExtension = ".jpg";
+    options.modificationTime = state.modificationTime;
+    options.permissions = state.permissions;
+    WriteFileAtomically(path, data, options);
+  } catch (const std::exception& e) {
+    throw EPicaxoError("Error saving image to " + shown + ":\n" + e.what());
+  }
 }
 
 }  // namespace
@@ -289,18 +310,7 @@ TTransformedJPEG TransformJPEGData(std::string&& jpeg, TTransformCode code) {
 
 void ReplaceSourceFile(const std::string& path, std::string_view data,
                        const TSourceFileState& state) {
-  try {
-    // Renaming over a path that vanished meanwhile would bring back a file the user removed.
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) throw EPicaxoError(ErrnoText(errno));
-    AtomicWriteOptions options;
-    options.tempExtension = ".jpg";
-    options.modificationTime = state.modificationTime;
-    options.permissions = state.permissions;
-    WriteFileAtomically(path, data, options);
-  } catch (const std::exception& e) {
-    throw EPicaxoError("Error saving image to " + path + ":\n" + e.what());
-  }
+  ReplaceFile(path, path, data, state);
 }
 
 int RotateJPEGFile(const std::string& path, uint8_t direction) {
@@ -314,8 +324,8 @@ int RotateJPEGFile(const std::string& path, uint8_t direction) {
   }
 
   TSourceFileState state;
-  const TTransformedJPEG result = TransformJPEGData(ReadLocked(target, state), code);
-  ReplaceSourceFile(target, result.data, state);
+  const TTransformedJPEG result = TransformJPEGData(ReadLocked(target, path, state), code);
+  ReplaceFile(target, path, result.data, state);
   return result.warnings;
 }
 

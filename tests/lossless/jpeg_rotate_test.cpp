@@ -279,39 +279,47 @@ TEST_F(RotateFile, UnreadableImagesGiveTheLibrarysMessageAndChangeNothing) {
   }
 }
 
-TEST_F(RotateFile, ReadOnlyFolderGivesTheSavingErrorAndKeepsTheSource) {
+// A read-only folder, or a read-only file in a writable folder (the rename alone would replace it).
+TEST_F(RotateFile, ReadOnlyFolderOrFileGivesTheSavingErrorAndKeepsTheSource) {
   const std::string source = MakeJpeg(SourceSpec{});
-  Put(source);
-  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                            fs::perms::group_exec | fs::perms::others_read |
-                            fs::perms::others_exec);
-  std::string message;
-  if (::geteuid() != 0) {
-    message = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
-  } else {
-    // Permissions do not bind root: try it as an unprivileged user in a child process.
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+  for (const bool fileReadOnly : {false, true}) {
+    SCOPED_TRACE(fileReadOnly ? "read-only file" : "read-only folder");
+    fs::permissions(dir_, fs::perms::all);
+    std::error_code absent;  // on the first round
+    fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add, absent);
+    Put(source);
+    fs::permissions(path_, fileReadOnly ? readOnly : readOnly | fs::perms::owner_write);
+    fs::permissions(dir_, fileReadOnly ? fs::perms::all : readOnly | exec);
+    std::string message;
+    if (::geteuid() != 0) {
+      message = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
+    } else {
+      // Permissions do not bind root: try it as an unprivileged user in a child process.
+      int pipeFds[2];
+      ASSERT_EQ(::pipe(pipeFds), 0);
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string text = "(could not drop privileges)";
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0)
+          text = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
+        [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], text.data(), text.size());
+        ::_exit(0);
+      }
+      ::close(pipeFds[1]);
+      char buffer[1024];
+      for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, static_cast<size_t>(n));
       ::close(pipeFds[0]);
-      std::string text = "(could not drop privileges)";
-      if (::setgid(65534) == 0 && ::setuid(65534) == 0)
-        text = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
-      [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], text.data(), text.size());
-      ::_exit(0);
+      ::waitpid(child, nullptr, 0);
     }
-    ::close(pipeFds[1]);
-    char buffer[1024];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-      message.append(buffer, static_cast<size_t>(n));
-    ::close(pipeFds[0]);
-    ::waitpid(child, nullptr, 0);
+    if (message == "(could not drop privileges)") GTEST_SKIP() << message;
+    EXPECT_EQ(message, "Error saving image to " + path_ + ":\nPermission denied");
+    ExpectUntouched(source);
   }
-  if (message == "(could not drop privileges)") GTEST_SKIP() << message;
-  EXPECT_EQ(message, "Error saving image to " + path_ + ":\nPermission denied");
-  ExpectUntouched(source);
 }
 
 TEST_F(RotateFile, VanishedSourceIsNotBroughtBack) {
