@@ -215,11 +215,17 @@ std::string ErrnoText(int err) {
   return std::strerror(err);
 }
 
+// Larger than any photo the size limits let through: a bigger (or sparse) file is refused before
+// it is read into memory.
+constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
+
 // Reads the whole file while holding a shared lock, so that cooperating writers (which take an
 // exclusive lock) cannot change it under us. Also notes its time and permission bits.
 // Messages name the file as the caller gave it (shown), also when path is the target of a link.
 std::string ReadLocked(const std::string& path, const std::string& shown, TSourceFileState& state) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a named pipe under a photo's name is refused instead of waiting for a
+  // writer; reads of a regular file are not affected.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw EPicaxoError("Cannot open file \"" + shown + "\": " + ErrnoText(errno));
   struct Closer {
     int fd;
@@ -241,10 +247,16 @@ std::string ReadLocked(const std::string& path, const std::string& shown, TSourc
   const fs::file_time_type when = fs::last_write_time(path, ec);
   if (!ec) state.modificationTime = when;
 
+  const std::string tooLarge = "Cannot open file \"" + shown + "\": the file is larger than " +
+                               std::to_string(kMaxFileBytes >> 30) + " GB";
+  if (st.st_size > kMaxFileBytes) throw EPicaxoError(tooLarge);
   std::string data(static_cast<size_t>(st.st_size), '\0');
   size_t done = 0;
   for (;;) {
-    if (done == data.size()) data.resize(done + 65536);  // the file grew: read on
+    if (done == data.size()) {  // the file grew: read on
+      if (done >= static_cast<size_t>(kMaxFileBytes)) throw EPicaxoError(tooLarge);
+      data.resize(done + 65536);
+    }
     const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;

@@ -344,6 +344,19 @@ TEST_F(RotateFile, FileLockedByAWriterIsLeftAlone) {
   ExpectUntouched(source);
 }
 
+// Neither waits for a writer of a named pipe nor reads a huge (sparse) file into memory.
+TEST_F(RotateFile, PipeAndHugeFileAreRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);
+  EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
+            "Cannot open file \"" + path_ + "\": not a regular file");
+  fs::remove(path_);
+  Put(MakeJpeg(SourceSpec{}));
+  fs::resize_file(path_, std::uintmax_t{5} << 30);
+  EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
+            "Cannot open file \"" + path_ + "\": the file is larger than 4 GB");
+  EXPECT_EQ(Names(), std::vector<std::string>{"photo.jpg"});
+}
+
 TEST_F(RotateFile, SymbolicLinkStaysALink) {
   SourceSpec spec;
   spec.width = 32;
