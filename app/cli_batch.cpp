@@ -76,12 +76,7 @@ TBatchArgs ParseArgs(const std::vector<std::string>& args) {
     }
     if (ParseResizeOption(args, i, parsed.settings)) continue;
     const TOption option = SplitOption(arg);
-    if (option.name == "--settings") {
-      // Settings files are read by the settings layer; until it is wired in here, refuse the
-      // option rather than run with settings the user did not ask for.
-      OptionValue(option, args, i);
-      throw EUsageError("--settings is not available in this build");
-    } else if (arg == "--recursive") {
+    if (arg == "--recursive") {
       parsed.recursive = true;
     } else if (arg == "--overwrite" || arg == "--skip-existing") {
       const TExisting wanted = arg == "--overwrite" ? TExisting::Overwrite : TExisting::Skip;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "imaging/file_util.h"
+#include "settings/picaxo_settings.h"
 
 namespace picaxo::cli {
 
@@ -113,6 +114,15 @@ bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeS
   } else if (name == "--recompress") {
     flag();
     settings.AlwaysRecompress = true;
+  } else if (name == "--settings") {
+    // The destination settings of a file the desktop program saved; options after it override
+    // its values, options before it are overridden where the file has the key.
+    const std::string path = OptionValue(option, args, i);
+    try {
+      settings = LoadResizeSettingsFile(path, settings);
+    } catch (const EPicaxoError& e) {
+      throw EUsageError("--settings: " + std::string(e.what()));
+    }
   } else {
     return false;
   }
@@ -132,7 +142,9 @@ const char* ResizeOptionsHelp() {
          "  --pad-color RRGGBB colour of the padded border (default 000000)\n"
          "  --enlarge          allow the picture to become larger than the source\n"
          "  --quality Q        JPEG quality 1 ... 100\n"
-         "  --recompress       encode even when the source JPEG could be copied unchanged\n";
+         "  --recompress       encode even when the source JPEG could be copied unchanged\n"
+         "  --settings FILE    the destination settings of a settings file saved by Picaxo\n"
+         "                     (options are applied in the order given)\n";
 }
 
 TSelection ParseCrop(const std::string& text) {

@@ -128,6 +128,26 @@ TEST_F(CliConvertTest, BmpSourceIsEncodedIntoAFolder) {
   EXPECT_NE(padded.out.find(": 100x100, "), std::string::npos) << padded.out;
 }
 
+TEST_F(CliConvertTest, SettingsFileGivesTheDestinationSettingsAndLaterOptionsWin) {
+  const fs::path ini = dir_ / "PicaxoSettings.ini";
+  WriteFileAtomically(ini.string(),
+                      "[PicaxoSettings]\r\nResizeEnabled=1\r\nFixedLongerEnabled=1\r\n"
+                      "PercentEnabled=0\r\nLongerPixels=0x100\r\nJpegQuality=70\r\n");
+  const fs::path out = dir_ / "out.jpg";
+  const TRun run = RunCli("--settings " + Quote(ini) + " " + Quote(kPhoto) + " " + Quote(out));
+  ASSERT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.out.find(": 256x160, "), std::string::npos) << run.out;
+  const TRun later =
+      RunCli("--settings=" + Quote(ini) + " --percent 20 " + Quote(kPhoto) + " " + Quote(out));
+  EXPECT_NE(later.out.find(": 512x320, "), std::string::npos) << later.out;
+
+  EXPECT_EQ(RunCli("--settings " + Quote(dir_ / "none.ini") + " " + Quote(kPhoto) + " " +
+                   Quote(dir_ / "x.jpg"))
+                .exitCode,
+            2);
+  EXPECT_FALSE(fs::exists(dir_ / "x.jpg"));
+}
+
 TEST_F(CliConvertTest, BadArgumentsLeaveNoFile) {
   const fs::path out = dir_ / "out.jpg";
   for (const char* options : {"--quality 0", "--quality", "--longer 9", "--percent 501",
