@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #ifdef __linux__
 #include <sys/mman.h>
@@ -53,6 +54,23 @@ TRasterImage& TRasterImage::operator=(const TRasterImage& other) {
   Allocate(other.width_, other.height_, other.format_);
   if (ByteSize() > 0) std::memcpy(pixels_.get(), other.pixels_.get(), ByteSize());
   palette_ = other.palette_;
+  std::copy(std::begin(other.masks_), std::end(other.masks_), masks_);
+  return *this;
+}
+
+TRasterImage::TRasterImage(TRasterImage&& other) noexcept {
+  *this = std::move(other);
+}
+
+TRasterImage& TRasterImage::operator=(TRasterImage&& other) noexcept {
+  if (this == &other) return *this;
+  width_ = std::exchange(other.width_, 0);
+  height_ = std::exchange(other.height_, 0);
+  stride_ = std::exchange(other.stride_, 0);
+  format_ = other.format_;
+  pixels_ = std::move(other.pixels_);
+  palette_ = std::move(other.palette_);
+  other.palette_.clear();
   std::copy(std::begin(other.masks_), std::end(other.masks_), masks_);
   return *this;
 }
@@ -182,30 +200,25 @@ void TRasterImage::CopyRect(int dstLeft, int dstTop, const TRasterImage& source,
                             int srcTop, int width, int height) {
   if (format_ != TPixelFormat::pf24bit || source.format_ != TPixelFormat::pf24bit)
     throw EPicaxoError("CopyRect needs 24-bit rasters");
-  // Clip against both rasters.
-  if (srcLeft < 0) {
-    width += srcLeft;
-    dstLeft -= srcLeft;
-    srcLeft = 0;
-  }
-  if (srcTop < 0) {
-    height += srcTop;
-    dstTop -= srcTop;
-    srcTop = 0;
-  }
-  if (dstLeft < 0) {
-    width += dstLeft;
-    srcLeft -= dstLeft;
-    dstLeft = 0;
-  }
-  if (dstTop < 0) {
-    height += dstTop;
-    srcTop -= dstTop;
-    dstTop = 0;
-  }
-  width = std::min({width, source.width_ - srcLeft, width_ - dstLeft});
-  height = std::min({height, source.height_ - srcTop, height_ - dstTop});
-  if (width <= 0 || height <= 0) return;
+  // Clip against both rasters, in 64 bits so that no combination of arguments overflows.
+  int64_t sx = srcLeft, sy = srcTop, dx = dstLeft, dy = dstTop, w = width, h = height;
+  const int64_t shiftX = std::max({int64_t{0}, -sx, -dx});
+  const int64_t shiftY = std::max({int64_t{0}, -sy, -dy});
+  sx += shiftX;
+  dx += shiftX;
+  w -= shiftX;
+  sy += shiftY;
+  dy += shiftY;
+  h -= shiftY;
+  w = std::min({w, int64_t{source.width_} - sx, int64_t{width_} - dx});
+  h = std::min({h, int64_t{source.height_} - sy, int64_t{height_} - dy});
+  if (w <= 0 || h <= 0) return;
+  srcLeft = static_cast<int>(sx);
+  srcTop = static_cast<int>(sy);
+  dstLeft = static_cast<int>(dx);
+  dstTop = static_cast<int>(dy);
+  width = static_cast<int>(w);
+  height = static_cast<int>(h);
   for (int y = 0; y < height; ++y)
     std::memmove(ScanLine(dstTop + y) + 3 * static_cast<ptrdiff_t>(dstLeft),
                  source.ScanLine(srcTop + y) + 3 * static_cast<ptrdiff_t>(srcLeft),

@@ -52,8 +52,9 @@ class TRasterImage {
   TRasterImage(int width, int height, TPixelFormat format = TPixelFormat::pf24bit);
   TRasterImage(const TRasterImage& other);
   TRasterImage& operator=(const TRasterImage& other);
-  TRasterImage(TRasterImage&&) noexcept = default;
-  TRasterImage& operator=(TRasterImage&&) noexcept = default;
+  // Moving leaves the other raster empty (0 x 0), never a size without pixels.
+  TRasterImage(TRasterImage&& other) noexcept;
+  TRasterImage& operator=(TRasterImage&& other) noexcept;
 
   int Width() const { return width_; }
   int Height() const { return height_; }

@@ -1,5 +1,8 @@
 #include "imaging/raster.h"
 
+#include <climits>
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 namespace picaxo {
@@ -67,6 +70,29 @@ TEST(RasterImage, FillAndCopyClipToBothRasters) {
   b.CopyRect(-1, 0, a, 0, 0, 2, 1);
   EXPECT_EQ(b.ScanLine(0)[0], 0x33);
   EXPECT_EQ(b.ScanLine(0)[3], 0);
+  // Offsets far outside either raster copy nothing, without overflowing the clipping arithmetic.
+  const TRasterImage before = b;
+  b.CopyRect(INT_MAX, 0, a, INT_MIN, 0, 4, 4);
+  b.CopyRect(INT_MIN, INT_MIN, a, INT_MAX, 1, INT_MAX, INT_MAX);
+  b.CopyRect(0, 0, a, INT_MIN + 1, INT_MIN + 1, INT_MAX, INT_MAX);
+  EXPECT_EQ(std::memcmp(b.ScanLine(0), before.ScanLine(0), b.ByteSize()), 0);
+}
+
+TEST(RasterImage, MovingLeavesAnEmptyRaster) {
+  TRasterImage a(5, 3, TPixelFormat::pf8bit);
+  a.Palette().resize(2);
+  TRasterImage b(std::move(a));
+  EXPECT_EQ(b.Width(), 5);
+  EXPECT_EQ(b.PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_EQ(b.Palette().size(), 2u);
+  EXPECT_TRUE(a.Empty());  // NOLINT(bugprone-use-after-move): the moved-from state is the point
+  EXPECT_EQ(a.ByteSize(), 0u);
+  TRasterImage c(2, 2);
+  c = std::move(b);
+  EXPECT_EQ(c.Height(), 3);
+  EXPECT_EQ(b.Width(), 0);  // NOLINT(bugprone-use-after-move)
+  b.SetSize(4, 4);          // usable again
+  b.ScanLine(3)[0] = 1;
 }
 
 TEST(RasterImage, RefusesSizesBeyondTheLimitBeforeAllocating) {
