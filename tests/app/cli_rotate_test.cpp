@@ -32,12 +32,12 @@ CliRun RunCli(const std::string& args) {
 TEST(CliRotate, RotatesEachFileAndReportsFailuresPerFile) {
   const fs::path dir = fs::temp_directory_path() / ("picaxo_cli_rot_" + std::to_string(::getpid()));
   fs::create_directories(dir);
-  picaxo::testing::SourceSpec spec;
-  spec.width = 48;
-  spec.height = 32;
+  picaxo::testing::JpegRecipe recipe;
+  recipe.width = 48;
+  recipe.height = 32;
   const std::string good = (dir / "good.jpg").string();
   const std::string missing = (dir / "missing.jpg").string();
-  picaxo::testing::WriteFile(good, picaxo::testing::MakeJpeg(spec));
+  picaxo::testing::WriteFile(good, picaxo::testing::MakeJpeg(recipe));
 
   const CliRun run = RunCli("rotate left '" + good + "' '" + missing + "'");
   EXPECT_EQ(run.status, 1);

@@ -26,10 +26,10 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::HeaderMarkers;
+using testing::JpegRecipe;
 using testing::MakeJpeg;
 using testing::ReadCoefficients;
 using testing::ReadFile;
-using testing::SourceSpec;
 using testing::WriteFile;
 
 using Markers = std::vector<std::pair<int, std::string>>;
@@ -58,33 +58,33 @@ std::string LibraryMessage(int code, int parm0 = 0, int parm1 = 0) {
 }
 
 TEST(Markers, AppAndComSurviveInOrderAfterTheLibrarysOwnJfif) {
-  SourceSpec spec;
-  spec.markers = {{JPEG_COM, "first comment"},
-                  {JPEG_APP0 + 1, kExif},
-                  {JPEG_APP0 + 2, Bytes("ICC_PROFILE\0\x01\x01") + std::string(300, 'p')},
-                  {JPEG_COM, Bytes("second\0comment")},
-                  {JPEG_APP0 + 15, std::string(65533, 'z')}};  // the longest a marker can be
-  const std::string out = TransformJPEGData(MakeJpeg(spec), TransformRot90).data;
+  JpegRecipe recipe;
+  recipe.markers = {{JPEG_COM, "first comment"},
+                    {JPEG_APP0 + 1, kExif},
+                    {JPEG_APP0 + 2, Bytes("ICC_PROFILE\0\x01\x01") + std::string(300, 'p')},
+                    {JPEG_COM, Bytes("second\0comment")},
+                    {JPEG_APP0 + 15, std::string(65533, 'z')}};  // the longest a marker can be
+  const std::string out = TransformJPEGData(MakeJpeg(recipe), TransformRot90).data;
   Markers expected = {{JPEG_APP0, kDefaultJfif}};
-  expected.insert(expected.end(), spec.markers.begin(), spec.markers.end());
+  expected.insert(expected.end(), recipe.markers.begin(), recipe.markers.end());
   EXPECT_EQ(HeaderMarkers(out), expected);
 }
 
 TEST(Markers, SourceWithoutJfifGetsTheLibrarysOne) {
-  SourceSpec spec;
-  spec.jfif = false;
-  spec.markers = {{JPEG_APP0 + 1, kExif}};
-  const Markers markers = HeaderMarkers(TransformJPEGData(MakeJpeg(spec), TransformRot270).data);
+  JpegRecipe recipe;
+  recipe.jfif = false;
+  recipe.markers = {{JPEG_APP0 + 1, kExif}};
+  const Markers markers = HeaderMarkers(TransformJPEGData(MakeJpeg(recipe), TransformRot270).data);
   EXPECT_EQ(markers, (Markers{{JPEG_APP0, kDefaultJfif}, {JPEG_APP0 + 1, kExif}}));
 }
 
 TEST(Markers, RgbKeepsOneAdobeMarkerAndOtherApp0s) {
-  SourceSpec spec;
-  spec.rgb = true;
-  spec.hY = spec.vY = 1;
+  JpegRecipe recipe;
+  recipe.rgb = true;
+  recipe.hY = recipe.vY = 1;
   const std::string jfxx = Bytes("JFXX\0\x13");  // an APP0 that is not the JFIF header
-  spec.markers = {{JPEG_APP0, jfxx}};
-  const Markers markers = HeaderMarkers(TransformJPEGData(MakeJpeg(spec), TransformRot90).data);
+  recipe.markers = {{JPEG_APP0, jfxx}};
+  const Markers markers = HeaderMarkers(TransformJPEGData(MakeJpeg(recipe), TransformRot90).data);
   ASSERT_EQ(markers.size(), 2u);
   EXPECT_EQ(markers[0].first, JPEG_APP0 + 14);
   EXPECT_EQ(markers[0].second.substr(0, 5), "Adobe");
@@ -108,9 +108,9 @@ TEST(HostileInput, HugeComponentCountAndEndlessScansAreRefused) {
               "Image of 22000 x 22000 pixels with 10 components is too large to rotate");
   }
 
-  SourceSpec spec;
-  spec.progressive = true;
-  const std::string file = MakeJpeg(spec);
+  JpegRecipe recipe;
+  recipe.progressive = true;
+  const std::string file = MakeJpeg(recipe);
   const size_t lastScan = file.rfind("\xFF\xDA");
   const std::string scan = file.substr(lastScan, file.size() - 2 - lastScan);
   std::string many = file.substr(0, file.size() - 2);
@@ -183,10 +183,10 @@ class RotateFile : public ::testing::Test {
 TEST_F(RotateFile, GoesThroughTheFirstFreeTempNameAndKeepsTimeAndMode) {
   WriteFile((dir_ / "temp1.jpg").string(), "one");
   WriteFile((dir_ / "temp2.jpg").string(), "two");
-  SourceSpec spec;
-  spec.width = 53;
-  spec.height = 37;
-  const std::string source = MakeJpeg(spec);
+  JpegRecipe recipe;
+  recipe.width = 53;
+  recipe.height = 37;
+  const std::string source = MakeJpeg(recipe);
   Put(source);
   fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
@@ -245,10 +245,10 @@ TEST_F(RotateFile, PhotoWithCameraMarkersTurnsRightAndBack) {
 }
 
 TEST_F(RotateFile, DamagedDataIsRotatedAndReportsWarnings) {
-  SourceSpec spec;
-  spec.width = 64;
-  spec.height = 48;
-  const std::string source = MakeJpeg(spec);
+  JpegRecipe recipe;
+  recipe.width = 64;
+  recipe.height = 48;
+  const std::string source = MakeJpeg(recipe);
   Put(source.substr(0, source.size() * 2 / 3));
   EXPECT_GT(RotateJPEGFile(path_, kRotateLeft), 0);
   const testing::Coefficients rotated = ReadCoefficients(ReadFile(path_));
@@ -262,8 +262,8 @@ TEST_F(RotateFile, UnreadableImagesGiveTheLibrarysMessageAndChangeNothing) {
     std::string bytes;
     std::string message;
   };
-  SourceSpec spec;
-  std::string noHeight = MakeJpeg(spec);
+  JpegRecipe recipe;
+  std::string noHeight = MakeJpeg(recipe);
   const size_t sof = noHeight.find("\xFF\xC0");
   ASSERT_NE(sof, std::string::npos);
   noHeight[sof + 5] = noHeight[sof + 6] = '\0';  // frame height 0
@@ -281,7 +281,7 @@ TEST_F(RotateFile, UnreadableImagesGiveTheLibrarysMessageAndChangeNothing) {
 
 // A read-only folder, or a read-only file in a writable folder (the rename alone would replace it).
 TEST_F(RotateFile, ReadOnlyFolderOrFileGivesTheSavingErrorAndKeepsTheSource) {
-  const std::string source = MakeJpeg(SourceSpec{});
+  const std::string source = MakeJpeg(JpegRecipe{});
   const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
   const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
   for (const bool fileReadOnly : {false, true}) {
@@ -334,7 +334,7 @@ TEST_F(RotateFile, VanishedSourceIsNotBroughtBack) {
 }
 
 TEST_F(RotateFile, FileLockedByAWriterIsLeftAlone) {
-  const std::string source = MakeJpeg(SourceSpec{});
+  const std::string source = MakeJpeg(JpegRecipe{});
   Put(source);
   const int writer = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
   ASSERT_GE(writer, 0);
@@ -350,7 +350,7 @@ TEST_F(RotateFile, PipeAndHugeFileAreRefusedAtOnce) {
   EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
             "Cannot open file \"" + path_ + "\": not a regular file");
   fs::remove(path_);
-  Put(MakeJpeg(SourceSpec{}));
+  Put(MakeJpeg(JpegRecipe{}));
   fs::resize_file(path_, std::uintmax_t{5} << 30);
   EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
             "Cannot open file \"" + path_ + "\": the file is larger than 4 GB");
@@ -358,10 +358,10 @@ TEST_F(RotateFile, PipeAndHugeFileAreRefusedAtOnce) {
 }
 
 TEST_F(RotateFile, SymbolicLinkStaysALink) {
-  SourceSpec spec;
-  spec.width = 32;
-  spec.height = 16;
-  Put(MakeJpeg(spec));
+  JpegRecipe recipe;
+  recipe.width = 32;
+  recipe.height = 16;
+  Put(MakeJpeg(recipe));
   const fs::path link = dir_ / "link.jpg";
   fs::create_symlink("photo.jpg", link);
   EXPECT_EQ(RotateJPEGFile(link.string(), kRotateRight), 0);

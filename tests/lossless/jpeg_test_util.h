@@ -21,7 +21,7 @@
 
 namespace picaxo::testing {
 
-struct SourceSpec {
+struct JpegRecipe {
   int width = 48;
   int height = 32;
   int components = 3;  // 1 = grayscale
@@ -75,7 +75,7 @@ inline uint8_t Sample(int x, int y, int c) {
 
 }  // namespace detail
 
-inline std::string MakeJpeg(const SourceSpec& spec) {
+inline std::string MakeJpeg(const JpegRecipe& recipe) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr err{};
   cinfo.err = jpeg_std_error(&err);
@@ -84,32 +84,32 @@ inline std::string MakeJpeg(const SourceSpec& spec) {
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
   jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(spec.width);
-  cinfo.image_height = static_cast<JDIMENSION>(spec.height);
-  cinfo.input_components = spec.components;
-  cinfo.in_color_space = spec.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  cinfo.image_width = static_cast<JDIMENSION>(recipe.width);
+  cinfo.image_height = static_cast<JDIMENSION>(recipe.height);
+  cinfo.input_components = recipe.components;
+  cinfo.in_color_space = recipe.components == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
-  if (spec.rgb) jpeg_set_colorspace(&cinfo, JCS_RGB);
+  if (recipe.rgb) jpeg_set_colorspace(&cinfo, JCS_RGB);
   jpeg_set_quality(&cinfo, 90, TRUE);
-  cinfo.comp_info[0].h_samp_factor = spec.hY;
-  cinfo.comp_info[0].v_samp_factor = spec.vY;
+  cinfo.comp_info[0].h_samp_factor = recipe.hY;
+  cinfo.comp_info[0].v_samp_factor = recipe.vY;
   for (int c = 1; c < cinfo.num_components; ++c)
     cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
-  if (spec.progressive) jpeg_simple_progression(&cinfo);
-  cinfo.restart_interval = static_cast<unsigned>(spec.restartInterval);
-  cinfo.write_JFIF_header = spec.jfif && !spec.rgb ? TRUE : FALSE;
-  cinfo.density_unit = spec.densityUnit;
-  cinfo.X_density = cinfo.Y_density = spec.density;
+  if (recipe.progressive) jpeg_simple_progression(&cinfo);
+  cinfo.restart_interval = static_cast<unsigned>(recipe.restartInterval);
+  cinfo.write_JFIF_header = recipe.jfif && !recipe.rgb ? TRUE : FALSE;
+  cinfo.density_unit = recipe.densityUnit;
+  cinfo.X_density = cinfo.Y_density = recipe.density;
   jpeg_start_compress(&cinfo, TRUE);
-  for (const auto& [code, payload] : spec.markers)
+  for (const auto& [code, payload] : recipe.markers)
     jpeg_write_marker(&cinfo, code, reinterpret_cast<const JOCTET*>(payload.data()),
                       static_cast<unsigned>(payload.size()));
-  std::vector<JSAMPLE> row(static_cast<size_t>(spec.width * spec.components));
+  std::vector<JSAMPLE> row(static_cast<size_t>(recipe.width * recipe.components));
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
-    for (int x = 0; x < spec.width; ++x)
-      for (int c = 0; c < spec.components; ++c)
-        row[static_cast<size_t>(x * spec.components + c)] = detail::Sample(x, y, c);
+    for (int x = 0; x < recipe.width; ++x)
+      for (int c = 0; c < recipe.components; ++c)
+        row[static_cast<size_t>(x * recipe.components + c)] = detail::Sample(x, y, c);
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }

@@ -18,9 +18,9 @@ namespace {
 
 using testing::Coefficients;
 using testing::Component;
+using testing::JpegRecipe;
 using testing::MakeJpeg;
 using testing::ReadCoefficients;
-using testing::SourceSpec;
 
 constexpr TTransformCode kAllCodes[] = {TransformNone,      TransformFlipH,      TransformFlipV,
                                         TransformTranspose, TransformTransverse, TransformRot90,
@@ -173,15 +173,15 @@ class EveryCode : public ::testing::TestWithParam<std::tuple<Layout, Shape>> {
  protected:
   std::string Source() const {
     const auto& [layout, shape] = GetParam();
-    SourceSpec spec;
-    spec.width = shape.width;
-    spec.height = shape.height;
-    spec.components = layout.components;
-    spec.hY = layout.hY;
-    spec.vY = layout.vY;
-    spec.progressive = shape.progressive;
-    spec.restartInterval = shape.restartInterval;
-    return MakeJpeg(spec);
+    JpegRecipe recipe;
+    recipe.width = shape.width;
+    recipe.height = shape.height;
+    recipe.components = layout.components;
+    recipe.hY = layout.hY;
+    recipe.vY = layout.vY;
+    recipe.progressive = shape.progressive;
+    recipe.restartInterval = shape.restartInterval;
+    return MakeJpeg(recipe);
   }
 };
 
@@ -239,10 +239,10 @@ INSTANTIATE_TEST_SUITE_P(Layouts, EveryCode,
 // 100 x 75 with 2 x 2 luminance, turned right: 8 of the 10 luminance block columns are rotated;
 // columns 8 and 9 hold source block rows 8 and 9, transposed but not mirrored.
 TEST(PartialIMcu, QuarterTurnTransposesTheBottomStrip) {
-  SourceSpec spec;
-  spec.width = 100;
-  spec.height = 75;
-  const std::string source = MakeJpeg(spec);
+  JpegRecipe recipe;
+  recipe.width = 100;
+  recipe.height = 75;
+  const std::string source = MakeJpeg(recipe);
   const Coefficients src = ReadCoefficients(source);
   const Coefficients dst = ReadCoefficients(TransformJPEGData(source, TransformRot90).data);
   ASSERT_EQ(dst.width, 75u);
@@ -270,12 +270,12 @@ TEST(PartialIMcu, QuarterTurnTransposesTheBottomStrip) {
 // 4:4:4 and 33 pixels high: after a right turn, block column 4 (pixel column 32) is beyond CW = 4.
 TEST(PartialIMcu, ThirtyThreeHighTurnedRightHasOneTransposedColumn) {
   for (int components : {1, 3}) {
-    SourceSpec spec;
-    spec.width = 40;
-    spec.height = 33;
-    spec.components = components;
-    spec.hY = spec.vY = 1;
-    const std::string source = MakeJpeg(spec);
+    JpegRecipe recipe;
+    recipe.width = 40;
+    recipe.height = 33;
+    recipe.components = components;
+    recipe.hY = recipe.vY = 1;
+    const std::string source = MakeJpeg(recipe);
     const Coefficients src = ReadCoefficients(source);
     const Coefficients dst = ReadCoefficients(TransformJPEGData(source, TransformRot90).data);
     ASSERT_EQ(dst.width, 33u);
@@ -290,12 +290,12 @@ TEST(PartialIMcu, ThirtyThreeHighTurnedRightHasOneTransposedColumn) {
 
 // CW = 3: flip H swaps blocks 0 and 2 and mirrors block 1.
 TEST(PartialIMcu, FlipHWithOddBlockCountMirrorsTheMiddleBlock) {
-  SourceSpec spec;
-  spec.width = 24 + 5;  // three whole 8-pixel columns and a partial one
-  spec.height = 16;
-  spec.components = 1;
-  spec.hY = spec.vY = 1;
-  const std::string source = MakeJpeg(spec);
+  JpegRecipe recipe;
+  recipe.width = 24 + 5;  // three whole 8-pixel columns and a partial one
+  recipe.height = 16;
+  recipe.components = 1;
+  recipe.hY = recipe.vY = 1;
+  const std::string source = MakeJpeg(recipe);
   const Coefficients src = ReadCoefficients(source);
   const Coefficients dst = ReadCoefficients(TransformJPEGData(source, TransformFlipH).data);
   const Component& s = src.components[0];
@@ -312,11 +312,11 @@ TEST(PartialIMcu, FlipHWithOddBlockCountMirrorsTheMiddleBlock) {
 }
 
 TEST(Sampling, QuarterTurnExchangesSamplingFactors) {
-  SourceSpec spec;
-  spec.hY = 2;
-  spec.vY = 1;
+  JpegRecipe recipe;
+  recipe.hY = 2;
+  recipe.vY = 1;
   const Coefficients dst =
-      ReadCoefficients(TransformJPEGData(MakeJpeg(spec), TransformRot270).data);
+      ReadCoefficients(TransformJPEGData(MakeJpeg(recipe), TransformRot270).data);
   EXPECT_EQ(dst.components[0].h, 1);
   EXPECT_EQ(dst.components[0].v, 2);
   EXPECT_EQ(dst.components[1].h, 1);
