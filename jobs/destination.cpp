@@ -12,11 +12,6 @@ namespace picaxo {
 
 namespace fs = std::filesystem;
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-
 namespace {
 // The folder part of a path without its trailing separator ("/a/b.jpg" -> "/a", "/b.jpg" -> "").
 std::string FolderOf(const std::string& file) {

@@ -8,9 +8,6 @@ namespace picaxo {
 // The longest subfolder (relative to the source folder) carried into a destination folder.
 inline constexpr size_t kMaxDestinationSubfolder = 400;
 
-// folder + "/" + name, without doubling a separator that folder already ends with.
-std::string JoinPath(const std::string& folder, const std::string& name);
-
 // The destination folder of a source file: the destination field, one "/" unless it already ends
 // with one, then the file's subfolder relative to sourceFolder (at most 400 characters; empty for
 // a file directly in the source folder, which leaves the trailing "/").
