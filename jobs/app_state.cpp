@@ -171,7 +171,9 @@ void TAppState::LoadCurrentImage() {
   }
   if (Hooks.CurrentImageLoaded) Hooks.CurrentImageLoaded();
   wait.reset();
-  if (haveFile) SetStatusText("", false);
+  // A good load, and an empty list, leave the status line empty; a failed decode keeps its
+  // message there.
+  if (haveFile || !entry) SetStatusText("", false);
 }
 
 void TAppState::ReloadCurrentImage() {
