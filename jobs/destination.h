@@ -31,9 +31,8 @@ void CreateFolderWithParents(const std::string& folder);
 // symbolic links and "." / ".." forms are recognised. False when either is not a folder.
 bool SameFolder(const std::string& a, const std::string& b);
 
-// Whether an existing file may be replaced: the user holds write permission on it (judged from
-// its permission bits for the user's class, so that a read-only file counts as such even for the
-// superuser) and, for other users than the superuser, on its folder.
+// Whether an existing file may be replaced: the user may write to it and to its folder. For the
+// superuser, who may write anything, a file without its owner's write bit counts as read-only.
 bool FileIsReplaceable(const std::string& path);
 
 }  // namespace picaxo

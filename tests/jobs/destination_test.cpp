@@ -68,6 +68,12 @@ TEST(FolderTests, ReadOnlyFileIsNotReplaceableEvenForTheSuperuser) {
   fs::permissions(dir / "a.jpg", fs::perms::owner_read | fs::perms::group_read);
   EXPECT_FALSE(FileIsReplaceable(dir / "a.jpg"));
   EXPECT_TRUE(FileIsReplaceable(dir / "missing.jpg"));
+  if (test::IsRoot()) {
+    // Another user's ordinary file is not read-only for the superuser.
+    WriteFile(dir / "b.jpg", "x");
+    ASSERT_EQ(::chown((dir / "b.jpg").c_str(), 65534, 65534), 0);
+    EXPECT_TRUE(FileIsReplaceable(dir / "b.jpg"));
+  }
 }
 
 }  // namespace
