@@ -211,6 +211,7 @@ TEST(LoadCurrentImage, AFileThatFailsToDecodeLeavesItsErrorInTheStatusLine) {
   f.state.SourceFolderField = dir / "missing";
   f.state.ScanSourceFolder();
   EXPECT_EQ(f.status.back(), "");
+  EXPECT_EQ(f.state.DestinationFileNameOf(nullptr), "(no source file).jpg");
 }
 
 TEST(RemoveCurrentEntry, TheNextEntryTakesItsPlaceOrTheLastWhenAtTheEnd) {
