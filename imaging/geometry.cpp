@@ -55,6 +55,8 @@ double RoundHalfEven(double value) {
 }
 
 int64_t FixedAreaWidth(int32_t baseWidth, int32_t baseHeight, int32_t areaPixels) {
+  // The ratio of an empty base is no number, and the search would never end.
+  if (baseWidth < 1 || baseHeight < 1) throw EPicaxoError("The image has no pixels to resize");
   const int64_t wanted = static_cast<int64_t>(areaPixels) * areaPixels;
   const double ratio = static_cast<double>(baseHeight) / static_cast<double>(baseWidth);
   auto area = [ratio](int64_t x) {
@@ -119,8 +121,14 @@ OutputGeometry ComputeOutputGeometry(int32_t baseWidth, int32_t baseHeight,
 OutputGeometry ComputeOutputGeometry(int32_t sourceWidth, int32_t sourceHeight,
                                      const std::optional<TSelection>& selection,
                                      const TResizeSettings& settings, bool allowEnlarge) {
-  if (selection)
-    return ComputeOutputGeometry(selection->Width(), selection->Height(), settings, allowEnlarge);
+  // Held to the picture as it is now, exactly as the conversion holds it, so that the label and
+  // the written file always agree (a single pixel, or a rectangle kept from before a rotation).
+  if (selection) {
+    if (const std::optional<TSelection> held =
+            MakeSelection(selection->Left, selection->Top, selection->Right, selection->Bottom,
+                          sourceWidth, sourceHeight))
+      return ComputeOutputGeometry(held->Width(), held->Height(), settings, allowEnlarge);
+  }
   return ComputeOutputGeometry(sourceWidth, sourceHeight, settings, allowEnlarge);
 }
 

@@ -99,7 +99,7 @@ double RoundHalfEven(double value);
 
 // The fixed-area search: the smallest width x, at or above the point where a descent in steps of
 // 10 from baseWidth stopped (never below 1), whose area x * Round(H / W * x) reaches
-// areaPixels squared.
+// areaPixels squared. Both base sides must be at least 1 (else EPicaxoError).
 int64_t FixedAreaWidth(int32_t baseWidth, int32_t baseHeight, int32_t areaPixels);
 
 // Destination size of a picture of baseWidth x baseHeight (the source, or the selection when there
@@ -111,7 +111,9 @@ int64_t FixedAreaWidth(int32_t baseWidth, int32_t baseHeight, int32_t areaPixels
 OutputGeometry ComputeOutputGeometry(int32_t baseWidth, int32_t baseHeight,
                                      const TResizeSettings& settings, bool allowEnlarge);
 
-// Base size of the computation: the selection when there is one, otherwise the source.
+// Base size of the computation: the selection when there is one (normalised and clamped to the
+// source first, as MakeSelection does; what is left of a single pixel counts as none), otherwise
+// the source.
 OutputGeometry ComputeOutputGeometry(int32_t sourceWidth, int32_t sourceHeight,
                                      const std::optional<TSelection>& selection,
                                      const TResizeSettings& settings, bool allowEnlarge);

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -14,6 +15,7 @@
 
 #include "imaging/error.h"
 #include "imaging/file_util.h"
+#include "imaging/jpeg.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -39,6 +41,39 @@ void ErrorExit(j_common_ptr cinfo) {
 // Warnings are counted (the library's num_warnings), never shown.
 void EmitMessage(j_common_ptr cinfo, int level) {
   if (level < 0) ++cinfo->err->num_warnings;
+}
+
+// Refuses a progressive file with more scans than the decoder accepts: a hostile file of thousands
+// of tiny scans would otherwise keep jpeg_read_coefficients busy for minutes.
+void ProgressMonitor(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= TJPEGImage::kMaxScans) return;
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  std::snprintf(err->message, sizeof err->message,
+                "The JPEG file has too many scans (more than %d)", TJPEGImage::kMaxScans);
+  std::longjmp(*err->jump, 1);
+}
+
+// Coefficient blocks of one set of arrays that a transformation may hold: as many as a
+// three-component image at the raster limit, so that a small hostile header (say ten
+// full-resolution components) cannot make the library allocate tens of gigabytes.
+constexpr int64_t kMaxCoefficientBlocks = kMaxRasterPixels / (DCTSIZE * DCTSIZE) * 3;
+
+// Throws when the source's coefficient arrays (padded to whole iMCUs, as the library allocates
+// them) would exceed kMaxCoefficientBlocks. Valid once jpeg_read_header has returned.
+void CheckCoefficientSize(const jpeg_decompress_struct& src) {
+  int64_t blocks = 0;
+  for (int ci = 0; ci < src.num_components; ++ci) {
+    const jpeg_component_info& comp = src.comp_info[ci];
+    const int64_t h = comp.h_samp_factor;
+    const int64_t v = comp.v_samp_factor;
+    blocks += (comp.width_in_blocks + h - 1) / h * h * ((comp.height_in_blocks + v - 1) / v * v);
+  }
+  if (blocks > kMaxCoefficientBlocks)
+    throw ERasterTooLarge("Image of " + std::to_string(src.image_width) + " x " +
+                          std::to_string(src.image_height) + " pixels with " +
+                          std::to_string(src.num_components) +
+                          " components is too large to rotate");
 }
 
 void InitErrorManager(ErrorManager& err, std::jmp_buf* jump) {
@@ -112,6 +147,8 @@ class TransformSession {
     srcCreated_ = true;
     jpeg_create_compress(&dst_);
     dstCreated_ = true;
+    progress_.progress_monitor = ProgressMonitor;
+    src_.progress = &progress_;
 
     TTransformInfo info;
     info.Transform = code;
@@ -120,6 +157,7 @@ class TransformSession {
     SetupMarkerCopy(&src_, CopyAll);
     jpeg_read_header(&src_, TRUE);
     CheckRasterSize(src_.image_width, src_.image_height);
+    CheckCoefficientSize(src_);
     RequestWorkspace(&src_, info);
     jvirt_barray_ptr* srcCoefs = jpeg_read_coefficients(&src_);
     // The output is about as large as the input; start there to avoid most regrowth.
@@ -165,6 +203,7 @@ class TransformSession {
   ErrorManager srcErr_;
   ErrorManager dstErr_;
   StringDestination dest_;
+  jpeg_progress_mgr progress_ = {};
   jpeg_decompress_struct src_ = {};
   jpeg_compress_struct dst_ = {};
   bool srcCreated_ = false;
@@ -176,45 +215,78 @@ std::string ErrnoText(int err) {
   return std::strerror(err);
 }
 
+// Larger than any photo the size limits let through: a bigger (or sparse) file is refused before
+// it is read into memory.
+constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
+
 // Reads the whole file while holding a shared lock, so that cooperating writers (which take an
 // exclusive lock) cannot change it under us. Also notes its time and permission bits.
-std::string ReadLocked(const std::string& path, TSourceFileState& state) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+// Messages name the file as the caller gave it (shown), also when path is the target of a link.
+std::string ReadLocked(const std::string& path, const std::string& shown, TSourceFileState& state) {
+  // Non-blocking, so that a named pipe under a photo's name is refused instead of waiting for a
+  // writer; reads of a regular file are not affected.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw EPicaxoError("Cannot open file \"" + shown + "\": " + ErrnoText(errno));
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK)
-      throw EPicaxoError("Cannot open file \"" + path +
+      throw EPicaxoError("Cannot open file \"" + shown +
                          "\": it is being written by another program");
-    throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+    throw EPicaxoError("Cannot open file \"" + shown + "\": " + ErrnoText(errno));
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0)
-    throw EPicaxoError("Cannot open file \"" + path + "\": " + ErrnoText(errno));
+    throw EPicaxoError("Cannot open file \"" + shown + "\": " + ErrnoText(errno));
   if (!S_ISREG(st.st_mode))
-    throw EPicaxoError("Cannot open file \"" + path + "\": not a regular file");
+    throw EPicaxoError("Cannot open file \"" + shown + "\": not a regular file");
   state.permissions = static_cast<fs::perms>(st.st_mode & 07777);
   std::error_code ec;
   const fs::file_time_type when = fs::last_write_time(path, ec);
   if (!ec) state.modificationTime = when;
 
+  const std::string tooLarge = "Cannot open file \"" + shown + "\": the file is larger than " +
+                               std::to_string(kMaxFileBytes >> 30) + " GB";
+  if (st.st_size > kMaxFileBytes) throw EPicaxoError(tooLarge);
   std::string data(static_cast<size_t>(st.st_size), '\0');
   size_t done = 0;
   for (;;) {
-    if (done == data.size()) data.resize(done + 65536);  // the file grew: read on
+    if (done == data.size()) {  // the file grew: read on
+      if (done >= static_cast<size_t>(kMaxFileBytes)) throw EPicaxoError(tooLarge);
+      data.resize(done + 65536);
+    }
     const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EPicaxoError("Cannot read file \"" + path + "\": " + ErrnoText(errno));
+      throw EPicaxoError("Cannot read file \"" + shown + "\": " + ErrnoText(errno));
     }
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
   data.resize(done);
   return data;  // the lock goes with the descriptor
+}
+
+void ReplaceFile(const std::string& path, const std::string& shown, std::string_view data,
+                 const TSourceFileState& state) {
+  try {
+    // Renaming over a path that vanished meanwhile would bring back a file the user removed.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) throw EPicaxoError(ErrnoText(errno));
+    // A file its user may not write to is read-only: it is not replaced, even though the rename
+    // would only need the folder's permission.
+    if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
+      throw EPicaxoError(ErrnoText(errno));
+    AtomicWriteOptions options;
+    options.tempExtension = ".jpg";
+    options.modificationTime = state.modificationTime;
+    options.permissions = state.permissions;
+    WriteFileAtomically(path, data, options);
+  } catch (const std::exception& e) {
+    throw EPicaxoError("Error saving image to " + shown + ":\n" + e.what());
+  }
 }
 
 }  // namespace
@@ -250,18 +322,7 @@ TTransformedJPEG TransformJPEGData(std::string&& jpeg, TTransformCode code) {
 
 void ReplaceSourceFile(const std::string& path, std::string_view data,
                        const TSourceFileState& state) {
-  try {
-    // Renaming over a path that vanished meanwhile would bring back a file the user removed.
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) throw EPicaxoError(ErrnoText(errno));
-    AtomicWriteOptions options;
-    options.tempExtension = ".jpg";
-    options.modificationTime = state.modificationTime;
-    options.permissions = state.permissions;
-    WriteFileAtomically(path, data, options);
-  } catch (const std::exception& e) {
-    throw EPicaxoError("Error saving image to " + path + ":\n" + e.what());
-  }
+  ReplaceFile(path, path, data, state);
 }
 
 int RotateJPEGFile(const std::string& path, uint8_t direction) {
@@ -275,8 +336,8 @@ int RotateJPEGFile(const std::string& path, uint8_t direction) {
   }
 
   TSourceFileState state;
-  const TTransformedJPEG result = TransformJPEGData(ReadLocked(target, state), code);
-  ReplaceSourceFile(target, result.data, state);
+  const TTransformedJPEG result = TransformJPEGData(ReadLocked(target, path, state), code);
+  ReplaceFile(target, path, result.data, state);
   return result.warnings;
 }
 

@@ -40,8 +40,9 @@ struct TSourceFileState {
 
 // Replaces the existing file at path with data through "temp" + N + ".jpg" in its folder, which
 // gets the given time and permissions before it is renamed over path. On any failure (including
-// a path that no longer exists) the file at path is left as it was, the temporary file is removed
-// and EPicaxoError "Error saving image to <path>:\n<cause>" is thrown.
+// a path that no longer exists, and a file the user may not write to) the file at path is left as
+// it was, the temporary file is removed and EPicaxoError "Error saving image to <path>:\n<cause>"
+// is thrown.
 void ReplaceSourceFile(const std::string& path, std::string_view data,
                        const TSourceFileState& state);
 

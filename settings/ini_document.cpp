@@ -122,8 +122,10 @@ std::optional<std::string> TIniDocument::Find(std::string_view section,
                                               std::string_view key) const {
   const std::optional<size_t> index = FindKeyLine(section, key);
   if (!index) return std::nullopt;
+  // The value is the raw text after "=": a folder whose name begins or ends with a blank reads
+  // back as it was written.
   const std::string& text = lines_[*index].text;
-  return std::string(Trim(std::string_view(text).substr(text.find('=') + 1)));
+  return text.substr(text.find('=') + 1);
 }
 
 bool TIniDocument::HasSection(std::string_view section) const {

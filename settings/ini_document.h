@@ -25,7 +25,7 @@ class TIniDocument {
   // "\n" and "\r\n" line ends are read; a leading UTF-8 byte-order mark is kept.
   explicit TIniDocument(std::string_view text);
 
-  // The value of key in section with surrounding blanks removed, or nothing when missing.
+  // The value of key in section, the text after the "=" as it stands, or nothing when missing.
   std::optional<std::string> Find(std::string_view section, std::string_view key) const;
   bool HasSection(std::string_view section) const;
 

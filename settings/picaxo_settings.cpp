@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <type_traits>
 #include <variant>
@@ -28,8 +29,10 @@ enum class TReadDefault {
 // How a value read is applied to the record.
 enum class TApply {
   Plain,       // integers clamped to [Min, Max]
-  RuleButton,  // one of the four resize rules, a radio group: true chooses it, false does nothing
+  RuleButton,  // one of the four resize rules, a radio group: true chooses it and clears the
+               // others, false clears only this one (no other rule is chosen for it)
   Alignment,   // the low 7 bits; only 1 ... 9 choose an alignment
+  FitSize,     // the Fit edits: a value above 0 replaces the size, any other is ignored
 };
 
 constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
@@ -67,8 +70,10 @@ constexpr TSettingKey kSettingKeys[] = {
     {"Percent", PICAXO_FIELD(Resize.Percent), 1, 500},
     {"AllowEnlarge", PICAXO_FIELD(Resize.AllowEnlarge)},
     {"ViewAllowEnlargeInAutoMode", PICAXO_FIELD(ViewAllowEnlargeInAutoMode)},
-    {"FixedFitWidth", PICAXO_FIELD(Resize.FixedFitWidth), 1, kIntMax},
-    {"FixedFitHeight", PICAXO_FIELD(Resize.FixedFitHeight), 1, kIntMax},
+    {"FixedFitWidth", PICAXO_FIELD(Resize.FixedFitWidth), 1, kIntMax, TReadDefault::Current,
+     TApply::FitSize},
+    {"FixedFitHeight", PICAXO_FIELD(Resize.FixedFitHeight), 1, kIntMax, TReadDefault::Current,
+     TApply::FitSize},
     {"PaddedFitEnabled", PICAXO_FIELD(Resize.PaddedFitEnabled)},
     {"PaddedAlignment", PICAXO_FIELD(Resize.PaddedAlignment), 1, 9, TReadDefault::Current,
      TApply::Alignment},
@@ -89,6 +94,51 @@ constexpr TSettingKey kSettingKeys[] = {
 };
 
 #undef PICAXO_FIELD
+
+// The order in which loading applies the keys. It differs from the writing order, which shows
+// when an error ends a load part way: the keys after the failing one keep their values.
+constexpr std::string_view kLoadOrder[] = {
+    "InputDir",
+    "OutputDir",
+    "Zoom",
+    "JpegQuality",
+    "ResizeEnabled",
+    "FixedLongerEnabled",
+    "FixedAreaEnabled",
+    "PercentEnabled",
+    "FixedFitEnabled",
+    "LongerPixels",
+    "AreaPixels",
+    "Percent",
+    "FixedFitWidth",
+    "FixedFitHeight",
+    "PaddedFitEnabled",
+    "PaddedAlignment",
+    "PaddingColor",
+    "AllowEnlarge",
+    "NormalZoom",
+    "ViewAllowEnlargeInAutoMode",
+    "RecursiveInput",
+    "LosslessRotate",
+    "AlwaysRecompress",
+    "CopyToDir",
+    "JobsListWidth",
+    "ShowJobsList",
+    "JobsListColWidth0",
+    "JobsListColWidth1",
+    "JobsListColWidth2",
+    "BatchJobOverwriteAll",
+    "BatchJobOverwriteNone",
+    "BatchJobCreateAllDirs",
+};
+static_assert(std::size(kLoadOrder) == std::size(kSettingKeys));
+
+const TSettingKey& KeyNamed(std::string_view name) {
+  for (const TSettingKey& key : kSettingKeys) {
+    if (key.Name == name) return key;
+  }
+  throw EPicaxoError("Unknown settings key " + std::string(name) + ".");
+}
 
 // Makes rule the one chosen rule of the radio group.
 void ChooseRule(TResizeSettings& resize, bool* rule) {
@@ -131,10 +181,10 @@ void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSetting
         if constexpr (std::is_same_v<T, bool>) {
           const bool fallback = key.Default == TReadDefault::False ? false : *field;
           const bool value = store.ReadBool(kSettingsSection, key.Name, fallback);
-          if (key.Apply != TApply::RuleButton) {
-            *field = value;
-          } else if (value) {
+          if (key.Apply == TApply::RuleButton && value) {
             ChooseRule(settings.Resize, field);
+          } else {
+            *field = value;
           }
         } else if constexpr (std::is_same_v<T, std::string>) {
           std::string fallback = *field;
@@ -146,6 +196,8 @@ void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSetting
           if (key.Apply == TApply::Alignment) {
             const int32_t alignment = value & 0x7F;
             if (alignment >= key.Min && alignment <= key.Max) *field = static_cast<T>(alignment);
+          } else if (key.Apply == TApply::FitSize) {
+            if (value > 0) *field = static_cast<T>(value);
           } else if constexpr (std::is_same_v<T, uint32_t>) {
             *field = static_cast<uint32_t>(value);
           } else {
@@ -188,8 +240,8 @@ void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const 
   try {
     RestoreFormState(settings.MainWindow, store, kSettingsSection, kMainFormPrefix,
                      kMainFormPlacement, workArea);
-    for (const TSettingKey& key : kSettingKeys)
-      ReadKey(store, key, settings);
+    for (std::string_view name : kLoadOrder)
+      ReadKey(store, KeyNamed(name), settings);
   } catch (const std::exception&) {
     // Settings errors are never shown; the keys read so far stay applied.
   }

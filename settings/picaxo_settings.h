@@ -46,7 +46,9 @@ struct TPicaxoSettings {
   bool ViewAllowEnlargeInAutoMode = true;
   bool RecursiveInput = false;
   bool LosslessRotate = true;
-  // The folder last confirmed in the "Copy to..." dialog during this run; empty when none was.
+  // Loading gives the "Copy to..." dialog's initial folder. For saving, the window puts here the
+  // folder confirmed in that dialog during this run, and empty when it was not used or its last
+  // use was cancelled: a run without "Copy to..." clears a folder stored by an earlier one.
   std::string CopyToDir;
   bool ShowJobsList = true;
   int32_t JobsListWidth = 368;
@@ -66,13 +68,15 @@ struct TPicaxoSettings {
 // An error ends the pass without a message; the keys after it are not written.
 void SaveSettings(TSettingsStore& store, const TPicaxoSettings& settings, const TRect& workArea);
 
-// Restores the placement, then reads every key in table order, each with the current value as its
-// default so that a missing key changes nothing, except that InputDir and OutputDir default to
-// the working folder, CopyToDir to empty and the three batch flags to false. Integers out of a
-// key's range are clamped to it; PaddedAlignment takes the low 7 bits and ignores values outside
-// 1 ... 9; a rule key that is true chooses its rule and clears the other three, a false one does
-// nothing (so of several true ones the last wins). An error ends the pass without a message;
-// the keys read before it stay applied.
+// Restores the placement, then reads every other key, each with the current value as its default
+// so that a missing key changes nothing, except that InputDir and OutputDir default to the
+// working folder, CopyToDir to empty and the three batch flags to false. Integers out of a
+// control's range are clamped to it; the fit sizes ignore values below 1; PaddedAlignment takes
+// the low 7 bits and ignores values outside 1 ... 9. The rule keys act as one radio group: a true
+// one chooses its rule and clears the other three, a false one clears only its own (so of several
+// true ones the last wins, and four false ones leave no rule chosen). Keys are applied in the
+// window's order, which differs from the writing order; an error ends the pass without a message
+// and the keys applied before it stay.
 void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const TRect& workArea);
 
 // The per-user store at start and at close. Nothing is reported: a store that cannot be read or

@@ -158,6 +158,7 @@ TEST(FixedAreaSearch, FollowsDescentThenAscent) {
 TEST(FixedAreaSearch, DescentStopsAtWidthOne) {
   // Even width 1 gives more than 100 pixels: the search ends at 1 instead of running negative.
   EXPECT_EQ(FixedAreaWidth(3, 400, 10), 1);
+  EXPECT_THROW(FixedAreaWidth(0, 400, 10), EPicaxoError);
   OutputGeometry g = ComputeOutputGeometry(3, 400, Area(10), false);
   EXPECT_EQ(g.ImageWidth, 1);
   EXPECT_EQ(g.ImageHeight, 133);
@@ -187,6 +188,12 @@ TEST(Selection, BaseSizeIsTheSelection) {
   EXPECT_EQ(g.ImageHeight, 200);
   g = ComputeOutputGeometry(1000, 500, std::nullopt, Longer(200), false);
   ExpectSizes(g, 200, 100, 200, 100);
+  // A single pixel is no selection, and a rectangle reaching past the picture is cut to it, as the
+  // conversion cuts it.
+  g = ComputeOutputGeometry(1000, 500, TSelection{7, 7, 7, 7}, Longer(200), false);
+  ExpectSizes(g, 200, 100, 200, 100);
+  g = ComputeOutputGeometry(100, 100, TSelection{50, 0, 300, 99}, Percent(100), false);
+  ExpectSizes(g, 50, 100, 50, 100);
 }
 
 TEST(Labels, DimensionAndSelectionTexts) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "imaging/error.h"
+#include "imaging/raster.h"
 #include "lossless/jpeg_test_util.h"
 
 namespace picaxo {
@@ -88,6 +89,44 @@ TEST(Markers, RgbKeepsOneAdobeMarkerAndOtherApp0s) {
   EXPECT_EQ(markers[0].first, JPEG_APP0 + 14);
   EXPECT_EQ(markers[0].second.substr(0, 5), "Adobe");
   EXPECT_EQ(markers[1], (std::pair<int, std::string>{JPEG_APP0, jfxx}));
+}
+
+// A header of ten full-resolution components at just under the pixel limit is refused before the
+// library allocates its coefficient arrays (tens of gigabytes), and a progressive file of hundreds
+// of scans before the decoder spends minutes on them.
+TEST(HostileInput, HugeComponentCountAndEndlessScansAreRefused) {
+  std::string header = Bytes("\xFF\xD8\xFF\xDB\0\x43\0") + std::string(64, '\x01');
+  header += Bytes("\xFF\xC0\0\x26\x08\x55\xF0\x55\xF0\x0A");  // 22000 x 22000, 10 components
+  for (char id = 1; id <= 10; ++id)
+    header += std::string{id, '\x11', '\0'};
+  header += Bytes("\xFF\xDA\0\x08\x01\x01\0\0\x3F\0\0\0\0\0\xFF\xD9");
+  try {
+    TransformJPEGData(header, TransformRot90);
+    ADD_FAILURE() << "no error";
+  } catch (const ERasterTooLarge& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Image of 22000 x 22000 pixels with 10 components is too large to rotate");
+  }
+
+  SourceSpec spec;
+  spec.progressive = true;
+  const std::string file = MakeJpeg(spec);
+  const size_t lastScan = file.rfind("\xFF\xDA");
+  const std::string scan = file.substr(lastScan, file.size() - 2 - lastScan);
+  std::string many = file.substr(0, file.size() - 2);
+  for (int i = 0; i < 600; ++i)
+    many += scan;
+  many += "\xFF\xD9";
+  EXPECT_THROW(
+      {
+        try {
+          TransformJPEGData(many, TransformRot90);
+        } catch (const EPicaxoError& e) {
+          EXPECT_STREQ(e.what(), "The JPEG file has too many scans (more than 500)");
+          throw;
+        }
+      },
+      EPicaxoError);
 }
 
 // A fresh folder per test, made writable again before it is removed.
@@ -240,39 +279,47 @@ TEST_F(RotateFile, UnreadableImagesGiveTheLibrarysMessageAndChangeNothing) {
   }
 }
 
-TEST_F(RotateFile, ReadOnlyFolderGivesTheSavingErrorAndKeepsTheSource) {
+// A read-only folder, or a read-only file in a writable folder (the rename alone would replace it).
+TEST_F(RotateFile, ReadOnlyFolderOrFileGivesTheSavingErrorAndKeepsTheSource) {
   const std::string source = MakeJpeg(SourceSpec{});
-  Put(source);
-  fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                            fs::perms::group_exec | fs::perms::others_read |
-                            fs::perms::others_exec);
-  std::string message;
-  if (::geteuid() != 0) {
-    message = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
-  } else {
-    // Permissions do not bind root: try it as an unprivileged user in a child process.
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  const fs::perms exec = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+  for (const bool fileReadOnly : {false, true}) {
+    SCOPED_TRACE(fileReadOnly ? "read-only file" : "read-only folder");
+    fs::permissions(dir_, fs::perms::all);
+    std::error_code absent;  // on the first round
+    fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add, absent);
+    Put(source);
+    fs::permissions(path_, fileReadOnly ? readOnly : readOnly | fs::perms::owner_write);
+    fs::permissions(dir_, fileReadOnly ? fs::perms::all : readOnly | exec);
+    std::string message;
+    if (::geteuid() != 0) {
+      message = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
+    } else {
+      // Permissions do not bind root: try it as an unprivileged user in a child process.
+      int pipeFds[2];
+      ASSERT_EQ(::pipe(pipeFds), 0);
+      const pid_t child = ::fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string text = "(could not drop privileges)";
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0)
+          text = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
+        [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], text.data(), text.size());
+        ::_exit(0);
+      }
+      ::close(pipeFds[1]);
+      char buffer[1024];
+      for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        message.append(buffer, static_cast<size_t>(n));
       ::close(pipeFds[0]);
-      std::string text = "(could not drop privileges)";
-      if (::setgid(65534) == 0 && ::setuid(65534) == 0)
-        text = ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); });
-      [[maybe_unused]] const ssize_t written = ::write(pipeFds[1], text.data(), text.size());
-      ::_exit(0);
+      ::waitpid(child, nullptr, 0);
     }
-    ::close(pipeFds[1]);
-    char buffer[1024];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-      message.append(buffer, static_cast<size_t>(n));
-    ::close(pipeFds[0]);
-    ::waitpid(child, nullptr, 0);
+    if (message == "(could not drop privileges)") GTEST_SKIP() << message;
+    EXPECT_EQ(message, "Error saving image to " + path_ + ":\nPermission denied");
+    ExpectUntouched(source);
   }
-  if (message == "(could not drop privileges)") GTEST_SKIP() << message;
-  EXPECT_EQ(message, "Error saving image to " + path_ + ":\nPermission denied");
-  ExpectUntouched(source);
 }
 
 TEST_F(RotateFile, VanishedSourceIsNotBroughtBack) {
@@ -295,6 +342,19 @@ TEST_F(RotateFile, FileLockedByAWriterIsLeftAlone) {
   EXPECT_NE(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }), "(no error)");
   ::close(writer);
   ExpectUntouched(source);
+}
+
+// Neither waits for a writer of a named pipe nor reads a huge (sparse) file into memory.
+TEST_F(RotateFile, PipeAndHugeFileAreRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);
+  EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
+            "Cannot open file \"" + path_ + "\": not a regular file");
+  fs::remove(path_);
+  Put(MakeJpeg(SourceSpec{}));
+  fs::resize_file(path_, std::uintmax_t{5} << 30);
+  EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
+            "Cannot open file \"" + path_ + "\": the file is larger than 4 GB");
+  EXPECT_EQ(Names(), std::vector<std::string>{"photo.jpg"});
 }
 
 TEST_F(RotateFile, SymbolicLinkStaysALink) {

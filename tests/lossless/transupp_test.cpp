@@ -143,8 +143,8 @@ struct Layout {
   int vY;
 };
 
-constexpr Layout kLayouts[] = {
-    {"420", 3, 2, 2}, {"422", 3, 2, 1}, {"444", 3, 1, 1}, {"gray", 1, 1, 1}};
+constexpr Layout kLayouts[] = {{"420", 3, 2, 2},  {"422", 3, 2, 1}, {"444", 3, 1, 1},
+                               {"gray", 1, 1, 1}, {"440", 3, 1, 2}, {"411", 3, 4, 1}};
 
 struct Shape {
   const char* name;

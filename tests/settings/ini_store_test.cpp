@@ -39,10 +39,11 @@ TEST(IniDocument, ReadsHandWrittenWindowsFilesAndMatchesNamesWithoutCase) {
       "[Other]\r\n"
       "InputDir=wrong\r\n"
       "[ picaxosettings ]\r\n"
-      "INPUTDIR = C:\\My Photos\\2023 trip\\ \r\n"
+      "INPUTDIR =C:\\My Photos\\2023 trip\\ \r\n"
       "outputdir=/home/u/out dir/with\\backslash\r\n"
       "Empty=\r\n");
-  EXPECT_EQ(doc.Find("PicaxoSettings", "InputDir"), "C:\\My Photos\\2023 trip\\");
+  // Blanks around a name do not count; the value is the raw text, its blanks included.
+  EXPECT_EQ(doc.Find("PicaxoSettings", "InputDir"), "C:\\My Photos\\2023 trip\\ ");
   EXPECT_EQ(doc.Find("PICAXOSETTINGS", "OutputDir"), "/home/u/out dir/with\\backslash");
   EXPECT_EQ(doc.Find("PicaxoSettings", "Empty"), "");
   EXPECT_FALSE(doc.Find("PicaxoSettings", "Missing").has_value());
@@ -52,7 +53,7 @@ TEST(IniDocument, ReadsHandWrittenWindowsFilesAndMatchesNamesWithoutCase) {
   copy.Set("PicaxoSettings", "Zoom", "3");
   EXPECT_EQ(copy.Text(),
             "; exported by hand\r\n[Other]\r\nInputDir=wrong\r\n[ picaxosettings ]\r\n"
-            "INPUTDIR = C:\\My Photos\\2023 trip\\ \r\n"
+            "INPUTDIR =C:\\My Photos\\2023 trip\\ \r\n"
             "outputdir=/home/u/out dir/with\\backslash\r\nEmpty=\r\nZoom=3\r\n");
 }
 
@@ -85,7 +86,7 @@ using IniStore = TempConfig;
 
 TEST_F(IniStore, ReadsTypedValuesWithDefaults) {
   const TIniSettingsStore store(
-      Write("s.ini", "[S]\nq=70\nh=0x10\nd=$ff\nb=yes\nt=1\nf=0\nneg=-3\nstr= x y \n"));
+      Write("s.ini", "[S]\nq=70\nh=0x10\nd=$ff\nb=yes\nt=1\nf=0\nneg=-3\nstr= x y \nsp= 7 \n"));
   EXPECT_EQ(store.ReadInteger("s", "Q", 5), 70);
   EXPECT_EQ(store.ReadInteger("S", "h", 5), 16);
   EXPECT_EQ(store.ReadInteger("S", "d", 5), 255);
@@ -96,7 +97,8 @@ TEST_F(IniStore, ReadsTypedValuesWithDefaults) {
   EXPECT_TRUE(store.ReadBool("S", "t", false));
   EXPECT_FALSE(store.ReadBool("S", "f", true));
   EXPECT_TRUE(store.ReadBool("S", "neg", false));
-  EXPECT_EQ(store.ReadString("S", "str", "d"), "x y");
+  EXPECT_EQ(store.ReadString("S", "str", "d"), " x y ");
+  EXPECT_EQ(store.ReadInteger("S", "sp", 0), 7);
   EXPECT_EQ(store.ReadString("S", "none", "d"), "d");
 }
 

@@ -22,7 +22,7 @@ TPicaxoSettings ChangedSettings() {
   s.MainWindow.Bounds = {100, 50, 900, 650};
   s.MainWindow.State = TWindowState::Maximized;
   s.InputDir = "/photos/in dir\\with backslash";
-  s.OutputDir = "/photos/out";
+  s.OutputDir = "/photos/out ";  // a trailing blank survives the round trip
   s.Zoom = 3;
   s.Resize.JpegQuality = 70;
   s.Resize.ResizeEnabled = false;
@@ -65,7 +65,7 @@ TEST_F(SettingsFile, SaveThenLoadReproducesEveryValueInTableOrder) {
   SaveSettingsFile(path, saved, kWorkArea);
   EXPECT_EQ(Read(path),
             "[PicaxoSettings]\nMainTop=50\nMainLeft=100\nMainHeight=600\nMainWidth=800\n"
-            "MainState=2\nInputDir=/photos/in dir\\with backslash\nOutputDir=/photos/out\n"
+            "MainState=2\nInputDir=/photos/in dir\\with backslash\nOutputDir=/photos/out \n"
             "Zoom=3\nJpegQuality=70\nResizeEnabled=0\nFixedLongerEnabled=0\n"
             "FixedAreaEnabled=1\nPercentEnabled=0\nFixedFitEnabled=0\nLongerPixels=1200\n"
             "AreaPixels=900\nPercent=250\nAllowEnlarge=1\nViewAllowEnlargeInAutoMode=0\n"
@@ -141,13 +141,11 @@ TEST_F(SettingsFile, RuleKeysActLikeRadioButtons) {
   EXPECT_FALSE(loaded.Resize.PercentEnabled);
   EXPECT_FALSE(loaded.Resize.FixedLongerEnabled);
 
-  // A false value never chooses another rule, nor clears the chosen one.
-  loaded = LoadText(*this,
-                    "[PicaxoSettings]\nFixedLongerEnabled=0\nFixedAreaEnabled=0\n"
-                    "PercentEnabled=0\nFixedFitEnabled=0\n");
+  // A false value clears its own button and never chooses another rule.
+  loaded = LoadText(*this, "[PicaxoSettings]\nFixedLongerEnabled=0\nFixedAreaEnabled=0\n");
   EXPECT_TRUE(loaded.Resize.PercentEnabled);
-  EXPECT_FALSE(loaded.Resize.FixedLongerEnabled || loaded.Resize.FixedAreaEnabled ||
-               loaded.Resize.FixedFitEnabled);
+  loaded = LoadText(*this, "[PicaxoSettings]\nPercentEnabled=0\n");
+  EXPECT_FALSE(SelectedRule(loaded.Resize).has_value());
 }
 
 TEST_F(SettingsFile, PaddedAlignmentTakesTheLowSevenBitsOfOneToNine) {
@@ -181,12 +179,13 @@ TEST_F(SettingsFile, OutOfRangeNumbersAreClampedToTheControlsRange) {
   const TPicaxoSettings loaded =
       LoadText(*this,
                "[PicaxoSettings]\nJpegQuality=500\nLongerPixels=70000\nAreaPixels=-4\nPercent=0\n"
-               "FixedFitWidth=0\nZoom=9\nPaddingColor=0x00FF8040\n");
+               "FixedFitWidth=0\nFixedFitHeight=-5\nZoom=9\nPaddingColor=0x00FF8040\n");
   EXPECT_EQ(loaded.Resize.JpegQuality, 100);
   EXPECT_EQ(loaded.Resize.LongerPixels, 10000);
   EXPECT_EQ(loaded.Resize.AreaPixels, 10);
   EXPECT_EQ(loaded.Resize.Percent, 1);
-  EXPECT_EQ(loaded.Resize.FixedFitWidth, 1);
+  EXPECT_EQ(loaded.Resize.FixedFitWidth, 1024);  // the Fit edits ignore sizes below 1
+  EXPECT_EQ(loaded.Resize.FixedFitHeight, 800);
   EXPECT_EQ(loaded.Zoom, 5);
   EXPECT_EQ(loaded.Resize.PaddingColor, 0x00FF8040u);
 }
@@ -249,6 +248,17 @@ TEST(SettingsErrors, AnErrorEndsThePassSilentlyAndKeepsWhatWasDone) {
   EXPECT_EQ(settings.Zoom, 2);
   EXPECT_EQ(settings.Resize.JpegQuality, 50);
   EXPECT_EQ(settings.Resize.Percent, 50);  // after the failing key: not read
+
+  // Loading applies the keys in the window's order, not in the file's: the fit size comes before
+  // AllowEnlarge, NormalZoom after it.
+  FailingStore ordered(
+      TIniDocument("[PicaxoSettings]\nFixedFitWidth=99\nNormalZoom=4\nPaddingColor=7\n"),
+      "AllowEnlarge");
+  TPicaxoSettings partly;
+  LoadSettings(ordered, partly, kWorkArea);
+  EXPECT_EQ(partly.Resize.FixedFitWidth, 99);
+  EXPECT_EQ(partly.Resize.PaddingColor, 7u);
+  EXPECT_EQ(partly.NormalZoom, 0);
 
   FailingStore target(TIniDocument(), "Zoom");
   EXPECT_NO_THROW(SaveSettings(target, ChangedSettings(), kWorkArea));
