@@ -163,7 +163,9 @@ void TAppState::LoadCurrentImage() {
     Extras.OutputName = entry->BaseName();
     ApplyEntryToSettings(*entry, Settings, Extras);
   } else {
-    Extras.OutputName.clear();
+    // The output-name box shows the same placeholder as the source-name box; without an entry it
+    // is what the destination file name is made of.
+    Extras.OutputName = "(no source file)";
   }
   if (!haveFile) {
     Extras.Selection.reset();
@@ -171,7 +173,9 @@ void TAppState::LoadCurrentImage() {
   }
   if (Hooks.CurrentImageLoaded) Hooks.CurrentImageLoaded();
   wait.reset();
-  if (haveFile) SetStatusText("", false);
+  // A good load, and an empty list, leave the status line empty; a failed decode keeps its
+  // message there.
+  if (haveFile || !entry) SetStatusText("", false);
 }
 
 void TAppState::ReloadCurrentImage() {

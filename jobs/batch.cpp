@@ -135,7 +135,15 @@ TBatchRun::TBatchRun(TAppState& state, TJobProc jobProc)
 }
 
 TBatchRun::~TBatchRun() {
-  if (stage_ != TStage::Closed) Close();
+  // A dialog destroyed mid-run (an error escaped its runner) still ends batch mode: the state
+  // must never keep a pointer to it.
+  if (stage_ == TStage::Running) stage_ = TStage::Finished;
+  try {
+    Close();
+  } catch (...) {
+    // The status hook failed; batch mode has already ended.
+  }
+  if (state_.BatchForm == this) state_.BatchForm = nullptr;
 }
 
 TBatchChoices TBatchRun::Show() {
@@ -163,7 +171,7 @@ void TBatchRun::Start(const TBatchChoices& choices) {
                         ++JobCounter;
                         jobProc_(entry, index, success, row);
                       });
-  } catch (const std::exception&) {
+  } catch (...) {
     // An error outside the per-image guard ends the pass; the run reports what it reached.
   }
   Finish();

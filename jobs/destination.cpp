@@ -12,11 +12,6 @@ namespace picaxo {
 
 namespace fs = std::filesystem;
 
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-
 namespace {
 // The folder part of a path without its trailing separator ("/a/b.jpg" -> "/a", "/b.jpg" -> "").
 std::string FolderOf(const std::string& file) {
@@ -75,14 +70,9 @@ bool SameFolder(const std::string& a, const std::string& b) {
 bool FileIsReplaceable(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return true;  // nothing there to protect
-  const uid_t uid = ::geteuid();
-  mode_t writeBit = S_IWOTH;
-  if (st.st_uid == uid)
-    writeBit = S_IWUSR;
-  else if (st.st_gid == ::getegid())
-    writeBit = S_IWGRP;
-  if ((st.st_mode & writeBit) == 0) return false;
-  if (uid == 0) return true;
+  // The superuser may write anything, so for it the owner's write bit plays the part of the
+  // read-only attribute: a file nobody may write to is never replaced, whoever owns it.
+  if (::geteuid() == 0) return (st.st_mode & S_IWUSR) != 0;
   std::string folder = FolderOf(path);
   if (folder.empty()) folder = path.front() == '/' ? "/" : ".";
   return ::access(path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK | X_OK) == 0;

@@ -8,9 +8,6 @@ namespace picaxo {
 // The longest subfolder (relative to the source folder) carried into a destination folder.
 inline constexpr size_t kMaxDestinationSubfolder = 400;
 
-// folder + "/" + name, without doubling a separator that folder already ends with.
-std::string JoinPath(const std::string& folder, const std::string& name);
-
 // The destination folder of a source file: the destination field, one "/" unless it already ends
 // with one, then the file's subfolder relative to sourceFolder (at most 400 characters; empty for
 // a file directly in the source folder, which leaves the trailing "/").
@@ -34,9 +31,8 @@ void CreateFolderWithParents(const std::string& folder);
 // symbolic links and "." / ".." forms are recognised. False when either is not a folder.
 bool SameFolder(const std::string& a, const std::string& b);
 
-// Whether an existing file may be replaced: the user holds write permission on it (judged from
-// its permission bits for the user's class, so that a read-only file counts as such even for the
-// superuser) and, for other users than the superuser, on its folder.
+// Whether an existing file may be replaced: the user may write to it and to its folder. For the
+// superuser, who may write anything, a file without its owner's write bit counts as read-only.
 bool FileIsReplaceable(const std::string& path);
 
 }  // namespace picaxo

@@ -65,7 +65,9 @@ std::string TAppState::DestinationFileNameOf(const TFileEntry* entry) const {
 }
 
 std::string TAppState::DestinationPathOf(const TFileEntry* entry) const {
-  return JoinPath(DestinationFolderOf(entry), DestinationFileNameOf(entry));
+  // Always folder + "/" + name: an image directly in the source folder has a folder that already
+  // ends in "/", so its path (and the "Saved ..." text) carries "//", which names the same file.
+  return DestinationFolderOf(entry) + "/" + DestinationFileNameOf(entry);
 }
 
 bool TAppState::CurrentDestinationExists() const {
@@ -95,7 +97,7 @@ bool TAppState::SaveCurrentImage() {
   }
   if (entry && SameFolder(folder, FolderOfFile(entry->FileName))) throw EPicaxoError(kSameFolder);
 
-  const std::string path = JoinPath(folder, DestinationFileNameOf(entry));
+  const std::string path = DestinationPathOf(entry);
   if (FileExists(path)) {
     TPromptButton answer;
     if (batch && Flags.BatchJobOverwriteAll)

@@ -205,6 +205,13 @@ TEST(LoadCurrentImage, AFileThatFailsToDecodeLeavesItsErrorInTheStatusLine) {
   EXPECT_TRUE(f.state.LoadError.empty());
   EXPECT_FALSE(f.state.SourceImage.Empty());
   EXPECT_EQ(f.waitDepth, 0);
+  // Back on the broken file its message shows again; an empty folder then clears it.
+  f.state.GoPrevious();
+  EXPECT_EQ(f.status.back(), f.state.LoadError);
+  f.state.SourceFolderField = dir / "missing";
+  f.state.ScanSourceFolder();
+  EXPECT_EQ(f.status.back(), "");
+  EXPECT_EQ(f.state.DestinationFileNameOf(nullptr), "(no source file).jpg");
 }
 
 TEST(RemoveCurrentEntry, TheNextEntryTakesItsPlaceOrTheLastWhenAtTheEnd) {

