@@ -234,9 +234,7 @@ void TJPEGImage::Decode() {
   // Refuse before the library or the raster allocates anything in proportion to the frame.
   const int64_t pixels = int64_t{cinfo.image_width} * int64_t{cinfo.image_height};
   if (pixels > maxPixels_)
-    throw EJPEG("Image of " + std::to_string(cinfo.image_width) + " x " +
-                std::to_string(cinfo.image_height) + " pixels is too large (the limit is " +
-                std::to_string(maxPixels_ / 1'000'000) + " megapixels)");
+    throw EJPEG(RasterTooLargeMessage(cinfo.image_width, cinfo.image_height, maxPixels_));
 
   cinfo.scale_num = 1;
   cinfo.scale_denom = 1;
