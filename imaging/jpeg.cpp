@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "imaging/file_util.h"
+#include "imaging/jpeg_glue.h"
 
 namespace picaxo {
 
@@ -23,43 +24,12 @@ EJPEG::EJPEG(int libraryCode)
 
 namespace {
 
-// libjpeg reports fatal errors through error_exit, which must not return. It jumps back to the
-// setjmp of Guarded() below; between the two there are only libjpeg's C frames and our callbacks,
-// none of which holds an object with a destructor, so nothing is skipped. Guarded() then throws.
-struct ErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf jump;
-  int warnings = 0;
-  const char* ownMessage = nullptr;  // set for a refusal of our own instead of a library code
-};
-
-void ErrorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-// Warnings are counted and otherwise ignored; trace messages are dropped. Nothing is printed.
-void EmitMessage(j_common_ptr cinfo, int level) {
-  if (level < 0) {
-    ++cinfo->err->num_warnings;
-    ++reinterpret_cast<ErrorManager*>(cinfo->err)->warnings;
-  }
-}
-
-void OutputMessage(j_common_ptr) {}
-
-void InitErrorManager(ErrorManager& err) {
-  jpeg_std_error(&err.pub);
-  err.pub.error_exit = ErrorExit;
-  err.pub.emit_message = EmitMessage;
-  err.pub.output_message = OutputMessage;
-}
-
 // Runs one step of libjpeg work; a fatal library error inside it becomes EJPEG. The step must
-// not create objects with destructors (see ErrorManager).
+// not create objects with destructors: the error leaves it through longjmp (see jpeg_glue.h).
 template <class Step>
-void Guarded(ErrorManager& err, const Step& step) {
-  if (setjmp(err.jump) != 0) {
-    if (err.ownMessage) throw EJPEG(std::string(err.ownMessage));
+void Guarded(TJpegErrorManager& err, const Step& step) {
+  if (setjmp(*err.jump) != 0) {
+    if (err.ownMessage) throw EJPEG(std::string(err.message));
     throw EJPEG(err.pub.msg_code);
   }
   step();
@@ -116,31 +86,18 @@ void SkipInputData(j_decompress_ptr cinfo, long numBytes) {
 
 void TermSource(j_decompress_ptr) {}
 
-// Refuses progressive files with more scans than the cap; called by the library while it
-// consumes input.
-void ProgressMonitor(j_common_ptr cinfo) {
-  if (!cinfo->is_decompressor) return;
-  auto* dinfo = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (dinfo->input_scan_number > TJPEGImage::kMaxScans) {
-    reinterpret_cast<ErrorManager*>(cinfo->err)->ownMessage =
-        "The JPEG file has too many scans (more than 500)";
-    (*cinfo->err->error_exit)(cinfo);
-  }
-}
-
 // One decompressor with its error and source managers; destroyed on every path.
 class Decompressor {
  public:
   Decompressor(const std::string& data, int64_t maxPixels) {
-    InitErrorManager(err_);
+    InitJpegErrorManager(err_, &jump_);
     cinfo_.err = &err_.pub;
     Guarded(err_, [&] { jpeg_create_decompress(&cinfo_); });
     // libjpeg's working memory (the coefficient buffers of progressive files) in proportion to
     // the largest image accepted: 8 bytes per pixel covers four full-resolution components.
     cinfo_.mem->max_memory_to_use =
         static_cast<long>(std::max<int64_t>(maxPixels * 8, int64_t{64} << 20));
-    progress_.progress_monitor = ProgressMonitor;
-    cinfo_.progress = &progress_;
+    LimitJpegScans(cinfo_, progress_);
     src_.pub.init_source = InitSource;
     src_.pub.fill_input_buffer = FillInputBuffer;
     src_.pub.skip_input_data = SkipInputData;
@@ -159,84 +116,38 @@ class Decompressor {
   Decompressor& operator=(const Decompressor&) = delete;
 
   jpeg_decompress_struct& cinfo() { return cinfo_; }
-  ErrorManager& err() { return err_; }
+  TJpegErrorManager& err() { return err_; }
 
  private:
   jpeg_decompress_struct cinfo_{};
-  ErrorManager err_{};
+  std::jmp_buf jump_;
+  TJpegErrorManager err_{};
   SourceManager src_{};
   jpeg_progress_mgr progress_{};
 };
 
-// Appends to a string: libjpeg writes straight into the string's spare room, which doubles when
-// full; the unused tail is cut off at the end.
 constexpr size_t kInitialOutputSize = 64 * 1024;
-
-struct DestinationManager {
-  jpeg_destination_mgr pub;
-  std::string* out;
-  size_t start;  // length of *out before the encode
-};
-
-// Grows *out to newSize; false when memory ran out (reported by the caller through libjpeg, so
-// no C++ exception crosses the library's frames).
-bool GrowOutput(std::string& out, size_t newSize) {
-  try {
-    out.resize(newSize);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
-
-void InitDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<DestinationManager*>(cinfo->dest);
-  dest->start = dest->out->size();
-  if (!GrowOutput(*dest->out, dest->start + kInitialOutputSize))
-    ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
-  dest->pub.next_output_byte = reinterpret_cast<JOCTET*>(dest->out->data() + dest->start);
-  dest->pub.free_in_buffer = kInitialOutputSize;
-}
-
-boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<DestinationManager*>(cinfo->dest);
-  const size_t used = dest->out->size();  // the whole buffer is full
-  const size_t grown = used - dest->start;
-  if (!GrowOutput(*dest->out, used + grown)) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
-  dest->pub.next_output_byte = reinterpret_cast<JOCTET*>(dest->out->data() + used);
-  dest->pub.free_in_buffer = grown;
-  return TRUE;
-}
-
-void TermDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<DestinationManager*>(cinfo->dest);
-  dest->out->resize(dest->out->size() - dest->pub.free_in_buffer);
-}
 
 class Compressor {
  public:
   explicit Compressor(std::string& out) {
-    InitErrorManager(err_);
+    InitJpegErrorManager(err_, &jump_);
     cinfo_.err = &err_.pub;
     Guarded(err_, [&] { jpeg_create_compress(&cinfo_); });
-    dest_.pub.init_destination = InitDestination;
-    dest_.pub.empty_output_buffer = EmptyOutputBuffer;
-    dest_.pub.term_destination = TermDestination;
-    dest_.out = &out;
-    dest_.start = 0;
-    cinfo_.dest = &dest_.pub;
+    SetJpegStringDestination(cinfo_, dest_, out, kInitialOutputSize);
   }
   ~Compressor() { jpeg_destroy_compress(&cinfo_); }
   Compressor(const Compressor&) = delete;
   Compressor& operator=(const Compressor&) = delete;
 
   jpeg_compress_struct& cinfo() { return cinfo_; }
-  ErrorManager& err() { return err_; }
+  TJpegErrorManager& err() { return err_; }
 
  private:
   jpeg_compress_struct cinfo_{};
-  ErrorManager err_{};
-  DestinationManager dest_{};
+  std::jmp_buf jump_;
+  TJpegErrorManager err_{};
+  TJpegStringDestination dest_{};
 };
 
 // Converts one row of CMYK samples to blue-green-red. Adobe files store the inks inverted (255 =
@@ -317,15 +228,13 @@ void TJPEGImage::Decode() {
   raster_.reset();
   Decompressor d(data_, maxPixels_);
   jpeg_decompress_struct& cinfo = d.cinfo();
-  ErrorManager& err = d.err();
+  TJpegErrorManager& err = d.err();
   Guarded(err, [&] { jpeg_read_header(&cinfo, TRUE); });
 
   // Refuse before the library or the raster allocates anything in proportion to the frame.
   const int64_t pixels = int64_t{cinfo.image_width} * int64_t{cinfo.image_height};
   if (pixels > maxPixels_)
-    throw EJPEG("Image of " + std::to_string(cinfo.image_width) + " x " +
-                std::to_string(cinfo.image_height) + " pixels is too large (the limit is " +
-                std::to_string(maxPixels_ / 1'000'000) + " megapixels)");
+    throw EJPEG(RasterTooLargeMessage(cinfo.image_width, cinfo.image_height, maxPixels_));
 
   cinfo.scale_num = 1;
   cinfo.scale_denom = 1;

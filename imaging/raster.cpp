@@ -36,9 +36,13 @@ void CheckRasterSize(int64_t width, int64_t height) {
     throw ERasterTooLarge("Invalid image size " + std::to_string(width) + " x " +
                           std::to_string(height));
   if (width > 0 && height > kMaxRasterPixels / width)
-    throw ERasterTooLarge("Image of " + std::to_string(width) + " x " + std::to_string(height) +
-                          " pixels is too large (the limit is " +
-                          std::to_string(kMaxRasterPixels / 1'000'000) + " megapixels)");
+    throw ERasterTooLarge(RasterTooLargeMessage(width, height, kMaxRasterPixels));
+}
+
+std::string RasterTooLargeMessage(int64_t width, int64_t height, int64_t maxPixels) {
+  return "Image of " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels is too large (the limit is " + std::to_string(maxPixels / 1'000'000) +
+         " megapixels)";
 }
 
 TRasterImage::TRasterImage(int width, int height, TPixelFormat format) {

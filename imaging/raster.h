@@ -45,6 +45,8 @@ int64_t RasterRowBytes(int64_t width, int bitsPerPixel);
 
 // Throws ERasterTooLarge when width x height is negative or above kMaxRasterPixels.
 void CheckRasterSize(int64_t width, int64_t height);
+// "Image of W x H pixels is too large (the limit is N megapixels)" for a limit of maxPixels.
+std::string RasterTooLargeMessage(int64_t width, int64_t height, int64_t maxPixels);
 
 class TRasterImage {
  public:

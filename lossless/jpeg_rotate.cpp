@@ -7,15 +7,11 @@
 
 #include <cerrno>
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
-#include <new>
-
-#include <jerror.h>
 
 #include "imaging/error.h"
 #include "imaging/file_util.h"
-#include "imaging/jpeg.h"
+#include "imaging/jpeg_glue.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -23,36 +19,6 @@ namespace picaxo {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Fatal errors of the library leave through longjmp to TransformSession::Run, never as C++
-// exceptions through the library's C frames. Only frames without destructors lie in between.
-struct ErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf* jump = nullptr;
-  char message[JMSG_LENGTH_MAX] = {};
-};
-
-void ErrorExit(j_common_ptr cinfo) {
-  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-  cinfo->err->format_message(cinfo, err->message);
-  std::longjmp(*err->jump, 1);
-}
-
-// Warnings are counted (the library's num_warnings), never shown.
-void EmitMessage(j_common_ptr cinfo, int level) {
-  if (level < 0) ++cinfo->err->num_warnings;
-}
-
-// Refuses a progressive file with more scans than the decoder accepts: a hostile file of thousands
-// of tiny scans would otherwise keep jpeg_read_coefficients busy for minutes.
-void ProgressMonitor(j_common_ptr cinfo) {
-  if (!cinfo->is_decompressor) return;
-  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= TJPEGImage::kMaxScans) return;
-  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
-  std::snprintf(err->message, sizeof err->message,
-                "The JPEG file has too many scans (more than %d)", TJPEGImage::kMaxScans);
-  std::longjmp(*err->jump, 1);
-}
 
 // Coefficient blocks of one set of arrays that a transformation may hold: as many as a
 // three-component image at the raster limit, so that a small hostile header (say ten
@@ -76,59 +42,12 @@ void CheckCoefficientSize(const jpeg_decompress_struct& src) {
                           " components is too large to rotate");
 }
 
-void InitErrorManager(ErrorManager& err, std::jmp_buf* jump) {
-  jpeg_std_error(&err.pub);
-  err.pub.error_exit = ErrorExit;
-  err.pub.emit_message = EmitMessage;
-  err.jump = jump;
-}
-
-// Appends the compressor's output to a std::string, growing it geometrically.
-struct StringDestination {
-  jpeg_destination_mgr pub;
-  std::string* out = nullptr;
-  size_t initialSize = 0;
-};
-
-void InitDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<StringDestination*>(cinfo->dest);
-  bool grown = true;
-  try {
-    dest->out->resize(dest->initialSize);
-  } catch (const std::bad_alloc&) {
-    grown = false;
-  }
-  if (!grown) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
-  dest->pub.next_output_byte = reinterpret_cast<JOCTET*>(dest->out->data());
-  dest->pub.free_in_buffer = dest->out->size();
-}
-
-boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<StringDestination*>(cinfo->dest);
-  const size_t used = dest->out->size();
-  bool grown = true;
-  try {
-    dest->out->resize(used + used / 2 + 4096);
-  } catch (const std::bad_alloc&) {
-    grown = false;
-  }
-  if (!grown) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 11);
-  dest->pub.next_output_byte = reinterpret_cast<JOCTET*>(dest->out->data() + used);
-  dest->pub.free_in_buffer = dest->out->size() - used;
-  return TRUE;
-}
-
-void TermDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<StringDestination*>(cinfo->dest);
-  dest->out->resize(dest->out->size() - dest->pub.free_in_buffer);
-}
-
 // The two library objects of one transformation, destroyed on every path.
 class TransformSession {
  public:
   TransformSession() {
-    InitErrorManager(srcErr_, &jump_);
-    InitErrorManager(dstErr_, &jump_);
+    InitJpegErrorManager(srcErr_, &jump_);
+    InitJpegErrorManager(dstErr_, &jump_);
     src_.err = &srcErr_.pub;
     dst_.err = &dstErr_.pub;
   }
@@ -140,15 +59,15 @@ class TransformSession {
   TransformSession& operator=(const TransformSession&) = delete;
 
   // With `owner` (the string jpeg views), the source bytes are freed once the coefficients are in
-  // memory: the library reads no more input after that.
+  // memory: the library reads no more input after that. Fatal library errors leave through
+  // longjmp to the setjmp here; only frames without destructors lie in between.
   void Run(std::string_view jpeg, TTransformCode code, std::string& output, std::string* owner) {
     if (setjmp(jump_) != 0) Fail();
     jpeg_create_decompress(&src_);
     srcCreated_ = true;
     jpeg_create_compress(&dst_);
     dstCreated_ = true;
-    progress_.progress_monitor = ProgressMonitor;
-    src_.progress = &progress_;
+    LimitJpegScans(src_, progress_);
 
     TTransformInfo info;
     info.Transform = code;
@@ -161,7 +80,7 @@ class TransformSession {
     RequestWorkspace(&src_, info);
     jvirt_barray_ptr* srcCoefs = jpeg_read_coefficients(&src_);
     // The output is about as large as the input; start there to avoid most regrowth.
-    dest_.initialSize = jpeg.size() + jpeg.size() / 8 + 65536;
+    const size_t initialSize = jpeg.size() + jpeg.size() / 8 + 65536;
     if (owner != nullptr) std::string().swap(*owner);
 
     jpeg_copy_critical_parameters(&src_, &dst_);
@@ -173,11 +92,7 @@ class TransformSession {
     dst_.Y_density = 1;
     jvirt_barray_ptr* dstCoefs = AdjustParameters(&src_, &dst_, srcCoefs, info);
 
-    dest_.out = &output;
-    dest_.pub.init_destination = InitDestination;
-    dest_.pub.empty_output_buffer = EmptyOutputBuffer;
-    dest_.pub.term_destination = TermDestination;
-    dst_.dest = &dest_.pub;
+    SetJpegStringDestination(dst_, dest_, output, initialSize);
 
     jpeg_write_coefficients(&dst_, dstCoefs);
     ExecuteMarkerCopy(&src_, &dst_);
@@ -186,7 +101,7 @@ class TransformSession {
     jpeg_destroy_compress(&dst_);
     dstCreated_ = false;
     jpeg_finish_decompress(&src_);
-    warnings_ = static_cast<int>(srcErr_.pub.num_warnings);
+    warnings_ = srcErr_.warnings;
     jpeg_destroy_decompress(&src_);
     srcCreated_ = false;
   }
@@ -200,9 +115,9 @@ class TransformSession {
   }
 
   std::jmp_buf jump_;
-  ErrorManager srcErr_;
-  ErrorManager dstErr_;
-  StringDestination dest_;
+  TJpegErrorManager srcErr_{};
+  TJpegErrorManager dstErr_{};
+  TJpegStringDestination dest_{};
   jpeg_progress_mgr progress_ = {};
   jpeg_decompress_struct src_ = {};
   jpeg_compress_struct dst_ = {};

@@ -1,0 +1,119 @@
+#include "imaging/jpeg_glue.h"
+
+#include <cstring>
+#include <exception>
+
+#include <jerror.h>
+
+#include "imaging/jpeg.h"
+
+namespace picaxo {
+
+namespace {
+
+TJpegErrorManager& ManagerOf(j_common_ptr cinfo) {
+  return *reinterpret_cast<TJpegErrorManager*>(cinfo->err);
+}
+
+void ErrorExit(j_common_ptr cinfo) {
+  TJpegErrorManager& err = ManagerOf(cinfo);
+  (*cinfo->err->format_message)(cinfo, err.message);
+  std::longjmp(*err.jump, 1);
+}
+
+// Warnings are counted and otherwise ignored; trace messages are dropped.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0) {
+    ++cinfo->err->num_warnings;
+    ++ManagerOf(cinfo).warnings;
+  }
+}
+
+void OutputMessage(j_common_ptr) {}
+
+// Called by the library while it consumes input.
+void ScanLimitMonitor(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= TJPEGImage::kMaxScans) return;
+  char message[JMSG_LENGTH_MAX];
+  std::snprintf(message, sizeof message, "The JPEG file has too many scans (more than %d)",
+                TJPEGImage::kMaxScans);
+  JpegRefuse(cinfo, message);
+}
+
+// Grows *out to newSize; false when memory ran out, which the caller reports through the library
+// so that no C++ exception crosses its frames.
+bool GrowOutput(std::string& out, size_t newSize) {
+  try {
+    out.resize(newSize);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+TJpegStringDestination& DestinationOf(j_compress_ptr cinfo) {
+  return *reinterpret_cast<TJpegStringDestination*>(cinfo->dest);
+}
+
+void InitDestination(j_compress_ptr cinfo) {
+  TJpegStringDestination& dest = DestinationOf(cinfo);
+  dest.start = dest.out->size();
+  if (!GrowOutput(*dest.out, dest.start + dest.initialSize))
+    ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 10);
+  dest.pub.next_output_byte = reinterpret_cast<JOCTET*>(dest.out->data() + dest.start);
+  dest.pub.free_in_buffer = dest.initialSize;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+  TJpegStringDestination& dest = DestinationOf(cinfo);
+  const size_t used = dest.out->size();  // the whole room is full
+  const size_t written = used - dest.start;
+  if (!GrowOutput(*dest.out, used + written)) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 11);
+  dest.pub.next_output_byte = reinterpret_cast<JOCTET*>(dest.out->data() + used);
+  dest.pub.free_in_buffer = written;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+  TJpegStringDestination& dest = DestinationOf(cinfo);
+  dest.out->resize(dest.out->size() - dest.pub.free_in_buffer);
+}
+
+}  // namespace
+
+void InitJpegErrorManager(TJpegErrorManager& err, std::jmp_buf* jump) {
+  jpeg_std_error(&err.pub);
+  err.pub.error_exit = ErrorExit;
+  err.pub.emit_message = EmitMessage;
+  err.pub.output_message = OutputMessage;
+  err.jump = jump;
+  err.warnings = 0;
+  err.ownMessage = false;
+  err.message[0] = '\0';
+}
+
+void JpegRefuse(j_common_ptr cinfo, const char* message) {
+  TJpegErrorManager& err = ManagerOf(cinfo);
+  err.ownMessage = true;
+  std::snprintf(err.message, sizeof err.message, "%s", message);
+  std::longjmp(*err.jump, 1);
+}
+
+void LimitJpegScans(jpeg_decompress_struct& cinfo, jpeg_progress_mgr& progress) {
+  progress.progress_monitor = ScanLimitMonitor;
+  cinfo.progress = &progress;
+}
+
+void SetJpegStringDestination(jpeg_compress_struct& cinfo, TJpegStringDestination& dest,
+                              std::string& out, size_t initialSize) {
+  dest.pub.init_destination = InitDestination;
+  dest.pub.empty_output_buffer = EmptyOutputBuffer;
+  dest.pub.term_destination = TermDestination;
+  dest.out = &out;
+  dest.start = 0;
+  dest.initialSize = initialSize;
+  cinfo.dest = &dest.pub;
+}
+
+}  // namespace picaxo
