@@ -71,6 +71,7 @@ class TransformSession {
 
     TTransformInfo info;
     info.Transform = code;
+    info.OnDemand = true;  // no workspace: one set of coefficient arrays in memory
     jpeg_mem_src(&src_, reinterpret_cast<const unsigned char*>(jpeg.data()),
                  static_cast<unsigned long>(jpeg.size()));
     SetupMarkerCopy(&src_, CopyAll);

@@ -50,6 +50,15 @@ enum TMarkerCopyOption {
 
 struct TTransformInfo {
   TTransformCode Transform = TransformNone;
+  // Computes the destination on demand instead of into a workspace: one set of coefficient arrays
+  // in memory instead of two, and the same output. RequestWorkspace then reserves no arrays but
+  // stand-in handles, and ExecuteTransform, instead of filling arrays, makes the compressor
+  // compute each band of destination block rows from the source arrays when
+  // jpeg_finish_compress reads it. For this, ExecuteTransform takes over the compressor's
+  // client_data and its memory manager's access_virt_barray (other arrays are passed on), and the
+  // source arrays must stay valid and unchanged until jpeg_finish_compress returns. The
+  // compressor then serves this one image only. No effect on codes 0 and 1.
+  bool OnDemand = false;
   int NumComponents = 0;                  // set by RequestWorkspace from the source
   jvirt_barray_ptr* Workspace = nullptr;  // destination arrays; none for codes 0 and 1
 };
@@ -72,7 +81,8 @@ jvirt_barray_ptr* AdjustParameters(j_decompress_ptr srcinfo, j_compress_ptr dsti
 void ExecuteMarkerCopy(j_decompress_ptr srcinfo, j_compress_ptr dstinfo);
 
 // After ExecuteMarkerCopy, before jpeg_finish_compress: fills the arrays AdjustParameters
-// returned (for flip H: rewrites the source arrays in place).
+// returned (for flip H: rewrites the source arrays in place), or with OnDemand arranges for the
+// compressor to compute them as it reads them.
 void ExecuteTransform(j_decompress_ptr srcinfo, j_compress_ptr dstinfo,
                       jvirt_barray_ptr* srcCoefArrays, TTransformInfo& info);
 

@@ -236,6 +236,73 @@ INSTANTIATE_TEST_SUITE_P(Layouts, EveryCode,
                                   std::get<1>(info.param).name;
                          });
 
+// The five steps by hand, as a caller of the module would run them, with the destination filled
+// into a workspace or computed on demand as the compressor reads it.
+std::string TransformByHand(const std::string& jpeg, TTransformCode code, bool onDemand) {
+  jpeg_decompress_struct src{};
+  jpeg_compress_struct dst{};
+  jpeg_error_mgr srcErr{};
+  jpeg_error_mgr dstErr{};
+  src.err = jpeg_std_error(&srcErr);
+  dst.err = jpeg_std_error(&dstErr);
+  srcErr.error_exit = dstErr.error_exit = testing::detail::FailHard;
+  jpeg_create_decompress(&src);
+  jpeg_create_compress(&dst);
+  jpeg_mem_src(&src, reinterpret_cast<const unsigned char*>(jpeg.data()),
+               static_cast<unsigned long>(jpeg.size()));
+  TTransformInfo info;
+  info.Transform = code;
+  info.OnDemand = onDemand;
+  SetupMarkerCopy(&src, CopyAll);
+  jpeg_read_header(&src, TRUE);
+  RequestWorkspace(&src, info);
+  jvirt_barray_ptr* srcCoefs = jpeg_read_coefficients(&src);
+  jpeg_copy_critical_parameters(&src, &dst);
+  jvirt_barray_ptr* dstCoefs = AdjustParameters(&src, &dst, srcCoefs, info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&dst, &buffer, &size);
+  jpeg_write_coefficients(&dst, dstCoefs);
+  ExecuteMarkerCopy(&src, &dst);
+  ExecuteTransform(&src, &dst, srcCoefs, info);
+  jpeg_finish_compress(&dst);
+  jpeg_destroy_compress(&dst);
+  jpeg_finish_decompress(&src);
+  jpeg_destroy_decompress(&src);
+  std::string out(reinterpret_cast<char*>(buffer), size);
+  std::free(buffer);
+  return out;
+}
+
+// Partial iMCUs in both directions (the compressor's last band is short), chroma bands of another
+// height than luminance bands, a progressive source, and a one-component image.
+TEST(OnDemand, WritesTheSameFileAsTheWorkspace) {
+  struct Case {
+    int components, hY, vY, width, height;
+    bool progressive;
+  };
+  for (const Case& c : {Case{3, 2, 2, 53, 37, false}, Case{3, 2, 2, 100, 75, true},
+                        Case{3, 4, 1, 70, 9, false}, Case{1, 1, 1, 41, 33, false}}) {
+    JpegRecipe recipe;
+    recipe.components = c.components;
+    recipe.hY = c.hY;
+    recipe.vY = c.vY;
+    recipe.width = c.width;
+    recipe.height = c.height;
+    recipe.progressive = c.progressive;
+    recipe.markers = {{JPEG_COM, "kept"}};
+    const std::string source = MakeJpeg(recipe);
+    for (TTransformCode code : kAllCodes) {
+      const std::string workspace = TransformByHand(source, code, false);
+      EXPECT_EQ(TransformByHand(source, code, true), workspace)
+          << c.width << "x" << c.height << " code " << code;
+      if (code != TransformNone) {  // the workspace really is transformed
+        EXPECT_NE(workspace, TransformByHand(source, TransformNone, false));
+      }
+    }
+  }
+}
+
 // 100 x 75 with 2 x 2 luminance, turned right: 8 of the 10 luminance block columns are rotated;
 // columns 8 and 9 hold source block rows 8 and 9, transposed but not mirrored.
 TEST(PartialIMcu, QuarterTurnTransposesTheBottomStrip) {
