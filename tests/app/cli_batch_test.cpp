@@ -1,78 +1,39 @@
 // picaxo-cli batch, driven as a user would run it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
-#include <random>
 #include <string>
 
 #include "imaging/file_util.h"
 #include "imaging/jpeg.h"
+#include "support/test_support.h"
 
 namespace picaxo {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace testing;
 
 const std::string kPhotos = std::string(PICAXO_TESTDATA) + "/photos/";
 
-struct TRun {
-  int exitCode = -1;
-  std::string out;
-};
-
-TRun Batch(const std::string& arguments) {
-  TRun run;
-  const std::string command = std::string(PICAXO_CLI) + " batch " + arguments + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[512];
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-    run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+TCliRun Batch(const std::string& arguments) {
+  return RunCli("batch " + arguments);
 }
 
+// A small 24-bit BMP file; the shade makes files of the same size differ.
 std::string Bmp(int w, int h, uint8_t shade) {
-  const uint32_t row = static_cast<uint32_t>((w * 3 + 3) / 4 * 4);
-  std::string file(54 + row * static_cast<uint32_t>(h), '\0');
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int n = 0; n < 4; ++n)
-      file[at + n] = static_cast<char>((v >> (8 * n)) & 0xFF);
-  };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, static_cast<uint32_t>(file.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(w));
-  put32(22, static_cast<uint32_t>(h));
-  file[26] = 1;
-  file[28] = 24;
-  for (size_t i = 54; i < file.size(); ++i)
+  std::string file = BlankBmp(w, h);
+  for (size_t i = kBmpPixelOffset; i < file.size(); ++i)
     file[i] = static_cast<char>(shade + i * 7);
   return file;
 }
 
-struct CliBatchTest : ::testing::Test {
-  fs::path root;
-  std::string src, dst;
+struct CliBatchTest : TempFolderTest {
+  std::string src = scratch_ / "src";
+  std::string dst = scratch_ / "dst";
 
-  void SetUp() override {
-    root = fs::temp_directory_path() / ("picaxo_cli_batch_" + std::to_string(::getpid()) + "_" +
-                                        std::to_string(std::random_device()()));
-    src = (root / "src").string();
-    dst = (root / "dst").string();
-    fs::create_directories(src);
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
+  void SetUp() override { fs::create_directories(src); }
   void Put(const std::string& relative, const std::string& data) {
     const fs::path path = fs::path(src) / relative;
     fs::create_directories(path.parent_path());
@@ -87,7 +48,7 @@ struct CliBatchTest : ::testing::Test {
         files[fs::relative(e.path(), dst).string()] = ReadWholeFile(e.path().string());
     return files;
   }
-  std::string Dirs() const { return "'" + src + "' '" + dst + "'"; }
+  std::string Dirs() const { return Quote(src) + " " + Quote(dst); }
 };
 
 TEST_F(CliBatchTest, MirrorsTheSubfolderTreeOfThePhotos) {
@@ -96,7 +57,7 @@ TEST_F(CliBatchTest, MirrorsTheSubfolderTreeOfThePhotos) {
   fs::copy_file(kPhotos + "Path_by_Risto_Saukonpaa.jpg", src + "/mountains/high/Path Copy.JPG");
   Put("mountains/small.bmp", Bmp(40, 30, 9));
   Put("notes.txt", "not an image");
-  const TRun run = Batch("--longer 320 --recursive " + Dirs());
+  const TCliRun run = Batch("--longer 320 --recursive " + Dirs());
   EXPECT_EQ(run.exitCode, 0) << run.out;
   const auto tree = Tree();
   ASSERT_EQ(tree.size(), 3u) << run.out;
@@ -117,14 +78,14 @@ TEST_F(CliBatchTest, MirrorsTheSubfolderTreeOfThePhotos) {
 TEST_F(CliBatchTest, WithoutRecursiveOnlyTheTopFolder) {
   Put("a.bmp", Bmp(8, 6, 1));
   Put("sub/b.bmp", Bmp(8, 6, 2));
-  const TRun run = Batch("--no-resize " + Dirs());
+  const TCliRun run = Batch("--no-resize " + Dirs());
   EXPECT_EQ(run.exitCode, 0) << run.out;
   EXPECT_EQ(Tree().size(), 1u);
 }
 
 TEST_F(CliBatchTest, DirectCopyIsByteIdentical) {
   fs::copy_file(kPhotos + "Path_by_Risto_Saukonpaa.jpg", src + "/p.jpg");
-  const TRun run = Batch("--no-resize " + Dirs());
+  const TCliRun run = Batch("--no-resize " + Dirs());
   EXPECT_EQ(run.exitCode, 0) << run.out;
   EXPECT_EQ(Tree().at("p.jpg"), ReadWholeFile(src + "/p.jpg"));
 }
@@ -138,7 +99,7 @@ TEST_F(CliBatchTest, SkipExistingWritesNothingTheSecondTime) {
   std::map<std::string, fs::file_time_type> times;
   for (const auto& [name, bytes] : first)
     times[name] = fs::last_write_time(fs::path(dst) / name);
-  const TRun again = Batch("--percent 50 --recursive --skip-existing " + Dirs());
+  const TCliRun again = Batch("--percent 50 --recursive --skip-existing " + Dirs());
   EXPECT_EQ(again.exitCode, 0) << again.out;
   EXPECT_NE(again.out.find("Successfully saved 0 of 3 images!"), std::string::npos) << again.out;
   EXPECT_EQ(Tree(), first);
@@ -151,13 +112,13 @@ TEST_F(CliBatchTest, ExistingFilesAreKeptAndReportedUnlessOverwriteIsGiven) {
   Put("b.bmp", Bmp(8, 6, 2));
   fs::create_directories(dst);
   WriteFileAtomically(dst + "/a.jpg", "old");
-  const TRun kept = Batch("--no-resize " + Dirs());
+  const TCliRun kept = Batch("--no-resize " + Dirs());
   EXPECT_EQ(kept.exitCode, 0) << kept.out;
   EXPECT_NE(kept.out.find("a.bmp: Destination file already exists, kept."), std::string::npos)
       << kept.out;
   EXPECT_NE(kept.out.find("Successfully saved 1 of 2 images!"), std::string::npos) << kept.out;
   EXPECT_EQ(ReadWholeFile(dst + "/a.jpg"), "old");
-  const TRun replaced = Batch("--no-resize --overwrite " + Dirs());
+  const TCliRun replaced = Batch("--no-resize --overwrite " + Dirs());
   EXPECT_EQ(replaced.exitCode, 0) << replaced.out;
   EXPECT_NE(replaced.out.find("Successfully saved 2 of 2 images!"), std::string::npos);
   EXPECT_NE(ReadWholeFile(dst + "/a.jpg"), "old");
@@ -167,7 +128,7 @@ TEST_F(CliBatchTest, AFailingImageDoesNotStopTheOthers) {
   Put("a.bmp", Bmp(8, 6, 1));
   Put("b.bmp", "broken");
   Put("c.bmp", Bmp(8, 6, 3));
-  const TRun run = Batch("--no-resize --jobs 1 " + Dirs());
+  const TCliRun run = Batch("--no-resize --jobs 1 " + Dirs());
   EXPECT_EQ(run.exitCode, 1) << run.out;
   EXPECT_EQ(Tree().size(), 2u);
   EXPECT_NE(run.out.find("[2/3] b.bmp: error: "), std::string::npos) << run.out;
@@ -181,11 +142,11 @@ TEST_F(CliBatchTest, OutputDoesNotDependOnTheNumberOfJobs) {
   // Two sources with one destination name: the later one meets the earlier one's file.
   Put("same.bmp", Bmp(10, 10, 1));
   Put("same.BMP", Bmp(12, 12, 2));
-  const TRun one = Batch("--percent 70 --recursive --overwrite --jobs 1 " + Dirs());
+  const TCliRun one = Batch("--percent 70 --recursive --overwrite --jobs 1 " + Dirs());
   ASSERT_EQ(one.exitCode, 0) << one.out;
   const auto sequential = Tree();
   fs::remove_all(dst);
-  const TRun three = Batch("--percent 70 --recursive --overwrite --jobs 3 " + Dirs());
+  const TCliRun three = Batch("--percent 70 --recursive --overwrite --jobs 3 " + Dirs());
   ASSERT_EQ(three.exitCode, 0) << three.out;
   EXPECT_EQ(Tree(), sequential);
   EXPECT_EQ(one.out, three.out);
@@ -193,7 +154,7 @@ TEST_F(CliBatchTest, OutputDoesNotDependOnTheNumberOfJobs) {
 
 TEST_F(CliBatchTest, SameFolderIsRefusedPerImage) {
   Put("a.bmp", Bmp(8, 6, 1));
-  const TRun run = Batch("--no-resize '" + src + "' '" + src + "/'");
+  const TCliRun run = Batch("--no-resize '" + src + "' '" + src + "/'");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.out.find("You cannot use the same folder for source and destination files."),
             std::string::npos)
@@ -207,7 +168,7 @@ TEST_F(CliBatchTest, UsageErrors) {
   EXPECT_EQ(Batch("--jobs 0 " + Dirs()).exitCode, 2);
   EXPECT_EQ(Batch("--bogus " + Dirs()).exitCode, 2);
   EXPECT_EQ(Batch("--help").exitCode, 0);
-  const TRun empty = Batch(Dirs());
+  const TCliRun empty = Batch(Dirs());
   EXPECT_EQ(empty.exitCode, 0);
   EXPECT_NE(empty.out.find("No files in current folder!"), std::string::npos);
 }

@@ -1,16 +1,13 @@
 // picaxo-cli convert, driven as a user would run it.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "imaging/file_util.h"
 #include "imaging/jpeg.h"
 #include "imaging/pipeline.h"
+#include "support/test_support.h"
 
 namespace picaxo {
 namespace {
@@ -19,70 +16,32 @@ namespace fs = std::filesystem;
 
 const std::string kPhoto = std::string(PICAXO_TESTDATA) + "/photos/Path_by_Risto_Saukonpaa.jpg";
 
-struct TRun {
-  int exitCode = -1;
-  std::string out;
-};
+using testing::Quote;
+using testing::TCliRun;
 
-TRun RunCli(const std::string& arguments) {
-  TRun run;
-  const std::string command = std::string(PICAXO_CLI) + " convert " + arguments + " 2>/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[512];
-  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-    run.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string Quote(const fs::path& path) {
-  return "'" + path.string() + "'";
+TCliRun RunCli(const std::string& arguments) {
+  return testing::RunCli("convert " + arguments, testing::TCliErrors::Discarded);
 }
 
 // A small 24-bit BMP file: a green picture with a red left half.
 std::string SmallBmp(int w, int h) {
-  const uint32_t row = static_cast<uint32_t>((w * 3 + 3) / 4 * 4);
-  std::string file(54 + row * h, '\0');
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int n = 0; n < 4; ++n)
-      file[at + n] = static_cast<char>((v >> (8 * n)) & 0xFF);
-  };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, static_cast<uint32_t>(file.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(w));
-  put32(22, static_cast<uint32_t>(h));
-  file[26] = 1;
-  file[28] = 24;
+  std::string file = testing::BlankBmp(w, h);
+  const size_t row = testing::BmpRowBytes(w);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      file[54 + y * row + 3 * x + (x < w / 2 ? 2 : 1)] = '\xFF';
+      file[testing::kBmpPixelOffset + y * row + 3 * x + (x < w / 2 ? 2 : 1)] = '\xFF';
   return file;
 }
 
-class CliConvertTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("picaxo_cli_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
-};
+using CliConvertTest = testing::TempFolderTest;
 
 TEST_F(CliConvertTest, ResizesAPhotoAndDryRunAgrees) {
   const fs::path out = dir_ / "out.jpg";
-  const TRun dry =
+  const TCliRun dry =
       RunCli("--dry-run --longer 1024 --quality 80 " + Quote(kPhoto) + " " + Quote(out));
   ASSERT_EQ(dry.exitCode, 0);
   EXPECT_FALSE(fs::exists(out));
-  const TRun real = RunCli("--longer 1024 --quality 80 " + Quote(kPhoto) + " " + Quote(out));
+  const TCliRun real = RunCli("--longer 1024 --quality 80 " + Quote(kPhoto) + " " + Quote(out));
   ASSERT_EQ(real.exitCode, 0);
   ASSERT_TRUE(fs::exists(out));
   EXPECT_EQ(real.out, out.string() + ": 1024x640, " +
@@ -98,12 +57,12 @@ TEST_F(CliConvertTest, ResizesAPhotoAndDryRunAgrees) {
 
 TEST_F(CliConvertTest, UnchangedPhotoIsCopiedExactly) {
   const fs::path out = dir_ / "copy.jpg";
-  const TRun run = RunCli("--no-resize --quality 10 " + Quote(kPhoto) + " " + Quote(out));
+  const TCliRun run = RunCli("--no-resize --quality 10 " + Quote(kPhoto) + " " + Quote(out));
   ASSERT_EQ(run.exitCode, 0);
   EXPECT_NE(run.out.find(", copied"), std::string::npos) << run.out;
   EXPECT_EQ(ReadWholeFile(out.string()), ReadWholeFile(kPhoto));
   // Cropped, the same photo is encoded.
-  const TRun crop =
+  const TCliRun crop =
       RunCli("--no-resize --crop 100,50,299,149 " + Quote(kPhoto) + " " + Quote(dir_ / "c.jpg"));
   ASSERT_EQ(crop.exitCode, 0);
   EXPECT_NE(crop.out.find(": 200x100, "), std::string::npos) << crop.out;
@@ -115,15 +74,15 @@ TEST_F(CliConvertTest, BmpSourceIsEncodedIntoAFolder) {
   WriteFileAtomically(bmp.string(), SmallBmp(40, 20));
   const fs::path folder = dir_ / "dest";
   fs::create_directories(folder);
-  const TRun run = RunCli("--fit 10x10 --pad 5 --no-resize " + Quote(bmp) + " " + Quote(folder));
+  const TCliRun run = RunCli("--fit 10x10 --pad 5 --no-resize " + Quote(bmp) + " " + Quote(folder));
   ASSERT_EQ(run.exitCode, 0) << run.out;
   EXPECT_NE(run.out.find("40x20"), std::string::npos) << run.out;
   TJPEGImage jpeg;
   jpeg.LoadFromFile((folder / "small.jpg").string());
   EXPECT_EQ(jpeg.Width(), 40);
   // A padded Fit applies with resizing on.
-  const TRun padded = RunCli("--fit 100x100 --pad center --pad-color 0000ff " + Quote(bmp) + " " +
-                             Quote(dir_ / "p.jpg"));
+  const TCliRun padded = RunCli("--fit 100x100 --pad center --pad-color 0000ff " + Quote(bmp) +
+                                " " + Quote(dir_ / "p.jpg"));
   ASSERT_EQ(padded.exitCode, 0);
   EXPECT_NE(padded.out.find(": 100x100, "), std::string::npos) << padded.out;
 }
@@ -134,10 +93,10 @@ TEST_F(CliConvertTest, SettingsFileGivesTheDestinationSettingsAndLaterOptionsWin
                       "[PicaxoSettings]\r\nResizeEnabled=1\r\nFixedLongerEnabled=1\r\n"
                       "PercentEnabled=0\r\nLongerPixels=0x100\r\nJpegQuality=70\r\n");
   const fs::path out = dir_ / "out.jpg";
-  const TRun run = RunCli("--settings " + Quote(ini) + " " + Quote(kPhoto) + " " + Quote(out));
+  const TCliRun run = RunCli("--settings " + Quote(ini) + " " + Quote(kPhoto) + " " + Quote(out));
   ASSERT_EQ(run.exitCode, 0);
   EXPECT_NE(run.out.find(": 256x160, "), std::string::npos) << run.out;
-  const TRun later =
+  const TCliRun later =
       RunCli("--settings=" + Quote(ini) + " --percent 20 " + Quote(kPhoto) + " " + Quote(out));
   EXPECT_NE(later.out.find(": 512x320, "), std::string::npos) << later.out;
 
@@ -153,7 +112,7 @@ TEST_F(CliConvertTest, BadArgumentsLeaveNoFile) {
   for (const char* options : {"--quality 0", "--quality", "--longer 9", "--percent 501",
                               "--fit 0x10", "--fit 100", "--pad 10", "--pad-color red",
                               "--crop 1,2,3", "--crop 1,2,3,x", "--bogus", "--enlarge=yes"}) {
-    const TRun run = RunCli(std::string(options) + " " + Quote(kPhoto) + " " + Quote(out));
+    const TCliRun run = RunCli(std::string(options) + " " + Quote(kPhoto) + " " + Quote(out));
     EXPECT_EQ(run.exitCode, 2) << options;
     EXPECT_FALSE(fs::exists(out)) << options;
   }

@@ -7,29 +7,18 @@
 #include <fstream>
 
 #include "imaging/error.h"
+#include "support/test_support.h"
 
 namespace picaxo {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir : public ::testing::Test {
+class TempDir : public testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("picaxo_fu_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(dir_);
-  }
   void Touch(const std::string& name, const std::string& text = "x") {
     std::ofstream(dir_ / name) << text;
   }
-  fs::path dir_;
 };
 
 TEST(FileNames, StripExtensionKeepsLeadingDotNames) {

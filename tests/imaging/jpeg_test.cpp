@@ -10,14 +10,13 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
 
 #include "imaging/bmp.h"
 #include "imaging/file_util.h"
+#include "support/test_support.h"
 
 namespace picaxo {
 namespace {
@@ -155,13 +154,11 @@ TEST(JPEGImage, DecodesABaselinePhotoExactlyAsTheReferenceDecoder) {
   // djpeg with the float IDCT (block smoothing and fancy upsampling are its defaults too) is the
   // black-box reference: the same pixels, blue-green-red, top row first.
   const std::string photo = kPhotos + "Path_by_Risto_Saukonpaa.jpg";
-  const std::string bmp =
-      (std::filesystem::temp_directory_path() / ("picaxo_ref_" + std::to_string(getpid()) + ".bmp"))
-          .string();
+  const testing::TScratchFolder scratch;
+  const std::string bmp = scratch / "reference.bmp";
   const std::string command = "djpeg -dct float -bmp -outfile '" + bmp + "' '" + photo + "'";
   if (std::system(command.c_str()) != 0) GTEST_SKIP() << "djpeg is not available";
   const TRasterImage reference = ReadBitmapFile(bmp);
-  std::filesystem::remove(bmp);
 
   TJPEGImage jpeg;
   jpeg.LoadFromFile(photo);
@@ -311,12 +308,12 @@ TEST(JPEGImage, EmptyInputFailsWithTheEmptyInputCode) {
     EXPECT_EQ(e.Code(), JERR_INPUT_EMPTY);
   }
 
-  const std::string path = std::string(PICAXO_BINARY_DIR) + "/empty_test.jpg";
+  const testing::TScratchFolder scratch;
+  const std::string path = scratch / "empty.jpg";
   std::ofstream(path).close();
   TJPEGImage fromFile;
   fromFile.LoadFromFile(path);
   EXPECT_THROW(fromFile.DecodeTo(image), EJPEG);
-  std::filesystem::remove(path);
 }
 
 TEST(JPEGImage, NonJpegDataAndBrokenHeadersFailWithLibraryCodes) {

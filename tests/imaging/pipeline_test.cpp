@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 
 #include "imaging/file_util.h"
 #include "imaging/jpeg.h"
+#include "support/test_support.h"
 
 namespace picaxo {
 namespace {
@@ -35,39 +34,17 @@ std::string EncodeJpeg(const TRasterImage& image, int quality = 90) {
 // A 24-bit bottom-up BMP file.
 std::string EncodeBmp(const TRasterImage& image) {
   const int w = image.Width(), h = image.Height();
-  const uint32_t row = static_cast<uint32_t>((w * 3 + 3) / 4 * 4);
-  const uint32_t pixels = row * static_cast<uint32_t>(h);
-  std::string file(54 + pixels, '\0');
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int n = 0; n < 4; ++n)
-      file[at + n] = static_cast<char>((v >> (8 * n)) & 0xFF);
-  };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, 54 + pixels);
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(w));
-  put32(22, static_cast<uint32_t>(h));
-  file[26] = 1;
-  file[28] = 24;
-  put32(34, pixels);
+  const size_t row = testing::BmpRowBytes(w);
+  std::string file = testing::BlankBmp(w, h);
   for (int y = 0; y < h; ++y)
-    std::copy_n(reinterpret_cast<const char*>(image.ScanLine(y)), w * 3,
-                file.begin() + 54 + static_cast<ptrdiff_t>(h - 1 - y) * row);
+    std::copy_n(
+        reinterpret_cast<const char*>(image.ScanLine(y)), w * 3,
+        file.begin() + static_cast<ptrdiff_t>(testing::kBmpPixelOffset + (h - 1 - y) * row));
   return file;
 }
 
-class PipelineTest : public ::testing::Test {
+class PipelineTest : public testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("picaxo_pipeline_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = (dir_ / name).string();
     WriteFileAtomically(path, bytes);
@@ -82,8 +59,6 @@ class PipelineTest : public ::testing::Test {
     r.ForceRecompress = settings.AlwaysRecompress;
     return r;
   }
-
-  fs::path dir_;
 };
 
 TResizeSettings NoResize() {

@@ -10,13 +10,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::TStateFixture;
-using test::TTempDir;
-using test::WriteBmp;
-using test::WriteFile;
+using namespace testing;
 
 TEST(ScanSourceFolder, LoadsTheFirstImageAndPutsItsSizeIntoTheEntry) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteBmp(dir / "b.bmp", 5, 4);
   WriteBmp(dir / "a.bmp", 7, 3);
   TStateFixture f;
@@ -35,7 +32,7 @@ TEST(ScanSourceFolder, LoadsTheFirstImageAndPutsItsSizeIntoTheEntry) {
 }
 
 TEST(ScanSourceFolder, SameFolderInAnotherSpellingKeepsTheEntriesButEnterRescans) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteBmp(dir / "a.bmp");
   WriteBmp(dir / "b.bmp");
   TStateFixture f;
@@ -56,7 +53,7 @@ TEST(ScanSourceFolder, SameFolderInAnotherSpellingKeepsTheEntriesButEnterRescans
 }
 
 TEST(ScanSourceFolder, NewFolderStartsAtTheFirstImage) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteBmp(dir / "one/a.bmp");
   WriteBmp(dir / "one/b.bmp");
   TStateFixture f;
@@ -73,7 +70,7 @@ TEST(ScanSourceFolder, NewFolderStartsAtTheFirstImage) {
 }
 
 TEST(ScanSourceFolder, SelectsTheRequestedFileIgnoringCase) {
-  TTempDir dir;
+  TScratchFolder dir;
   for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
     WriteBmp(dir / n);
   TStateFixture f;
@@ -89,7 +86,7 @@ TEST(ScanSourceFolder, SelectsTheRequestedFileIgnoringCase) {
 }
 
 TEST(CommandLine, FolderOrFileWithItsFolder) {
-  TTempDir dir;
+  TScratchFolder dir;
   for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
     WriteBmp(dir / n);
   {
@@ -193,7 +190,7 @@ TEST(Navigation, EmptyListIgnoresMoves) {
 }
 
 TEST(LoadCurrentImage, AFileThatFailsToDecodeLeavesItsErrorInTheStatusLine) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteFile(dir / "a.bmp", "not a bitmap");
   WriteBmp(dir / "b.bmp");
   TStateFixture f;
@@ -215,7 +212,7 @@ TEST(LoadCurrentImage, AFileThatFailsToDecodeLeavesItsErrorInTheStatusLine) {
 }
 
 TEST(RemoveCurrentEntry, TheNextEntryTakesItsPlaceOrTheLastWhenAtTheEnd) {
-  TTempDir dir;
+  TScratchFolder dir;
   for (const char* n : {"a.bmp", "b.bmp", "c.bmp"})
     WriteBmp(dir / n);
   TStateFixture f;

@@ -12,15 +12,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::ReadFile;
-using test::TStateFixture;
-using test::TTempDir;
-using test::WriteBmp;
-using test::WriteFile;
+using namespace testing;
 using B = TPromptButton;
 
 struct BatchTest : ::testing::Test {
-  TTempDir dir;
+  TScratchFolder dir;
   TStateFixture f;
   std::string src = dir / "src";
   std::string out = dir / "out";
@@ -275,8 +271,8 @@ TEST_F(BatchTest, SaveAllDropsStoredResizeSettingsButKeepsCropExclusionAndName) 
   EXPECT_EQ(a.OutputName, "first");
   EXPECT_TRUE(f.state.FileList[4].Excluded);
   // The crop (4 x 3) at the settings' 50 % instead of the stored 200 %.
-  EXPECT_EQ(test::JpegSize(out + "/first.jpg"), std::make_pair(2, 2));
-  EXPECT_EQ(test::JpegSize(out + "/a.jpg"), std::make_pair(4, 3));
+  EXPECT_EQ(testing::JpegSize(out + "/first.jpg"), std::make_pair(2, 2));
+  EXPECT_EQ(testing::JpegSize(out + "/a.jpg"), std::make_pair(4, 3));
   EXPECT_FALSE(fs::exists(out + "/b.jpg"));
   EXPECT_FALSE(fs::exists(out + "/e.jpg"));
 }

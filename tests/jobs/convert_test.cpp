@@ -2,25 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 
 #include "imaging/file_util.h"
 #include "imaging/jpeg.h"
+#include "support/test_support.h"
 
 namespace picaxo {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ConvertCurrentImageTest : public ::testing::Test {
+class ConvertCurrentImageTest : public testing::TempFolderTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("picaxo_convert_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
     TRasterImage picture(64, 40);
     picture.FillRect(0, 0, 64, 40, 0x00406080);
     TJPEGImage jpeg;
@@ -32,9 +27,7 @@ class ConvertCurrentImageTest : public ::testing::Test {
     source_ = picture;
     settings_.ResizeEnabled = false;
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  fs::path dir_;
   std::string path_;
   std::string bytes_;
   TRasterImage source_;

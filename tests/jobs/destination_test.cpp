@@ -9,8 +9,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::TTempDir;
-using test::WriteFile;
+using namespace testing;
 
 TEST(DestinationNaming, MirrorsSubfoldersAndAlwaysEndsInJpg) {
   EXPECT_EQ(DestinationFolderFor("/out", "/pics", "/pics/a.JPG"), "/out/");
@@ -36,7 +35,7 @@ TEST(DestinationNaming, SubfolderIsCutAt400Characters) {
 }
 
 TEST(FolderTests, CreateWithParentsAndExistence) {
-  TTempDir dir;
+  TScratchFolder dir;
   const std::string deep = dir / "x/y/z";
   EXPECT_FALSE(FolderExists(deep));
   CreateFolderWithParents(deep + "/");
@@ -51,7 +50,7 @@ TEST(FolderTests, CreateWithParentsAndExistence) {
 }
 
 TEST(FolderTests, SameFolderByIdentity) {
-  TTempDir dir;
+  TScratchFolder dir;
   fs::create_directories(dir / "pics/sub");
   fs::create_directory_symlink(dir / "pics", dir / "link");
   EXPECT_TRUE(SameFolder(dir / "pics", dir / "pics/"));
@@ -62,13 +61,13 @@ TEST(FolderTests, SameFolderByIdentity) {
 }
 
 TEST(FolderTests, ReadOnlyFileIsNotReplaceableEvenForTheSuperuser) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteFile(dir / "a.jpg", "x");
   EXPECT_TRUE(FileIsReplaceable(dir / "a.jpg"));
   fs::permissions(dir / "a.jpg", fs::perms::owner_read | fs::perms::group_read);
   EXPECT_FALSE(FileIsReplaceable(dir / "a.jpg"));
   EXPECT_TRUE(FileIsReplaceable(dir / "missing.jpg"));
-  if (test::IsRoot()) {
+  if (testing::IsRoot()) {
     // Another user's ordinary file is not read-only for the superuser.
     WriteFile(dir / "b.jpg", "x");
     ASSERT_EQ(::chown((dir / "b.jpg").c_str(), 65534, 65534), 0);

@@ -14,9 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::TStateFixture;
-using test::TTempDir;
-using test::WriteFile;
+using namespace testing;
 
 std::vector<std::string> Scan(const std::string& folder, bool recursive) {
   std::vector<TScannedFile> files;
@@ -29,7 +27,7 @@ std::vector<std::string> Scan(const std::string& folder, bool recursive) {
 }
 
 TEST(FolderScan, ListsJpgAndBmpInAnyCaseOnly) {
-  TTempDir dir;
+  TScratchFolder dir;
   for (const char* name : {"a.JPG", "b.bmp", "c.jpeg", "d.txt", "e.Bmp", "jpg", "f.jpg.txt"})
     WriteFile(dir / name, "x");
   EXPECT_EQ(Scan(dir.Path(), false),
@@ -37,7 +35,7 @@ TEST(FolderScan, ListsJpgAndBmpInAnyCaseOnly) {
 }
 
 TEST(FolderScan, ReportsTheSizeOfEachFile) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteFile(dir / "a.jpg", std::string(1234, 'x'));
   std::vector<TScannedFile> files;
   ScanFolder(dir.Path(), false, files);
@@ -46,7 +44,7 @@ TEST(FolderScan, ReportsTheSizeOfEachFile) {
 }
 
 TEST(FolderScan, DescendsIntoSubfoldersOnlyWhenRecursive) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteFile(dir / "a.jpg", "x");
   WriteFile(dir / "sub/b.jpg", "x");
   WriteFile(dir / "sub/deeper/c.bmp", "x");
@@ -57,14 +55,14 @@ TEST(FolderScan, DescendsIntoSubfoldersOnlyWhenRecursive) {
 }
 
 TEST(FolderScan, DoesNotFollowFolderLinksSoACycleEnds) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteFile(dir / "sub/b.jpg", "x");
   fs::create_directory_symlink(dir.Path(), dir / "sub/loop");
   EXPECT_EQ(Scan(dir.Path(), true), (std::vector<std::string>{dir / "sub/b.jpg"}));
 }
 
 TEST(FolderScan, MissingFolderGivesNothingWithoutError) {
-  TTempDir dir;
+  TScratchFolder dir;
   EXPECT_TRUE(Scan(dir / "missing", true).empty());
   EXPECT_TRUE(Scan("", true).empty());
 }
@@ -87,7 +85,7 @@ TEST(FolderScan, MissingFolderGivesNothingWithoutError) {
   } while (false)
 
 TEST(FolderScan, UnreadableFolders) {
-  TTempDir dir;
+  TScratchFolder dir;
   WriteFile(dir / "a.jpg", "x");
   WriteFile(dir / "locked/b.jpg", "x");
   WriteFile(dir / "locked/inner/c.jpg", "x");
@@ -111,7 +109,7 @@ TEST(FolderScan, UnreadableFolders) {
 }
 
 TEST(LongPathForm, IsAbsoluteNormalAndWithoutTrailingSeparator) {
-  TTempDir dir;
+  TScratchFolder dir;
   fs::create_directories(dir / "pics/sub");
   fs::create_directory_symlink(dir / "pics", dir / "link");
   EXPECT_EQ(LongPathForm(dir / "pics/"), dir / "pics");
@@ -133,7 +131,7 @@ TEST(ComparePaths, ClassicLocaleIsByteOrderAndCaseSensitive) {
 // The list follows the user's collation, applied to full paths, and keeps names that differ in
 // case apart.
 TEST(ScanSourceFolder, SortsByFullPathWithTheUserCollation) {
-  TTempDir dir;
+  TScratchFolder dir;
   for (const char* name : {"z.jpg", "b.jpg", "B.jpg", "a.jpg", "A.jpg", "sub/b.jpg", "sub/A.bmp"})
     WriteFile(dir / name, "x");
   TStateFixture f;

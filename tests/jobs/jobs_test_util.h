@@ -1,46 +1,23 @@
 #pragma once
-// Helpers of the jobs tests: a scratch folder, tiny source images written on the spot, and a state
-// whose hooks record what the interface would show.
+// Helpers of the jobs tests: tiny source images written on the spot, and a state whose hooks
+// record what the interface would show.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
 #include "imaging/jpeg.h"
 #include "imaging/raster.h"
 #include "jobs/app_state.h"
+#include "support/test_support.h"
 
-namespace picaxo::test {
+namespace picaxo::testing {
 
 namespace fs = std::filesystem;
-
-class TTempDir {
- public:
-  TTempDir() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("picaxo_jobs_" + std::to_string(::getpid()) + "_" + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    // Restore permissions some tests take away, so that the folder can be removed.
-    for (auto it = fs::recursive_directory_iterator(path_, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-  }
-  std::string Path() const { return path_.string(); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  fs::path path_;
-};
 
 inline void WriteFile(const std::string& path, const std::string& data) {
   fs::create_directories(fs::path(path).parent_path());
@@ -54,30 +31,11 @@ inline std::string ReadFile(const std::string& path) {
 
 // A 24-bit bottom-up BMP of width x height with a simple gradient.
 inline std::string BmpBytes(int width, int height, uint8_t shade = 0x80) {
-  const int row = (width * 3 + 3) & ~3;
-  const uint32_t imageSize = static_cast<uint32_t>(row * height);
-  std::string data(54 + imageSize, '\0');
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-      data[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  };
-  auto put16 = [&](size_t at, uint16_t v) {
-    data[at] = static_cast<char>(v & 0xFF);
-    data[at + 1] = static_cast<char>(v >> 8);
-  };
-  data[0] = 'B';
-  data[1] = 'M';
-  put32(2, static_cast<uint32_t>(data.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(width));
-  put32(22, static_cast<uint32_t>(height));
-  put16(26, 1);
-  put16(28, 24);
-  put32(34, imageSize);
+  std::string data = BlankBmp(width, height);
+  const size_t row = BmpRowBytes(width);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
-      const size_t at = 54 + static_cast<size_t>(y) * row + static_cast<size_t>(x) * 3;
+      const size_t at = kBmpPixelOffset + static_cast<size_t>(y) * row + static_cast<size_t>(x) * 3;
       data[at] = static_cast<char>(shade);
       data[at + 1] = static_cast<char>(x * 255 / (width > 1 ? width - 1 : 1));
       data[at + 2] = static_cast<char>(y * 255 / (height > 1 ? height - 1 : 1));
@@ -150,4 +108,4 @@ struct TStateFixture {
   }
 };
 
-}  // namespace picaxo::test
+}  // namespace picaxo::testing

@@ -11,11 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::ReadFile;
-using test::TStateFixture;
-using test::TTempDir;
-using test::WriteBmp;
-using test::WriteFile;
+using namespace testing;
 using B = TPromptButton;
 
 constexpr char kAskCreate[] = "Destination Folder does not exist.\nDo you want to create it ?";
@@ -32,7 +28,7 @@ std::string ErrorOf(const std::function<void()>& action) {
 }
 
 struct SaveTest : ::testing::Test {
-  TTempDir dir;
+  TScratchFolder dir;
   TStateFixture f;
   std::string src = dir / "src";
   std::string out = dir / "out";
@@ -67,7 +63,7 @@ TEST_F(SaveTest, MissingFolderAnsweredYesIsCreatedWithParents) {
   EXPECT_EQ(f.prompt.Questions()[0].buttons, B::Yes | B::No | B::Cancel);
   EXPECT_EQ(f.prompt.Questions()[0].kind, TPromptKind::Confirmation);
   const std::string written = out + "/deep/er/a.jpg";
-  EXPECT_EQ(test::JpegSize(written), std::make_pair(8, 6));
+  EXPECT_EQ(testing::JpegSize(written), std::make_pair(8, 6));
   // The path is the destination folder (which ends in "/" for a top-level image), "/" and the name.
   EXPECT_EQ(f.status.back(),
             SavedMessage(out + "/deep/er//a.jpg", static_cast<int64_t>(fs::file_size(written))));
@@ -97,7 +93,7 @@ TEST_F(SaveTest, ExistingFileAnsweredYesIsReplacedNoAndCancelKeepIt) {
   f.prompt.Push(B::Yes);
   EXPECT_TRUE(Save());
   EXPECT_NE(ReadFile(out + "/a.jpg"), "old");
-  EXPECT_EQ(test::JpegSize(out + "/a.jpg"), std::make_pair(8, 6));
+  EXPECT_EQ(testing::JpegSize(out + "/a.jpg"), std::make_pair(8, 6));
 }
 
 TEST_F(SaveTest, SubfolderImageGoesToTheMirroredFolderAndBmpBecomesJpg) {

@@ -2,7 +2,6 @@
 // A fresh folder per test, with XDG_CONFIG_HOME pointing into it so that the per-user store of
 // the test lives there, and a fixed program base name.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -11,25 +10,18 @@
 #include <string>
 
 #include "settings/program_identity.h"
+#include "support/test_support.h"
 
 namespace picaxo {
 
-class TempConfig : public ::testing::Test {
+class TempConfig : public testing::TempFolderTest {
  protected:
   void SetUp() override {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("picaxo_settings_" + std::to_string(::getpid()) + "_" + info->test_suite_name() + "_" +
-            info->name());
-    std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "config");
     ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     SetProgramBaseName("app");
   }
-  void TearDown() override {
-    SetProgramBaseName("");
-    std::filesystem::remove_all(dir_);
-  }
+  void TearDown() override { SetProgramBaseName(""); }
 
   // Public helpers, so that free functions of a test can use them.
  public:
@@ -56,9 +48,6 @@ class TempConfig : public ::testing::Test {
     return count;
   }
   std::string UserFile() const { return (dir_ / "config/Quorlen/Picaxo/app.ini").string(); }
-
- protected:
-  std::filesystem::path dir_;
 };
 
 }  // namespace picaxo
