@@ -4,7 +4,8 @@
 #   bench/convert_compare.sh [RUNS] [PHOTO...]
 # Each photo is resized to 1024 pixels on its longer side with a Lanczos-3 filter and written as a
 # JPEG of quality 85. The floor is the float-IDCT decode of the source plus the encode of the
-# output alone. Prints mean times and the ratios picaxo / anchor and picaxo / floor, then the peak
+# output alone. Prints median times (robust against a shared machine's noise) and the ratios
+# picaxo / anchor and picaxo / floor, then the peak
 # memory of picaxo-cli against twice the decoded 24-bit size.
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/common.sh"
 ensure_packages imagemagick graphicsmagick libvips-tools hyperfine libjpeg-turbo-progs time jq
@@ -28,7 +29,7 @@ export OMP_NUM_THREADS=1 VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 
-mean() { jq -r ".results[] | select(.command == \"$2\") | .mean" "$1"; }
+median() { jq -r ".results[] | select(.command == \"$2\") | .median" "$1"; }
 
 status=0
 for photo in "${PHOTOS[@]}"; do
@@ -50,12 +51,12 @@ for photo in "${PHOTOS[@]}"; do
     -n decode "djpeg -dct float -outfile /dev/null $photo" \
     -n encode "cjpeg -dct float -quality 85 -outfile /dev/null $WORK/out.ppm" >/dev/null
 
-  p="$(mean "$WORK/t.json" picaxo)"
-  floor="$(awk -v a="$(mean "$WORK/t.json" decode)" -v b="$(mean "$WORK/t.json" encode)" \
+  p="$(median "$WORK/t.json" picaxo)"
+  floor="$(awk -v a="$(median "$WORK/t.json" decode)" -v b="$(median "$WORK/t.json" encode)" \
            'BEGIN { print a + b }')"
   printf '  %-15s %8.3f s\n' picaxo "$p"
   for tool in imagemagick graphicsmagick libvips; do
-    t="$(mean "$WORK/t.json" "$tool")"
+    t="$(median "$WORK/t.json" "$tool")"
     verdict="$(awk -v p="$p" -v t="$t" 'BEGIN { print (p < t) ? "faster" : "SLOWER" }')"
     [ "$verdict" = SLOWER ] && status=1
     printf '  %-15s %8.3f s   picaxo/%s = %.2f (%s)\n' "$tool" "$t" "$tool" \
