@@ -63,37 +63,26 @@ struct TBatchArgs {
 
 TBatchArgs ParseArgs(const std::vector<std::string>& args) {
   TBatchArgs parsed;
-  bool optionsEnded = false;
   bool existingGiven = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-      parsed.paths.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (ParseResizeOption(args, i, parsed.settings)) continue;
-    const TOption option = SplitOption(arg);
-    if (arg == "--recursive") {
-      parsed.recursive = true;
-    } else if (arg == "--overwrite" || arg == "--skip-existing") {
-      const TExisting wanted = arg == "--overwrite" ? TExisting::Overwrite : TExisting::Skip;
-      if (existingGiven && parsed.existing != wanted)
-        throw EUsageError("--overwrite and --skip-existing exclude each other");
-      parsed.existing = wanted;
-      existingGiven = true;
-    } else if (option.name == "--jobs") {
-      parsed.jobs =
-          static_cast<unsigned>(ParseInteger("--jobs", OptionValue(option, args, i), 1, 256));
-    } else if (arg == "--help" || arg == "-h") {
-      parsed.help = true;
-    } else {
-      throw EUsageError("unknown option '" + arg + "'");
-    }
-  }
+  ParseCommandLine(
+      args, parsed.settings, parsed.paths, parsed.help, [&](const TOption& option, size_t& i) {
+        const std::string& name = option.name;
+        if (name == "--recursive" && !option.value) {
+          parsed.recursive = true;
+        } else if ((name == "--overwrite" || name == "--skip-existing") && !option.value) {
+          const TExisting wanted = name == "--overwrite" ? TExisting::Overwrite : TExisting::Skip;
+          if (existingGiven && parsed.existing != wanted)
+            throw EUsageError("--overwrite and --skip-existing exclude each other");
+          parsed.existing = wanted;
+          existingGiven = true;
+        } else if (name == "--jobs") {
+          parsed.jobs =
+              static_cast<unsigned>(ParseInteger("--jobs", OptionValue(option, args, i), 1, 256));
+        } else {
+          return false;
+        }
+        return true;
+      });
   if (!parsed.help && parsed.paths.size() != 2)
     throw EUsageError("expected SOURCE_DIR and DEST_DIR (usage: picaxo-cli batch " +
                       std::string(kUsage) + ")");

@@ -44,29 +44,17 @@ struct TConvertArgs {
 
 TConvertArgs ParseArgs(const std::vector<std::string>& args) {
   TConvertArgs parsed;
-  bool optionsEnded = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-      parsed.paths.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      optionsEnded = true;
-      continue;
-    }
-    if (ParseResizeOption(args, i, parsed.settings)) continue;
-    const TOption option = SplitOption(arg);
-    if (option.name == "--crop") {
-      parsed.crop = ParseCrop(OptionValue(option, args, i));
-    } else if (arg == "--dry-run") {
-      parsed.dryRun = true;
-    } else if (arg == "--help" || arg == "-h") {
-      parsed.help = true;
-    } else {
-      throw EUsageError("unknown option '" + arg + "'");
-    }
-  }
+  ParseCommandLine(args, parsed.settings, parsed.paths, parsed.help,
+                   [&](const TOption& option, size_t& i) {
+                     if (option.name == "--crop") {
+                       parsed.crop = ParseCrop(OptionValue(option, args, i));
+                     } else if (option.name == "--dry-run" && !option.value) {
+                       parsed.dryRun = true;
+                     } else {
+                       return false;
+                     }
+                     return true;
+                   });
   if (!parsed.help && parsed.paths.size() != 2)
     throw EUsageError("expected SOURCE and DEST (usage: picaxo-cli convert " + std::string(kUsage) +
                       ")");

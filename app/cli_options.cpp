@@ -129,6 +129,24 @@ bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeS
   return true;
 }
 
+void ParseCommandLine(const std::vector<std::string>& args, TResizeSettings& settings,
+                      std::vector<std::string>& paths, bool& help,
+                      const std::function<bool(const TOption&, size_t& i)>& otherOption) {
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+      paths.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
+      help = true;
+    } else if (!ParseResizeOption(args, i, settings) && !otherOption(SplitOption(arg), i)) {
+      throw EUsageError("unknown option '" + arg + "'");
+    }
+  }
+}
+
 const char* ResizeOptionsHelp() {
   return "Resize options (default: resize to 50 percent, quality 85):\n"
          "  --no-resize        keep the picture's size (the last of --no-resize and a rule wins)\n"

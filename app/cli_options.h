@@ -2,6 +2,7 @@
 // Command-line options shared by the picaxo-cli subcommands that convert images: one option per
 // field of TResizeSettings, and the crop rectangle.
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +38,14 @@ long long ParseInteger(const std::string& option, const std::string& text, long 
 //   --no-resize  --longer N  --area N  --percent N  --fit WxH  --pad ALIGN  --pad-color RRGGBB
 //   --enlarge  --quality Q  --recompress
 bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeSettings& settings);
+
+// Walks the arguments of a converting subcommand: plain arguments (and all after "--") go to
+// paths, resize options to settings, "--help"/"-h" set help, and every other option goes to
+// otherOption, which may consume a value through OptionValue and returns false when it does not
+// know the option (an EUsageError follows).
+void ParseCommandLine(const std::vector<std::string>& args, TResizeSettings& settings,
+                      std::vector<std::string>& paths, bool& help,
+                      const std::function<bool(const TOption&, size_t& i)>& otherOption);
 
 // Help lines for the resize options, ready to print.
 const char* ResizeOptionsHelp();
