@@ -1,5 +1,6 @@
 #include "imaging/resample.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -18,6 +19,11 @@ namespace picaxo {
 namespace {
 
 constexpr long double kPi = 3.141592653589793238462643383279502884L;
+
+// 2^k for exponents well inside the range of normal doubles.
+double PowerOfTwo(int k) {
+  return std::bit_cast<double>(static_cast<uint64_t>(k + 1023) << 52);
+}
 
 }  // namespace
 
@@ -72,11 +78,17 @@ float SincKernel(float x) {
   const float rounded = static_cast<float>(quick);
   // Half the float spacing around |rounded| (a quarter below a power of two, where the spacing
   // halves); the result lies between 2^-27 and 1 in magnitude, far from subnormals.
-  int exponent;
-  std::frexp(rounded, &exponent);
-  const double half = std::ldexp(1.0, exponent - 25);
+  // The exponent and the power-of-two test are read from the float's bits: the library's frexp
+  // and ldexp calls were a noticeable share of building the weight lists.
+  const uint32_t bits = std::bit_cast<uint32_t>(rounded);
+  const int biased = static_cast<int>((bits >> 23) & 0xFFu);
+  if (biased == 0 || biased == 0xFF)
+    return static_cast<float>(std::sin(static_cast<long double>(y)) / y);
+  const int exponent = biased - 126;  // as frexp gives it: |rounded| = 0.5 .. 1 times 2^exponent
+  const double half = PowerOfTwo(exponent - 25);
   const double magnitude = std::fabs(quick), nearest = std::fabs(static_cast<double>(rounded));
-  const double below = nearest - (nearest == std::ldexp(1.0, exponent - 1) ? half / 2 : half);
+  const bool powerOfTwo = (bits & 0x7FFFFFu) == 0;
+  const double below = nearest - (powerOfTwo ? half / 2 : half);
   const double above = nearest + half;
   const double margin = magnitude * 0x1p-40;
   if (magnitude - below > margin && above - magnitude > margin) return rounded;

@@ -124,20 +124,51 @@ PICAXO_SIMD_TARGET inline void AddColumnToBoth(BlockSums<V>& a, BlockSums<V>& b,
   }
 }
 
-// Writes the column's sums as bytes into pixel i of each of the block's count rows.
+// Writes the column's sums as bytes into the block's staging area, which holds for each
+// destination column i and channel c the block's rows as R consecutive bytes at (3 * i + c) * R.
 template <class V>
-PICAXO_SIMD_TARGET inline void StoreColumn(const BlockSums<V>& sums, uint8_t* const* outs,
-                                           int count, int i) {
+PICAXO_SIMD_TARGET inline void StageColumn(const BlockSums<V>& sums, uint8_t* stage, int i) {
   constexpr int L = V::kLanes;
-  constexpr int R = 2 * L;
-  alignas(64) int32_t bytes[3 * R];
+  uint8_t* p = stage + static_cast<ptrdiff_t>(i) * (6 * L);
   for (int k = 0; k < 6; ++k)
-    V::StoreInts(bytes + k * L, sums.v[k]);
-  const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(i);
-  for (int r = 0; r < count; ++r) {
-    outs[r][at] = static_cast<uint8_t>(bytes[r]);
-    outs[r][at + 1] = static_cast<uint8_t>(bytes[R + r]);
-    outs[r][at + 2] = static_cast<uint8_t>(bytes[2 * R + r]);
+    V::StoreBytes(p + k * L, sums.v[k]);
+}
+
+// Transposes a 16 x 16 block of bytes in place: afterwards byte k of a[r] is what byte r of a[k]
+// was. Four rounds of interleaving vector j with vector j + 8 do it.
+PICAXO_SIMD_TARGET inline void Transpose16x16(__m128i* a) {
+  for (int round = 0; round < 4; ++round) {
+    __m128i t[16];
+    for (int j = 0; j < 8; ++j) {
+      t[2 * j] = _mm_unpacklo_epi8(a[j], a[j + 8]);
+      t[2 * j + 1] = _mm_unpackhi_epi8(a[j], a[j + 8]);
+    }
+    for (int j = 0; j < 16; ++j)
+      a[j] = t[j];
+  }
+}
+
+// Copies the staging area of a block of R rows (see StageColumn) into the first count rows:
+// sixteen bytes of sixteen rows at a time, transposed in registers, instead of byte by byte.
+template <int R>
+PICAXO_SIMD_TARGET void StoreStagedRows(const uint8_t* stage, ptrdiff_t values,
+                                        uint8_t* const* outs, int count) {
+  static_assert(R % 16 == 0);
+  for (int g = 0; g < count; g += 16) {
+    const int rows = std::min(16, count - g);
+    ptrdiff_t k = 0;
+    for (; k + 16 <= values; k += 16) {
+      __m128i a[16];
+      for (int j = 0; j < 16; ++j)
+        a[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(stage + (k + j) * R + g));
+      Transpose16x16(a);
+      for (int r = 0; r < rows; ++r)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outs[g + r] + k), a[r]);
+    }
+    for (; k < values; ++k) {
+      for (int r = 0; r < rows; ++r)
+        outs[g + r][k] = stage[k * R + g + r];
+    }
   }
 }
 
@@ -175,6 +206,9 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
   bufferFloats *= 3 * R;
   const std::unique_ptr<float[]> buffer(new float[bufferFloats > 0 ? bufferFloats : 1]);
   float* const buf = buffer.get();
+  const ptrdiff_t values = 3 * static_cast<ptrdiff_t>(dw);
+  const std::unique_ptr<uint8_t[]> staging(new uint8_t[values * R]);
+  uint8_t* const stage = staging.get();
 
   const uint8_t* rows[R];
   uint8_t* outs[R];
@@ -196,16 +230,16 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
             green = std::fma(static_cast<float>(p[1]), e.Weight, green);
             red = std::fma(static_cast<float>(p[2]), e.Weight, red);
           }
-          uint8_t* q = outs[r] + 3 * static_cast<ptrdiff_t>(run.FirstDest);
+          uint8_t* q = stage + 3 * static_cast<ptrdiff_t>(run.FirstDest) * R + r;
           q[0] = SumToByte(blue);
-          q[1] = SumToByte(green);
-          q[2] = SumToByte(red);
+          q[R] = SumToByte(green);
+          q[2 * R] = SumToByte(red);
         }
         continue;
       }
-      const ptrdiff_t values = 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource);
       const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
-      TransposeRows<R>(rows, offset, values, buf);
+      TransposeRows<R>(rows, offset, 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource),
+                       buf);
       // Two destination columns at a time: twelve independent sums keep the multiply-add units
       // busy; each column still takes its own entries in its own order.
       const int32_t firstSource = run.FirstSource;
@@ -243,22 +277,23 @@ PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage
           for (size_t k = common; k < second.size(); ++k)
             AddEntry<V>(b, buf, firstSource, second[k]);
         }
-        StoreColumn<V>(a, outs, count, i);
-        StoreColumn<V>(b, outs, count, i + 1);
+        StageColumn<V>(a, stage, i);
+        StageColumn<V>(b, stage, i + 1);
       }
       if (i < run.EndDest) {
         BlockSums<V> a;
         ClearSums<V>(a);
         for (const TWeightEntry& e : lists[i])
           AddEntry<V>(a, buf, firstSource, e);
-        StoreColumn<V>(a, outs, count, i);
+        StageColumn<V>(a, stage, i);
       }
     }
+    StoreStagedRows<R>(stage, values, outs, count);
   }
 }
 
 // Vertical pass. All three channels of a destination row share the row's weight list, so a row is
-// summed across its bytes, four vectors at a time, straight from the intermediate raster's rows.
+// summed across its bytes, eight vectors at a time, straight from the intermediate raster's rows.
 template <class V>
 PICAXO_SIMD_TARGET void VerticalPassT(const TRasterImage& Work, TRasterImage& Dest,
                                       const std::vector<TWeightList>& lists) {
@@ -269,20 +304,19 @@ PICAXO_SIMD_TARGET void VerticalPassT(const TRasterImage& Work, TRasterImage& De
     const TWeightList& list = lists[i];
     uint8_t* out = Dest.ScanLine(i);
     ptrdiff_t x = 0;
-    for (; x + 4 * L <= n; x += 4 * L) {
-      F a0 = V::Zero(), a1 = V::Zero(), a2 = V::Zero(), a3 = V::Zero();
+    // Eight independent sums cover the latency of the multiply-adds on two units.
+    for (; x + 8 * L <= n; x += 8 * L) {
+      F a[8];
+      for (int k = 0; k < 8; ++k)
+        a[k] = V::Zero();
       for (const TWeightEntry& e : list) {
         const uint8_t* p = Work.ScanLine(e.Index) + x;
         const F w = V::Set1(e.Weight);
-        a0 = V::Fma(V::LoadBytes(p), w, a0);
-        a1 = V::Fma(V::LoadBytes(p + L), w, a1);
-        a2 = V::Fma(V::LoadBytes(p + 2 * L), w, a2);
-        a3 = V::Fma(V::LoadBytes(p + 3 * L), w, a3);
+        for (int k = 0; k < 8; ++k)
+          a[k] = V::Fma(V::LoadBytes(p + k * L), w, a[k]);
       }
-      V::StoreBytes(out + x, a0);
-      V::StoreBytes(out + x + L, a1);
-      V::StoreBytes(out + x + 2 * L, a2);
-      V::StoreBytes(out + x + 3 * L, a3);
+      for (int k = 0; k < 8; ++k)
+        V::StoreBytes(out + x + k * L, a[k]);
     }
     for (; x + L <= n; x += L) {
       F a = V::Zero();
