@@ -489,13 +489,7 @@ TEST(JPEGImage, ProgressiveFileWithThousandsOfScansIsRefused) {
   EncodeOptions o;
   o.progressive = true;
   const std::string file = EncodeSamples(16, 16, rgb, o);
-  // Repeat the last scan (its SOS header and data, up to EOI) many times.
-  const size_t lastScan = file.rfind("\xFF\xDA");
-  const std::string scan = file.substr(lastScan, file.size() - 2 - lastScan);
-  std::string many = file.substr(0, file.size() - 2);
-  for (int i = 0; i < 600; ++i)
-    many += scan;
-  many += "\xFF\xD9";
+  const std::string many = testing::RepeatLastScan(file, 600);
   TJPEGImage jpeg;
   jpeg.LoadFromBytes(many);
   TRasterImage image;
@@ -506,10 +500,7 @@ TEST(JPEGImage, ProgressiveFileWithThousandsOfScansIsRefused) {
     EXPECT_NE(std::string(e.what()).find("too many scans"), std::string::npos) << e.what();
   }
   // A file just under the cap still decodes.
-  std::string fewer = file.substr(0, file.size() - 2);
-  for (int i = 0; i < 100; ++i)
-    fewer += scan;
-  fewer += "\xFF\xD9";
+  const std::string fewer = testing::RepeatLastScan(file, 100);
   TJPEGImage ok;
   ok.LoadFromBytes(fewer);
   EXPECT_NO_THROW(ok.DecodeTo(image));

@@ -20,6 +20,7 @@
 #include "imaging/error.h"
 #include "imaging/raster.h"
 #include "lossless/jpeg_test_util.h"
+#include "support/test_support.h"
 
 namespace picaxo {
 namespace {
@@ -111,12 +112,7 @@ TEST(HostileInput, HugeComponentCountAndEndlessScansAreRefused) {
   JpegRecipe recipe;
   recipe.progressive = true;
   const std::string file = MakeJpeg(recipe);
-  const size_t lastScan = file.rfind("\xFF\xDA");
-  const std::string scan = file.substr(lastScan, file.size() - 2 - lastScan);
-  std::string many = file.substr(0, file.size() - 2);
-  for (int i = 0; i < 600; ++i)
-    many += scan;
-  many += "\xFF\xD9";
+  const std::string many = testing::RepeatLastScan(file, 600);
   EXPECT_THROW(
       {
         try {

@@ -114,4 +114,15 @@ inline std::string BlankBmp(int width, int height) {
   return file;
 }
 
+// A progressive JPEG whose last scan (its SOS header and data, up to EOI) is repeated `times` more
+// times: a file with hundreds of scans, for the scan limits of the decoders.
+inline std::string RepeatLastScan(const std::string& jpeg, int times) {
+  const size_t lastScan = jpeg.rfind("\xFF\xDA");
+  const std::string scan = jpeg.substr(lastScan, jpeg.size() - 2 - lastScan);
+  std::string many = jpeg.substr(0, jpeg.size() - 2);
+  for (int i = 0; i < times; ++i)
+    many += scan;
+  return many + "\xFF\xD9";
+}
+
 }  // namespace picaxo::testing
