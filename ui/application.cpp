@@ -1,0 +1,41 @@
+#include "ui/application.h"
+
+#include <QApplication>
+#include <QMainWindow>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace picaxo {
+
+const char* MissingDisplayMessage() {
+  static const char* kMessage =
+      "picaxo: no display found (DISPLAY and WAYLAND_DISPLAY are unset or unreachable); "
+      "start it on a desktop, or without one as: xvfb-run picaxo [FOLDER|FILE]";
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform && *platform) return nullptr;  // the caller chose a platform; Qt reports on it
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (wayland && *wayland) return nullptr;
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) return kMessage;
+  // A local X display ":N" has its socket in /tmp/.X11-unix; a remote one is left to Qt.
+  const std::string d(display);
+  if (d[0] == ':') {
+    const std::string number =
+        d.substr(1, d.find('.') == std::string::npos ? std::string::npos : d.find('.') - 1);
+    std::error_code ec;
+    if (!std::filesystem::exists("/tmp/.X11-unix/X" + number, ec)) return kMessage;
+  }
+  return nullptr;
+}
+
+int RunDesktopProgram(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Picaxo");
+  QMainWindow window;
+  window.setWindowTitle("Picaxo");
+  window.show();
+  return QApplication::exec();
+}
+
+}  // namespace picaxo
