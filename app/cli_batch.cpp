@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -18,9 +19,11 @@
 
 #include "app/cli_command.h"
 #include "app/cli_options.h"
-#include "imaging/error.h"
+#include "base/error.h"
 #include "jobs/app_state.h"
 #include "jobs/batch.h"
+#include "jobs/destination.h"
+#include "jobs/folder_scan.h"
 
 namespace picaxo::cli {
 
@@ -46,7 +49,7 @@ void PrintBatchHelp() {
       "  --jobs N           save N images at a time (default: the number of cores)\n"
       "  --help             this text\n\n"
       "Prints one line per image and \"Successfully saved S of T images!\"; exits with 1 when\n"
-      "an image failed.\n",
+      "an image failed, SOURCE_DIR is not a folder or a subfolder could not be read.\n",
       kUsage, ResizeOptionsHelp());
 }
 
@@ -219,10 +222,22 @@ int RunBatch(const std::vector<std::string>& args) {
   state.RecursiveInput = parsed.recursive;
   state.SourceFolderField = parsed.paths[0];
   state.DestinationFolderField = parsed.paths[1];
+  // The window lists a missing folder as empty; here it is a mistyped argument.
+  if (!FolderExists(LongPathForm(parsed.paths[0]))) {
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(parsed.paths[0], ec);
+    std::fprintf(stderr, "picaxo-cli batch: %s: %s\n", parsed.paths[0].c_str(),
+                 exists ? "not a folder" : "no such folder");
+    return kExitFailure;
+  }
   state.ScanSourceFolder();
+  // Subfolders that could not be listed: their images are missing from the run.
+  for (const std::string& folder : state.UnreadableFolders())
+    std::fprintf(stderr, "picaxo-cli batch: warning: %s\n", ScanFailureMessage(folder).c_str());
+  const bool listIncomplete = !state.UnreadableFolders().empty();
   if (state.FileList.empty()) {
     std::printf("No files in current folder!\n");
-    return kExitOk;
+    return listIncomplete ? kExitFailure : kExitOk;
   }
   // "Save All": the settings in effect for every image.
   for (TFileEntry& entry : state.FileList)
@@ -292,7 +307,7 @@ int RunBatch(const std::vector<std::string>& args) {
   lead.run->TotalCount = considered;
   lead.run->Finish();
   std::printf("%s\n", lead.run->ResultText.c_str());
-  return anyFailed ? kExitFailure : kExitOk;
+  return anyFailed || listIncomplete ? kExitFailure : kExitOk;
 }
 
 const bool registered = RegisterCliCommand(

@@ -14,7 +14,7 @@
 #include <ostream>
 #include <vector>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/jpeg_glue.h"
 
 namespace picaxo {

@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "imaging/raster.h"
 
 namespace picaxo {

@@ -5,7 +5,8 @@
 #include <exception>
 #include <limits>
 
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 #include "jobs/batch.h"
 #include "jobs/destination.h"
@@ -44,11 +45,12 @@ void TAppState::ScanSourceFolder() {
   LoadedFileName.clear();
   if (Hooks.FileListChanged) Hooks.FileListChanged();
   CurrentIndex = 0;
+  unreadableFolders_.clear();
 
   std::exception_ptr failure;
   std::vector<TScannedFile> files;
   try {
-    ScanFolder(folder, RecursiveInput, files);
+    ScanFolder(folder, RecursiveInput, files, unreadableFolders_);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -73,6 +75,8 @@ void TAppState::ScanSourceFolder() {
   if (Hooks.FileListChanged) Hooks.FileListChanged();
   LoadCurrentImage();
   if (failure) std::rethrow_exception(failure);
+  if (!unreadableFolders_.empty() && LoadError.empty())
+    SetStatusText(UnreadableFoldersText(unreadableFolders_));
 }
 
 void TAppState::RescanSourceFolder() {
@@ -85,8 +89,7 @@ void TAppState::TakeCommandLineArgument(const std::string& argument) {
   if (FolderExists(path)) {
     SourceFolderField = path;
   } else if (FileExists(path)) {
-    const size_t slash = path.rfind('/');
-    SourceFolderField = slash == 0 ? "/" : path.substr(0, slash);
+    SourceFolderField = SplitPath(path).Folder;
     FileToSelectAfterScan = path;
   }
 }
@@ -129,18 +132,11 @@ void TAppState::RemoveCurrentEntry() {
   LoadCurrentImage();
 }
 
-namespace {
-std::string NameWithoutFolder(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-}  // namespace
-
 void TAppState::LoadCurrentImage() {
   TFileEntry* entry = CurrentEntry();
   std::optional<TWaitCursor> wait;
   if (entry) {
-    SetStatusText("Loading " + NameWithoutFolder(entry->FileName) + "...", true);
+    SetStatusText("Loading " + SplitPath(entry->FileName).Name + "...", true);
     wait.emplace(Hooks);
   }
   bool haveFile = entry != nullptr;
@@ -150,9 +146,10 @@ void TAppState::LoadCurrentImage() {
       LoadError.clear();
       try {
         SourceImage = LoadSourceImage(entry->FileName);
-      } catch (const std::exception& e) {
+      } catch (...) {
         SourceImage = TRasterImage();
-        LoadError = e.what();
+        LoadError =
+            UserErrorMessage(std::current_exception(), "load " + SplitPath(entry->FileName).Name);
         SetStatusText(LoadError, true);
       }
     }

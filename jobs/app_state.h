@@ -134,8 +134,11 @@ class TAppState {
   // --- Source folder scan and navigation ---
   // Rebuilds FileList from SourceFolderField unless it names the folder already listed. Errors of
   // the scan are thrown after the list, the rows and the current image have been brought up to
-  // date.
+  // date. Subfolders that could not be listed are kept in UnreadableFolders, and the status line
+  // names them once the current image has loaded without an error.
   void ScanSourceFolder();
+  // The subfolders the last scan could not list (wholly or in part), in the order met.
+  const std::vector<std::string>& UnreadableFolders() const { return unreadableFolders_; }
   // Enter in the source folder field: scan again even when the folder is unchanged.
   void RescanSourceFolder();
   // The command-line argument: a folder, or a file whose folder is listed with that file current.
@@ -187,6 +190,8 @@ class TAppState {
   void ExecuteJobs(const TBatchDialogRunner& runDialog);
 
  private:
+  std::vector<std::string> unreadableFolders_;
+
   bool ReportEmptyList();
   void ClearStoredResizeSettings();
   void RunBatchDialog(const TBatchDialogRunner& runDialog);

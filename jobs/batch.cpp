@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "base/error.h"
+#include "base/file_util.h"
 #include "jobs/destination.h"
 
 namespace picaxo {
@@ -35,12 +37,13 @@ TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExclude
     jobProc(FileList.at(static_cast<size_t>(index)), index, success, restricted ? index : -1);
     if (success && BatchForm) ++BatchForm->SavedCount;
     outcome.Result = success ? TJobResult::Succeeded : TJobResult::Declined;
-  } catch (const std::exception& e) {
-    outcome.Result = TJobResult::Failed;
-    outcome.Error = e.what();
   } catch (...) {
     outcome.Result = TJobResult::Failed;
-    outcome.Error = "Unknown error";
+    const bool known = index >= 0 && index < Count();
+    outcome.Error = UserErrorMessage(
+        std::current_exception(),
+        known ? "process " + SplitPath(FileList[static_cast<size_t>(index)].FileName).Name
+              : "process image " + std::to_string(int64_t{index} + 1));
   }
   return outcome;
 }

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "imaging/error.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 #include "jobs/app_state.h"
 #include "jobs/batch.h"
@@ -31,12 +31,6 @@ bool IsYesOrAll(TPromptButton answer) {
   return answer == TPromptButton::Yes || answer == TPromptButton::All;
 }
 
-std::string FolderOfFile(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The folder as the recent list keeps it: without the trailing separator a top-level destination
 // folder carries.
 std::string WithoutTrailingSeparator(std::string folder) {
@@ -51,12 +45,8 @@ std::string SavedMessage(const std::string& path, int64_t byteCount) {
 }
 
 std::string TAppState::DestinationFolderOf(const TFileEntry* entry) const {
-  if (!entry) {
-    std::string folder = DestinationFolderField;
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder;
-  }
-  return DestinationFolderFor(DestinationFolderField, SourceFolder, entry->FileName);
+  return DestinationFolderFor(DestinationFolderField, SourceFolder,
+                              entry ? entry->FileName : std::string());
 }
 
 std::string TAppState::DestinationFileNameOf(const TFileEntry* entry) const {
@@ -65,9 +55,8 @@ std::string TAppState::DestinationFileNameOf(const TFileEntry* entry) const {
 }
 
 std::string TAppState::DestinationPathOf(const TFileEntry* entry) const {
-  // Always folder + "/" + name: an image directly in the source folder has a folder that already
-  // ends in "/", so its path (and the "Saved ..." text) carries "//", which names the same file.
-  return DestinationFolderOf(entry) + "/" + DestinationFileNameOf(entry);
+  // The folder of an image directly in the source folder ends in "/": one separator, never two.
+  return JoinPath(DestinationFolderOf(entry), DestinationFileNameOf(entry));
 }
 
 bool TAppState::CurrentDestinationExists() const {
@@ -92,10 +81,17 @@ bool TAppState::SaveCurrentImage() {
       return false;
     }
     if (batch && answer == TPromptButton::All) Flags.BatchJobCreateAllDirs = true;
-    CreateFolderWithParents(folder);
-    if (!FolderExists(folder)) throw EPicaxoError(kCannotCreateFolder);
+    const std::error_code reason = CreateFolderWithParents(folder);
+    if (!FolderExists(folder)) {
+      // The system's reason (permission, a file in the way, ...) tells the user what to change.
+      std::string message = kCannotCreateFolder;
+      if (reason)
+        message += " (" + WithoutTrailingSeparator(folder) + ": " + reason.message() + ")";
+      throw EPicaxoError(message);
+    }
   }
-  if (entry && SameFolder(folder, FolderOfFile(entry->FileName))) throw EPicaxoError(kSameFolder);
+  if (entry && SameFolder(folder, SplitPath(entry->FileName).Folder))
+    throw EPicaxoError(kSameFolder);
 
   const std::string path = DestinationPathOf(entry);
   if (FileExists(path)) {
@@ -127,8 +123,9 @@ bool TAppState::SaveCurrentImage() {
   if (converted) {
     try {
       WriteFileAtomically(path, bytes);
-    } catch (const std::exception& e) {
-      throw EPicaxoError("Cannot create file \"" + path + "\". " + e.what());
+    } catch (...) {
+      throw EPicaxoError("Cannot create file \"" + path + "\". " +
+                         ErrorReason(std::current_exception()));
     }
     SetStatusText(SavedMessage(path, static_cast<int64_t>(bytes.size())), false);
     if (Hooks.DestinationFolderUsed) Hooks.DestinationFolderUsed(WithoutTrailingSeparator(folder));

@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "imaging/error.h"
+#include "base/error.h"
 
 namespace picaxo {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "imaging/bmp.h"
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "support/test_support.h"
 
 namespace picaxo {

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <set>
+#include <stdexcept>
 
+#include "base/error.h"
 #include "jobs_test_util.h"
 
 namespace picaxo {
@@ -106,11 +109,19 @@ TEST_F(BatchTest, AnErrorOfOneEntryDoesNotStopTheOthers) {
   });
   EXPECT_EQ(run->Stage(), TBatchRun::TStage::Finished);
   EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
-  TJobOutcome outcome =
-      f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, false,
-                        [](TFileEntry&, int, bool&, int) { throw std::runtime_error("boom"); });
-  EXPECT_EQ(outcome.Result, TJobResult::Failed);
-  EXPECT_EQ(outcome.Error, "boom");
+  // The outcome carries a message for the user: our own errors as they stand, never the raw
+  // text of another exception nor "Unknown error".
+  auto errorOf = [&](const std::function<void()>& fail) {
+    const TJobOutcome outcome = f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, false,
+                                                  [&](TFileEntry&, int, bool&, int) { fail(); });
+    EXPECT_EQ(outcome.Result, TJobResult::Failed);
+    return outcome.Error;
+  };
+  EXPECT_EQ(errorOf([] { throw EPicaxoError("boom"); }), "boom");
+  EXPECT_EQ(errorOf([] { throw std::bad_alloc(); }), "Not enough memory to process b.bmp");
+  EXPECT_EQ(errorOf([] { throw std::runtime_error("basic_string::_M_create"); }),
+            "Could not process b.bmp: an internal error occurred");
+  EXPECT_EQ(errorOf([] { throw 42; }), "Could not process b.bmp: an internal error occurred");
 }
 
 TEST_F(BatchTest, SavesEveryImageAndReportsTheCount) {

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "temp_config.h"
 
 namespace picaxo {
