@@ -112,8 +112,8 @@ TImgViewBox::TImgViewBox(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setAutoFillBackground(false);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setBackgroundRole(QPalette::Window);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   horizontalScrollBar()->setTracking(true);
   verticalScrollBar()->setTracking(true);
   horizontalScrollBar()->setSingleStep(20);
@@ -211,11 +211,9 @@ void TImgViewBox::UpdateLayout() {
     horizontalScrollBar()->setRange(0, 0);
     verticalScrollBar()->setRange(0, 0);
   } else if (zoom_ == ivzAuto) {
-    if (horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff ||
-        verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff) {
-      setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    }
+    autoScroll_ = false;
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     horizontalScrollBar()->setRange(0, 0);
     verticalScrollBar()->setRange(0, 0);
     const int cw = viewport()->width();
@@ -229,25 +227,30 @@ void TImgViewBox::UpdateLayout() {
     displayW_ = RoundEven(w * static_cast<double>(zoomFactor_));
     displayH_ = RoundEven(h * static_cast<double>(zoomFactor_));
   } else {
-    if (horizontalScrollBarPolicy() != Qt::ScrollBarAsNeeded ||
-        verticalScrollBarPolicy() != Qt::ScrollBarAsNeeded) {
+    if (!autoScroll_) {
+      autoScroll_ = true;
       horizontalScrollBar()->setValue(0);
       verticalScrollBar()->setValue(0);
-      setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-      setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     }
     displayW_ = RoundEven(w * static_cast<double>(zoomFactor_));
     displayH_ = RoundEven(h * static_cast<double>(zoomFactor_));
-    // A scroll bar that appears narrows the client area, which may call for the other one.
-    for (int pass = 0; pass < 3; ++pass) {
-      const int cw = viewport()->width();
-      const int ch = viewport()->height();
-      horizontalScrollBar()->setPageStep(std::max(1, cw));
-      verticalScrollBar()->setPageStep(std::max(1, ch));
-      horizontalScrollBar()->setRange(0, std::max(0, displayW_ - cw));
-      verticalScrollBar()->setRange(0, std::max(0, displayH_ - ch));
-      if (viewport()->width() == cw && viewport()->height() == ch) break;
-    }
+    // The scroll bars the displayed size needs: one that appears narrows the client area, which
+    // may call for the other one.
+    const QSize full = maximumViewportSize();
+    const int barW = verticalScrollBar()->sizeHint().width();
+    const int barH = horizontalScrollBar()->sizeHint().height();
+    bool needH = displayW_ > full.width();
+    bool needV = displayH_ > full.height();
+    needH = displayW_ > full.width() - (needV ? barW : 0);
+    needV = displayH_ > full.height() - (needH ? barH : 0);
+    setHorizontalScrollBarPolicy(needH ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(needV ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const int cw = viewport()->width();
+    const int ch = viewport()->height();
+    horizontalScrollBar()->setPageStep(std::max(1, cw));
+    verticalScrollBar()->setPageStep(std::max(1, ch));
+    horizontalScrollBar()->setRange(0, std::max(0, displayW_ - cw));
+    verticalScrollBar()->setRange(0, std::max(0, displayH_ - ch));
   }
   inLayout_ = false;
   ApplyLayout();
