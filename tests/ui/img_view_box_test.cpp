@@ -463,5 +463,23 @@ TEST_F(ViewBoxTest, PictureChangeDuringADragIsAppliedWhenItEnds) {
   EXPECT_EQ(box->Bitmap().Width(), 3000);
 }
 
+TEST_F(ViewBoxTest, HiDpiDrawsAtDeviceResolutionWithTheSameArithmetic) {
+  if (box->viewport()->devicePixelRatioF() != 2.0) GTEST_SKIP() << "needs QT_SCALE_FACTOR=2";
+  box->SetSelectable(true);
+  Show(Pattern(3000, 2000), ivzAuto);
+  EXPECT_EQ(box->ImageRect(), QRect(0, 34, 800, 533));  // logical pixels, as at ratio 1
+  const QImage s = box->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(s.width(), 1600);
+  // Neighbouring device pixels show different photo columns: 1600 of them, not 800 doubled.
+  const QRgb a = s.pixel(0, 68);
+  const QRgb b = s.pixel(1, 68);
+  EXPECT_EQ(qBlue(a), 0);
+  EXPECT_EQ(qBlue(b), 1);  // column 1 * 3000 / 1600
+
+  Show(Pattern(300, 200), ivz21);
+  Drag(At(7, 9), At(21, 31));
+  ExpectSelection(box->GetSelection(), 3, 4, 10, 15);
+}
+
 }  // namespace
 }  // namespace picaxo
