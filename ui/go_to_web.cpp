@@ -63,4 +63,9 @@ bool TGoToWeb::OpenUrl(const QString& address) {
   return QDesktopServices::openUrl(url);
 }
 
+bool TGoToWeb::ShellOpen(const QString& file) {
+  if (file.isEmpty()) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
 }  // namespace picaxo

@@ -40,7 +40,6 @@ void AnswerDialog(const QString& folder, bool* shown) {
       dialog->reject();
     } else {
       dialog->setDirectory(folder);
-      dialog->selectFile(folder);
       static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept checks the choice
     }
   });
@@ -67,7 +66,7 @@ TEST(PathDialog, ExecuteReturnsTheChosenFolder) {
   ASSERT_TRUE(dialog.Execute());
   EXPECT_TRUE(shown);
   EXPECT_EQ(onShow, 1);
-  EXPECT_EQ(QDir(dialog.Directory()), QDir(photos));
+  EXPECT_EQ(QDir(dialog.Directory()), QDir(photos)) << dialog.Directory().toStdString();
   EXPECT_EQ(dialog.Dialog(), nullptr);
 
   AnswerDialog(QString(), &shown);
@@ -117,6 +116,13 @@ TEST(GoToWeb, OpenUrlUsesForwardSlashes) {
   EXPECT_EQ(catcher.opened.front().toString(),
             QStringLiteral("https://picaxo.example.org/docs/index.html"));
   QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+  EXPECT_TRUE(TGoToWeb::ShellOpen(QStringLiteral("/opt/picaxo/Readme.txt")));
+  EXPECT_FALSE(TGoToWeb::ShellOpen(QString()));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  ASSERT_EQ(catcher.opened.size(), 2);
+  EXPECT_EQ(catcher.opened.back(), QUrl::fromLocalFile("/opt/picaxo/Readme.txt"));
 
   EXPECT_EQ(BrowserFailureMessage("https://x.org"),
             QStringLiteral("Could not open your Internet browser.\nPlease enter this URL in the "
