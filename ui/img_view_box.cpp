@@ -107,6 +107,8 @@ float ZoomFactorOf(TImgViewBoxZoom zoom) {
 
 TImgViewBox::TImgViewBox(QWidget* parent) : QAbstractScrollArea(parent) {
   setFrameShape(QFrame::NoFrame);
+  // Clicking the picture leaves the keyboard focus where it was (in an edit, say).
+  setFocusPolicy(Qt::NoFocus);
   // The view paints every pixel itself: the image from its cache, the margins in the window
   // colour, so nothing is erased under the image.
   viewport()->setAutoFillBackground(false);
@@ -208,6 +210,8 @@ void TImgViewBox::UpdateLayout() {
   const int h = bitmap_.Height();
   if (bitmap_.Empty() || w < 1 || h < 1) {
     displayW_ = displayH_ = 0;
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     horizontalScrollBar()->setRange(0, 0);
     verticalScrollBar()->setRange(0, 0);
   } else if (zoom_ == ivzAuto) {
