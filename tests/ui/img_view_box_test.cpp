@@ -267,6 +267,17 @@ TEST_F(ViewBoxTest, FrameIsInvertedOnScreenAndNeverInTheBitmap) {
   // A selection set by the program shows its frame only while the view is selectable.
   box->SetSelection(TSelection{5, 5, 20, 20});
   EXPECT_EQ(Screen().pixel(At(5, 5)), inverted);
+  box->SetSelection(TSelection{20, 20, 5, 5});  // stored the wrong way round, drawn normalised
+  EXPECT_EQ(Screen().pixel(At(5, 5)), inverted);
+  // Far outside the picture: stored, and drawing it neither crashes nor takes long.
+  box->SetSelection(TSelection{-2000000000, 3, 2000000000, 2000000000});
+  const QImage far = Screen();
+  int farInverted = 0;
+  for (int x = 0; x < 400; ++x)
+    farInverted += far.pixel(At(x, 3)) == inverted;
+  EXPECT_GT(farInverted, 200);  // the top edge runs dashed across the whole picture
+  EXPECT_EQ(far.pixel(At(5, 4)), plain);
+  EXPECT_EQ(box->GetSelection().Right, 2000000000);
   box->SetSelectable(false);
   EXPECT_EQ(Screen().pixel(At(5, 5)), plain);
 }
