@@ -14,43 +14,34 @@
 namespace picaxo {
 namespace {
 
+// The number pad has codes of its own, the same symbols elsewhere do not; keypad navigation
+// without Num Lock is the plain navigation key; shifted symbols are the key below them.
 TEST(KeyMapping, VirtualKeys) {
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_PageUp, false), 0x21);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_PageDown, false), 0x22);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_End, false), 0x23);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Home, false), 0x24);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Backspace, false), 0x08);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Delete, false), 0x2E);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Escape, false), 0x1B);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Return, false), 0x0D);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Enter, true), 0x0D);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_A, false), 'A');
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Z, false), 'Z');
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_5, false), '5');
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_F1, false), 0x70);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_F5, false), 0x74);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_F12, false), 0x7B);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Left, false), 0x25);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Down, false), 0x28);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Control, false), 0x11);
-  // The number pad has codes of its own; the same symbols elsewhere do not.
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Asterisk, true), 0x6A);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Plus, true), 0x6B);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Minus, true), 0x6D);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Slash, true), 0x6F);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Period, true), 0x6E);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_0, true), 0x60);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_9, true), 0x69);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Plus, false), 0xBB);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Minus, false), 0xBD);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Asterisk, false), '8');
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Slash, false), 0xBF);
-  // Keypad navigation without Num Lock is the plain navigation key.
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Home, true), 0x24);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_PageDown, true), 0x22);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Exclam, false), '1');
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_unknown, false), 0);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Adiaeresis, false), 0);
+  struct {
+    int key;
+    bool keypad;
+    int vk;
+  } const cases[] = {
+      {Qt::Key_PageUp, false, 0x21},    {Qt::Key_PageDown, false, 0x22},
+      {Qt::Key_End, false, 0x23},       {Qt::Key_Home, false, 0x24},
+      {Qt::Key_Backspace, false, 0x08}, {Qt::Key_Delete, false, 0x2E},
+      {Qt::Key_Escape, false, 0x1B},    {Qt::Key_Return, false, 0x0D},
+      {Qt::Key_Enter, true, 0x0D},      {Qt::Key_A, false, 'A'},
+      {Qt::Key_Z, false, 'Z'},          {Qt::Key_5, false, '5'},
+      {Qt::Key_F1, false, 0x70},        {Qt::Key_F5, false, 0x74},
+      {Qt::Key_F12, false, 0x7B},       {Qt::Key_Left, false, 0x25},
+      {Qt::Key_Down, false, 0x28},      {Qt::Key_Control, false, 0x11},
+      {Qt::Key_Asterisk, true, 0x6A},   {Qt::Key_Plus, true, 0x6B},
+      {Qt::Key_Minus, true, 0x6D},      {Qt::Key_Slash, true, 0x6F},
+      {Qt::Key_Period, true, 0x6E},     {Qt::Key_0, true, 0x60},
+      {Qt::Key_9, true, 0x69},          {Qt::Key_Plus, false, 0xBB},
+      {Qt::Key_Minus, false, 0xBD},     {Qt::Key_Asterisk, false, '8'},
+      {Qt::Key_Slash, false, 0xBF},     {Qt::Key_Home, true, 0x24},
+      {Qt::Key_PageDown, true, 0x22},   {Qt::Key_Exclam, false, '1'},
+      {Qt::Key_unknown, false, 0},      {Qt::Key_Adiaeresis, false, 0},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(VirtualKeyFromQtKey(c.key, c.keypad), c.vk) << std::hex << c.key << " " << c.keypad;
 }
 
 TEST(KeyMapping, ScanCodesExtendedAndCharacters) {
