@@ -164,6 +164,18 @@ TEST_F(ViewBoxTest, DisplayIsNearestPixel) {
   EXPECT_EQ(qGreen(c), 18);
 }
 
+TEST_F(ViewBoxTest, PaletteRasterIsShownAsColour) {
+  TRasterImage gray(4, 2, TPixelFormat::pf8bit);  // the grayscale preview's format
+  gray.Palette().assign(256, TRGBQuad{});
+  for (int i = 0; i < 256; ++i)
+    gray.Palette()[static_cast<size_t>(i)] = TRGBQuad{uint8_t(i), uint8_t(i), uint8_t(i), 0};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) gray.ScanLine(y)[x] = static_cast<uint8_t>(40 * x + y);
+  Show(gray, ivz11);
+  EXPECT_EQ(box->Bitmap().PixelFormat(), TPixelFormat::pf24bit);
+  EXPECT_EQ(Screen().pixel(At(3, 1)), qRgb(121, 121, 121));
+}
+
 TEST_F(ViewBoxTest, DragAtTwoToOneAndOneToTwo) {
   box->SetSelectable(true);
   Show(Pattern(300, 200), ivz21);

@@ -153,6 +153,7 @@ TEST_F(KeyboardHookTest, SwallowedKeyTriggersNoShortcut) {
   bool take = true;
   TKeyboardHook hook([&](TKeyboardHook*, const TKeyInfo& k, bool& handled) {
     if (k.VirtualKey == 'S' && !k.KeyUp) {
+      EXPECT_TRUE(TKeyboardHook::CurrentShiftState() & ssCtrl);  // as handlers test it
       ++presses;
       handled = take;
     }
