@@ -2,6 +2,7 @@
 // would write it.
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -11,6 +12,7 @@
 #include "app/cli_options.h"
 #include "imaging/file_util.h"
 #include "imaging/pipeline.h"
+#include "imaging/pipeline_stream.h"
 
 namespace picaxo::cli {
 
@@ -90,14 +92,15 @@ int RunConvert(const std::vector<std::string>& args) {
     return kExitFailure;
   }
 
-  TRasterImage picture;
+  // Rows stream from the decoder to the encoder: the decoded source is never held whole.
+  std::unique_ptr<TRowSource> picture;
   try {
-    picture = LoadSourceImage(source);
+    picture = OpenRowSource(source);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(), e.what());
     return kExitFailure;
   }
-  if (picture.Empty()) {
+  if (picture->Width() <= 0 || picture->Height() <= 0) {
     std::fprintf(stderr, "picaxo-cli convert: %s: the picture has no pixels\n", source.c_str());
     return kExitFailure;
   }
@@ -106,20 +109,22 @@ int RunConvert(const std::vector<std::string>& args) {
   request.SourcePath = source;
   if (parsed.crop)
     request.Selection = MakeSelection(parsed.crop->Left, parsed.crop->Top, parsed.crop->Right,
-                                      parsed.crop->Bottom, picture.Width(), picture.Height());
+                                      parsed.crop->Bottom, picture->Width(), picture->Height());
   request.Settings = parsed.settings;
   request.AllowEnlarge = parsed.settings.AllowEnlarge;
   request.ForceRecompress = parsed.settings.AlwaysRecompress;
-  // One conversion per run: the decoded source can go as soon as it has been used.
-  request.Retention = TSourceRetention::Release;
 
   TConversion conversion;
   try {
-    conversion = ConvertImage(picture, request);
+    conversion = ConvertRows(*picture, request);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "picaxo-cli convert: cannot convert %s: %s\n", source.c_str(), e.what());
+    // A decoder error met while streaming is a read error, as it is when the file is decoded
+    // before converting.
+    std::fprintf(stderr, "picaxo-cli convert: cannot %s %s: %s\n",
+                 picture->Failed() ? "read" : "convert", source.c_str(), e.what());
     return kExitFailure;
   }
+  picture.reset();
   if (!parsed.dryRun) {
     try {
       WriteFileAtomically(dest, conversion.Bytes);
