@@ -118,7 +118,10 @@ PICAXO_SIMD_TARGET inline void AddColumnToBoth(BlockSums<V>& a, BlockSums<V>& b,
   constexpr int L = V::kLanes;
   const typename V::F wa = V::Set1(weightA), wb = V::Set1(weightB);
   for (int k = 0; k < 6; ++k) {
-    const typename V::F x = V::Load(p + k * L);
+    typename V::F x = V::Load(p + k * L);
+    // One load for both sums: left to itself the compiler folds the load into each multiply-add,
+    // and the loop then waits on the load ports rather than on the multiply-adds.
+    asm("" : "+v"(x));
     a.v[k] = V::Fma(x, wa, a.v[k]);
     b.v[k] = V::Fma(x, wb, b.v[k]);
   }
