@@ -28,10 +28,9 @@ void SourceStep(bool& failed, const Step& step) {
 
 class TJpegRowSource final : public TRowSource {
  public:
-  explicit TJpegRowSource(const std::string& path) {
+  TJpegRowSource(std::string data, int64_t maxPixels) : data_(std::move(data)) {
     SourceStep(failed_, [&] {
-      data_ = ReadWholeFile(path);
-      decoder_.emplace(data_, kMaxRasterPixels);
+      decoder_.emplace(data_, maxPixels);
       if (decoder_->Format() != TPixelFormat::pf24bit) {
         // Palette indices go through a one-row raster of the decoded format, which widens them
         // by the raster's own rule.
@@ -209,8 +208,12 @@ void ResampleRows(TWorkRows& work, const TConversionPlan& plan, TJpegRowEncoder&
 }  // namespace
 
 std::unique_ptr<TRowSource> OpenRowSource(const std::string& path) {
-  if (HasExtension(path, ".jpg")) return std::make_unique<TJpegRowSource>(path);
-  return std::make_unique<TRasterRowSource>(ReadBitmapFile(path));
+  return RowSourceFromBytes(ReadWholeFile(path), HasExtension(path, ".jpg"), kMaxRasterPixels);
+}
+
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels) {
+  if (jpeg) return std::make_unique<TJpegRowSource>(std::move(file), maxPixels);
+  return std::make_unique<TRasterRowSource>(ReadBitmap(file, maxPixels));
 }
 
 std::unique_ptr<TRowSource> RasterRowSource(const TRasterImage& raster) {

@@ -44,6 +44,10 @@ class TRowSource {
 // error.
 std::unique_ptr<TRowSource> OpenRowSource(const std::string& path);
 
+// The same over a file already in memory: a JPEG when jpeg is set, else a BMP; frames above
+// maxPixels are refused as the decoders refuse them.
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels);
+
 // The rows of a raster of any pixel format, widened as SetPixelFormat(pf24bit) would. The raster
 // must outlive the source.
 std::unique_ptr<TRowSource> RasterRowSource(const TRasterImage& raster);
