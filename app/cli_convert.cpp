@@ -2,6 +2,7 @@
 // would write it.
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -12,6 +13,7 @@
 #include "base/error.h"
 #include "base/file_util.h"
 #include "imaging/pipeline.h"
+#include "imaging/pipeline_stream.h"
 
 namespace picaxo::cli {
 
@@ -91,15 +93,16 @@ int RunConvert(const std::vector<std::string>& args) {
     return kExitFailure;
   }
 
-  TRasterImage picture;
+  // Rows stream from the decoder to the encoder: the decoded source is never held whole.
+  std::unique_ptr<TRowSource> picture;
   try {
-    picture = LoadSourceImage(source);
+    picture = OpenRowSource(source);
   } catch (...) {
     std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(),
                  ErrorReason(std::current_exception()).c_str());
     return kExitFailure;
   }
-  if (picture.Empty()) {
+  if (picture->Width() <= 0 || picture->Height() <= 0) {
     std::fprintf(stderr, "picaxo-cli convert: %s: the picture has no pixels\n", source.c_str());
     return kExitFailure;
   }
@@ -108,21 +111,23 @@ int RunConvert(const std::vector<std::string>& args) {
   request.SourcePath = source;
   if (parsed.crop)
     request.Selection = MakeSelection(parsed.crop->Left, parsed.crop->Top, parsed.crop->Right,
-                                      parsed.crop->Bottom, picture.Width(), picture.Height());
+                                      parsed.crop->Bottom, picture->Width(), picture->Height());
   request.Settings = parsed.settings;
   request.AllowEnlarge = parsed.settings.AllowEnlarge;
   request.ForceRecompress = parsed.settings.AlwaysRecompress;
-  // One conversion per run: the decoded source can go as soon as it has been used.
-  request.Retention = TSourceRetention::Release;
 
   TConversion conversion;
   try {
-    conversion = ConvertImage(picture, request);
+    conversion = ConvertRows(*picture, request);
   } catch (...) {
-    std::fprintf(stderr, "picaxo-cli convert: cannot convert %s: %s\n", source.c_str(),
+    // A decoder error met while streaming is a read error, as it is when the file is decoded
+    // before converting.
+    std::fprintf(stderr, "picaxo-cli convert: cannot %s %s: %s\n",
+                 picture->Failed() ? "read" : "convert", source.c_str(),
                  ErrorReason(std::current_exception()).c_str());
     return kExitFailure;
   }
+  picture.reset();
   if (!parsed.dryRun) {
     try {
       WriteFileAtomically(dest, conversion.Bytes);

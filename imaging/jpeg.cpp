@@ -16,6 +16,7 @@
 
 #include "base/file_util.h"
 #include "imaging/jpeg_glue.h"
+#include "imaging/jpeg_rows.h"
 
 namespace picaxo {
 
@@ -170,8 +171,168 @@ void CmykRowToBgr(const JSAMPLE* cmyk, uint8_t* bgr, JDIMENSION width, bool inve
 }
 
 constexpr int kMaxRowsPerCall = 16;
+// Calls in a row that may return no scanline before the decoder counts as stuck.
+constexpr int kMaxIdleCalls = 64;
 
 }  // namespace
+
+struct TJpegRowDecoder::TImpl {
+  TImpl(const std::string& data, int64_t maxPixels) : d(data, maxPixels) {}
+  Decompressor d;
+  bool cmyk = false;
+  bool inverted = false;
+  int rowsPerCall = 1;
+  JSAMPARRAY cmykRow = nullptr;
+  std::vector<TRGBQuad> palette;
+};
+
+TJpegRowDecoder::TJpegRowDecoder(const std::string& data, int64_t maxPixels)
+    : impl_(std::make_unique<TImpl>(data, maxPixels)) {
+  jpeg_decompress_struct& cinfo = impl_->d.cinfo();
+  TJpegErrorManager& err = impl_->d.err();
+  Guarded(err, [&] { jpeg_read_header(&cinfo, TRUE); });
+
+  // Refuse before the library or the raster allocates anything in proportion to the frame.
+  const int64_t pixels = int64_t{cinfo.image_width} * int64_t{cinfo.image_height};
+  if (pixels > maxPixels)
+    throw EJPEG(RasterTooLargeMessage(cinfo.image_width, cinfo.image_height, maxPixels));
+
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = 1;
+  cinfo.dct_method = JDCT_FLOAT;
+  cinfo.do_block_smoothing = TRUE;
+  cinfo.buffered_image = FALSE;
+  impl_->cmyk = cinfo.out_color_space == JCS_CMYK;
+  const bool gray = cinfo.out_color_space == JCS_GRAYSCALE;
+  if (gray) {
+    cinfo.quantize_colors = TRUE;
+    cinfo.desired_number_of_colors = 236;
+  } else if (!impl_->cmyk) {
+    cinfo.out_color_space = JCS_EXT_BGR;  // the raster's own byte order
+  }
+  Guarded(err, [&] { jpeg_start_decompress(&cinfo); });
+
+  if (gray) {
+    impl_->palette.resize(static_cast<size_t>(cinfo.actual_number_of_colors));
+    for (int i = 0; i < cinfo.actual_number_of_colors; ++i) {
+      const uint8_t v = cinfo.colormap[0][i];
+      impl_->palette[static_cast<size_t>(i)] = {v, v, v, 0};
+    }
+  }
+  if (impl_->cmyk) {
+    impl_->inverted = cinfo.saw_Adobe_marker;
+    Guarded(err, [&] {
+      impl_->cmykRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
+                                                  JPOOL_IMAGE, cinfo.output_width * 4, 1);
+    });
+  } else {
+    impl_->rowsPerCall = std::clamp(cinfo.rec_outbuf_height, 1, kMaxRowsPerCall);
+  }
+}
+
+TJpegRowDecoder::~TJpegRowDecoder() = default;
+
+int TJpegRowDecoder::Width() const {
+  return static_cast<int>(impl_->d.cinfo().output_width);
+}
+int TJpegRowDecoder::Height() const {
+  return static_cast<int>(impl_->d.cinfo().output_height);
+}
+TPixelFormat TJpegRowDecoder::Format() const {
+  return impl_->d.cinfo().out_color_space == JCS_GRAYSCALE ? TPixelFormat::pf8bit
+                                                           : TPixelFormat::pf24bit;
+}
+const std::vector<TRGBQuad>& TJpegRowDecoder::Palette() const {
+  return impl_->palette;
+}
+int TJpegRowDecoder::NextRow() const {
+  return static_cast<int>(impl_->d.cinfo().output_scanline);
+}
+int TJpegRowDecoder::RowsPerCall() const {
+  return impl_->rowsPerCall;
+}
+int TJpegRowDecoder::Warnings() const {
+  return impl_->d.err().warnings;
+}
+
+void TJpegRowDecoder::ReadRows(uint8_t* const* rows, int count) {
+  jpeg_decompress_struct& cinfo = impl_->d.cinfo();
+  TJpegErrorManager& err = impl_->d.err();
+  if (impl_->cmyk) {
+    const JSAMPARRAY row = impl_->cmykRow;
+    int idle = 0;
+    for (int r = 0; r < count;) {
+      JDIMENSION got = 0;
+      Guarded(err, [&] { got = jpeg_read_scanlines(&cinfo, row, 1); });
+      if (got == 1) {
+        CmykRowToBgr(row[0], rows[r], cinfo.output_width, impl_->inverted);
+        ++r;
+      } else if (++idle > kMaxIdleCalls) {
+        throw EJPEG(std::string("The JPEG decoder delivered no row"));
+      }
+    }
+    return;
+  }
+  JSAMPROW out[kMaxRowsPerCall];
+  int done = 0, idle = 0;
+  while (done < count) {
+    const int n = std::min(count - done, kMaxRowsPerCall);
+    for (int i = 0; i < n; ++i)
+      out[i] = rows[done + i];
+    JDIMENSION got = 0;
+    Guarded(err, [&] { got = jpeg_read_scanlines(&cinfo, out, static_cast<JDIMENSION>(n)); });
+    // The library may return without a row; it never does so for long with data in memory.
+    if (got == 0 && ++idle > kMaxIdleCalls)
+      throw EJPEG(std::string("The JPEG decoder delivered no row"));
+    done += static_cast<int>(got);
+  }
+}
+
+void TJpegRowDecoder::Finish() {
+  Guarded(impl_->d.err(), [&] { jpeg_finish_decompress(&impl_->d.cinfo()); });
+}
+
+struct TJpegRowEncoder::TImpl {
+  explicit TImpl(std::string& out) : c(out) {}
+  Compressor c;
+};
+
+TJpegRowEncoder::TJpegRowEncoder(int width, int height, int quality, std::string& out)
+    : impl_(std::make_unique<TImpl>(out)) {
+  jpeg_compress_struct& cinfo = impl_->c.cinfo();
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_EXT_BGR;  // the raster's byte order: no reordering
+  Guarded(impl_->c.err(), [&] {
+    jpeg_set_defaults(&cinfo);
+    cinfo.dct_method = JDCT_FLOAT;
+    jpeg_set_quality(&cinfo, quality, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+  });
+}
+
+TJpegRowEncoder::~TJpegRowEncoder() = default;
+
+void TJpegRowEncoder::WriteRows(const uint8_t* const* rows, int count) {
+  jpeg_compress_struct& cinfo = impl_->c.cinfo();
+  // The library only reads the rows; its row type is not const.
+  JSAMPARRAY library = const_cast<JSAMPARRAY>(rows);
+  int done = 0;
+  Guarded(impl_->c.err(), [&] {
+    while (done < count && cinfo.next_scanline < cinfo.image_height)
+      done += static_cast<int>(
+          jpeg_write_scanlines(&cinfo, library + done, static_cast<JDIMENSION>(count - done)));
+  });
+}
+
+void TJpegRowEncoder::Finish() {
+  Guarded(impl_->c.err(), [&] { jpeg_finish_compress(&impl_->c.cinfo()); });
+}
+
+int TJpegRowEncoder::Warnings() const {
+  return impl_->c.err().warnings;
+}
 
 void TJPEGImage::LoadFromFile(const std::string& path) {
   LoadFromBytes(ReadWholeFile(path));
@@ -228,72 +389,22 @@ void TJPEGImage::ParseHeader() {
 
 void TJPEGImage::Decode() {
   raster_.reset();
-  Decompressor d(data_, maxPixels_);
-  jpeg_decompress_struct& cinfo = d.cinfo();
-  TJpegErrorManager& err = d.err();
-  Guarded(err, [&] { jpeg_read_header(&cinfo, TRUE); });
-
-  // Refuse before the library or the raster allocates anything in proportion to the frame.
-  const int64_t pixels = int64_t{cinfo.image_width} * int64_t{cinfo.image_height};
-  if (pixels > maxPixels_)
-    throw EJPEG(RasterTooLargeMessage(cinfo.image_width, cinfo.image_height, maxPixels_));
-
-  cinfo.scale_num = 1;
-  cinfo.scale_denom = 1;
-  cinfo.dct_method = JDCT_FLOAT;
-  cinfo.do_block_smoothing = TRUE;
-  cinfo.buffered_image = FALSE;
-  const bool cmyk = cinfo.out_color_space == JCS_CMYK;
-  const bool gray = cinfo.out_color_space == JCS_GRAYSCALE;
-  if (gray) {
-    cinfo.quantize_colors = TRUE;
-    cinfo.desired_number_of_colors = 236;
-  } else if (!cmyk) {
-    cinfo.out_color_space = JCS_EXT_BGR;  // the raster's own byte order
+  TJpegRowDecoder decoder(data_, maxPixels_);
+  const int height = decoder.Height();
+  TRasterImage raster(decoder.Width(), height, decoder.Format());
+  raster.Palette() = decoder.Palette();
+  // Rows are top-down at a positive stride that is a multiple of 4, so the library writes
+  // several of them per call straight into the raster.
+  uint8_t* rows[kMaxRowsPerCall];
+  while (decoder.NextRow() < height) {
+    const int first = decoder.NextRow();
+    const int n = std::min(decoder.RowsPerCall(), height - first);
+    for (int i = 0; i < n; ++i)
+      rows[i] = raster.ScanLine(first + i);
+    decoder.ReadRows(rows, n);
   }
-  Guarded(err, [&] { jpeg_start_decompress(&cinfo); });
-
-  TRasterImage raster(static_cast<int>(cinfo.output_width), static_cast<int>(cinfo.output_height),
-                      gray ? TPixelFormat::pf8bit : TPixelFormat::pf24bit);
-  if (gray) {
-    raster.Palette().resize(static_cast<size_t>(cinfo.actual_number_of_colors));
-    for (int i = 0; i < cinfo.actual_number_of_colors; ++i) {
-      const uint8_t v = cinfo.colormap[0][i];
-      raster.Palette()[static_cast<size_t>(i)] = {v, v, v, 0};
-    }
-  }
-
-  if (cmyk) {
-    const bool inverted = cinfo.saw_Adobe_marker;
-    JSAMPARRAY row = nullptr;
-    Guarded(err, [&] {
-      row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                       cinfo.output_width * 4, 1);
-    });
-    while (cinfo.output_scanline < cinfo.output_height) {
-      const JDIMENSION y = cinfo.output_scanline;
-      JDIMENSION got = 0;
-      Guarded(err, [&] { got = jpeg_read_scanlines(&cinfo, row, 1); });
-      if (got == 1)
-        CmykRowToBgr(row[0], raster.ScanLine(static_cast<int>(y)), cinfo.output_width, inverted);
-    }
-  } else {
-    // Rows are top-down at a positive stride that is a multiple of 4, so the library writes
-    // several of them per call straight into the raster.
-    JSAMPROW rows[kMaxRowsPerCall];
-    const JDIMENSION perCall =
-        static_cast<JDIMENSION>(std::clamp(cinfo.rec_outbuf_height, 1, kMaxRowsPerCall));
-    Guarded(err, [&] {
-      while (cinfo.output_scanline < cinfo.output_height) {
-        const JDIMENSION n = std::min(perCall, cinfo.output_height - cinfo.output_scanline);
-        for (JDIMENSION i = 0; i < n; ++i)
-          rows[i] = raster.ScanLine(static_cast<int>(cinfo.output_scanline + i));
-        jpeg_read_scanlines(&cinfo, rows, n);
-      }
-    });
-  }
-  Guarded(err, [&] { jpeg_finish_decompress(&cinfo); });
-  warnings_ = err.warnings;
+  decoder.Finish();
+  warnings_ = decoder.Warnings();
   raster_ = std::move(raster);
 }
 
@@ -322,28 +433,13 @@ void TJPEGImage::Compress() {
       widened->SetPixelFormat(TPixelFormat::pf24bit);
       source = &*widened;
     }
-    std::vector<JSAMPROW> rows(static_cast<size_t>(source->Height()));
+    std::vector<const uint8_t*> rows(static_cast<size_t>(source->Height()));
     for (int y = 0; y < source->Height(); ++y)
       rows[static_cast<size_t>(y)] = source->ScanLine(y);
-
-    Compressor c(data_);
-    jpeg_compress_struct& cinfo = c.cinfo();
-    cinfo.image_width = static_cast<JDIMENSION>(source->Width());
-    cinfo.image_height = static_cast<JDIMENSION>(source->Height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_EXT_BGR;  // the raster's byte order: no reordering
-    const int quality = quality_;
-    Guarded(c.err(), [&] {
-      jpeg_set_defaults(&cinfo);
-      cinfo.dct_method = JDCT_FLOAT;
-      jpeg_set_quality(&cinfo, quality, TRUE);
-      jpeg_start_compress(&cinfo, TRUE);
-      while (cinfo.next_scanline < cinfo.image_height)
-        jpeg_write_scanlines(&cinfo, rows.data() + cinfo.next_scanline,
-                             cinfo.image_height - cinfo.next_scanline);
-      jpeg_finish_compress(&cinfo);
-    });
-    warnings_ = c.err().warnings;
+    TJpegRowEncoder encoder(source->Width(), source->Height(), quality_, data_);
+    encoder.WriteRows(rows.data(), source->Height());
+    encoder.Finish();
+    warnings_ = encoder.Warnings();
     headerWidth_ = source->Width();
     headerHeight_ = source->Height();
   } catch (...) {

@@ -13,9 +13,6 @@ namespace picaxo {
 
 namespace {
 
-// Support radius that goes with the Lanczos-3 kernel.
-constexpr float kLanczos3Support = 3.0f;
-
 std::string SizeText(double width, double height) {
   char text[96];
   std::snprintf(text, sizeof text, "%.0f x %.0f", width, height);

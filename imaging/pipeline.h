@@ -17,6 +17,9 @@
 
 namespace picaxo {
 
+// Support radius that goes with the Lanczos-3 kernel the conversion resamples with.
+inline constexpr float kLanczos3Support = 3.0f;
+
 // Decodes a source file: a ".jpg" name (any letter case) through the JPEG codec, anything else
 // through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit).
 // Throws the codec's or the reader's error.

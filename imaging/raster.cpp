@@ -135,6 +135,44 @@ struct ChannelMask {
 
 }  // namespace
 
+void TRasterImage::WidenRow(int y, uint8_t* dst) const {
+  const uint8_t* src = ScanLine(y);
+  if (format_ == TPixelFormat::pf24bit) {
+    std::copy_n(src, 3 * static_cast<size_t>(width_), dst);
+    return;
+  }
+  const int bpp = BitsPerPixel();
+  const ChannelMask red(masks_[0]), green(masks_[1]), blue(masks_[2]);
+  for (int x = 0; x < width_; ++x, dst += 3) {
+    if (bpp <= 8) {
+      unsigned index;
+      if (bpp == 8) {
+        index = src[x];
+      } else if (bpp == 4) {
+        index = (src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
+      } else {
+        index = (src[x >> 3] >> (7 - (x & 7))) & 1;
+      }
+      const TRGBQuad c = index < palette_.size() ? palette_[index] : TRGBQuad{};
+      dst[0] = c.blue;
+      dst[1] = c.green;
+      dst[2] = c.red;
+    } else {
+      uint32_t v;
+      if (bpp == 16) {
+        v = static_cast<uint32_t>(src[2 * x]) | (static_cast<uint32_t>(src[2 * x + 1]) << 8);
+      } else {
+        const uint8_t* p = src + 4 * x;
+        v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+            (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+      }
+      dst[0] = blue(v);
+      dst[1] = green(v);
+      dst[2] = red(v);
+    }
+  }
+}
+
 void TRasterImage::SetPixelFormat(TPixelFormat format) {
   if (format == format_) return;
   if (format != TPixelFormat::pf24bit) {
@@ -142,40 +180,8 @@ void TRasterImage::SetPixelFormat(TPixelFormat format) {
     return;
   }
   TRasterImage converted(width_, height_, TPixelFormat::pf24bit);
-  const int bpp = BitsPerPixel();
-  const ChannelMask red(masks_[0]), green(masks_[1]), blue(masks_[2]);
-  for (int y = 0; y < height_; ++y) {
-    const uint8_t* src = ScanLine(y);
-    uint8_t* dst = converted.ScanLine(y);
-    for (int x = 0; x < width_; ++x, dst += 3) {
-      if (bpp <= 8) {
-        unsigned index;
-        if (bpp == 8) {
-          index = src[x];
-        } else if (bpp == 4) {
-          index = (src[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F;
-        } else {
-          index = (src[x >> 3] >> (7 - (x & 7))) & 1;
-        }
-        const TRGBQuad c = index < palette_.size() ? palette_[index] : TRGBQuad{};
-        dst[0] = c.blue;
-        dst[1] = c.green;
-        dst[2] = c.red;
-      } else {
-        uint32_t v;
-        if (bpp == 16) {
-          v = static_cast<uint32_t>(src[2 * x]) | (static_cast<uint32_t>(src[2 * x + 1]) << 8);
-        } else {
-          const uint8_t* p = src + 4 * x;
-          v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-              (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-        }
-        dst[0] = blue(v);
-        dst[1] = green(v);
-        dst[2] = red(v);
-      }
-    }
-  }
+  for (int y = 0; y < height_; ++y)
+    WidenRow(y, converted.ScanLine(y));
   converted.palette_.clear();
   *this = std::move(converted);
 }

@@ -69,6 +69,9 @@ class TRasterImage {
   int BitsPerPixel() const { return static_cast<int>(format_); }
   // Changing to pf24bit converts the pixels; any other change reallocates with unspecified content.
   void SetPixelFormat(TPixelFormat format);
+  // Row y converted to 24 bits (3 x Width() bytes written to dst), as SetPixelFormat(pf24bit)
+  // converts it.
+  void WidenRow(int y, uint8_t* dst) const;
 
   uint8_t* ScanLine(int y) { return pixels_.get() + static_cast<ptrdiff_t>(y) * stride_; }
   const uint8_t* ScanLine(int y) const {

@@ -240,49 +240,73 @@ std::vector<TColumnRun> PlanColumnRuns(const std::vector<TWeightList>& lists, in
   return runs;
 }
 
+namespace {
+
+// The plain horizontal loop for one row: three sums per destination column.
+void HorizontalRowScalar(const uint8_t* src, uint8_t* dst, const std::vector<TWeightList>& lists) {
+  const auto dw = static_cast<int>(lists.size());
+  for (int i = 0; i < dw; ++i) {
+    float blue = 0.0f, green = 0.0f, red = 0.0f;
+    for (const TWeightEntry& e : lists[i]) {
+      const uint8_t* p = src + 3 * static_cast<ptrdiff_t>(e.Index);
+      blue = std::fma(static_cast<float>(p[0]), e.Weight, blue);
+      green = std::fma(static_cast<float>(p[1]), e.Weight, green);
+      red = std::fma(static_cast<float>(p[2]), e.Weight, red);
+    }
+    dst[3 * i] = SumToByte(blue);
+    dst[3 * i + 1] = SumToByte(green);
+    dst[3 * i + 2] = SumToByte(red);
+  }
+}
+
+class THorizontalRowsScalar final : public THorizontalRows {
+ public:
+  explicit THorizontalRowsScalar(std::vector<TWeightList> lists) : lists_(std::move(lists)) {}
+  int BlockRows() const override { return 1; }
+  void Run(const uint8_t* const* src, uint8_t* const* dst, int count) override {
+    for (int r = 0; r < count; ++r)
+      HorizontalRowScalar(src[r], dst[r], lists_);
+  }
+
+ private:
+  std::vector<TWeightList> lists_;
+};
+
+}  // namespace
+
+std::unique_ptr<THorizontalRows> MakeHorizontalRowsScalar(std::vector<TWeightList> lists,
+                                                          int destWidth) {
+  lists.resize(static_cast<size_t>(destWidth > 0 ? destWidth : 0));
+  return std::make_unique<THorizontalRowsScalar>(std::move(lists));
+}
+
+void VerticalRowScalar(const TWeightList& list, const uint8_t* const* rows, uint8_t* out,
+                       ptrdiff_t bytes) {
+  for (ptrdiff_t x = 0; x < bytes; ++x) {
+    float sum = 0.0f;
+    for (size_t j = 0; j < list.size(); ++j)
+      sum = std::fma(static_cast<float>(rows[j][x]), list[j].Weight, sum);
+    out[x] = SumToByte(sum);
+  }
+}
+
 void HorizontalPassScalar(const TRasterImage& Source, TRasterImage& Work,
                           const std::vector<TWeightList>& lists, int /*runSpan*/) {
-  const int dw = Work.Width();
-  for (int k = 0; k < Source.Height(); ++k) {
-    const uint8_t* src = Source.ScanLine(k);
-    uint8_t* dst = Work.ScanLine(k);
-    for (int i = 0; i < dw; ++i) {
-      float blue = 0.0f, green = 0.0f, red = 0.0f;
-      for (const TWeightEntry& e : lists[i]) {
-        const uint8_t* p = src + 3 * static_cast<ptrdiff_t>(e.Index);
-        blue = std::fma(static_cast<float>(p[0]), e.Weight, blue);
-        green = std::fma(static_cast<float>(p[1]), e.Weight, green);
-        red = std::fma(static_cast<float>(p[2]), e.Weight, red);
-      }
-      dst[3 * i] = SumToByte(blue);
-      dst[3 * i + 1] = SumToByte(green);
-      dst[3 * i + 2] = SumToByte(red);
-    }
-  }
+  for (int k = 0; k < Source.Height(); ++k)
+    HorizontalRowScalar(Source.ScanLine(k), Work.ScanLine(k), lists);
 }
 
 void VerticalPassScalar(const TRasterImage& Work, TRasterImage& Dest,
                         const std::vector<TWeightList>& lists) {
-  const int dh = Dest.Height();
   // Rows are addressed through the raster's own stride, which exists even for a single row.
-  const ptrdiff_t workStride = Work.Stride();
-  const ptrdiff_t destStride = Dest.Stride();
-  const uint8_t* work = Work.ScanLine(0);
-  uint8_t* dest = Dest.ScanLine(0);
-  for (int k = 0; k < Dest.Width(); ++k) {
-    for (int i = 0; i < dh; ++i) {
-      float blue = 0.0f, green = 0.0f, red = 0.0f;
-      for (const TWeightEntry& e : lists[i]) {
-        const uint8_t* p = work + e.Index * workStride + 3 * static_cast<ptrdiff_t>(k);
-        blue = std::fma(static_cast<float>(p[0]), e.Weight, blue);
-        green = std::fma(static_cast<float>(p[1]), e.Weight, green);
-        red = std::fma(static_cast<float>(p[2]), e.Weight, red);
-      }
-      uint8_t* q = dest + i * destStride + 3 * static_cast<ptrdiff_t>(k);
-      q[0] = SumToByte(blue);
-      q[1] = SumToByte(green);
-      q[2] = SumToByte(red);
-    }
+  const ptrdiff_t bytes = 3 * static_cast<ptrdiff_t>(Dest.Width());
+  std::vector<const uint8_t*> rows;
+  for (int i = 0; i < Dest.Height(); ++i) {
+    const TWeightList& list = lists[i];
+    rows.resize(list.size());
+    for (size_t j = 0; j < list.size(); ++j)
+      rows[j] = Work.ScanLine(list[j].Index);
+    VerticalRowScalar(list, rows.data(), Dest.ScanLine(i), bytes);
   }
 }
 
@@ -291,6 +315,7 @@ namespace {
 struct TPasses {
   THorizontalPass Horizontal;
   TVerticalPass Vertical;
+  TResamplePath Path;
 };
 
 bool CpuHasAvx2() {
@@ -321,12 +346,12 @@ TPasses SelectPasses(TResamplePath path) {
   switch (path) {
 #ifdef PICAXO_RESAMPLE_X86
     case TResamplePath::Avx2:
-      return {HorizontalPassAvx2, VerticalPassAvx2};
+      return {HorizontalPassAvx2, VerticalPassAvx2, path};
     case TResamplePath::Avx512:
-      return {HorizontalPassAvx512, VerticalPassAvx512};
+      return {HorizontalPassAvx512, VerticalPassAvx512, path};
 #endif
     default:
-      return {HorizontalPassScalar, VerticalPassScalar};
+      return {HorizontalPassScalar, VerticalPassScalar, TResamplePath::Scalar};
   }
 }
 
@@ -343,6 +368,25 @@ bool ResamplePathAvailable(TResamplePath path) {
       return CpuHasAvx512();
   }
   return false;
+}
+
+TRowPasses MakeRowPasses(TResamplePath path, std::vector<TWeightList> horizontalLists,
+                         int destWidth, int runSpan) {
+  if (path == TResamplePath::Auto) path = SelectPasses(path).Path;
+  if (!ResamplePathAvailable(path))
+    throw EPicaxoError("This processor does not support the chosen resampling code path");
+  switch (path) {
+#ifdef PICAXO_RESAMPLE_X86
+    case TResamplePath::Avx2:
+      return {MakeHorizontalRowsAvx2(std::move(horizontalLists), destWidth, runSpan),
+              VerticalRowAvx2};
+    case TResamplePath::Avx512:
+      return {MakeHorizontalRowsAvx512(std::move(horizontalLists), destWidth, runSpan),
+              VerticalRowAvx512};
+#endif
+    default:
+      return {MakeHorizontalRowsScalar(std::move(horizontalLists), destWidth), VerticalRowScalar};
+  }
 }
 
 void ResampleImageOnPath(TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel,

@@ -57,6 +57,16 @@ void VerticalPassAvx2(const TRasterImage& Work, TRasterImage& Dest,
   VerticalPassT<VAvx2>(Work, Dest, lists);
 }
 
+std::unique_ptr<THorizontalRows> MakeHorizontalRowsAvx2(std::vector<TWeightList> lists,
+                                                        int destWidth, int runSpan) {
+  return std::make_unique<HorizontalRowsT<VAvx2>>(std::move(lists), destWidth, runSpan);
+}
+
+void VerticalRowAvx2(const TWeightList& list, const uint8_t* const* rows, uint8_t* out,
+                     ptrdiff_t bytes) {
+  VerticalRowT<VAvx2>(list, rows, out, bytes);
+}
+
 }  // namespace picaxo::resample_detail
 
 #endif

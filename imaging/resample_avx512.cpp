@@ -59,6 +59,16 @@ void VerticalPassAvx512(const TRasterImage& Work, TRasterImage& Dest,
   VerticalPassT<VAvx512>(Work, Dest, lists);
 }
 
+std::unique_ptr<THorizontalRows> MakeHorizontalRowsAvx512(std::vector<TWeightList> lists,
+                                                          int destWidth, int runSpan) {
+  return std::make_unique<HorizontalRowsT<VAvx512>>(std::move(lists), destWidth, runSpan);
+}
+
+void VerticalRowAvx512(const TWeightList& list, const uint8_t* const* rows, uint8_t* out,
+                       ptrdiff_t bytes) {
+  VerticalRowT<VAvx512>(list, rows, out, bytes);
+}
+
 }  // namespace picaxo::resample_detail
 
 #endif

@@ -1,7 +1,9 @@
 #pragma once
 // Internals of the resampler shared by its code paths, its tests and its benchmark. Not for use
 // by the rest of the program: everything else calls ResampleImage.
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "imaging/raster.h"
@@ -76,8 +78,48 @@ void HorizontalPassScalar(const TRasterImage& Source, TRasterImage& Work,
 void VerticalPassScalar(const TRasterImage& Work, TRasterImage& Dest,
                         const std::vector<TWeightList>& lists);
 
+// The horizontal pass over blocks of rows that arrive one block at a time: the whole-raster pass
+// feeds it the rows of Source, the streaming conversion the rows it has just decoded. Built once
+// per pass from the pass's lists (which it keeps) and the destination width.
+class THorizontalRows {
+ public:
+  virtual ~THorizontalRows() = default;
+  // Rows per block the path works on at once; Run takes any count, but full blocks are fastest.
+  virtual int BlockRows() const = 0;
+  // Resamples count rows (1 ... BlockRows()): src[r] holds a 24-bit row of the source width,
+  // dst[r] receives its 24-bit row at the destination width.
+  virtual void Run(const uint8_t* const* src, uint8_t* const* dst, int count) = 0;
+};
+
+// The vertical pass for one destination row: rows[k] is the 24-bit intermediate row that entry
+// k of list names; bytes is three times the destination width.
+using TVerticalRow = void (*)(const TWeightList& list, const uint8_t* const* rows, uint8_t* out,
+                              ptrdiff_t bytes);
+
+// The two passes of one path, row by row. path must be available (ResamplePathAvailable); Auto
+// picks the path ResampleImage takes. runSpan as for THorizontalPass.
+struct TRowPasses {
+  std::unique_ptr<THorizontalRows> Horizontal;
+  TVerticalRow Vertical;
+};
+TRowPasses MakeRowPasses(TResamplePath path, std::vector<TWeightList> horizontalLists,
+                         int destWidth, int runSpan = 0);
+
+std::unique_ptr<THorizontalRows> MakeHorizontalRowsScalar(std::vector<TWeightList> lists,
+                                                          int destWidth);
+void VerticalRowScalar(const TWeightList& list, const uint8_t* const* rows, uint8_t* out,
+                       ptrdiff_t bytes);
+
 #if defined(__x86_64__) || defined(__i386__)
 #define PICAXO_RESAMPLE_X86 1
+std::unique_ptr<THorizontalRows> MakeHorizontalRowsAvx2(std::vector<TWeightList> lists,
+                                                        int destWidth, int runSpan);
+void VerticalRowAvx2(const TWeightList& list, const uint8_t* const* rows, uint8_t* out,
+                     ptrdiff_t bytes);
+std::unique_ptr<THorizontalRows> MakeHorizontalRowsAvx512(std::vector<TWeightList> lists,
+                                                          int destWidth, int runSpan);
+void VerticalRowAvx512(const TWeightList& list, const uint8_t* const* rows, uint8_t* out,
+                       ptrdiff_t bytes);
 void HorizontalPassAvx2(const TRasterImage& Source, TRasterImage& Work,
                         const std::vector<TWeightList>& lists, int runSpan = 0);
 void VerticalPassAvx2(const TRasterImage& Work, TRasterImage& Dest,

@@ -118,7 +118,10 @@ PICAXO_SIMD_TARGET inline void AddColumnToBoth(BlockSums<V>& a, BlockSums<V>& b,
   constexpr int L = V::kLanes;
   const typename V::F wa = V::Set1(weightA), wb = V::Set1(weightB);
   for (int k = 0; k < 6; ++k) {
-    const typename V::F x = V::Load(p + k * L);
+    typename V::F x = V::Load(p + k * L);
+    // One load for both sums: left to itself the compiler folds the load into each multiply-add,
+    // and the loop then waits on the load ports rather than on the multiply-adds.
+    asm("" : "+v"(x));
     a.v[k] = V::Fma(x, wa, a.v[k]);
     b.v[k] = V::Fma(x, wb, b.v[k]);
   }
@@ -175,161 +178,216 @@ PICAXO_SIMD_TARGET void StoreStagedRows(const uint8_t* stage, ptrdiff_t values,
 // Horizontal pass. Rows are taken in blocks of 2 * kLanes; for a run of source columns the block's
 // bytes are converted to floats laid out as [column][channel][row], so that one destination
 // column's weight list drives six independent vector sums (two halves of the block, three
-// channels) with one broadcast weight per entry.
+// channels) with one broadcast weight per entry. The plan (runs, buffers) is made once per pass;
+// blocks may then come from a raster or one by one from a stream.
+template <class V>
+class HorizontalRowsT final : public THorizontalRows {
+ public:
+  static constexpr int L = V::kLanes;
+  static constexpr int R = 2 * L;
+
+  // Keeps the lists (a stream's pass outlives its caller's copy).
+  HorizontalRowsT(std::vector<TWeightList>&& lists, int destWidth, int runSpan)
+      : owned_(std::move(lists)), lists_(owned_), values_(3 * static_cast<ptrdiff_t>(destWidth)) {
+    Plan(runSpan);
+  }
+  // Uses the caller's lists, which outlive the pass.
+  HorizontalRowsT(const std::vector<TWeightList>& lists, int destWidth, int runSpan)
+      : lists_(lists), values_(3 * static_cast<ptrdiff_t>(destWidth)) {
+    Plan(runSpan);
+  }
+
+  int BlockRows() const override { return R; }
+
+  PICAXO_SIMD_TARGET void Run(const uint8_t* const* src, uint8_t* const* dst, int count) override;
+
+ private:
+  void Plan(int runSpan) {
+    const int bufferSpan = static_cast<int>(kRunBufferBytes / (3 * R * sizeof(float)));
+    runs_ = runSpan > 0 ? PlanColumnRuns(lists_, runSpan, runSpan)
+                        : PlanColumnRuns(lists_, bufferSpan, std::max(bufferSpan, kMaxRunSpan));
+    // Lists whose entries read source columns k, k + 1, k + 2, ... in order.
+    consecutive_.resize(lists_.size());
+    for (size_t i = 0; i < lists_.size(); ++i) {
+      const TWeightList& list = lists_[i];
+      bool ok = !list.empty();
+      for (size_t k = 1; ok && k < list.size(); ++k)
+        ok = list[k].Index == list[0].Index + static_cast<int32_t>(k);
+      consecutive_[i] = ok;
+    }
+    size_t bufferFloats = 0;
+    for (const TColumnRun& run : runs_) {
+      if (!run.Wide)
+        bufferFloats = std::max(bufferFloats, static_cast<size_t>(run.EndSource - run.FirstSource));
+    }
+    bufferFloats *= 3 * R;
+    buffer_.reset(new float[bufferFloats > 0 ? bufferFloats : 1]);
+    staging_.reset(new uint8_t[values_ > 0 ? values_ * R : 1]);
+  }
+
+  std::vector<TWeightList> owned_;
+  const std::vector<TWeightList>& lists_;
+  ptrdiff_t values_;
+  std::vector<TColumnRun> runs_;
+  std::vector<char> consecutive_;
+  std::unique_ptr<float[]> buffer_;
+  std::unique_ptr<uint8_t[]> staging_;
+};
+
+template <class V>
+PICAXO_SIMD_TARGET void HorizontalRowsT<V>::Run(const uint8_t* const* src, uint8_t* const* dst,
+                                                int count) {
+  if (count <= 0 || values_ == 0) return;
+  const std::vector<TWeightList>& lists = lists_;
+  float* const buf = buffer_.get();
+  uint8_t* const stage = staging_.get();
+  const uint8_t* rows[R];
+  uint8_t* outs[R];
+  // Lanes past the last row repeat it; their sums are computed and dropped.
+  for (int r = 0; r < R; ++r) {
+    rows[r] = src[std::min(r, count - 1)];
+    outs[r] = dst[std::min(r, count - 1)];
+  }
+  for (const TColumnRun& run : runs_) {
+    if (run.Wide) {
+      const TWeightList& list = lists[run.FirstDest];
+      for (int r = 0; r < count; ++r) {
+        float blue = 0.0f, green = 0.0f, red = 0.0f;
+        for (const TWeightEntry& e : list) {
+          const uint8_t* p = rows[r] + 3 * static_cast<ptrdiff_t>(e.Index);
+          blue = std::fma(static_cast<float>(p[0]), e.Weight, blue);
+          green = std::fma(static_cast<float>(p[1]), e.Weight, green);
+          red = std::fma(static_cast<float>(p[2]), e.Weight, red);
+        }
+        uint8_t* q = stage + 3 * static_cast<ptrdiff_t>(run.FirstDest) * R + r;
+        q[0] = SumToByte(blue);
+        q[R] = SumToByte(green);
+        q[2 * R] = SumToByte(red);
+      }
+      continue;
+    }
+    const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
+    TransposeRows<R>(rows, offset, 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource),
+                     buf);
+    // Two destination columns at a time: twelve independent sums keep the multiply-add units
+    // busy; each column still takes its own entries in its own order.
+    const int32_t firstSource = run.FirstSource;
+    int i = run.FirstDest;
+    for (; i + 1 < run.EndDest; i += 2) {
+      const TWeightList& first = lists[i];
+      const TWeightList& second = lists[i + 1];
+      BlockSums<V> a, b;
+      ClearSums<V>(a);
+      ClearSums<V>(b);
+      if (consecutive_[i] && consecutive_[i + 1] && first.front().Index <= second.front().Index &&
+          first.back().Index <= second.back().Index) {
+        // Away from the edges both lists read runs of consecutive columns, and the windows
+        // overlap: each column of the overlap is loaded once for both sums.
+        const int32_t startA = first.front().Index, endA = first.back().Index;
+        const int32_t startB = second.front().Index, endB = second.back().Index;
+        int32_t n = startA;
+        for (; n <= endA && n < startB; ++n)
+          AddColumn<V>(a, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                       first[n - startA].Weight);
+        for (; n <= endA; ++n)
+          AddColumnToBoth<V>(a, b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                             first[n - startA].Weight, second[n - startB].Weight);
+        for (n = std::max(n, startB); n <= endB; ++n)
+          AddColumn<V>(b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
+                       second[n - startB].Weight);
+      } else {
+        const size_t common = std::min(first.size(), second.size());
+        for (size_t k = 0; k < common; ++k) {
+          AddEntry<V>(a, buf, firstSource, first[k]);
+          AddEntry<V>(b, buf, firstSource, second[k]);
+        }
+        for (size_t k = common; k < first.size(); ++k)
+          AddEntry<V>(a, buf, firstSource, first[k]);
+        for (size_t k = common; k < second.size(); ++k)
+          AddEntry<V>(b, buf, firstSource, second[k]);
+      }
+      StageColumn<V>(a, stage, i);
+      StageColumn<V>(b, stage, i + 1);
+    }
+    if (i < run.EndDest) {
+      BlockSums<V> a;
+      ClearSums<V>(a);
+      for (const TWeightEntry& e : lists[i])
+        AddEntry<V>(a, buf, firstSource, e);
+      StageColumn<V>(a, stage, i);
+    }
+  }
+  StoreStagedRows<R>(stage, values_, outs, count);
+}
+
 template <class V>
 PICAXO_SIMD_TARGET void HorizontalPassT(const TRasterImage& Source, TRasterImage& Work,
                                         const std::vector<TWeightList>& lists, int runSpan) {
-  constexpr int L = V::kLanes;
-  constexpr int R = 2 * L;
   const int sh = Source.Height();
   const int dw = Work.Width();
   if (sh == 0 || dw == 0) return;
-
-  const int bufferSpan = static_cast<int>(kRunBufferBytes / (3 * R * sizeof(float)));
-  const std::vector<TColumnRun> runs =
-      runSpan > 0 ? PlanColumnRuns(lists, runSpan, runSpan)
-                  : PlanColumnRuns(lists, bufferSpan, std::max(bufferSpan, kMaxRunSpan));
-  // Lists whose entries read source columns k, k + 1, k + 2, ... in order.
-  std::vector<char> consecutive(lists.size());
-  for (size_t i = 0; i < lists.size(); ++i) {
-    const TWeightList& list = lists[i];
-    bool ok = !list.empty();
-    for (size_t k = 1; ok && k < list.size(); ++k)
-      ok = list[k].Index == list[0].Index + static_cast<int32_t>(k);
-    consecutive[i] = ok;
-  }
-  size_t bufferFloats = 0;
-  for (const TColumnRun& run : runs) {
-    if (!run.Wide)
-      bufferFloats = std::max(bufferFloats, static_cast<size_t>(run.EndSource - run.FirstSource));
-  }
-  bufferFloats *= 3 * R;
-  const std::unique_ptr<float[]> buffer(new float[bufferFloats > 0 ? bufferFloats : 1]);
-  float* const buf = buffer.get();
-  const ptrdiff_t values = 3 * static_cast<ptrdiff_t>(dw);
-  const std::unique_ptr<uint8_t[]> staging(new uint8_t[values * R]);
-  uint8_t* const stage = staging.get();
-
+  HorizontalRowsT<V> pass(lists, dw, runSpan);
+  constexpr int R = HorizontalRowsT<V>::R;
   const uint8_t* rows[R];
   uint8_t* outs[R];
   for (int k0 = 0; k0 < sh; k0 += R) {
     const int count = std::min(R, sh - k0);
-    // Lanes past the last row repeat it; their sums are computed and dropped.
-    for (int r = 0; r < R; ++r) {
-      rows[r] = Source.ScanLine(k0 + std::min(r, count - 1));
-      outs[r] = Work.ScanLine(k0 + std::min(r, count - 1));
+    for (int r = 0; r < count; ++r) {
+      rows[r] = Source.ScanLine(k0 + r);
+      outs[r] = Work.ScanLine(k0 + r);
     }
-    for (const TColumnRun& run : runs) {
-      if (run.Wide) {
-        const TWeightList& list = lists[run.FirstDest];
-        for (int r = 0; r < count; ++r) {
-          float blue = 0.0f, green = 0.0f, red = 0.0f;
-          for (const TWeightEntry& e : list) {
-            const uint8_t* p = rows[r] + 3 * static_cast<ptrdiff_t>(e.Index);
-            blue = std::fma(static_cast<float>(p[0]), e.Weight, blue);
-            green = std::fma(static_cast<float>(p[1]), e.Weight, green);
-            red = std::fma(static_cast<float>(p[2]), e.Weight, red);
-          }
-          uint8_t* q = stage + 3 * static_cast<ptrdiff_t>(run.FirstDest) * R + r;
-          q[0] = SumToByte(blue);
-          q[R] = SumToByte(green);
-          q[2 * R] = SumToByte(red);
-        }
-        continue;
-      }
-      const ptrdiff_t offset = 3 * static_cast<ptrdiff_t>(run.FirstSource);
-      TransposeRows<R>(rows, offset, 3 * static_cast<ptrdiff_t>(run.EndSource - run.FirstSource),
-                       buf);
-      // Two destination columns at a time: twelve independent sums keep the multiply-add units
-      // busy; each column still takes its own entries in its own order.
-      const int32_t firstSource = run.FirstSource;
-      int i = run.FirstDest;
-      for (; i + 1 < run.EndDest; i += 2) {
-        const TWeightList& first = lists[i];
-        const TWeightList& second = lists[i + 1];
-        BlockSums<V> a, b;
-        ClearSums<V>(a);
-        ClearSums<V>(b);
-        if (consecutive[i] && consecutive[i + 1] && first.front().Index <= second.front().Index &&
-            first.back().Index <= second.back().Index) {
-          // Away from the edges both lists read runs of consecutive columns, and the windows
-          // overlap: each column of the overlap is loaded once for both sums.
-          const int32_t startA = first.front().Index, endA = first.back().Index;
-          const int32_t startB = second.front().Index, endB = second.back().Index;
-          int32_t n = startA;
-          for (; n <= endA && n < startB; ++n)
-            AddColumn<V>(a, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
-                         first[n - startA].Weight);
-          for (; n <= endA; ++n)
-            AddColumnToBoth<V>(a, b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
-                               first[n - startA].Weight, second[n - startB].Weight);
-          for (n = std::max(n, startB); n <= endB; ++n)
-            AddColumn<V>(b, buf + static_cast<ptrdiff_t>(n - firstSource) * (3 * R),
-                         second[n - startB].Weight);
-        } else {
-          const size_t common = std::min(first.size(), second.size());
-          for (size_t k = 0; k < common; ++k) {
-            AddEntry<V>(a, buf, firstSource, first[k]);
-            AddEntry<V>(b, buf, firstSource, second[k]);
-          }
-          for (size_t k = common; k < first.size(); ++k)
-            AddEntry<V>(a, buf, firstSource, first[k]);
-          for (size_t k = common; k < second.size(); ++k)
-            AddEntry<V>(b, buf, firstSource, second[k]);
-        }
-        StageColumn<V>(a, stage, i);
-        StageColumn<V>(b, stage, i + 1);
-      }
-      if (i < run.EndDest) {
-        BlockSums<V> a;
-        ClearSums<V>(a);
-        for (const TWeightEntry& e : lists[i])
-          AddEntry<V>(a, buf, firstSource, e);
-        StageColumn<V>(a, stage, i);
-      }
-    }
-    StoreStagedRows<R>(stage, values, outs, count);
+    pass.Run(rows, outs, count);
   }
 }
 
 // Vertical pass. All three channels of a destination row share the row's weight list, so a row is
-// summed across its bytes, eight vectors at a time, straight from the intermediate raster's rows.
+// summed across its bytes, eight vectors at a time, straight from the intermediate rows.
+template <class V>
+PICAXO_SIMD_TARGET void VerticalRowT(const TWeightList& list, const uint8_t* const* rows,
+                                     uint8_t* out, ptrdiff_t n) {
+  using F = typename V::F;
+  constexpr int L = V::kLanes;
+  const size_t entries = list.size();
+  ptrdiff_t x = 0;
+  // Eight independent sums cover the latency of the multiply-adds on two units.
+  for (; x + 8 * L <= n; x += 8 * L) {
+    F a[8];
+    for (int k = 0; k < 8; ++k)
+      a[k] = V::Zero();
+    for (size_t j = 0; j < entries; ++j) {
+      const uint8_t* p = rows[j] + x;
+      const F w = V::Set1(list[j].Weight);
+      for (int k = 0; k < 8; ++k)
+        a[k] = V::Fma(V::LoadBytes(p + k * L), w, a[k]);
+    }
+    for (int k = 0; k < 8; ++k)
+      V::StoreBytes(out + x + k * L, a[k]);
+  }
+  for (; x + L <= n; x += L) {
+    F a = V::Zero();
+    for (size_t j = 0; j < entries; ++j)
+      a = V::Fma(V::LoadBytes(rows[j] + x), V::Set1(list[j].Weight), a);
+    V::StoreBytes(out + x, a);
+  }
+  for (; x < n; ++x) {
+    float sum = 0.0f;
+    for (size_t j = 0; j < entries; ++j)
+      sum = std::fma(static_cast<float>(rows[j][x]), list[j].Weight, sum);
+    out[x] = SumToByte(sum);
+  }
+}
+
 template <class V>
 PICAXO_SIMD_TARGET void VerticalPassT(const TRasterImage& Work, TRasterImage& Dest,
                                       const std::vector<TWeightList>& lists) {
-  using F = typename V::F;
-  constexpr int L = V::kLanes;
   const ptrdiff_t n = 3 * static_cast<ptrdiff_t>(Dest.Width());
+  std::vector<const uint8_t*> rows;
   for (int i = 0; i < Dest.Height(); ++i) {
     const TWeightList& list = lists[i];
-    uint8_t* out = Dest.ScanLine(i);
-    ptrdiff_t x = 0;
-    // Eight independent sums cover the latency of the multiply-adds on two units.
-    for (; x + 8 * L <= n; x += 8 * L) {
-      F a[8];
-      for (int k = 0; k < 8; ++k)
-        a[k] = V::Zero();
-      for (const TWeightEntry& e : list) {
-        const uint8_t* p = Work.ScanLine(e.Index) + x;
-        const F w = V::Set1(e.Weight);
-        for (int k = 0; k < 8; ++k)
-          a[k] = V::Fma(V::LoadBytes(p + k * L), w, a[k]);
-      }
-      for (int k = 0; k < 8; ++k)
-        V::StoreBytes(out + x + k * L, a[k]);
-    }
-    for (; x + L <= n; x += L) {
-      F a = V::Zero();
-      for (const TWeightEntry& e : list)
-        a = V::Fma(V::LoadBytes(Work.ScanLine(e.Index) + x), V::Set1(e.Weight), a);
-      V::StoreBytes(out + x, a);
-    }
-    for (; x < n; ++x) {
-      float sum = 0.0f;
-      for (const TWeightEntry& e : list)
-        sum = std::fma(static_cast<float>(Work.ScanLine(e.Index)[x]), e.Weight, sum);
-      out[x] = SumToByte(sum);
-    }
+    rows.resize(list.size());
+    for (size_t j = 0; j < list.size(); ++j)
+      rows[j] = Work.ScanLine(list[j].Index);
+    VerticalRowT<V>(list, rows.data(), Dest.ScanLine(i), n);
   }
 }
 

@@ -142,5 +142,39 @@ TEST_F(CliConvertTest, UnreadableSourceOrUnwritableDestinationFails) {
   EXPECT_EQ(fs::file_size(copy), fs::file_size(kPhoto));
 }
 
+// The command streams its conversion; what it writes and how it fails are those of the window's
+// whole-picture conversion.
+TEST_F(CliConvertTest, StreamedOutputAndErrorsAreThoseOfTheWholeConversion) {
+  const std::string full = ReadWholeFile(kPhoto);
+  const fs::path cut = dir_ / "cut.jpg";
+  WriteFileAtomically(cut.string(), full.substr(0, full.size() / 3));
+  const fs::path out = dir_ / "out.jpg";
+  ASSERT_EQ(RunCli("--longer 500 --crop 10,20,1500,900 " + Quote(cut) + " " + Quote(out)).exitCode,
+            0);
+  TRasterImage picture = LoadSourceImage(cut.string());
+  TConvertRequest request;
+  request.SourcePath = cut.string();
+  request.Settings.FixedLongerEnabled = true;
+  request.Settings.PercentEnabled = false;
+  request.Settings.LongerPixels = 500;
+  request.Selection = TSelection{10, 20, 1500, 900};
+  EXPECT_TRUE(ReadWholeFile(out.string()) == ConvertImage(picture, request).Bytes);
+
+  // A sound header over a scan the decoder refuses: the decoder's message, as a read error, and
+  // the existing destination stays as it was.
+  std::string broken = full;
+  const size_t sos = broken.rfind("\xFF\xDA");  // the picture's scan, not a thumbnail's
+  ASSERT_NE(sos, std::string::npos);
+  broken[sos + 4] = 0;
+  const fs::path bad = dir_ / "bad.jpg";
+  WriteFileAtomically(bad.string(), broken);
+  const testing::TCliRun run =
+      testing::RunCli("convert --longer 500 " + Quote(bad) + " " + Quote(out));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.out.find("cannot read"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("JPEG error #"), std::string::npos) << run.out;
+  EXPECT_TRUE(ReadWholeFile(out.string()) == ConvertImage(picture, request).Bytes);
+}
+
 }  // namespace
 }  // namespace picaxo

@@ -1,0 +1,272 @@
+#include "imaging/pipeline_stream.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "base/file_util.h"
+#include "imaging/bmp.h"
+#include "imaging/jpeg.h"
+#include "imaging/jpeg_rows.h"
+#include "imaging/resample.h"
+
+namespace picaxo {
+
+namespace {
+
+// Marks the source as failed when one of its steps throws, and lets the error pass on.
+template <class Step>
+void SourceStep(bool& failed, const Step& step) {
+  try {
+    step();
+  } catch (...) {
+    failed = true;
+    throw;
+  }
+}
+
+class TJpegRowSource final : public TRowSource {
+ public:
+  TJpegRowSource(std::string data, int64_t maxPixels) : data_(std::move(data)) {
+    SourceStep(failed_, [&] {
+      decoder_.emplace(data_, maxPixels);
+      if (decoder_->Format() != TPixelFormat::pf24bit) {
+        // Palette indices go through a one-row raster of the decoded format, which widens them
+        // by the raster's own rule.
+        indices_ = TRasterImage(decoder_->Width(), 1, decoder_->Format());
+        indices_.Palette() = decoder_->Palette();
+      }
+    });
+  }
+  int Width() const override { return decoder_->Width(); }
+  int Height() const override { return decoder_->Height(); }
+  int NextRow() const override { return decoder_->NextRow(); }
+  int PreferredRows() const override { return decoder_->RowsPerCall(); }
+
+  void ReadRows(uint8_t* const* rows, int count) override {
+    SourceStep(failed_, [&] {
+      if (indices_.Empty()) {
+        decoder_->ReadRows(rows, count);
+        return;
+      }
+      uint8_t* row = indices_.ScanLine(0);
+      for (int r = 0; r < count; ++r) {
+        decoder_->ReadRows(&row, 1);
+        indices_.WidenRow(0, rows[r]);
+      }
+    });
+  }
+
+  void Finish() override {
+    SourceStep(failed_, [&] {
+      std::vector<uint8_t> scratch(3 * static_cast<size_t>(Width()));
+      uint8_t* row = scratch.data();
+      // The remaining rows are decoded in the decoder's own format: nothing looks at them.
+      while (decoder_->NextRow() < Height())
+        decoder_->ReadRows(&row, 1);
+      decoder_->Finish();
+    });
+  }
+
+ private:
+  std::string data_;  // the whole file, which the decoder reads
+  std::optional<TJpegRowDecoder> decoder_;
+  TRasterImage indices_;
+};
+
+class TRasterRowSource final : public TRowSource {
+ public:
+  explicit TRasterRowSource(const TRasterImage& raster) : raster_(raster) {}
+  explicit TRasterRowSource(TRasterImage&& raster) : owned_(std::move(raster)), raster_(owned_) {}
+  int Width() const override { return raster_.Width(); }
+  int Height() const override { return raster_.Height(); }
+  int NextRow() const override { return next_; }
+  void ReadRows(uint8_t* const* rows, int count) override {
+    for (int r = 0; r < count; ++r)
+      raster_.WidenRow(next_++, rows[r]);
+  }
+  void Finish() override { next_ = raster_.Height(); }
+
+ private:
+  TRasterImage owned_;
+  const TRasterImage& raster_;
+  int next_ = 0;
+};
+
+// The working raster of the plan, one row at a time: the source itself, or the crop placed into
+// the padded frame (rows and columns outside it dropped, the rest the padding colour).
+class TWorkRows {
+ public:
+  TWorkRows(TRowSource& source, const TConversionPlan& plan, uint32_t paddingColor)
+      : source_(source), plan_(plan), color_(paddingColor) {
+    if (plan.Composed) sourceRow_ = TRasterImage(source.Width(), 1);
+  }
+
+  // Writes the next count working rows into rows first .. first + count - 1 of block (24-bit, at
+  // least the working width).
+  void Read(TRasterImage& block, int first, int count) {
+    if (!plan_.Composed) {
+      // The source rows are the working rows: the decoder writes straight into the block.
+      uint8_t* rows[kMaxBlockRows];
+      for (int done = 0; done < count;) {
+        const int n = std::min(count - done, kMaxBlockRows);
+        for (int r = 0; r < n; ++r)
+          rows[r] = block.ScanLine(first + done + r);
+        source_.ReadRows(rows, n);
+        done += n;
+      }
+      next_ += count;
+      return;
+    }
+    for (int r = first; r < first + count; ++r, ++next_) {
+      if (plan_.Geometry.Padded()) block.FillRect(0, r, block.Width(), r + 1, color_);
+      const int64_t pictureRow = int64_t{next_} - plan_.PictureY;
+      if (pictureRow < 0 || pictureRow >= plan_.Crop.Height()) continue;
+      const int sourceRow = plan_.Crop.Top + static_cast<int>(pictureRow);
+      uint8_t* row = sourceRow_.ScanLine(0);
+      // Rows above the crop (and above a picture taller than the frame) are read and dropped.
+      while (source_.NextRow() <= sourceRow)
+        source_.ReadRows(&row, 1);
+      block.CopyRect(plan_.PictureX, r, sourceRow_, plan_.Crop.Left, 0, plan_.Crop.Width(), 1);
+    }
+  }
+
+ private:
+  static constexpr int kMaxBlockRows = 32;
+  TRowSource& source_;
+  const TConversionPlan& plan_;
+  uint32_t color_;
+  TRasterImage sourceRow_;
+  int next_ = 0;  // next working row
+};
+
+// Resamples the working rows into the frame and hands each destination row to the encoder as soon
+// as the rows of its vertical window are in the ring.
+void ResampleRows(TWorkRows& work, const TConversionPlan& plan, TJpegRowEncoder& encoder,
+                  resample_detail::TResamplePath path) {
+  using namespace resample_detail;
+  const int ww = plan.WorkWidth, wh = plan.WorkHeight;
+  const int fw = plan.Geometry.FrameWidth, fh = plan.Geometry.FrameHeight;
+  CheckResampleArguments(ww, wh, fw, fh, kLanczos3Support);
+  TRowPasses passes =
+      MakeRowPasses(path, BuildWeightLists(ww, fw, Lanczos3Kernel, kLanczos3Support), fw);
+  const std::vector<TWeightList> vertical =
+      BuildWeightLists(wh, fh, Lanczos3Kernel, kLanczos3Support);
+
+  // Destination row i can be computed once working rows up to readyAfter[i] exist; from then on
+  // it and every later row read no working row below keepFrom[i].
+  std::vector<int> readyAfter(static_cast<size_t>(fh)), keepFrom(static_cast<size_t>(fh));
+  int highest = -1;
+  for (int i = 0; i < fh; ++i) {
+    for (const TWeightEntry& e : vertical[static_cast<size_t>(i)])
+      highest = std::max(highest, e.Index);
+    readyAfter[static_cast<size_t>(i)] = highest;
+  }
+  int lowest = wh;
+  int span = 1;
+  for (int i = fh - 1; i >= 0; --i) {
+    for (const TWeightEntry& e : vertical[static_cast<size_t>(i)])
+      lowest = std::min(lowest, e.Index);
+    keepFrom[static_cast<size_t>(i)] = lowest;
+    span = std::max(span, readyAfter[static_cast<size_t>(i)] - lowest + 1);
+  }
+  const int blockRows = std::max(1, passes.Horizontal->BlockRows());
+  // A block of new rows lands while the oldest unfinished destination row still needs its window.
+  const int ringRows = static_cast<int>(std::min<int64_t>(wh, int64_t{span} + blockRows));
+
+  TRasterImage block(ww, blockRows);
+  TRasterImage ring(fw, ringRows);
+  std::vector<uint8_t> out(3 * static_cast<size_t>(fw) + 1);
+  std::vector<const uint8_t*> src(static_cast<size_t>(blockRows));
+  std::vector<uint8_t*> dst(static_cast<size_t>(blockRows));
+  std::vector<const uint8_t*> window;
+  const uint8_t* outRow = out.data();
+
+  int produced = 0, emitted = 0;
+  while (produced < wh) {
+    const int count = std::min(blockRows, wh - produced);
+    work.Read(block, 0, count);
+    for (int r = 0; r < count; ++r) {
+      src[static_cast<size_t>(r)] = block.ScanLine(r);
+      dst[static_cast<size_t>(r)] = ring.ScanLine((produced + r) % ringRows);
+    }
+    passes.Horizontal->Run(src.data(), dst.data(), count);
+    produced += count;
+    while (emitted < fh && readyAfter[static_cast<size_t>(emitted)] < produced) {
+      const TWeightList& list = vertical[static_cast<size_t>(emitted)];
+      window.resize(list.size());
+      for (size_t k = 0; k < list.size(); ++k)
+        window[k] = ring.ScanLine(list[k].Index % ringRows);
+      passes.Vertical(list, window.data(), out.data(), 3 * static_cast<ptrdiff_t>(fw));
+      encoder.WriteRows(&outRow, 1);
+      ++emitted;
+    }
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<TRowSource> OpenRowSource(const std::string& path) {
+  return RowSourceFromBytes(ReadWholeFile(path), HasExtension(path, ".jpg"), kMaxRasterPixels);
+}
+
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels) {
+  if (jpeg) return std::make_unique<TJpegRowSource>(std::move(file), maxPixels);
+  return std::make_unique<TRasterRowSource>(ReadBitmap(file, maxPixels));
+}
+
+std::unique_ptr<TRowSource> RasterRowSource(const TRasterImage& raster) {
+  return std::make_unique<TRasterRowSource>(raster);
+}
+
+TConversion ConvertRows(TRowSource& source, const TConvertRequest& request) {
+  return resample_detail::ConvertRowsOnPath(source, request, resample_detail::TResamplePath::Auto);
+}
+
+namespace resample_detail {
+
+TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request,
+                              TResamplePath path) {
+  TConversion result;
+  if (source.Width() <= 0 || source.Height() <= 0) return result;
+  const TConversionPlan plan = PlanConversion(source.Width(), source.Height(), request);
+  result.Geometry = plan.Geometry;
+
+  if (plan.DirectCopy) {
+    source.Finish();
+    // The source file itself, read-only and whole: every marker survives.
+    result.Bytes = ReadWholeFile(request.SourcePath);
+    result.Kind = TOutputKind::DirectCopy;
+    return result;
+  }
+
+  TWorkRows work(source, plan, request.Settings.PaddingColor);
+  std::string bytes;
+  TJpegRowEncoder encoder(plan.Geometry.FrameWidth, plan.Geometry.FrameHeight,
+                          std::clamp<int>(request.Settings.JpegQuality, 1, 100), bytes);
+  if (plan.Resampled) {
+    ResampleRows(work, plan, encoder, path);
+  } else {
+    // The working raster has the frame's size: its rows are the output's.
+    const int rows = std::max(1, std::min(source.PreferredRows(), 16));
+    TRasterImage block(plan.WorkWidth, rows);
+    std::vector<const uint8_t*> pointers(static_cast<size_t>(rows));
+    for (int y = 0; y < plan.WorkHeight; y += rows) {
+      const int count = std::min(rows, plan.WorkHeight - y);
+      work.Read(block, 0, count);
+      for (int r = 0; r < count; ++r)
+        pointers[static_cast<size_t>(r)] = block.ScanLine(r);
+      encoder.WriteRows(pointers.data(), count);
+    }
+  }
+  source.Finish();
+  encoder.Finish();
+  result.Bytes = std::move(bytes);
+  result.Kind = TOutputKind::Encoded;
+  return result;
+}
+
+}  // namespace resample_detail
+
+}  // namespace picaxo

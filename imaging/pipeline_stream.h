@@ -1,0 +1,66 @@
+#pragma once
+// The conversion without a whole decoded source: rows flow from the decoder through the crop and
+// the padded frame, the horizontal pass, a small ring of horizontally resampled rows and the
+// vertical pass straight into the encoder. It follows the same plan (PlanConversion) and the same
+// pass and codec code as ConvertImage, so it writes the same bytes; only the memory differs (a
+// few rows instead of the source, the working raster and the output). The command line uses it;
+// the window keeps the decoded source for display and converts that.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "imaging/pipeline.h"
+#include "imaging/raster.h"
+#include "imaging/resample_detail.h"
+
+namespace picaxo {
+
+// 24-bit rows of a source picture, top row first, each row exactly once.
+class TRowSource {
+ public:
+  virtual ~TRowSource() = default;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  // Rows read so far.
+  virtual int NextRow() const = 0;
+  // Rows one ReadRows call delivers most cheaply.
+  virtual int PreferredRows() const { return 1; }
+  // The next count rows (not past the last) into rows[0 .. count - 1], 3 x Width() bytes each.
+  virtual void ReadRows(uint8_t* const* rows, int count) = 0;
+  // Reads the rows not yet read and, for a file, the rest of it: a file that is broken past the
+  // rows a crop needs fails as it does when decoded whole.
+  virtual void Finish() = 0;
+  // Whether reading or decoding the source has thrown (as opposed to the conversion itself).
+  bool Failed() const { return failed_; }
+
+ protected:
+  bool failed_ = false;
+};
+
+// Opens a source file for streaming, by the rule LoadSourceImage decodes it with: a ".jpg" name
+// (any case) through the JPEG decoder, anything else through the BMP reader. A JPEG is read into
+// memory whole and its header parsed (a progressive one is decoded into coefficients here); a
+// BMP is read into its stored format and widened row by row. Throws the codec's or the reader's
+// error.
+std::unique_ptr<TRowSource> OpenRowSource(const std::string& path);
+
+// The same over a file already in memory: a JPEG when jpeg is set, else a BMP; frames above
+// maxPixels are refused as the decoders refuse them.
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels);
+
+// The rows of a raster of any pixel format, widened as SetPixelFormat(pf24bit) would. The raster
+// must outlive the source.
+std::unique_ptr<TRowSource> RasterRowSource(const TRasterImage& raster);
+
+// Converts the source's rows into the complete destination file, as ConvertImage converts the
+// decoded picture: the same plan, the same output kind, the same bytes. A source without pixels
+// gives TOutputKind::Nothing. A direct copy still reads every row, so that a broken file fails.
+TConversion ConvertRows(TRowSource& source, const TConvertRequest& request);
+
+namespace resample_detail {
+// ConvertRows with the resampling passes of a chosen path (tests compare every path).
+TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request,
+                              TResamplePath path);
+}  // namespace resample_detail
+
+}  // namespace picaxo
