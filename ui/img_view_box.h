@@ -121,17 +121,27 @@ class TImgViewBox : public QAbstractScrollArea {
   bool viewportEvent(QEvent* event) override;
 
  private:
+  // What the cached display image was computed for.
+  struct TDisplayKey {
+    uint64_t generation = 0;
+    int width = 0;
+    int height = 0;
+    qreal ratio = 0;
+    bool operator==(const TDisplayKey&) const = default;
+  };
+
   void PictureChanged();
   void DrawSelectionFrame();
   void RemoveFrame();
-  QRect FrameRect() const;  // the selection's outline in viewport coordinates
+  QRect FrameRect() const;  // the selection's outline in viewport coordinates (inclusive)
   void UpdateFrameArea(const QRect& frame);
-  void RebuildDisplay();
-  void SetScrollRanges(int cw, int ch, int dw, int dh);
   void ApplyLayout();
+  void EnsureDisplay(const QRect& visible);
+  void RebuildDisplay(const QRect& area, qreal ratio);
   QPoint ToControl(QPoint viewportPoint) const;
 
   TRasterImage bitmap_;
+  uint64_t bitmapGeneration_ = 0;
   TImgViewBoxZoom zoom_ = ivz11;
   float zoomFactor_ = 1.0f;
   bool allowEnlarge_ = false;
@@ -143,15 +153,19 @@ class TImgViewBox : public QAbstractScrollArea {
   TMouseMode mouseMode_ = mmIdle;
   QPoint panStartMouse_;
   QPoint panStartScroll_;
-  QRect imageRect_;
+  bool pictureChangePending_ = false;
+
+  int displayW_ = 0;  // displayed image size (logical pixels)
+  int displayH_ = 0;
+  QRect imageRect_;  // the displayed image in viewport coordinates
   QString hint_;
   bool inLayout_ = false;
+  bool layoutAgain_ = false;
 
-  // The display image covers displayRect_ (viewport coordinates) of the current layout.
+  // The display image holds displayArea_ (control coordinates) of the displayed image.
   QImage display_;
-  QRect displayRect_;
-  qreal displayRatio_ = 0;
-  bool displayValid_ = false;
+  QRect displayArea_;
+  TDisplayKey displayKey_;
   int64_t displayRebuilds_ = 0;
 };
 
