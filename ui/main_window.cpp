@@ -101,6 +101,12 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
 
 TForm1::~TForm1() {
   KeyHook->Unregister();
+  // The widgets go after the state: nothing they send on their way may reach it.
+  for (QObject* child : findChildren<QObject*>()) {
+    QObject::disconnect(child, nullptr, this, nullptr);
+    child->removeEventFilter(this);
+  }
+  if (FullScreenWindow) FullScreenWindow->removeEventFilter(this);
 }
 
 TGroupLayout TForm1::GroupLayout() const {

@@ -109,7 +109,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     if (event->type() == QEvent::Close) FullScreenClosed(static_cast<QWidget*>(watched));
   } else if (event->type() == QEvent::FocusOut) {
-    FieldLeft(static_cast<QWidget*>(watched));
+    // Leaving a field means the focus went to another control of the window; a window losing
+    // the activation, a menu or a popup opening leave the field where it is.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+        reason != Qt::MenuBarFocusReason)
+      FieldLeft(static_cast<QWidget*>(watched));
   }
   return QMainWindow::eventFilter(watched, event);
 }
