@@ -83,8 +83,10 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   }
   state_ = std::make_unique<TAppState>(*prompt_, static_cast<IJobObserver&>(*this),
                                        options.Remover ? *options.Remover : trashRemover_);
-  KeyHook = std::make_unique<TKeyboardHook>(
-      [this](TKeyboardHook*, const TKeyInfo& key, bool& handled) { HandleHookedKey(key, handled); });
+  KeyHook =
+      std::make_unique<TKeyboardHook>([this](TKeyboardHook*, const TKeyInfo& key, bool& handled) {
+        HandleHookedKey(key, handled);
+      });
 
   CreateActions();
   CreateLayout();
@@ -127,7 +129,8 @@ void TForm1::ConnectControls() {
   connect(MPreview, &QAction::triggered, this, [this] { PreviewToggle(); });
   connect(TBPreview, &QToolButton::clicked, this, [this] { PreviewToggle(); });
   for (QAction* item : zoomItems_)
-    connect(item, &QAction::triggered, this, [this, item] { SelectZoomIndex(item->data().toInt()); });
+    connect(item, &QAction::triggered, this,
+            [this, item] { SelectZoomIndex(item->data().toInt()); });
   connect(CBZoom, qOverload<int>(&QComboBox::activated), this,
           [this](int index) { SelectZoomIndex(index); });
   connect(FullScreen1, &QAction::triggered, this, [this] { FullScreenToggle(); });
@@ -146,7 +149,8 @@ void TForm1::ConnectControls() {
   command(TBSave, &QToolButton::clicked, [this] { state_->SaveCurrentImage(); });
   command(MSaveAndNext, &QAction::triggered, [this] { state_->SaveAndNext(); });
   command(MOutDelete, &QAction::triggered, [this] { state_->DeleteDestinationFile(); });
-  connect(Rotateright1, &QAction::triggered, this, [this] { RotateCurrentImage(TRotation::Right); });
+  connect(Rotateright1, &QAction::triggered, this,
+          [this] { RotateCurrentImage(TRotation::Right); });
   connect(RotateLeft1, &QAction::triggered, this, [this] { RotateCurrentImage(TRotation::Left); });
   connect(MInDelete, &QAction::triggered, this, [this] { DeleteSourceFile(); });
   connect(MCopyTo, &QAction::triggered, this, [this] { CopySourceTo(); });
@@ -168,8 +172,8 @@ void TForm1::ConnectControls() {
   connect(TabControl, &QTabBar::currentChanged, this, [this](int index) { ShowTab(index); });
 
   // Fields that commit on Enter and on leaving.
-  for (QLineEdit* field : {EInputDir, EOutputDir, EInFilename, EInFileNumber, EOutFilename,
-                           EFitWidth, EFitHeight}) {
+  for (QLineEdit* field :
+       {EInputDir, EOutputDir, EInFilename, EInFileNumber, EOutFilename, EFitWidth, EFitHeight}) {
     connect(field, &QLineEdit::returnPressed, this, [this, field] { FieldEntered(field); });
     field->installEventFilter(this);
   }
@@ -177,10 +181,13 @@ void TForm1::ConnectControls() {
     spin->installEventFilter(this);
   connect(EOutputDir, &QLineEdit::textChanged, this,
           [this](const QString& text) { state_->SetDestinationFolderField(S(text)); });
-  connect(EInFilename, &QLineEdit::textEdited, this,
-          [this](const QString& text) { state_->SetSourceNameText(S(text)); });
-  connect(EOutFilename, &QLineEdit::textChanged, this,
-          [this](const QString& text) { ShowRedraw(state_->ChangeOutputName(S(text))); });
+  connect(EInFilename, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!state_->FillingControls()) state_->SetSourceNameText(S(text));
+  });
+  connect(EOutFilename, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (!state_->FillingControls())
+      RunCommand([&] { ShowRedraw(state_->ChangeOutputName(S(text))); });
+  });
   connect(EFitWidth, &QLineEdit::textChanged, this, [this] { FitTextEdited(); });
   connect(EFitHeight, &QLineEdit::textChanged, this, [this] { FitTextEdited(); });
 
@@ -209,12 +216,12 @@ void TForm1::ConnectControls() {
   });
   connect(CBExcludeOutputFile, &QCheckBox::clicked, this, [this](bool checked) {
     MExcludeInBatchMode->setChecked(checked);
-    ShowRedraw(state_->ChangeExcluded(checked));
+    ChangeExcluded(checked);
   });
   connect(MExcludeInBatchMode, &QAction::triggered, this, [this] {
     CBExcludeOutputFile->setChecked(!CBExcludeOutputFile->isChecked());
     MExcludeInBatchMode->setChecked(CBExcludeOutputFile->isChecked());
-    ShowRedraw(state_->ChangeExcluded(CBExcludeOutputFile->isChecked()));
+    ChangeExcluded(CBExcludeOutputFile->isChecked());
   });
   auto spin = [this](QSpinBox* box, TControl control) {
     connect(box, qOverload<int>(&QSpinBox::valueChanged), this,
@@ -230,13 +237,13 @@ void TForm1::ConnectControls() {
     const auto selection = ImgViewBox1->HasSelection()
                                ? std::optional<TSelection>(ImgViewBox1->GetSelection())
                                : std::nullopt;
-    ShowRedraw(state_->ChangeSelection(selection, TSelectionPhase::Dragging));
+    RunCommand([&] { ShowRedraw(state_->ChangeSelection(selection, TSelectionPhase::Dragging)); });
   });
   connect(ImgViewBox1, &TImgViewBox::OnSelectionChange, this, [this] {
     const auto selection = ImgViewBox1->HasSelection()
                                ? std::optional<TSelection>(ImgViewBox1->GetSelection())
                                : std::nullopt;
-    ShowRedraw(state_->ChangeSelection(selection, TSelectionPhase::Changed));
+    RunCommand([&] { ShowRedraw(state_->ChangeSelection(selection, TSelectionPhase::Changed)); });
   });
   connect(ImgViewBox1, &TImgViewBox::HintChanged, this, [this](const QString& hint) {
     if (ImgViewBox1->underMouse()) statusBar()->showMessage(hint);
@@ -298,7 +305,6 @@ void TForm1::CurrentImageLoaded() {
   ShowTexts();
   ShowCommands();
   ShowRuleControls();
-  ShowView();
 }
 
 void TForm1::ViewChanged() {
@@ -437,7 +443,8 @@ void TForm1::ShowRuleControls() {
   for (QRadioButton* b : alignButtons_)
     b->setVisible(r.AlignmentGridVisible);
   PaddedFitColorPanel->setVisible(r.AlignmentGridVisible);
-  if (r.PaddedFitPanelVisible) PaddedFitPanel->resize(PaddedFitPanel->width(), r.PaddedFitPanelHeight);
+  if (r.PaddedFitPanelVisible)
+    PaddedFitPanel->resize(PaddedFitPanel->width(), r.PaddedFitPanelHeight);
   GBResize->resize(GBResize->width(), r.GBResizeHeight);
   GBOutputFile->resize(GBOutputFile->width(), r.GBOutputFileHeight);
 }
@@ -475,7 +482,7 @@ void TForm1::ShowRedraw(const TRedraw& redraw) {
   if (redraw.DimensionLabel || redraw.SelectionLabel)
     SetText(LSelection, state_->SelectionLabelText());
   if (redraw.FileExistsMarker) FileExistsMarkerChanged();
-  if (redraw.View) RunCommand([this] { state_->RenderView(); });
+  // redraw.View: the state has rendered the preview already and told ViewChanged.
 }
 
 // --- Commands ---
@@ -489,7 +496,7 @@ void TForm1::RunCommand(const std::function<void()>& command) {
 }
 
 void TForm1::Inform(TPromptKind kind, const std::string& text) {
-  prompt_->Ask(TQuestion{TQuestionId::Message, kind, text, TPromptButton::OK});
+  prompt_->Ask(TQuestion{TQuestionId::WindowMessage, kind, text, TPromptButton::OK});
 }
 
 void TForm1::PreviewToggle() {
@@ -514,10 +521,10 @@ void TForm1::DeleteSourceFile() {
 void TForm1::CopySourceTo() {
   const QString start = Q(state_->CopyToStartFolder());
   const QString proposed = Q(state_->CopyToProposedName());
-  const QString target = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Save image as..."),
-      start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
-      QStringLiteral("JPEG files (*.jpg);;All files (*.*)"));
+  const QString target =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Save image as..."),
+                                   start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
+                                   QStringLiteral("JPEG files (*.jpg);;All files (*.*)"));
   if (target.isEmpty()) return;
   RunCommand([this, &target] { state_->CopySourceTo(S(target)); });
 }
@@ -544,7 +551,9 @@ void TForm1::ChoosePaddingColor() {
 
 void TForm1::ChangeSettings(TControl control, TTrigger trigger) {
   if (state_->FillingControls()) return;
-  const TRedraw redraw = state_->ChangeSettings(control, trigger, SettingsFromControls());
+  TRedraw redraw;
+  // A change in preview mode renders the preview, which can fail like any command.
+  RunCommand([&] { redraw = state_->ChangeSettings(control, trigger, SettingsFromControls()); });
   switch (control) {
     case TControl::CBResize:
     case TControl::RBFixedLonger:
@@ -559,6 +568,11 @@ void TForm1::ChangeSettings(TControl control, TTrigger trigger) {
       break;
   }
   ShowRedraw(redraw);
+}
+
+void TForm1::ChangeExcluded(bool excluded) {
+  if (state_->FillingControls()) return;
+  RunCommand([&] { ShowRedraw(state_->ChangeExcluded(excluded)); });
 }
 
 void TForm1::ChangeSpinValue(QObject* spin, TControl control) {

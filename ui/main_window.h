@@ -138,6 +138,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void BrowseFolder(QLineEdit* field);
   void ChoosePaddingColor();
   void ChangeSettings(TControl control, TTrigger trigger);
+  void ChangeExcluded(bool excluded);
   void ChangeSpinValue(QObject* spin, TControl control);
   void FitTextEdited();
   void FieldEntered(QWidget* field);

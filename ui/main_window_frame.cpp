@@ -194,7 +194,8 @@ void TForm1::OpenHomepage() {
 }
 
 void TForm1::OpenReadme() {
-  std::string folder = QFileInfo(QString::fromStdString(GetProgramPath())).absolutePath().toStdString();
+  std::string folder =
+      QFileInfo(QString::fromStdString(GetProgramPath())).absolutePath().toStdString();
   if (folder.empty() || folder.back() != '/') folder += '/';
   const QString path = QString::fromStdString(folder + "Readme.txt");
   // The desktop's opener reports success for a file it then fails to show; a missing file is the
@@ -204,8 +205,8 @@ void TForm1::OpenReadme() {
 }
 
 void TForm1::ShowAbout() {
-  Inform(TPromptKind::Plain, "Picaxo v" + GetProgramVersion() +
-                                 "\nPrepares JPEG and BMP photographs for publication.");
+  Inform(TPromptKind::Plain,
+         "Picaxo v" + GetProgramVersion() + "\nPrepares JPEG and BMP photographs for publication.");
 }
 
 }  // namespace picaxo

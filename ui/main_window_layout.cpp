@@ -48,7 +48,8 @@ QSpinBox* MakeSpin(QWidget* parent, const char* upDownName, const char* editName
   spin->setRange(minimum, maximum);
   spin->setKeyboardTracking(false);  // a value is taken on Enter, on leaving or from the arrows
   spin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-  if (auto* edit = spin->findChild<QLineEdit*>()) edit->setObjectName(QString::fromLatin1(editName));
+  if (auto* edit = spin->findChild<QLineEdit*>())
+    edit->setObjectName(QString::fromLatin1(editName));
   return spin;
 }
 
@@ -148,8 +149,8 @@ QWidget* TForm1::CreatePanelTop() {
                      "activating this ! [Ctrl-P]");
   TBPreview->setCheckable(true);
   ToolBarImages->addSeparator();
-  CBZoom = Named(new QComboBox(ToolBarImages), "CBZoom",
-                 "Zoom of displayed image [Num block / * + -]");
+  CBZoom =
+      Named(new QComboBox(ToolBarImages), "CBZoom", "Zoom of displayed image [Num block / * + -]");
   CBZoom->setFixedWidth(113);
   CBZoom->addItems({QStringLiteral("Auto [NUM *]"), QStringLiteral("4:1"), QStringLiteral("2:1"),
                     QStringLiteral("1:1 [NUM /]"), QStringLiteral("1:2"), QStringLiteral("1:4")});
@@ -198,8 +199,8 @@ QGroupBox* TForm1::CreateSourceGroup(QWidget* parent) {
                       "total number of images in Source Folder (use Page Up and Page Down to go "
                       "through images)");
   MakeLabel(group, "Size:", 8, 62, 34);
-  LOriginalSize =
-      Named(MakeLabel(group, "", 44, 62, 72), "LOriginalSize", "Dimension of the original source file");
+  LOriginalSize = Named(MakeLabel(group, "", 44, 62, 72), "LOriginalSize",
+                        "Dimension of the original source file");
   LOriginalFileSize = Named(MakeLabel(group, "", 104, 62, 84), "LOriginalFileSize",
                             "Size of the original file on disk, and the compression factor in "
                             "brackets");
@@ -244,9 +245,9 @@ QGroupBox* TForm1::CreateOutputGroup(QWidget* parent) {
             "If checked, then this file is not saved in batch mode (with Outputfile,Save All) "
             "[Ctrl-E]");
   CBExcludeOutputFile->setGeometry(8, 324 - 22, 176, 17);
-  for (QWidget* w : {static_cast<QWidget*>(LQuality), static_cast<QWidget*>(UDQuality),
-                     static_cast<QWidget*>(CBForceRecompress),
-                     static_cast<QWidget*>(CBExcludeOutputFile)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(LQuality), static_cast<QWidget*>(UDQuality),
+        static_cast<QWidget*>(CBForceRecompress), static_cast<QWidget*>(CBExcludeOutputFile)})
     w->setProperty("picaxoBottomGap", 324 - w->y());
   group->installEventFilter(this);
   BoldCaption(group);

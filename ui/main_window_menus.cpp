@@ -32,7 +32,8 @@ void TForm1::CreateActions() {
       MakeAction(this, "LoadSettings1", "&Load Settings...", "Load previously saved settings");
   SaveSettings1 =
       MakeAction(this, "SaveSettings1", "&Save Settings...", "Save current settings to a file");
-  Exit1 = MakeAction(this, "Exit1", "E&xit", "Exit the program", QKeySequence(Qt::CTRL | Qt::Key_Q));
+  Exit1 =
+      MakeAction(this, "Exit1", "E&xit", "Exit the program", QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   MPreview = MakeAction(this, "MPreview", "Preview", "Show image as it would be saved",
                         QKeySequence(Qt::CTRL | Qt::Key_P));
@@ -52,8 +53,8 @@ void TForm1::CreateActions() {
     zoomItems_[i]->setData(i);  // the item's Tag: its entry in CBZoom
     zoomGroup_->addAction(zoomItems_[i]);
   }
-  FullScreen1 = MakeAction(this, "FullScreen1", "Full Screen", nullptr,
-                           QKeySequence(Qt::CTRL | Qt::Key_F));
+  FullScreen1 =
+      MakeAction(this, "FullScreen1", "Full Screen", nullptr, QKeySequence(Qt::CTRL | Qt::Key_F));
   FullScreen1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(Qt::Key_F11)});
   MNext = MakeAction(this, "MNext", "Next", "Show next image");
   MPrevious = MakeAction(this, "MPrevious", "Previous", "Show previous image");
@@ -72,11 +73,13 @@ void TForm1::CreateActions() {
 
   MSave = MakeAction(this, "MSave", "Save", "Save (cropped) image to Destination Folder",
                      QKeySequence(Qt::CTRL | Qt::Key_S));
-  MSaveAndNext = MakeAction(this, "MSaveAndNext", "Save and Next",
-                            "Save (cropped) image and go to next", QKeySequence(Qt::CTRL | Qt::Key_N));
+  MSaveAndNext =
+      MakeAction(this, "MSaveAndNext", "Save and Next", "Save (cropped) image and go to next",
+                 QKeySequence(Qt::CTRL | Qt::Key_N));
   MSaveAll = MakeAction(this, "MSaveAll", "Save All (Batch)",
                         "Goes through the list of all pictures and converts/saves them");
-  MOutDelete = MakeAction(this, "MOutDelete", "&Delete", "Delete the previously saved Destination File");
+  MOutDelete =
+      MakeAction(this, "MOutDelete", "&Delete", "Delete the previously saved Destination File");
   MExcludeInBatchMode = MakeAction(this, "MExcludeInBatchMode", "Exclude for Save All", nullptr,
                                    QKeySequence(Qt::CTRL | Qt::Key_E));
   MExcludeInBatchMode->setCheckable(true);
@@ -88,11 +91,10 @@ void TForm1::CreateActions() {
                  "If checked, the Source Folder and all subdirectories are searched for image "
                  "files.");
   Recursiveinputdirs1->setCheckable(true);
-  UseLosslessJPEGrotateofinputfile1 =
-      MakeAction(this, "UseLosslessJPEGrotateofinputfile1",
-                 "Use &Lossless JPEG rotate of source file",
-                 "If checked, then rotating the image is done on the source file without quality "
-                 "loss");
+  UseLosslessJPEGrotateofinputfile1 = MakeAction(
+      this, "UseLosslessJPEGrotateofinputfile1", "Use &Lossless JPEG rotate of source file",
+      "If checked, then rotating the image is done on the source file without quality "
+      "loss");
   UseLosslessJPEGrotateofinputfile1->setCheckable(true);
   UseLosslessJPEGrotateofinputfile1->setChecked(true);
   UseLosslessJPEGrotateofinputfile1->setVisible(false);
