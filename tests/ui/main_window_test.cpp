@@ -440,6 +440,17 @@ TEST_F(MainWindowTest, LayoutCarriesTheNamesCaptionsAndHints) {
   EXPECT_EQ(Label("LExtOut")->text(), ".jpg");
 }
 
+TEST_F(MainWindowTest, HelpItemsTellTheirTexts) {
+  Open(1);
+  prompt_.Push(TPromptButton::OK);
+  Action("About1")->trigger();
+  ASSERT_EQ(prompt_.Questions().size(), 1u);
+  EXPECT_EQ(prompt_.Questions()[0].Kind, TPromptKind::Plain);
+  EXPECT_EQ(prompt_.Questions()[0].Text.substr(0, prompt_.Questions()[0].Text.find('\n')),
+            std::string("Picaxo v") + PICAXO_VERSION);
+  EXPECT_EQ(Action("ProgramHomepage1")->statusTip().left(8), "https://");
+}
+
 TEST_F(MainWindowTest, FullScreenTakesTheViewAndGivesItBack) {
   Open(1);
   auto* view = Widget<TImgViewBox>("ImgViewBox1");
