@@ -92,6 +92,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   CreateLayout();
   CreateMenus();
   ConnectControls();
+  CreateSettings();
 
   // The folder fields' design texts are placeholders; the settings give their values.
   EInputDir->clear();
@@ -251,22 +252,6 @@ void TForm1::ConnectControls() {
 }
 
 // --- Start-up ---
-
-void TForm1::ApplyFirstStartValues() {
-  // The values of a first start; reading the stored settings replaces them once that is wired.
-  const TPicaxoSettings settings;
-  EInputDir->setText(Q(settings.InputDir));
-  EOutputDir->setText(Q(settings.OutputDir));
-  state_->SetSourceFolderField(settings.InputDir);
-  state_->SetRecursiveInput(settings.RecursiveInput);
-  state_->SetLosslessRotate(settings.LosslessRotate);
-  Recursiveinputdirs1->setChecked(settings.RecursiveInput);
-  UseLosslessJPEGrotateofinputfile1->setChecked(settings.LosslessRotate);
-  state_->SetSettings(settings.Resize);
-  ImgViewBox1->SetAllowEnlargeInAutoSizeMode(settings.ViewAllowEnlargeInAutoMode);
-  ShowSettings();
-  SelectZoomIndex(settings.Zoom);
-}
 
 void TForm1::DeferredStartUp() {
   ShowRuleControls();
@@ -525,6 +510,7 @@ void TForm1::CopySourceTo() {
       QFileDialog::getSaveFileName(this, QStringLiteral("Save image as..."),
                                    start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
                                    QStringLiteral("JPEG files (*.jpg);;All files (*.*)"));
+  RememberCopyToFolder(target);
   if (target.isEmpty()) return;
   RunCommand([this, &target] { state_->CopySourceTo(S(target)); });
 }

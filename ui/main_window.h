@@ -15,6 +15,7 @@
 #include "jobs/keys.h"
 #include "jobs/observer.h"
 #include "jobs/prompt.h"
+#include "ui/settings_binding.h"
 
 class QAction;
 class QActionGroup;
@@ -38,6 +39,7 @@ namespace picaxo {
 
 class TImgViewBox;
 class TKeyboardHook;
+class TRecentFolderMenu;
 struct TKeyInfo;
 
 // Start-up choices of a window: the command-line argument, where its questions go and how the
@@ -96,8 +98,16 @@ class TForm1 : public QMainWindow, private IJobObserver {
 
   // --- start-up and shut-down ---
   void MeasureGroupMargins();
-  void ApplyFirstStartValues();
   void DeferredStartUp();
+
+  // --- settings, recent folders, placement (main_window_settings.cpp) ---
+  friend class TForm1Settings;
+  void CreateSettings();
+  void SaveSettingsAtClose();
+  // The folder of a confirmed "Copy to..." target; an empty target (cancelled) forgets it.
+  void RememberCopyToFolder(const QString& target);
+  void SourceFolderUsed(const std::string& folder) override;
+  void DestinationFolderUsed(const std::string& folder) override;
 
   // --- IJobObserver: what the core tells the window ---
   void StatusTextChanged(const std::string& text, TRepaint repaint) override;
@@ -161,6 +171,8 @@ class TForm1 : public QMainWindow, private IJobObserver {
   int32_t GroupMarginResize = 0;
   int32_t GroupMarginOutput = 0;
   QPointer<QWidget> FullScreenWindow;
+  std::unique_ptr<TSettingsBinding> settings_;
+  std::string confirmedCopyToFolder_;
 
  public:
   // Widgets, by the object names they carry (public so that the commands' owners can reach them;
@@ -255,6 +267,8 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QAction* ProgramHomepage1 = nullptr;
   QAction* Readme1 = nullptr;
   QAction* About1 = nullptr;
+  TRecentFolderMenu* HLInput = nullptr;
+  TRecentFolderMenu* HLOutput = nullptr;
 
   QToolButton* TBPrev = nullptr;
   QToolButton* TBSave = nullptr;

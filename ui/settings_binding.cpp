@@ -22,58 +22,52 @@ namespace picaxo {
 
 namespace {
 
-#define PICAXO_MEMBER(member)        \
-  [](TPicaxoSettings & s) -> auto& { \
-    return s.member;                 \
+#define PICAXO_MEMBER(record, member) \
+  [](record & s) -> auto& {           \
+    return s.member;                  \
   }
 
-// Controls that hold one value of the record each. Loading applies the groups in this order
-// (folders, zoom, numbers, check boxes, rules, Fit, alignment, ...); the filling-controls flag is
-// set meanwhile, so the order shows only in handlers that react regardless of it.
-struct TTextControl {
+// Controls that hold one value each. The folders, the zoom and the destination settings have
+// functions of their own below (the window keeps the latter outside its controls).
+struct TMenuCheck {
   const char* Name;
-  std::string& (*Field)(TPicaxoSettings&);
+  bool& (*Field)(TPicaxoSettings&);
 };
-constexpr TTextControl kTextControls[] = {
-    {"EInputDir", PICAXO_MEMBER(InputDir)},
-    {"EOutputDir", PICAXO_MEMBER(OutputDir)},
+constexpr TMenuCheck kMenuChecks[] = {
+    {"Recursiveinputdirs1", PICAXO_MEMBER(TPicaxoSettings, RecursiveInput)},
+    {"UseLosslessJPEGrotateofinputfile1", PICAXO_MEMBER(TPicaxoSettings, LosslessRotate)},
 };
 
 // Spin-controlled numbers: the up-down control, or the edit when the edit is the spin box.
 struct TSpinControl {
   const char* Name;
   const char* EditName;
-  int16_t& (*Field)(TPicaxoSettings&);
+  int16_t& (*Field)(TResizeSettings&);
 };
 constexpr TSpinControl kSpinControls[] = {
-    {"UDQuality", "EQuality", PICAXO_MEMBER(Resize.JpegQuality)},
-    {"UDLongerSide", "ELongerSide", PICAXO_MEMBER(Resize.LongerPixels)},
-    {"UDFixedArea", "EFixedArea", PICAXO_MEMBER(Resize.AreaPixels)},
-    {"UDPercent", "EPercent", PICAXO_MEMBER(Resize.Percent)},
+    {"UDQuality", "EQuality", PICAXO_MEMBER(TResizeSettings, JpegQuality)},
+    {"UDLongerSide", "ELongerSide", PICAXO_MEMBER(TResizeSettings, LongerPixels)},
+    {"UDFixedArea", "EFixedArea", PICAXO_MEMBER(TResizeSettings, AreaPixels)},
+    {"UDPercent", "EPercent", PICAXO_MEMBER(TResizeSettings, Percent)},
 };
 
-// Check boxes and checkable menu items.
 struct TCheckControl {
   const char* Name;
-  bool& (*Field)(TPicaxoSettings&);
+  bool& (*Field)(TResizeSettings&);
 };
 constexpr TCheckControl kCheckBoxes[] = {
-    {"CBResize", PICAXO_MEMBER(Resize.ResizeEnabled)},
-    {"CBPaddedFit", PICAXO_MEMBER(Resize.PaddedFitEnabled)},
-    {"CBAllowEnlarge", PICAXO_MEMBER(Resize.AllowEnlarge)},
-    {"CBForceRecompress", PICAXO_MEMBER(Resize.AlwaysRecompress)},
-};
-constexpr TCheckControl kMenuChecks[] = {
-    {"Recursiveinputdirs1", PICAXO_MEMBER(RecursiveInput)},
-    {"UseLosslessJPEGrotateofinputfile1", PICAXO_MEMBER(LosslessRotate)},
+    {"CBResize", PICAXO_MEMBER(TResizeSettings, ResizeEnabled)},
+    {"CBPaddedFit", PICAXO_MEMBER(TResizeSettings, PaddedFitEnabled)},
+    {"CBAllowEnlarge", PICAXO_MEMBER(TResizeSettings, AllowEnlarge)},
+    {"CBForceRecompress", PICAXO_MEMBER(TResizeSettings, AlwaysRecompress)},
 };
 
-// The four rule buttons, one radio group; the record may have none chosen.
+// The four rule buttons, one radio group; the settings may have none chosen.
 constexpr TCheckControl kRuleButtons[] = {
-    {"RBFixedLonger", PICAXO_MEMBER(Resize.FixedLongerEnabled)},
-    {"RBFixedArea", PICAXO_MEMBER(Resize.FixedAreaEnabled)},
-    {"RBPercent", PICAXO_MEMBER(Resize.PercentEnabled)},
-    {"RBFixedFit", PICAXO_MEMBER(Resize.FixedFitEnabled)},
+    {"RBFixedLonger", PICAXO_MEMBER(TResizeSettings, FixedLongerEnabled)},
+    {"RBFixedArea", PICAXO_MEMBER(TResizeSettings, FixedAreaEnabled)},
+    {"RBPercent", PICAXO_MEMBER(TResizeSettings, PercentEnabled)},
+    {"RBFixedFit", PICAXO_MEMBER(TResizeSettings, FixedFitEnabled)},
 };
 
 #undef PICAXO_MEMBER
@@ -149,38 +143,16 @@ TRect TSettingsBinding::WorkArea() const {
 TPicaxoSettings TSettingsBinding::FromWindow() const {
   TPicaxoSettings s;
   s.MainWindow = FormGeometryOf(window_);
-  for (const TTextControl& control : kTextControls) {
-    if (const auto* edit = Find<QLineEdit>(window_, control.Name))
-      control.Field(s) = PathFromText(edit->text());
-  }
+  if (const auto* edit = Find<QLineEdit>(window_, "EInputDir"))
+    s.InputDir = PathFromText(edit->text());
+  if (const auto* edit = Find<QLineEdit>(window_, "EOutputDir"))
+    s.OutputDir = PathFromText(edit->text());
   if (const auto* zoom = Find<QComboBox>(window_, "CBZoom"); zoom && zoom->currentIndex() >= 0)
     s.Zoom = zoom->currentIndex();
-  for (const TSpinControl& control : kSpinControls) {
-    if (const QSpinBox* spin = FindSpin(window_, control))
-      control.Field(s) = static_cast<int16_t>(spin->value());
-  }
-  for (const TCheckControl& control : kCheckBoxes) {
-    if (const auto* box = Find<QAbstractButton>(window_, control.Name))
-      control.Field(s) = box->isChecked();
-  }
-  for (const TCheckControl& control : kRuleButtons) {
-    if (const auto* button = Find<QAbstractButton>(window_, control.Name))
-      control.Field(s) = button->isChecked();
-  }
-  s.Resize.FixedFitWidth = FitWidth();
-  s.Resize.FixedFitHeight = FitHeight();
-  s.Resize.PaddedAlignment = kNoAlignmentChosen;
-  for (size_t i = 0; i < std::size(kAlignmentButtons); ++i) {
-    const auto* button = Find<QAbstractButton>(window_, kAlignmentButtons[i]);
-    if (button && button->isChecked()) {
-      s.Resize.PaddedAlignment = static_cast<uint8_t>(i + 1);
-      break;
-    }
-  }
-  s.Resize.PaddingColor = PaddingColor();
+  s.Resize = ResizeSettings();
   s.NormalZoom = PreviewMode() ? NormalZoom() : s.Zoom;
   s.ViewAllowEnlargeInAutoMode = ViewAllowEnlargeInAutoMode();
-  for (const TCheckControl& control : kMenuChecks) {
+  for (const TMenuCheck& control : kMenuChecks) {
     if (const auto* action = Find<QAction>(window_, control.Name))
       control.Field(s) = action->isChecked();
   }
@@ -205,45 +177,14 @@ void TSettingsBinding::ToWindow(const TPicaxoSettings& settings) {
   TPicaxoSettings s = settings;  // the tables reach members through a mutable record
 
   ApplyFormGeometry(window_, s.MainWindow);
-  for (const TTextControl& control : kTextControls) {
-    if (auto* edit = Find<QLineEdit>(window_, control.Name))
-      edit->setText(TextFromPath(control.Field(s)));
-  }
+  ShowFolders(s.InputDir, s.OutputDir);
   SelectZoomIndex(s.Zoom);
-  for (const TSpinControl& control : kSpinControls) {
-    if (QSpinBox* spin = FindSpin(window_, control)) spin->setValue(control.Field(s));
-  }
-  for (const TCheckControl& control : kCheckBoxes) {
-    if (auto* box = Find<QAbstractButton>(window_, control.Name)) box->setChecked(control.Field(s));
-  }
-  std::vector<QAbstractButton*> rules;
-  QAbstractButton* chosenRule = nullptr;
-  for (const TCheckControl& control : kRuleButtons) {
-    if (auto* button = Find<QAbstractButton>(window_, control.Name)) {
-      rules.push_back(button);
-      if (control.Field(s) && !chosenRule) chosenRule = button;
-    }
-  }
-  ChooseRadioButton(rules, chosenRule);
-  // Written as text, as a user would type it: the edits' change handling updates the Fit fields.
-  if (auto* edit = Find<QLineEdit>(window_, "EFitWidth"))
-    edit->setText(QString::number(s.Resize.FixedFitWidth));
-  if (auto* edit = Find<QLineEdit>(window_, "EFitHeight"))
-    edit->setText(QString::number(s.Resize.FixedFitHeight));
-  const uint8_t alignment = s.Resize.PaddedAlignment;
-  if (alignment >= 1 && alignment <= std::size(kAlignmentButtons)) {
-    if (auto* button = Find<QAbstractButton>(window_, kAlignmentButtons[alignment - 1]))
-      button->setChecked(true);
-  }
-  SetPaddingColor(s.Resize.PaddingColor);
+  ShowResizeSettings(s.Resize);
   SetNormalZoom(s.NormalZoom);
   SetViewAllowEnlargeInAutoMode(s.ViewAllowEnlargeInAutoMode);
-  for (const TCheckControl& control : kMenuChecks) {
+  for (const TMenuCheck& control : kMenuChecks) {
     if (auto* action = Find<QAction>(window_, control.Name)) action->setChecked(control.Field(s));
   }
-  // The menu item mirrors its check box.
-  if (auto* action = Find<QAction>(window_, "MForceRecompress"))
-    action->setChecked(s.Resize.AlwaysRecompress);
   SetCopyToDir(s.CopyToDir);
   SetJobsListWidth(s.JobsListWidth);
   SetJobsListVisible(s.ShowJobsList);
@@ -282,34 +223,86 @@ void TSettingsBinding::SaveSettingsFile(const std::string& path) {
 
 void TSettingsBinding::SetFillingControls(bool) {}
 
+void TSettingsBinding::ShowFolders(const std::string& input, const std::string& output) {
+  if (auto* edit = Find<QLineEdit>(window_, "EInputDir")) edit->setText(TextFromPath(input));
+  if (auto* edit = Find<QLineEdit>(window_, "EOutputDir")) edit->setText(TextFromPath(output));
+}
+
+TResizeSettings TSettingsBinding::ResizeSettings() const {
+  TResizeSettings s;
+  for (const TSpinControl& control : kSpinControls) {
+    if (const QSpinBox* spin = FindSpin(window_, control))
+      control.Field(s) = static_cast<int16_t>(spin->value());
+  }
+  for (const TCheckControl& control : kCheckBoxes) {
+    if (const auto* box = Find<QAbstractButton>(window_, control.Name))
+      control.Field(s) = box->isChecked();
+  }
+  for (const TCheckControl& control : kRuleButtons) {
+    if (const auto* button = Find<QAbstractButton>(window_, control.Name))
+      control.Field(s) = button->isChecked();
+  }
+  s.FixedFitWidth = FitValue(window_, "EFitWidth", s.FixedFitWidth);
+  s.FixedFitHeight = FitValue(window_, "EFitHeight", s.FixedFitHeight);
+  s.PaddedAlignment = kNoAlignmentChosen;
+  for (size_t i = 0; i < std::size(kAlignmentButtons); ++i) {
+    const auto* button = Find<QAbstractButton>(window_, kAlignmentButtons[i]);
+    if (button && button->isChecked()) {
+      s.PaddedAlignment = static_cast<uint8_t>(i + 1);
+      break;
+    }
+  }
+  if (const auto* panel = Find<QWidget>(window_, "PaddedFitColorPanel")) {
+    const QColor color = panel->palette().color(QPalette::Window);
+    s.PaddingColor = static_cast<uint32_t>(color.red()) |
+                     static_cast<uint32_t>(color.green()) << 8 |
+                     static_cast<uint32_t>(color.blue()) << 16;
+  }
+  return s;
+}
+
+void TSettingsBinding::ShowResizeSettings(const TResizeSettings& settings) {
+  TResizeSettings s = settings;  // the tables reach members through a mutable record
+  for (const TSpinControl& control : kSpinControls) {
+    if (QSpinBox* spin = FindSpin(window_, control)) spin->setValue(control.Field(s));
+  }
+  for (const TCheckControl& control : kCheckBoxes) {
+    if (auto* box = Find<QAbstractButton>(window_, control.Name)) box->setChecked(control.Field(s));
+  }
+  std::vector<QAbstractButton*> rules;
+  QAbstractButton* chosenRule = nullptr;
+  for (const TCheckControl& control : kRuleButtons) {
+    if (auto* button = Find<QAbstractButton>(window_, control.Name)) {
+      rules.push_back(button);
+      if (control.Field(s) && !chosenRule) chosenRule = button;
+    }
+  }
+  ChooseRadioButton(rules, chosenRule);
+  // Written as text, as a user would type it: the edits' change handling updates the Fit fields.
+  if (auto* edit = Find<QLineEdit>(window_, "EFitWidth"))
+    edit->setText(QString::number(s.FixedFitWidth));
+  if (auto* edit = Find<QLineEdit>(window_, "EFitHeight"))
+    edit->setText(QString::number(s.FixedFitHeight));
+  const uint8_t alignment = s.PaddedAlignment;
+  if (alignment >= 1 && alignment <= std::size(kAlignmentButtons)) {
+    if (auto* button = Find<QAbstractButton>(window_, kAlignmentButtons[alignment - 1]))
+      button->setChecked(true);
+  }
+  if (auto* panel = Find<QWidget>(window_, "PaddedFitColorPanel")) {
+    const uint32_t color = s.PaddingColor;
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window,
+                     QColor(int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF)));
+    panel->setPalette(palette);
+    panel->setAutoFillBackground(true);
+  }
+  // The menu item mirrors its check box.
+  if (auto* action = Find<QAction>(window_, "MForceRecompress"))
+    action->setChecked(s.AlwaysRecompress);
+}
+
 void TSettingsBinding::SelectZoomIndex(int index) {
   if (auto* zoom = Find<QComboBox>(window_, "CBZoom")) zoom->setCurrentIndex(index);
-}
-
-int32_t TSettingsBinding::FitWidth() const {
-  return FitValue(window_, "EFitWidth", TResizeSettings{}.FixedFitWidth);
-}
-
-int32_t TSettingsBinding::FitHeight() const {
-  return FitValue(window_, "EFitHeight", TResizeSettings{}.FixedFitHeight);
-}
-
-uint32_t TSettingsBinding::PaddingColor() const {
-  const auto* panel = Find<QWidget>(window_, "PaddedFitColorPanel");
-  if (!panel) return TResizeSettings{}.PaddingColor;
-  const QColor color = panel->palette().color(QPalette::Window);
-  return static_cast<uint32_t>(color.red()) | static_cast<uint32_t>(color.green()) << 8 |
-         static_cast<uint32_t>(color.blue()) << 16;
-}
-
-void TSettingsBinding::SetPaddingColor(uint32_t color) {
-  auto* panel = Find<QWidget>(window_, "PaddedFitColorPanel");
-  if (!panel) return;
-  QPalette palette = panel->palette();
-  palette.setColor(QPalette::Window,
-                   QColor(int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF)));
-  panel->setPalette(palette);
-  panel->setAutoFillBackground(true);
 }
 
 void TSettingsBinding::SetJobsListVisible(bool visible) {

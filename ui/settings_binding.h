@@ -56,12 +56,15 @@ class TSettingsBinding {
 
   // While set, the window's change handlers store nothing into the current image's entry.
   virtual void SetFillingControls(bool filling);
+  // The folder boxes EInputDir and EOutputDir.
+  virtual void ShowFolders(const std::string& input, const std::string& output);
   // Selects a CBZoom entry and applies it as a click on the list does.
   virtual void SelectZoomIndex(int index);
-  // The Fit frame as the window holds it (its FitWidth and FitHeight fields); by default the
-  // numbers in EFitWidth and EFitHeight, the first-start size where they hold none.
-  virtual int32_t FitWidth() const;
-  virtual int32_t FitHeight() const;
+  // The destination settings in effect; by default read from and shown in the named controls,
+  // the Fit frame from the numbers in EFitWidth and EFitHeight, the border colour from the
+  // background of PaddedFitColorPanel.
+  virtual TResizeSettings ResizeSettings() const;
+  virtual void ShowResizeSettings(const TResizeSettings& settings);
   virtual bool PreviewMode() const { return false; }
   virtual int32_t NormalZoom() const { return normalZoom_; }
   virtual void SetNormalZoom(int32_t index) { normalZoom_ = index; }
@@ -71,11 +74,9 @@ class TSettingsBinding {
   virtual void SetCopyToDir(const std::string& folder) { copyToDir_ = folder; }
   virtual bool ViewAllowEnlargeInAutoMode() const { return viewAllowEnlarge_; }
   virtual void SetViewAllowEnlargeInAutoMode(bool allow) { viewAllowEnlarge_ = allow; }
-  // The border colour as 0x00BBGGRR; by default the background of PaddedFitColorPanel.
-  virtual uint32_t PaddingColor() const;
-  virtual void SetPaddingColor(uint32_t color);
   // The Batch Resize view: shown or hidden as the tab switch does; PanelJobs by default.
   virtual void SetJobsListVisible(bool visible);
+  // PanelJobs' width; kept here while the panel is hidden or not laid out yet.
   virtual int32_t JobsListWidth() const;
   virtual void SetJobsListWidth(int32_t width);
   virtual TStoredBatchFlags BatchFlags() const { return batchFlags_; }
