@@ -7,9 +7,11 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTableView>
 #include <QTreeView>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -317,7 +319,27 @@ int32_t TSettingsBinding::JobsListWidth() const {
 
 void TSettingsBinding::SetJobsListWidth(int32_t width) {
   jobsListWidth_ = width;
-  if (auto* panel = Find<QWidget>(window_, "PanelJobs")) panel->resize(width, panel->height());
+  auto* panel = Find<QWidget>(window_, "PanelJobs");
+  if (!panel) return;
+  auto* splitter = qobject_cast<QSplitter*>(panel->parentWidget());
+  if (!splitter) {
+    panel->resize(width, panel->height());
+    return;
+  }
+  // In a splitter the panel's width is its share; the widest neighbour gives or takes the rest.
+  QList<int> sizes = splitter->sizes();
+  const int index = splitter->indexOf(panel);
+  int total = 0;
+  for (int size : sizes)
+    total += size;
+  if (total <= 0) total = splitter->width();
+  int widest = -1;
+  for (int i = 0; i < sizes.size(); ++i) {
+    if (i != index && (widest < 0 || sizes[i] > sizes[widest])) widest = i;
+  }
+  sizes[index] = width;
+  if (widest >= 0) sizes[widest] = std::max(total - width, 1);
+  splitter->setSizes(sizes);
 }
 
 }  // namespace picaxo

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTest>
 #include <filesystem>
@@ -114,6 +115,10 @@ TEST_F(MainWindowSettings, WhatTheUserSetIsThereAfterARestart) {
   Widget<QCheckBox>("CBForceRecompress")->click();
   Widget<QAction>("Recursiveinputdirs1")->trigger();
   Widget<QTabBar>("TabControl")->setCurrentIndex(1);
+  auto* splitter = Widget<QSplitter>("Splitter1");
+  const int total = splitter->sizes()[0] + splitter->sizes()[1];
+  splitter->setSizes({300, total - 300});
+  ASSERT_EQ(Widget("PanelJobs")->width(), 300);
   Close();
 
   const std::vector<std::string> lines = {"MainTop=20",
@@ -166,6 +171,7 @@ TEST_F(MainWindowSettings, WhatTheUserSetIsThereAfterARestart) {
   EXPECT_TRUE(Widget<QAction>("Recursiveinputdirs1")->isChecked());
   EXPECT_EQ(Widget<QTabBar>("TabControl")->currentIndex(), 1);
   EXPECT_TRUE(Widget("PanelJobs")->isVisible());
+  EXPECT_EQ(Widget("PanelJobs")->width(), 300);
   EXPECT_EQ(Hints("RecentInputDirs1"), QStringList{TextFromPath(source)});
   Close();
   EXPECT_EQ(Read(UserFile()), first);  // repeated start and close change nothing
