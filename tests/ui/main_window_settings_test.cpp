@@ -27,6 +27,7 @@
 #include "modal_helper.h"
 #include "settings/temp_config.h"
 #include "ui/main_window.h"
+#include "ui/main_window_settings.h"
 #include "ui/recent_menu.h"
 #include "ui/window_placement.h"
 
@@ -84,6 +85,17 @@ class MainWindowSettings : public TempConfig {
     for (const QAction* action : Widget<QMenu>(menu)->actions())
       hints << (action->isEnabled() ? action->statusTip() : action->text());
     return hints;
+  }
+  // Applies a settings file to the running window as Load Settings does, without the dialogs.
+  void LoadFile(const std::string& keys) {
+    TForm1Settings(*form_).LoadSettingsFile(Write("load.ini", "[PicaxoSettings]\r\n" + keys));
+  }
+  std::string CheckedRules() {
+    std::string names;
+    for (const char* name : {"RBFixedLonger", "RBFixedArea", "RBPercent", "RBFixedFit"}) {
+      if (Widget<QRadioButton>(name)->isChecked()) names += name;
+    }
+    return names;
   }
   bool Holds(const std::string& line) {
     return ("\n" + Read(UserFile())).find("\n" + line + "\n") != std::string::npos;
@@ -230,6 +242,49 @@ TEST_F(MainWindowSettings, LoadSettingsUpdatesTheRuleControlsAndReadsTheSourceFo
   EXPECT_FALSE(Widget("UDPercent")->isVisible());
   EXPECT_EQ(form_->State().SourceFolder(), more);
   EXPECT_EQ(form_->State().Count(), 3);
+}
+
+TEST_F(MainWindowSettings, AFileHoldingOnlyTheQualityChangesOnlyTheQuality) {
+  Start(PhotoFolder("photos", 1));
+  Widget<QRadioButton>("RBFixedArea")->click();
+  Widget<QSpinBox>("UDQuality")->setValue(40);
+  Widget<QCheckBox>("CBAllowEnlarge")->click();
+  TPicaxoSettings expected = TForm1Settings(*form_).FromWindow();
+  LoadFile("JpegQuality=70\r\n");
+  TPicaxoSettings loaded = TForm1Settings(*form_).FromWindow();
+  expected.Resize.JpegQuality = 70;
+  // Missing folders are the working folder, a missing position centres the window.
+  expected.InputDir = expected.OutputDir = WorkingFolder();
+  loaded.MainWindow = expected.MainWindow;
+  EXPECT_EQ(loaded, expected);
+  EXPECT_EQ(Widget<QSpinBox>("UDQuality")->value(), 70);
+  EXPECT_EQ(CheckedRules(), "RBFixedArea");
+}
+
+TEST_F(MainWindowSettings, RuleButtonsAlignmentAndValuesThatAreNoNumbers) {
+  Start(PhotoFolder("photos", 1));
+  LoadFile("FixedAreaEnabled=1\r\nFixedFitEnabled=1\r\n");
+  EXPECT_EQ(CheckedRules(), "RBFixedFit");
+  // A file can clear the chosen rule; the buttons stay one group afterwards.
+  LoadFile("FixedFitEnabled=0\r\n");
+  EXPECT_EQ(CheckedRules(), "");
+  Widget<QRadioButton>("RBFixedArea")->click();
+  Widget<QRadioButton>("RBPercent")->click();
+  EXPECT_EQ(CheckedRules(), "RBPercent");
+
+  LoadFile("PaddedAlignment=1\r\n");
+  for (const char* value : {"0", "10"}) {
+    LoadFile(std::string("PaddedAlignment=") + value + "\r\n");
+    EXPECT_TRUE(Widget<QRadioButton>("RBAlignLeftTop")->isChecked()) << value;
+  }
+  LoadFile("PaddedAlignment=133\r\n");
+  EXPECT_TRUE(Widget<QRadioButton>("RBAlignCenter")->isChecked());
+
+  for (const char* state : {"0", "1"}) {
+    LoadFile(std::string("ResizeEnabled=") + state + "\r\n");
+    LoadFile("ResizeEnabled=yes\r\n");
+    EXPECT_EQ(Widget<QCheckBox>("CBResize")->isChecked(), state[0] == '1');
+  }
 }
 
 TEST_F(MainWindowSettings, TheFirstStartCentresTheDesignedWindow) {

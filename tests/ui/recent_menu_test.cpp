@@ -51,22 +51,6 @@ TEST_F(RecentMenu, ShowsThePlaceholderUntilTheFirstFolderAndNeverAgain) {
   EXPECT_EQ(menu.actions().size(), 1);
 }
 
-TEST_F(RecentMenu, NewestFirstAtMostTenAndAMovedFolderKeepsTheCount) {
-  QMenu menu;
-  TRecentFolderMenu recent(menu);
-  recent.Configure(ConfigureDestinationFolderHistory);
-  for (int i = 0; i < 11; ++i)
-    recent.AddToTop(TextFromPath(MakeFolder("f" + std::to_string(i))));
-  ASSERT_EQ(menu.actions().size(), 10);
-  EXPECT_EQ(menu.actions().front()->text(), "f10");
-  EXPECT_EQ(menu.actions().back()->text(), "f1");  // f0, the oldest, fell off
-
-  recent.AddToTop(TextFromPath(Path("f5")));
-  ASSERT_EQ(menu.actions().size(), 10);
-  EXPECT_EQ(menu.actions().front()->text(), "f5");
-  EXPECT_EQ(menu.actions()[1]->text(), "f10");
-}
-
 TEST_F(RecentMenu, CaptionsShowTheNameAsItIs) {
   QMenu menu;
   TRecentFolderMenu recent(menu);

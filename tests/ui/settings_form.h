@@ -1,15 +1,12 @@
 #pragma once
-// A bare top-level form holding every named control the settings binding reads, at its
-// first-start values, and a binding whose window-side state tests can reach.
+// A bare top-level form holding the named controls the settings binding reads, and a binding
+// whose window model is a few plain members that tests can reach.
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QRadioButton>
-#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QWidget>
@@ -28,10 +25,11 @@ T* Named(const QWidget& form, const char* name) {
   return widget;
 }
 
+// The form at its first-start values, 686 x 544. No layout: it would give the form a minimum
+// size, and placement tests need any size.
 inline std::unique_ptr<QWidget> MakeSettingsForm() {
   auto form = std::make_unique<QWidget>();
   form->resize(kMainFormWidth, kMainFormHeight);
-  // No layout: it would give the form a minimum size, and placement tests need any size.
   auto add = [&](QWidget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     widget->setParent(form.get());
@@ -42,84 +40,59 @@ inline std::unique_ptr<QWidget> MakeSettingsForm() {
   add(new QLineEdit(folder), "EOutputDir");
   auto* zoom = static_cast<QComboBox*>(add(new QComboBox, "CBZoom"));
   zoom->addItems({"Auto [NUM *]", "4:1", "2:1", "1:1 [NUM /]", "1:2", "1:4"});
-  auto spin = [&](const char* name, int low, int high, int value) {
-    auto* box = static_cast<QSpinBox*>(add(new QSpinBox, name));
-    box->setRange(low, high);
-    box->setValue(value);
-  };
-  spin("UDQuality", 1, 100, 85);
-  spin("UDLongerSide", 10, 10000, 600);
-  spin("UDFixedArea", 10, 10000, 400);
-  spin("UDPercent", 1, 500, 50);
-  static_cast<QCheckBox*>(add(new QCheckBox("Resize"), "CBResize"))->setChecked(true);
-  add(new QCheckBox("Padded border"), "CBPaddedFit");
-  add(new QCheckBox("Allow Enlarge"), "CBAllowEnlarge");
-  add(new QCheckBox("Force Recompress"), "CBForceRecompress");
-  auto radio = [](const char* name, QWidget* group) {
-    auto* button = new QRadioButton(QString::fromLatin1(name), group);
-    button->setObjectName(QString::fromLatin1(name));
-  };
-  // Two radio groups, each in its own container as in the window.
-  auto* rules = add(new QWidget, "GBResize");
-  for (const char* name : {"RBFixedLonger", "RBFixedArea", "RBPercent", "RBFixedFit"})
-    radio(name, rules);
-  form->findChild<QRadioButton*>("RBPercent")->setChecked(true);
-  auto* grid = add(new QWidget, "PaddedFitPanel");
-  for (const char* name : {"RBAlignLeftTop", "RBAlignCenterTop", "RBAlignRightTop",
-                           "RBAlignLeftCenter", "RBAlignCenter", "RBAlignRightCenter",
-                           "RBAlignLeftBottom", "RBAlignCenterBottom", "RBAlignRightBottom"})
-    radio(name, grid);
-  form->findChild<QRadioButton*>("RBAlignCenter")->setChecked(true);
-  add(new QLineEdit("1024"), "EFitWidth");
-  add(new QLineEdit("800"), "EFitHeight");
-  QWidget* colour = add(new QWidget, "PaddedFitColorPanel");
-  QPalette palette = colour->palette();
-  palette.setColor(QPalette::Window, Qt::black);
-  colour->setPalette(palette);
-  auto action = [&](const char* name, bool checked) {
+  for (const auto& [name, checked] :
+       {std::pair{"Recursiveinputdirs1", false}, {"UseLosslessJPEGrotateofinputfile1", true}}) {
     auto* item = new QAction(form.get());
     item->setObjectName(QString::fromLatin1(name));
     item->setCheckable(true);
     item->setChecked(checked);
-  };
-  action("Recursiveinputdirs1", false);
-  action("UseLosslessJPEGrotateofinputfile1", true);
-  action("MForceRecompress", false);
+  }
   QWidget* panel = add(new QWidget, "PanelJobs");
   auto* list = new QTableView(panel);
   list->setObjectName("LVJobs");
-  auto* model = new QStandardItemModel(0, 3, list);
-  list->setModel(model);
-  list->horizontalHeader()->resizeSection(0, 150);
-  list->horizontalHeader()->resizeSection(1, 150);
-  list->horizontalHeader()->resizeSection(2, 40);
+  list->setModel(new QStandardItemModel(0, 3, list));
+  for (int column : {0, 1, 2})
+    list->horizontalHeader()->resizeSection(column, TPicaxoSettings{}.JobsListColWidths[column]);
   return form;
 }
 
-// The binding with its window-side state in reach.
+// The binding over the form, its window model held in members.
 class TFormBinding final : public TSettingsBinding {
  public:
-  using TSettingsBinding::BatchFlags;
-  using TSettingsBinding::CopyToDir;
-  using TSettingsBinding::NormalZoom;
-  using TSettingsBinding::SetBatchFlags;
-  using TSettingsBinding::SetCopyToDir;
   using TSettingsBinding::SetJobsListWidth;
-  using TSettingsBinding::SetNormalZoom;
-  using TSettingsBinding::SetViewAllowEnlargeInAutoMode;
   using TSettingsBinding::TSettingsBinding;
-  using TSettingsBinding::ViewAllowEnlargeInAutoMode;
 
+  TResizeSettings resize;
   bool preview = false;
+  int32_t normalZoom = 0;
+  std::string copyToDir;
+  bool viewAllowEnlarge = true;
+  TStoredBatchFlags flags;
   int fillingCalls = 0;
   bool filling = false;
 
  protected:
-  bool PreviewMode() const override { return preview; }
   void SetFillingControls(bool on) override {
     filling = on;
     ++fillingCalls;
   }
+  void SelectZoomIndex(int index) override {
+    Window().findChild<QComboBox*>("CBZoom")->setCurrentIndex(index);
+  }
+  TResizeSettings ResizeSettings() const override { return resize; }
+  void ShowResizeSettings(const TResizeSettings& settings) override { resize = settings; }
+  bool PreviewMode() const override { return preview; }
+  int32_t NormalZoom() const override { return normalZoom; }
+  void SetNormalZoom(int32_t index) override { normalZoom = index; }
+  std::string CopyToDir() const override { return copyToDir; }
+  void SetCopyToDir(const std::string& folder) override { copyToDir = folder; }
+  bool ViewAllowEnlargeInAutoMode() const override { return viewAllowEnlarge; }
+  void SetViewAllowEnlargeInAutoMode(bool allow) override { viewAllowEnlarge = allow; }
+  void SetJobsListVisible(bool visible) override {
+    Window().findChild<QWidget*>("PanelJobs")->setVisible(visible);
+  }
+  TStoredBatchFlags BatchFlags() const override { return flags; }
+  void SetBatchFlags(const TStoredBatchFlags& stored) override { flags = stored; }
 };
 
 }  // namespace picaxo::testing

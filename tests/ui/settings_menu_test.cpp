@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QAbstractButton>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QTest>
 
 #include "modal_helper.h"
@@ -18,7 +18,6 @@ namespace picaxo {
 namespace {
 
 using testing::MakeSettingsForm;
-using testing::Named;
 using testing::TFormBinding;
 using testing::WhenModal;
 
@@ -84,7 +83,7 @@ TEST_F(SettingsMenu, SaveThenLoadProposesTheSameFileAndAppliesIt) {
 
   TAnswers save;
   const QString path = folder + "/mine";  // the default extension is added
-  Named<QSpinBox>(*form, "UDQuality")->setValue(42);
+  binding.resize.JpegQuality = 42;
   Answer(save, path);
   commands.SaveSettingsClick();
   EXPECT_EQ(save.Dialog.Name, "SDSaveIni");
@@ -97,7 +96,7 @@ TEST_F(SettingsMenu, SaveThenLoadProposesTheSameFileAndAppliesIt) {
   EXPECT_EQ(commands.LastSettingsFile().toStdString(), (path + ".ini").toStdString());
   EXPECT_NE(Read(PathFromText(path + ".ini")).find("\nJpegQuality=42\n"), std::string::npos);
 
-  Named<QSpinBox>(*form, "UDQuality")->setValue(7);
+  binding.resize.JpegQuality = 7;
   TAnswers load;
   Answer(load, path + ".ini");
   commands.LoadSettingsClick();
@@ -106,7 +105,7 @@ TEST_F(SettingsMenu, SaveThenLoadProposesTheSameFileAndAppliesIt) {
   EXPECT_EQ(load.Dialog.Filters, save.Dialog.Filters);
   EXPECT_EQ(load.Dialog.Proposed.toStdString(), (path + ".ini").toStdString());
   EXPECT_EQ(load.Message, "Settings loaded successfully.");
-  EXPECT_EQ(Named<QSpinBox>(*form, "UDQuality")->value(), 42);
+  EXPECT_EQ(binding.resize.JpegQuality, 42);
   EXPECT_EQ(loaded.count(), 1);
 
   // Cancelling changes nothing, not even the file proposed next.
@@ -144,13 +143,13 @@ TEST_F(SettingsMenu, AFailureIsReportedNotCalledASuccess) {
   QSignalSpy loaded(&commands, &TSettingsFileCommands::SettingsLoaded);
 
   // A file without the settings section is no settings file.
-  Named<QSpinBox>(*form, "UDQuality")->setValue(12);
+  binding.resize.JpegQuality = 12;
   TAnswers load;
   Answer(load, TextFromPath(Write("notes.ini", "[Notes]\nJpegQuality=70\n")));
   commands.LoadSettingsClick();
   EXPECT_EQ(load.Icon, QMessageBox::Critical);
   EXPECT_TRUE(load.Message.contains("PicaxoSettings")) << load.Message.toStdString();
-  EXPECT_EQ(Named<QSpinBox>(*form, "UDQuality")->value(), 12);
+  EXPECT_EQ(binding.resize.JpegQuality, 12);
   EXPECT_EQ(loaded.count(), 0);
 
   // A file the store will not replace (not a regular file), confirmed in the dialog.
