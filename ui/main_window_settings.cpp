@@ -111,6 +111,8 @@ void TForm1::CreateSettings() {
   connect(LoadSettings1, &QAction::triggered, commands, &TSettingsFileCommands::LoadSettingsClick);
   connect(commands, &TSettingsFileCommands::SettingsLoaded, this, [this] {
     ShowRuleControls();
+    // The labels follow the loaded settings also when the source folder stays the same.
+    ShowTexts();
     RunCommand([this] { state_->ScanSourceFolder(); });
   });
 }

@@ -8,6 +8,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -224,24 +225,32 @@ TEST_F(MainWindowSettings, LoadSettingsUpdatesTheRuleControlsAndReadsTheSourceFo
   const std::string photos = PhotoFolder("photos", 1);
   const std::string more = PhotoFolder("more", 3);
   Start(photos);
-  const std::string path =
-      Write("mine.ini", "[PicaxoSettings]\r\nInputDir=" + more + "\r\nFixedFitEnabled=1\r\n");
-  QString message;
-  WhenModal<QFileDialog>([&](QFileDialog* dialog) {
-    WhenModal<QMessageBox>([&](QMessageBox* box) {
-      message = box->text();
-      box->accept();
+  // Chooses the file in the Load Settings dialog; the message that follows is returned.
+  auto load = [&](const std::string& keys) {
+    const std::string path = Write("mine.ini", "[PicaxoSettings]\r\n" + keys);
+    QString message;
+    WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+      WhenModal<QMessageBox>([&](QMessageBox* box) {
+        message = box->text();
+        box->accept();
+      });
+      QTest::qWait(200);  // the dialog reads its folder first
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText(TextFromPath(path));
+      static_cast<QDialog*>(dialog)->accept();
     });
-    QTest::qWait(200);  // the dialog reads its folder first
-    dialog->findChild<QLineEdit*>("fileNameEdit")->setText(TextFromPath(path));
-    static_cast<QDialog*>(dialog)->accept();
-  });
-  Widget<QAction>("LoadSettings1")->trigger();
-  EXPECT_EQ(message, "Settings loaded successfully.");
+    Widget<QAction>("LoadSettings1")->trigger();
+    return message;
+  };
+  EXPECT_EQ(load("InputDir=" + more + "\r\nFixedFitEnabled=1\r\n"),
+            "Settings loaded successfully.");
   EXPECT_TRUE(Widget("EFitWidth")->isVisible());
   EXPECT_FALSE(Widget("UDPercent")->isVisible());
   EXPECT_EQ(form_->State().SourceFolder(), more);
   EXPECT_EQ(form_->State().Count(), 3);
+
+  // The same folder is not read again, but the labels follow the new settings.
+  load("InputDir=" + more + "\r\nPercentEnabled=1\r\nPercent=25\r\n");
+  EXPECT_EQ(Widget<QLabel>("LNewDimension")->text(), "8x6");
 }
 
 TEST_F(MainWindowSettings, AFileHoldingOnlyTheQualityChangesOnlyTheQuality) {
