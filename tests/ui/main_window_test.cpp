@@ -492,6 +492,23 @@ TEST_F(MainWindowTest, AFileThatDoesNotDecodeIsReportedInTheStatusLine) {
   EXPECT_TRUE(form_->StatusText().empty());
 }
 
+TEST_F(MainWindowTest, LeavingTheSourceFieldKeepsTheListAndEnterReadsItAgain) {
+  Open(2);
+  auto* percent = Widget<QSpinBox>("UDPercent");
+  Focus(percent);
+  percent->setValue(30);  // stored into image 1's entry
+  ASSERT_EQ(form_->State().CurrentEntry()->ResizeMode, TResizeMode::Percent);
+  QLineEdit* folder = Field("EInputDir");
+  Focus(folder);
+  folder->setText(QString::fromStdString(source_.string() + "/"));
+  Focus(Widget("ImgViewBox1"));  // leaving: the same folder, nothing read again
+  EXPECT_EQ(form_->State().CurrentEntry()->ResizeMode, TResizeMode::Percent);
+  Focus(folder);
+  Key(Qt::Key_Return);  // Enter reads the folder again: the per-image settings are gone
+  EXPECT_EQ(form_->State().Count(), 2);
+  EXPECT_EQ(form_->State().CurrentEntry()->ResizeMode, TResizeMode::Unset);
+}
+
 TEST_F(MainWindowTest, HelpItemsTellTheirTexts) {
   Open(1);
   prompt_.Push(TPromptButton::OK);
