@@ -1,0 +1,320 @@
+// The batch dialog over a real run: five small images saved with scripted answers.
+#include "ui/batch_form.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTest>
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "jobs/jobs_test_util.h"
+#include "ui/job_list.h"
+
+namespace picaxo {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+using B = TPromptButton;
+
+struct BatchFormTest : ::testing::Test {
+  TScratchFolder dir;
+  std::string src = dir / "src";
+  std::string out = dir / "out";
+  TScriptedPrompt prompt;
+  std::vector<std::string> mainStatus;  // texts that reached the main window's status line
+  int eventRounds = 0;
+  std::function<void(TBatchForm&)> betweenImages;  // runs in the run's event processing
+  TBatchForm* form = nullptr;
+  std::vector<int> progressSeen;
+  QWidget owner;
+  TJobListView list{[this](int row, TJobColumn) { return std::to_string(row); }};
+  TAppState state{prompt, Hooks()};
+
+  TJobHooks Hooks() {
+    TJobHooks hooks;
+    hooks.SetStatusText = [this](const std::string& text, bool) { mainStatus.push_back(text); };
+    hooks.ProcessEvents = [this] {
+      ++eventRounds;
+      if (form) {
+        progressSeen.push_back(Find<QProgressBar>("ProgressBar")->value());
+        if (betweenImages) betweenImages(*form);
+      }
+      QCoreApplication::processEvents();
+    };
+    hooks.SelectedRowCount = [this] { return list.SelectedRowCount(); };
+    hooks.IsRowSelected = [this](int row) { return list.IsRowSelected(row); };
+    return hooks;
+  }
+
+  void SetUp() override {
+    for (char c = 'a'; c <= 'e'; ++c)
+      WriteBmp(src + "/" + c + ".bmp", 16, 12);
+    fs::create_directories(out);
+    state.Settings.ResizeEnabled = false;
+    state.DestinationFolderField = out;
+    state.SourceFolderField = src;
+    state.ScanSourceFolder();
+    list.SyncJobCount(state.Count());
+    mainStatus.clear();
+    owner.resize(600, 400);
+    owner.show();
+  }
+
+  template <class W>
+  W* Find(const char* name) {
+    W* widget = form->findChild<W*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  QCheckBox* Box(const char* name) { return Find<QCheckBox>(name); }
+  QString Page() { return Find<QStackedWidget>("Notebook")->currentWidget()->objectName(); }
+
+  // Opens the dialog as the window does (without a nested loop), lets `act` work on it while it
+  // is open, and returns whether it was still open after `act`.
+  using TAct = std::function<void()>;
+  bool Dialog(void (TAppState::*entry)(const TBatchDialogRunner&), const TAct& act) {
+    bool openAfter = false;
+    (state.*entry)([&](TBatchRun& run) {
+      TBatchForm dialog(run, &owner);
+      form = &dialog;
+      dialog.Prepare("title");
+      dialog.show();
+      act();
+      openAfter = dialog.isVisible();
+      form = nullptr;
+    });
+    return openAfter;
+  }
+  bool SaveAll(const TAct& act) { return Dialog(&TAppState::SaveAll, act); }
+
+  void Click(const char* name) { QTest::mouseClick(Find<QAbstractButton>(name), Qt::LeftButton); }
+
+  std::set<std::string> Written() const {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(out))
+      names.insert(e.path().filename().string());
+    return names;
+  }
+};
+
+TEST_F(BatchFormTest, DialogAsDesignedWithTheStoredOptions) {
+  state.Flags.BatchJobCreateAllDirs = true;
+  SaveAll([&] {
+    EXPECT_EQ(form->windowTitle(), "Batch process");
+    EXPECT_TRUE(form->isModal());
+    EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(form->size(), QSize(288, 215));
+    EXPECT_EQ(Page(), "Start");
+    EXPECT_EQ(Find<QLabel>("LTitle")->text(), "title");
+    EXPECT_EQ(Box("CBOverwriteAll")->text(), "Overwrite existing files without prompting");
+    EXPECT_EQ(Box("CBDontOverwrite")->text(), "Never overwrite existing files");
+    EXPECT_EQ(Box("CBPromptForCreateDir")->text(), "Prompt when a folder needs to be created");
+    EXPECT_FALSE(Box("CBPromptForCreateDir")->isChecked());  // create-all-folders was stored
+    EXPECT_EQ(Find<QPushButton>("BStart")->text(), "Start");
+    EXPECT_TRUE(Find<QPushButton>("BStart")->isDefault());
+    EXPECT_EQ(Find<QPushButton>("BCancel")->text(), "Cancel");
+    EXPECT_EQ(Find<QPushButton>("BClose")->text(), "Close");
+    EXPECT_EQ(Find<QProgressBar>("ProgressBar")->minimum(), 0);
+    EXPECT_EQ(Find<QProgressBar>("ProgressBar")->value(), 0);
+    // Centred on the main window.
+    EXPECT_LE((form->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(),
+              2);
+  });
+}
+
+TEST_F(BatchFormTest, RunSavesEveryImageShowingProgressAndStatusInTheDialog) {
+  SaveAll([&] {
+    Click("BStart");
+    EXPECT_EQ(Page(), "Success");
+    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 5 of 5 images!");
+    EXPECT_TRUE(Find<QPushButton>("BClose")->hasFocus());
+    EXPECT_TRUE(Find<QLabel>("LStatus")->text().startsWith("Saved " + QString::fromStdString(out)));
+    EXPECT_EQ(Find<QProgressBar>("ProgressBar")->maximum(), 5);
+    // Between images: k of 5 after the k-th image (counted from 0), never 5.
+    const std::vector<int> working(progressSeen.end() - 5, progressSeen.end());
+    EXPECT_EQ(working, (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_FALSE(Find<QPushButton>("BStart")->isEnabled());
+    EXPECT_FALSE(Box("CBOverwriteAll")->isEnabled());
+    // The main status line heard nothing of the run while the dialog was open.
+    EXPECT_TRUE(mainStatus.empty());
+    Click("BClose");
+    EXPECT_FALSE(form->isVisible());
+  });
+  EXPECT_EQ(Written().size(), 5u);
+  EXPECT_EQ(state.BatchForm, nullptr);
+  // The result stays in the main window's status line.
+  ASSERT_FALSE(mainStatus.empty());
+  EXPECT_EQ(mainStatus.back(), "Successfully saved 5 of 5 images!");
+}
+
+TEST_F(BatchFormTest, AllExcludedSavesNothingOfNothing) {
+  for (TFileEntry& e : state.FileList)
+    e.Excluded = true;
+  SaveAll([&] {
+    Click("BStart");
+    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 0 of 0 images!");
+  });
+  EXPECT_TRUE(Written().empty());
+}
+
+TEST_F(BatchFormTest, NeverOverwriteSkipsExistingFilesWithoutAsking) {
+  for (const char* name : {"a.jpg", "c.jpg", "e.jpg"})
+    WriteFile(out + "/" + name, "old");
+  SaveAll([&] {
+    Click("CBDontOverwrite");
+    Click("BStart");
+    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 2 of 5 images!");
+    EXPECT_EQ(Find<QProgressBar>("ProgressBar")->maximum(), 2);
+  });
+  EXPECT_TRUE(prompt.Questions().empty());
+  EXPECT_EQ(ReadFile(out + "/c.jpg"), "old");
+  EXPECT_EQ(Written().size(), 5u);
+  EXPECT_TRUE(state.Flags.BatchJobOverwriteNone);
+}
+
+TEST_F(BatchFormTest, OverwriteBoxesExcludeEachOtherAndOpenWithOnlyNeverWhenBothStored) {
+  state.Flags.BatchJobOverwriteAll = true;
+  state.Flags.BatchJobOverwriteNone = true;
+  SaveAll([&] {
+    EXPECT_FALSE(Box("CBOverwriteAll")->isChecked());
+    EXPECT_TRUE(Box("CBDontOverwrite")->isChecked());
+    Click("CBOverwriteAll");
+    EXPECT_TRUE(Box("CBOverwriteAll")->isChecked());
+    EXPECT_FALSE(Box("CBDontOverwrite")->isChecked());
+    Click("CBDontOverwrite");
+    EXPECT_FALSE(Box("CBOverwriteAll")->isChecked());
+    EXPECT_TRUE(Box("CBDontOverwrite")->isChecked());
+    Click("CBDontOverwrite");  // unchecking leaves the other box alone
+    EXPECT_FALSE(Box("CBOverwriteAll")->isChecked());
+    EXPECT_FALSE(Box("CBDontOverwrite")->isChecked());
+  });
+}
+
+TEST_F(BatchFormTest, CancelBeforeStartClosesAndKeepsTheFlags) {
+  state.Flags.BatchJobOverwriteAll = true;
+  const bool open = SaveAll([&] {
+    Click("CBDontOverwrite");
+    Click("CBPromptForCreateDir");
+    Click("BCancel");
+  });
+  EXPECT_FALSE(open);
+  EXPECT_TRUE(state.Flags.BatchJobOverwriteAll);
+  EXPECT_FALSE(state.Flags.BatchJobOverwriteNone);
+  EXPECT_FALSE(state.Flags.BatchJobCreateAllDirs);
+  EXPECT_TRUE(Written().empty());
+  // Esc is the Cancel button.
+  EXPECT_FALSE(SaveAll([&] { QTest::keyClick(form, Qt::Key_Escape); }));
+  // So is the frame.
+  EXPECT_FALSE(SaveAll([&] { form->close(); }));
+  EXPECT_TRUE(Written().empty());
+  EXPECT_TRUE(state.Flags.BatchJobOverwriteAll);
+}
+
+TEST_F(BatchFormTest, CancelDuringTheRunFinishesTheImageAndClosesAtOnce) {
+  betweenImages = [&](TBatchForm& dialog) {
+    if (Written().size() == 1)
+      QMetaObject::invokeMethod(dialog.findChild<QPushButton*>("BCancel"), "click",
+                                Qt::QueuedConnection);
+  };
+  QString caption;
+  const bool open = SaveAll([&] {
+    Click("BStart");
+    caption = Find<QPushButton>("BCancel")->text();
+  });
+  EXPECT_FALSE(open);
+  EXPECT_EQ(caption, "Closing...");
+  EXPECT_EQ(Written().size(), 1u);
+  // No result: the main status line is left empty.
+  ASSERT_FALSE(mainStatus.empty());
+  EXPECT_EQ(mainStatus.back(), "");
+}
+
+TEST_F(BatchFormTest, FrameCloseDuringTheRunWaitsForItsEnd) {
+  betweenImages = [&](TBatchForm& dialog) {
+    if (Written().size() == 2) QMetaObject::invokeMethod(&dialog, "close", Qt::QueuedConnection);
+  };
+  const bool open = SaveAll([&] { Click("BStart"); });
+  EXPECT_FALSE(open);
+  EXPECT_EQ(Written().size(), 5u);
+  ASSERT_FALSE(mainStatus.empty());
+  EXPECT_EQ(mainStatus.back(), "Successfully saved 5 of 5 images!");
+}
+
+TEST_F(BatchFormTest, AllToTheOverwriteQuestionIsRememberedForTheNextDialog) {
+  for (char c = 'a'; c <= 'e'; ++c)
+    WriteFile(out + "/" + c + ".jpg", "old");
+  prompt.Push(B::All);
+  SaveAll([&] {
+    Click("BStart");
+    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 5 of 5 images!");
+  });
+  ASSERT_EQ(prompt.Questions().size(), 1u);
+  EXPECT_TRUE(prompt.Questions()[0].buttons.Has(B::All));
+  EXPECT_NE(ReadFile(out + "/e.jpg"), "old");
+  SaveAll([&] { EXPECT_TRUE(Box("CBOverwriteAll")->isChecked()); });
+}
+
+TEST_F(BatchFormTest, SaveAllDropsStoredResizeSettingsButKeepsExclusionsCropsAndNames) {
+  // Not the current image: the run makes it current, which puts its crop into effect.
+  TFileEntry& a = state.FileList[2];
+  a.ResizeMode = rmPercent;
+  a.Percent = 50;
+  a.JpegQuality = 20;
+  a.RecompressChoice = csYes;
+  a.OutputName = "cover";
+  a.Selection = TSelection{0, 0, 7, 5};
+  state.FileList[1].Excluded = true;
+  SaveAll([&] { Click("BStart"); });
+  EXPECT_EQ(a.ResizeMode, rmUnset);
+  EXPECT_EQ(a.JpegQuality, -1);
+  EXPECT_EQ(a.RecompressChoice, csUnset);
+  EXPECT_EQ(a.OutputName, "cover");
+  EXPECT_TRUE(a.HasSelection());
+  EXPECT_TRUE(state.FileList[1].Excluded);
+  // The run used the current settings (no resize) with the image's own crop and name.
+  EXPECT_EQ(JpegSize(out + "/cover.jpg"), std::make_pair(8, 6));
+  EXPECT_EQ(Written(), (std::set<std::string>{"a.jpg", "cover.jpg", "d.jpg", "e.jpg"}));
+}
+
+TEST_F(BatchFormTest, OneSelectedRowCoversAllEntriesAndTwoRestrictTheRun) {
+  list.SelectOnlyRow(3);
+  Dialog(&TAppState::ExecuteJobs, [&] {
+    Click("BStart");
+    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 5 of 5 images!");
+  });
+  fs::remove_all(out);
+  fs::create_directories(out);
+  list.selectionModel()->select(list.model()->index(1, 0),
+                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  Dialog(&TAppState::ExecuteJobs, [&] {
+    Click("BStart");
+    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 2 of 2 images!");
+  });
+  EXPECT_EQ(Written(), (std::set<std::string>{"b.jpg", "d.jpg"}));
+}
+
+TEST_F(BatchFormTest, AnEmptyFolderTellsSoAndOpensNoDialog) {
+  TScratchFolder empty;
+  state.SourceFolderField = empty.Path();
+  state.ScanSourceFolder();
+  bool opened = false;
+  state.SaveAll([&](TBatchRun&) { opened = true; });
+  state.ExecuteJobs([&](TBatchRun&) { opened = true; });
+  EXPECT_FALSE(opened);
+  ASSERT_EQ(prompt.Questions().size(), 2u);
+  EXPECT_EQ(prompt.Questions()[0].text, "No files in current folder!");
+  EXPECT_EQ(prompt.Questions()[0].kind, TPromptKind::Error);
+  EXPECT_EQ(prompt.Questions()[0].buttons, TPromptButtons(B::Cancel));
+}
+
+}  // namespace
+}  // namespace picaxo
