@@ -1,0 +1,102 @@
+// A batch run through the dialog (offscreen) against picaxo-cli batch --jobs 1 on the same 12
+// large photos (three copies of each test photo), longer side 1024, quality 85. The dialog's
+// repaints and the event processing between images should cost little: target ratio <= 1.1.
+#include <benchmark/benchmark.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "jobs/app_state.h"
+#include "ui/batch_form.h"
+
+namespace {
+
+using namespace picaxo;
+namespace fs = std::filesystem;
+
+struct TPhotos {
+  fs::path root =
+      fs::temp_directory_path() / ("picaxo_bench_batch_" + std::to_string(std::random_device()()));
+  fs::path src = root / "src";
+  TPhotos() {
+    fs::create_directories(src);
+    for (int copy = 1; copy <= 3; ++copy)
+      for (const auto& e : fs::directory_iterator(fs::path(PICAXO_TESTDATA) / "photos"))
+        if (e.path().extension() == ".jpg")
+          fs::copy_file(e.path(),
+                        src / (e.path().stem().string() + "_" + std::to_string(copy) + ".jpg"));
+  }
+  ~TPhotos() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+};
+
+TPhotos& Photos() {
+  static TPhotos photos;
+  return photos;
+}
+
+void BM_WindowBatch12Photos(benchmark::State& s) {
+  TPhotos& p = Photos();
+  const fs::path out = p.root / "window";
+  int saved = 0;
+  for (auto _ : s) {
+    s.PauseTiming();
+    fs::remove_all(out);
+    TScriptedPrompt prompt;
+    TJobHooks hooks;
+    hooks.ProcessEvents = [] { QCoreApplication::processEvents(); };
+    TAppState state(prompt, hooks);
+    state.Settings.ResizeEnabled = true;
+    SelectRule(state.Settings, ResizeRule::LongerSide);
+    state.Settings.LongerPixels = 1024;
+    state.Settings.JpegQuality = 85;
+    state.DestinationFolderField = out.string();
+    s.ResumeTiming();
+    // From the scan on, as the window does it: the first image is decoded by the scan.
+    state.SourceFolderField = p.src.string();
+    state.ScanSourceFolder();
+    state.SaveAll([&](TBatchRun& run) {
+      TBatchForm form(run, nullptr);
+      form.Prepare("");
+      form.show();
+      form.findChild<QAbstractButton*>("CBPromptForCreateDir")->click();
+      form.findChild<QAbstractButton*>("BStart")->click();
+      saved = run.SavedCount;
+    });
+  }
+  s.counters["saved"] = saved;
+}
+BENCHMARK(BM_WindowBatch12Photos)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_CliBatchJobs1_12Photos(benchmark::State& s) {
+  TPhotos& p = Photos();
+  const fs::path out = p.root / "cli";
+  const std::string command = std::string(PICAXO_CLI) +
+                              " batch --longer 1024 --quality 85 --jobs 1 '" + p.src.string() +
+                              "' '" + out.string() + "' > /dev/null";
+  for (auto _ : s) {
+    s.PauseTiming();
+    fs::remove_all(out);
+    s.ResumeTiming();
+    if (std::system(command.c_str()) != 0) s.SkipWithError("picaxo-cli batch failed");
+  }
+}
+BENCHMARK(BM_CliBatchJobs1_12Photos)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
