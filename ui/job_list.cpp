@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "jobs/job_selection.h"
+
 namespace picaxo {
 
 namespace {
@@ -213,13 +215,11 @@ void TJobListView::OnSelectionChanged(const QItemSelection&, const QItemSelectio
   int n = 0;
   for (const auto& [first, last] : spans)
     n += last - first + 1;
-  if (n == 0) return;
-  // Whenever a change leaves one row selected, that row's image is the current one: also when a
-  // click on one of several selected rows (which does not select it anew) or a Ctrl+click that
-  // deselects the other row leaves it alone, so the highlighted row never differs from the image
-  // being edited.
-  if (n == 1 && !following_) emit RowChosen(spans.front().first);
-  emit SelectedRowCountChanged(n);
+  const TJobSelectionResponse response = JobSelectionChanged(
+      n, spans.empty() ? -1 : spans.front().first,
+      following_ ? TSelectionSource::FollowingCurrentImage : TSelectionSource::User);
+  if (response.MakeCurrent) emit RowChosen(*response.MakeCurrent);
+  if (response.UpdateCaptions) emit SelectedRowCountChanged(n);
 }
 
 }  // namespace picaxo
