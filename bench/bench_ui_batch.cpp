@@ -47,6 +47,18 @@ struct TPhotos {
   }
 };
 
+// The window's part of a run: events between images, texts and progress to the dialog.
+struct TWindow : IJobObserver {
+  TBatchForm* form = nullptr;
+  void ProcessEvents() override { QCoreApplication::processEvents(); }
+  void BatchStatusTextChanged(const std::string& text) override {
+    if (form) form->ShowStatusText(text);
+  }
+  void BatchProgressChanged(int position, int maximum) override {
+    if (form) form->ShowProgress(position, maximum);
+  }
+};
+
 TPhotos& Photos() {
   static TPhotos photos;
   return photos;
@@ -60,25 +72,28 @@ void BM_WindowBatch12Photos(benchmark::State& s) {
     s.PauseTiming();
     fs::remove_all(out);
     TScriptedPrompt prompt;
-    TJobHooks hooks;
-    hooks.ProcessEvents = [] { QCoreApplication::processEvents(); };
-    TAppState state(prompt, hooks);
-    state.Settings.ResizeEnabled = true;
-    SelectRule(state.Settings, ResizeRule::LongerSide);
-    state.Settings.LongerPixels = 1024;
-    state.Settings.JpegQuality = 85;
-    state.DestinationFolderField = out.string();
+    TWindow window;
+    TAppState state(prompt, window);
+    TResizeSettings settings;
+    settings.ResizeEnabled = true;
+    SelectRule(settings, ResizeRule::LongerSide);
+    settings.LongerPixels = 1024;
+    settings.JpegQuality = 85;
+    state.SetSettings(settings);
+    state.SetDestinationFolderField(out.string());
     s.ResumeTiming();
     // From the scan on, as the window does it: the first image is decoded by the scan.
-    state.SourceFolderField = p.src.string();
+    state.SetSourceFolderField(p.src.string());
     state.ScanSourceFolder();
     state.SaveAll([&](TBatchRun& run) {
       TBatchForm form(run, nullptr);
+      window.form = &form;
       form.Prepare("");
       form.show();
       form.findChild<QAbstractButton*>("CBPromptForCreateDir")->click();
       form.findChild<QAbstractButton*>("BStart")->click();
       saved = run.SavedCount;
+      window.form = nullptr;
     });
   }
   s.counters["saved"] = saved;

@@ -32,12 +32,12 @@ std::string SmallJpeg() {
 }
 
 // One folder of kFiles photos for the whole run, with the list and the state over it.
-struct TBench {
+struct TBench : IJobObserver {
   fs::path folder =
       fs::temp_directory_path() / ("picaxo_bench_jobs_" + std::to_string(std::random_device()()));
   TScriptedPrompt prompt;
   TJobListView view{[this](int row, TJobColumn column) { return Cell(row, column); }};
-  TAppState state{prompt, Hooks()};
+  TAppState state{prompt, *this};
 
   TBench() {
     fs::create_directories(folder);
@@ -45,8 +45,8 @@ struct TBench {
     for (int i = 0; i < kFiles; ++i)
       std::ofstream(folder / ("photo_" + std::to_string(100000 + i) + ".jpg"), std::ios::binary)
           << bytes;
-    state.SourceFolderField = folder.string();
-    state.DestinationFolderField = (folder / "out").string();
+    state.SetSourceFolderField(folder.string());
+    state.SetDestinationFolderField((folder / "out").string());
     view.resize(368, 700);
     view.show();
   }
@@ -55,23 +55,19 @@ struct TBench {
     fs::remove_all(folder, ec);
   }
 
-  TJobHooks Hooks() {
-    TJobHooks hooks;
-    hooks.ProcessEvents = [] { QCoreApplication::processEvents(); };
-    hooks.FileListChanged = [this] { view.SyncJobCount(state.Count()); };
-    hooks.JobRowsChanged = [this] { view.RefreshJobList(TJobRefresh::AllRows, -1); };
-    hooks.SelectedRowCount = [this] { return view.SelectedRowCount(); };
-    hooks.IsRowSelected = [this](int row) { return view.IsRowSelected(row); };
-    return hooks;
-  }
+  void ProcessEvents() override { QCoreApplication::processEvents(); }
+  void FileListChanged() override { view.SyncJobCount(state.Count()); }
+  void JobRowsChanged(TJobRows) override { view.RefreshJobList(TJobRefresh::AllRows, -1); }
+  int SelectedRowCount() const override { return view.SelectedRowCount(); }
+  bool IsRowSelected(int row) const override { return view.IsRowSelected(row); }
 
   std::string Cell(int row, TJobColumn column) {
-    const TFileEntry* entry = row < state.Count() ? &state.FileList[size_t(row)] : nullptr;
+    const TFileEntry* entry = row < state.Count() ? &state.List().At(row) : nullptr;
     switch (column) {
       case TJobColumn::FileName:
-        return JobFileNameText(entry, state.SourceFolder);
+        return JobFileNameText(entry, state.SourceFolder());
       case TJobColumn::Actions:
-        return entry ? JobActionsText(*entry, state.Settings) : std::string();
+        return entry ? JobActionsText(*entry, state.Settings()) : std::string();
       case TJobColumn::Flags:
         return entry ? JobFlagsText(*entry) : std::string();
     }
@@ -92,7 +88,7 @@ void BM_ScanAndShowTenThousand(benchmark::State& s) {
   TBench& b = Bench();
   for (auto _ : s) {
     b.state.RescanSourceFolder();
-    b.view.SelectOnlyRow(b.state.CurrentIndex);
+    b.view.SelectOnlyRow(b.state.CurrentIndex());
     Paint();
   }
   s.counters["rows"] = b.view.RowCount();
@@ -123,7 +119,9 @@ void BM_ApplyAllTenThousand(benchmark::State& s) {
   Paint();
   int percent = 10;
   for (auto _ : s) {
-    b.state.Settings.Percent = static_cast<int16_t>(percent++ % 400 + 1);
+    TResizeSettings settings = b.state.Settings();
+    settings.Percent = static_cast<int16_t>(percent++ % 400 + 1);
+    b.state.SetSettings(settings);
     b.state.ApplySettingsToJobs();
     Paint();
   }

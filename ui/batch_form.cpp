@@ -120,19 +120,6 @@ TBatchForm::TBatchForm(TBatchRun& run, QWidget* owner)
   connect(bClose_, &QPushButton::clicked, this, &TBatchForm::BCloseClick);
   connect(cbOverwriteAll_, &QCheckBox::clicked, this, &TBatchForm::CBOverwriteAllClick);
   connect(cbDontOverwrite_, &QCheckBox::clicked, this, &TBatchForm::CBDontOverwriteClick);
-
-  // Status texts of the run go to the label while the dialog exists, painted at once: the run
-  // lets the event loop in only between images.
-  run_.SetStatusLabel = [this](const std::string& text) {
-    lStatus_->setText(Text(text));
-    if (lStatus_->isVisible()) lStatus_->repaint();
-  };
-  run_.ProgressChanged = [this] { ShowProgress(); };
-}
-
-TBatchForm::~TBatchForm() {
-  run_.SetStatusLabel = nullptr;
-  run_.ProgressChanged = nullptr;
 }
 
 void TBatchForm::Prepare(const std::string& title) {
@@ -165,7 +152,6 @@ void TBatchForm::FormShow() {
     move(at.Left, at.Top);
   }
   ShowChoices(run_.Show());
-  ShowProgress();
 }
 
 void TBatchForm::ShowChoices(const TBatchChoices& choices) {
@@ -174,10 +160,15 @@ void TBatchForm::ShowChoices(const TBatchChoices& choices) {
   cbPromptForCreateDir_->setChecked(choices.PromptForCreateDir);
 }
 
-void TBatchForm::ShowProgress() {
+void TBatchForm::ShowStatusText(const std::string& text) {
+  lStatus_->setText(Text(text));
+  if (lStatus_->isVisible()) lStatus_->repaint();
+}
+
+void TBatchForm::ShowProgress(int position, int maximum) {
   // A bar from 0 to 0 is Qt's busy indicator; an empty run shows an empty bar instead.
-  progressBar_->setMaximum(std::max(run_.ProgressMax, 1));
-  progressBar_->setValue(std::clamp(run_.ProgressPosition, 0, progressBar_->maximum()));
+  progressBar_->setMaximum(std::max(maximum, 1));
+  progressBar_->setValue(std::clamp(position, 0, progressBar_->maximum()));
 }
 
 void TBatchForm::CBOverwriteAllClick(bool checked) {

@@ -1,7 +1,7 @@
 #pragma once
 // The batch dialog: the widgets of one batch run. What the boxes mean, what a run does, when it
 // stops and what it reports are the run's (jobs/batch.h); the dialog shows them and forwards
-// clicks.
+// clicks. The dialog does not own the run: the state creates it for the dialog's lifetime.
 #include <QDialog>
 #include <string>
 
@@ -24,12 +24,16 @@ class TBatchForm : public QDialog {
   static constexpr int kClientHeight = 215;
 
   TBatchForm(TBatchRun& run, QWidget* owner);
-  ~TBatchForm() override;
 
   // Page "Start" with the given title, then the dialog modally; returns when it has closed.
   int Execute(const std::string& title);
   // What Execute does before it shows the dialog (tests show it without a nested loop).
   void Prepare(const std::string& title);
+
+  // What the run reports while the dialog exists (the window's observer passes it on): status
+  // texts for LStatus, painted at once since events run only between images, and the progress.
+  void ShowStatusText(const std::string& text);
+  void ShowProgress(int position, int maximum);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -44,7 +48,6 @@ class TBatchForm : public QDialog {
   void CBOverwriteAllClick(bool checked);
   void CBDontOverwriteClick(bool checked);
   void ShowChoices(const TBatchChoices& choices);
-  void ShowProgress();
   // The run has closed the dialog: leave the modal loop with the run's result.
   void EndDialog();
 

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "jobs/job_selection.h"
-
 namespace picaxo {
 
 namespace {
@@ -215,11 +213,11 @@ void TJobListView::OnSelectionChanged(const QItemSelection&, const QItemSelectio
   int n = 0;
   for (const auto& [first, last] : spans)
     n += last - first + 1;
-  const TJobSelectionResponse response = JobSelectionChanged(
-      n, spans.empty() ? -1 : spans.front().first,
-      following_ ? TSelectionSource::FollowingCurrentImage : TSelectionSource::User);
-  if (response.MakeCurrent) emit RowChosen(*response.MakeCurrent);
-  if (response.UpdateCaptions) emit SelectedRowCountChanged(n);
+  // The one selected row is reported also when the change did not select it anew (a click on one
+  // of several selected rows, a Ctrl+click deselecting the other row), so the highlighted row is
+  // always the image the controls edit.
+  const int row = n == 1 && !following_ ? spans.front().first : -1;
+  emit JobSelectionChanged(row, n);
 }
 
 }  // namespace picaxo

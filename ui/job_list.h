@@ -73,10 +73,10 @@ class TJobListView : public QTreeView {
   void RefreshJobList(TJobRefresh which, int currentRow);
 
  signals:
-  // A change left exactly one row selected: its image becomes current.
-  void RowChosen(int row);
-  // The selection changed and n > 0 rows are selected now.
-  void SelectedRowCountChanged(int n);
+  // The selection changed; selectedRows rows are selected now. row: the one selected row when a
+  // change by the user left exactly one row selected (its image becomes current), else -1 (also
+  // while the list itself follows the current image).
+  void JobSelectionChanged(int row, int selectedRows);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

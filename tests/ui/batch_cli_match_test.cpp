@@ -32,29 +32,42 @@ TEST(BatchCliMatch, DialogRunWritesTheFilesOfTheCommandLine) {
   WriteBmp(src + "/sub/drawing.bmp", 640, 90);
   WriteFile(src + "/small.jpg", JpegBytes(120, 80));  // smaller than the frame: padded only
 
+  // The window's part of the run: events between images, texts and progress to the dialog.
+  struct TWindow : IJobObserver {
+    TBatchForm* form = nullptr;
+    void ProcessEvents() override { QCoreApplication::processEvents(); }
+    void BatchStatusTextChanged(const std::string& text) override {
+      if (form) form->ShowStatusText(text);
+    }
+    void BatchProgressChanged(int position, int maximum) override {
+      if (form) form->ShowProgress(position, maximum);
+    }
+  } window;
   TScriptedPrompt prompt;
-  TJobHooks hooks;
-  hooks.ProcessEvents = [] { QCoreApplication::processEvents(); };
-  TAppState state(prompt, hooks);
-  state.Settings.ResizeEnabled = true;
-  SelectRule(state.Settings, ResizeRule::Fit);
-  state.Settings.FixedFitWidth = 300;
-  state.Settings.FixedFitHeight = 200;
-  state.Settings.PaddedFitEnabled = true;
-  state.Settings.PaddedAlignment = 5;
-  state.Settings.PaddingColor = 0x996633;
-  state.Settings.JpegQuality = 80;
-  state.RecursiveInput = true;
-  state.SourceFolderField = src;
-  state.DestinationFolderField = dir / "window";
+  TAppState state(prompt, window);
+  TResizeSettings settings;
+  settings.ResizeEnabled = true;
+  SelectRule(settings, ResizeRule::Fit);
+  settings.FixedFitWidth = 300;
+  settings.FixedFitHeight = 200;
+  settings.PaddedFitEnabled = true;
+  settings.PaddedAlignment = 5;
+  settings.PaddingColor = 0x996633;
+  settings.JpegQuality = 80;
+  state.SetSettings(settings);
+  state.SetRecursiveInput(true);
+  state.SetSourceFolderField(src);
+  state.SetDestinationFolderField(dir / "window");
   state.ScanSourceFolder();
   state.SaveAll([&](TBatchRun& run) {
     TBatchForm form(run, nullptr);
+    window.form = &form;
     form.Prepare("");
     form.show();
     // Folders are created without asking, as the command line does.
     QTest::mouseClick(form.findChild<QAbstractButton*>("CBPromptForCreateDir"), Qt::LeftButton);
     QTest::mouseClick(form.findChild<QAbstractButton*>("BStart"), Qt::LeftButton);
+    window.form = nullptr;
   });
   ASSERT_EQ(prompt.Questions().size(), 0u);
 
@@ -63,11 +76,11 @@ TEST(BatchCliMatch, DialogRunWritesTheFilesOfTheCommandLine) {
       "--recursive --jobs 1 " +
       Quote(src) + " " + Quote(dir / "cli"));
   ASSERT_EQ(cli.exitCode, 0) << cli.out;
-  const auto window = Tree(dir / "window");
+  const auto dialog = Tree(dir / "window");
   const auto line = Tree(dir / "cli");
-  ASSERT_EQ(window.size(), 4u);
-  ASSERT_EQ(window.size(), line.size());
-  for (const auto& [name, bytes] : window) {
+  ASSERT_EQ(dialog.size(), 4u);
+  ASSERT_EQ(dialog.size(), line.size());
+  for (const auto& [name, bytes] : dialog) {
     ASSERT_TRUE(line.count(name)) << name;
     EXPECT_TRUE(bytes == line.at(name)) << name << " differs";  // not printed: megabytes
   }

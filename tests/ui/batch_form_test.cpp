@@ -24,49 +24,62 @@ namespace fs = std::filesystem;
 using namespace testing;
 using B = TPromptButton;
 
-struct BatchFormTest : ::testing::Test {
+// The window's part of a run: the observer passes the run's texts and progress to the dialog,
+// lets events run between images and answers for the job list's selection.
+struct BatchFormTest : ::testing::Test, IJobObserver {
   TScratchFolder dir;
   std::string src = dir / "src";
   std::string out = dir / "out";
   TScriptedPrompt prompt;
   std::vector<std::string> mainStatus;  // texts that reached the main window's status line
-  int eventRounds = 0;
   std::function<void(TBatchForm&)> betweenImages;  // runs in the run's event processing
   TBatchForm* form = nullptr;
   std::vector<int> progressSeen;
   QWidget owner;
-  TJobListView list{[this](int row, TJobColumn) { return std::to_string(row); }};
-  TAppState state{prompt, Hooks()};
+  TJobListView list{[](int row, TJobColumn) { return std::to_string(row); }};
+  TAppState state{prompt, *this};
 
-  TJobHooks Hooks() {
-    TJobHooks hooks;
-    hooks.SetStatusText = [this](const std::string& text, bool) { mainStatus.push_back(text); };
-    hooks.ProcessEvents = [this] {
-      ++eventRounds;
-      if (form) {
-        progressSeen.push_back(Find<QProgressBar>("ProgressBar")->value());
-        if (betweenImages) betweenImages(*form);
-      }
-      QCoreApplication::processEvents();
-    };
-    hooks.SelectedRowCount = [this] { return list.SelectedRowCount(); };
-    hooks.IsRowSelected = [this](int row) { return list.IsRowSelected(row); };
-    return hooks;
+  void StatusTextChanged(const std::string& text, TRepaint) override { mainStatus.push_back(text); }
+  void BatchStatusTextChanged(const std::string& text) override {
+    if (form) form->ShowStatusText(text);
   }
+  void BatchProgressChanged(int position, int maximum) override {
+    if (form) form->ShowProgress(position, maximum);
+  }
+  void ProcessEvents() override {
+    if (form) {
+      progressSeen.push_back(Find<QProgressBar>("ProgressBar")->value());
+      if (betweenImages) betweenImages(*form);
+    }
+    QCoreApplication::processEvents();
+  }
+  int SelectedRowCount() const override { return list.SelectedRowCount(); }
+  bool IsRowSelected(int row) const override { return list.IsRowSelected(row); }
 
   void SetUp() override {
     for (char c = 'a'; c <= 'e'; ++c)
       WriteBmp(src + "/" + c + ".bmp", 16, 12);
     fs::create_directories(out);
-    state.Settings.ResizeEnabled = false;
-    state.DestinationFolderField = out;
-    state.SourceFolderField = src;
+    TResizeSettings settings;
+    settings.ResizeEnabled = false;
+    state.SetSettings(settings);
+    state.SetDestinationFolderField(out);
+    state.SetSourceFolderField(src);
     state.ScanSourceFolder();
     list.SyncJobCount(state.Count());
     mainStatus.clear();
     owner.resize(600, 400);
     owner.show();
   }
+
+  // Makes image index current, lets change work on it as the window's controls would, and goes
+  // back to the first image.
+  void OnEntry(int index, const std::function<void()>& change) {
+    state.GoToImage(index);
+    change();
+    state.GoToImage(0);
+  }
+  const TFileEntry& Entry(int index) const { return state.List().At(index); }
 
   template <class W>
   W* Find(const char* name) {
@@ -106,7 +119,7 @@ struct BatchFormTest : ::testing::Test {
 };
 
 TEST_F(BatchFormTest, DialogAsDesignedWithTheStoredOptions) {
-  state.Flags.BatchJobCreateAllDirs = true;
+  state.Flags().BatchJobCreateAllDirs = true;
   SaveAll([&] {
     EXPECT_EQ(form->windowTitle(), "Batch process");
     EXPECT_TRUE(form->isModal());
@@ -150,15 +163,15 @@ TEST_F(BatchFormTest, RunSavesEveryImageShowingProgressAndStatusInTheDialog) {
     EXPECT_FALSE(form->isVisible());
   });
   EXPECT_EQ(Written().size(), 5u);
-  EXPECT_EQ(state.BatchForm, nullptr);
+  EXPECT_EQ(state.BatchForm(), nullptr);
   // The result stays in the main window's status line.
   ASSERT_FALSE(mainStatus.empty());
   EXPECT_EQ(mainStatus.back(), "Successfully saved 5 of 5 images!");
 }
 
 TEST_F(BatchFormTest, AllExcludedSavesNothingOfNothing) {
-  for (TFileEntry& e : state.FileList)
-    e.Excluded = true;
+  for (int i = 0; i < state.Count(); ++i)
+    OnEntry(i, [&] { state.ChangeExcluded(true); });
   SaveAll([&] {
     Click("BStart");
     EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 0 of 0 images!");
@@ -178,12 +191,12 @@ TEST_F(BatchFormTest, NeverOverwriteSkipsExistingFilesWithoutAsking) {
   EXPECT_TRUE(prompt.Questions().empty());
   EXPECT_EQ(ReadFile(out + "/c.jpg"), "old");
   EXPECT_EQ(Written().size(), 5u);
-  EXPECT_TRUE(state.Flags.BatchJobOverwriteNone);
+  EXPECT_TRUE(state.Flags().BatchJobOverwriteNone);
 }
 
 TEST_F(BatchFormTest, OverwriteBoxesExcludeEachOtherAndOpenWithOnlyNeverWhenBothStored) {
-  state.Flags.BatchJobOverwriteAll = true;
-  state.Flags.BatchJobOverwriteNone = true;
+  state.Flags().BatchJobOverwriteAll = true;
+  state.Flags().BatchJobOverwriteNone = true;
   SaveAll([&] {
     EXPECT_FALSE(Box("CBOverwriteAll")->isChecked());
     EXPECT_TRUE(Box("CBDontOverwrite")->isChecked());
@@ -200,23 +213,23 @@ TEST_F(BatchFormTest, OverwriteBoxesExcludeEachOtherAndOpenWithOnlyNeverWhenBoth
 }
 
 TEST_F(BatchFormTest, CancelBeforeStartClosesAndKeepsTheFlags) {
-  state.Flags.BatchJobOverwriteAll = true;
+  state.Flags().BatchJobOverwriteAll = true;
   const bool open = SaveAll([&] {
     Click("CBDontOverwrite");
     Click("CBPromptForCreateDir");
     Click("BCancel");
   });
   EXPECT_FALSE(open);
-  EXPECT_TRUE(state.Flags.BatchJobOverwriteAll);
-  EXPECT_FALSE(state.Flags.BatchJobOverwriteNone);
-  EXPECT_FALSE(state.Flags.BatchJobCreateAllDirs);
+  EXPECT_TRUE(state.Flags().BatchJobOverwriteAll);
+  EXPECT_FALSE(state.Flags().BatchJobOverwriteNone);
+  EXPECT_FALSE(state.Flags().BatchJobCreateAllDirs);
   EXPECT_TRUE(Written().empty());
   // Esc is the Cancel button.
   EXPECT_FALSE(SaveAll([&] { QTest::keyClick(form, Qt::Key_Escape); }));
   // So is the frame.
   EXPECT_FALSE(SaveAll([&] { form->close(); }));
   EXPECT_TRUE(Written().empty());
-  EXPECT_TRUE(state.Flags.BatchJobOverwriteAll);
+  EXPECT_TRUE(state.Flags().BatchJobOverwriteAll);
 }
 
 TEST_F(BatchFormTest, CancelDuringTheRunFinishesTheImageAndClosesAtOnce) {
@@ -257,30 +270,44 @@ TEST_F(BatchFormTest, AllToTheOverwriteQuestionIsRememberedForTheNextDialog) {
     Click("BStart");
     EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 5 of 5 images!");
   });
-  ASSERT_EQ(prompt.Questions().size(), 1u);
-  EXPECT_TRUE(prompt.Questions()[0].buttons.Has(B::All));
+  EXPECT_EQ(prompt.QuestionIds(), std::vector<TQuestionId>{TQuestionId::OverwriteFile});
+  EXPECT_TRUE(prompt.Questions()[0].Buttons.Has(B::All));
   EXPECT_NE(ReadFile(out + "/e.jpg"), "old");
   SaveAll([&] { EXPECT_TRUE(Box("CBOverwriteAll")->isChecked()); });
 }
 
 TEST_F(BatchFormTest, SaveAllDropsStoredResizeSettingsButKeepsExclusionsCropsAndNames) {
-  // Not the current image: the run makes it current, which puts its crop into effect.
-  TFileEntry& a = state.FileList[2];
-  a.ResizeMode = rmPercent;
-  a.Percent = 50;
-  a.JpegQuality = 20;
-  a.RecompressChoice = csYes;
-  a.OutputName = "cover";
-  a.Selection = TSelection{0, 0, 7, 5};
-  state.FileList[1].Excluded = true;
+  // Image c gets a rule, a quality, forced recompression, a crop and a name of its own; b is
+  // excluded. Then the settings in effect are "no resize" again.
+  OnEntry(2, [&] {
+    TResizeSettings settings = state.Settings();
+    settings.ResizeEnabled = true;
+    SelectRule(settings, ResizeRule::Percent);
+    settings.Percent = 50;
+    state.ChangeSettings(TControl::UDPercent, TTrigger::Commit, settings);
+    settings.JpegQuality = 20;
+    state.ChangeSettings(TControl::UDQuality, TTrigger::Commit, settings);
+    settings.AlwaysRecompress = true;
+    state.ChangeSettings(TControl::CBForceRecompress, TTrigger::Commit, settings);
+    state.ChangeSelection(TSelection{0, 0, 7, 5}, TSelectionPhase::Changed);
+    state.ChangeOutputName("cover");
+  });
+  OnEntry(1, [&] { state.ChangeExcluded(true); });
+  const TFileEntry& c = Entry(2);
+  ASSERT_EQ(c.ResizeMode, TResizeMode::Percent);
+  ASSERT_EQ(c.JpegQuality, 20);
+  TResizeSettings settings;
+  settings.ResizeEnabled = false;
+  state.SetSettings(settings);
+
   SaveAll([&] { Click("BStart"); });
-  EXPECT_EQ(a.ResizeMode, rmUnset);
-  EXPECT_EQ(a.JpegQuality, -1);
-  EXPECT_EQ(a.RecompressChoice, csUnset);
-  EXPECT_EQ(a.OutputName, "cover");
-  EXPECT_TRUE(a.HasSelection());
-  EXPECT_TRUE(state.FileList[1].Excluded);
-  // The run used the current settings (no resize) with the image's own crop and name.
+  EXPECT_EQ(c.ResizeMode, TResizeMode::Unset);
+  EXPECT_EQ(c.JpegQuality, -1);
+  EXPECT_EQ(c.RecompressChoice, TChoice::Unset);
+  EXPECT_EQ(c.OutputName, "cover");
+  EXPECT_TRUE(c.HasSelection());
+  EXPECT_TRUE(Entry(1).Excluded);
+  // The run used the settings in effect (no resize) with the image's own crop and name.
   EXPECT_EQ(JpegSize(out + "/cover.jpg"), std::make_pair(8, 6));
   EXPECT_EQ(Written(), (std::set<std::string>{"a.jpg", "cover.jpg", "d.jpg", "e.jpg"}));
 }
@@ -304,16 +331,17 @@ TEST_F(BatchFormTest, OneSelectedRowCoversAllEntriesAndTwoRestrictTheRun) {
 
 TEST_F(BatchFormTest, AnEmptyFolderTellsSoAndOpensNoDialog) {
   TScratchFolder empty;
-  state.SourceFolderField = empty.Path();
+  state.SetSourceFolderField(empty.Path());
   state.ScanSourceFolder();
   bool opened = false;
   state.SaveAll([&](TBatchRun&) { opened = true; });
   state.ExecuteJobs([&](TBatchRun&) { opened = true; });
   EXPECT_FALSE(opened);
   ASSERT_EQ(prompt.Questions().size(), 2u);
-  EXPECT_EQ(prompt.Questions()[0].text, "No files in current folder!");
-  EXPECT_EQ(prompt.Questions()[0].kind, TPromptKind::Error);
-  EXPECT_EQ(prompt.Questions()[0].buttons, TPromptButtons(B::Cancel));
+  EXPECT_EQ(prompt.Questions()[0].Id, TQuestionId::NoFiles);
+  EXPECT_EQ(prompt.Questions()[0].Text, "No files in current folder!");
+  EXPECT_EQ(prompt.Questions()[0].Kind, TPromptKind::Error);
+  EXPECT_EQ(prompt.Questions()[0].Buttons, TPromptButtons(B::Cancel));
 }
 
 }  // namespace
