@@ -46,6 +46,7 @@ enum class TQuestionId : uint8_t {
   DeleteDestinationFile,   // the same for the destination file
   RenameSourceFile,        // "Do you want to rename the source file ?"
   RenameFailed,            // "Error renaming!" (error, OK)
+  WindowMessage,           // the window's own boxes: a command's error, About, Readme, Homepage
 };
 
 struct TQuestion {
