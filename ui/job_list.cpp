@@ -8,7 +8,7 @@
 namespace picaxo {
 
 namespace {
-constexpr int kColumnCount = 3;
+constexpr int kColumnCount = kJobColumnCount;
 constexpr int kColumnWidths[kColumnCount] = {150, 150, 40};
 const char* const kColumnTitles[kColumnCount] = {"Filename", "Actions", "Flags"};
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-namespace picaxo {
+#include "jobs/job_rows.h"
 
-enum class TJobColumn { FileName = 0, Actions = 1, Flags = 2 };
+namespace picaxo {
 
 // Which rows a refresh redraws.
 enum class TJobRefresh { CurrentRow, AllRows };

@@ -91,6 +91,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   CreateActions();
   CreateLayout();
   CreateMenus();
+  CreateJobList();
   ConnectControls();
 
   // The folder fields' design texts are placeholders; the settings give their values.
@@ -163,9 +164,6 @@ void TForm1::ConnectControls() {
     state_->SetLosslessRotate(on);
     ShowCommands();
   });
-  // Save All runs through the batch dialog, which comes with the batch run.
-  TBSaveAll->setEnabled(false);
-  MSaveAll->setEnabled(false);
 
   connect(BBrowseInput, &QToolButton::clicked, this, [this] { BrowseFolder(EInputDir); });
   connect(BBrowseOutput, &QToolButton::clicked, this, [this] { BrowseFolder(EOutputDir); });
@@ -305,6 +303,7 @@ void TForm1::CurrentImageLoaded() {
   ShowTexts();
   ShowCommands();
   ShowRuleControls();
+  FollowCurrentJobRow();
 }
 
 void TForm1::ViewChanged() {
@@ -361,6 +360,7 @@ void TForm1::ShowCommands() {
   RotateLeft1->setEnabled(c.RotateLeft);
   EInFileNumber->setEnabled(c.ImageNumber);
   MOutDelete->setEnabled(c.DeleteDestination);
+  ShowJobCommands(c);
   TAppState::TFillingControls filling(*state_);
   SetText(EInFileNumber, c.ImageNumberText);
   SetText(LFileNumber, c.FileCountText);
@@ -482,6 +482,10 @@ void TForm1::ShowRedraw(const TRedraw& redraw) {
   if (redraw.DimensionLabel || redraw.SelectionLabel)
     SetText(LSelection, state_->SelectionLabelText());
   if (redraw.FileExistsMarker) FileExistsMarkerChanged();
+  if (redraw.AllJobRows)
+    JobRowsChanged(TJobRows::All);
+  else if (redraw.CurrentJobRow || redraw.DimensionLabel)
+    JobRowsChanged(TJobRows::Current);
   // redraw.View: the state has rendered the preview already and told ViewChanged.
 }
 
@@ -637,12 +641,7 @@ void TForm1::FieldLeft(QWidget* field) {
 }
 
 void TForm1::ShowTab(int index) {
-  // The Batch Resize view shows the job list, its tool bar and the Batch menu.
-  const bool batch = index == 1;
-  state_->SetJobsListVisible(batch);
-  PanelJobs->setVisible(batch);
-  ToolBarJobs->setVisible(batch);
-  MBatch->menuAction()->setVisible(batch);
+  SetJobsListVisible(index == 1);
 }
 
 // --- Keys ---

@@ -333,12 +333,11 @@ QWidget* TForm1::CreateMainPanel() {
 
   Splitter1 = Named(new QSplitter(Qt::Horizontal, MainPanel), "Splitter1");
   Splitter1->setChildrenCollapsible(false);
-  // The job list of the Batch Resize view; the list itself comes with the batch job list.
+  // The job list of the Batch Resize view.
   PanelJobs = Named(new QWidget(Splitter1), "PanelJobs");
   auto* jobs = new QVBoxLayout(PanelJobs);
   jobs->setContentsMargins(0, 0, 0, 0);
-  LVJobs = Named(new QWidget(PanelJobs), "LVJobs");
-  jobs->addWidget(LVJobs);
+  // LVJobs: CreateJobList.
   PanelJobs->setVisible(false);
   ImgViewBox1 = Named(new TImgViewBox(Splitter1), "ImgViewBox1");
   Splitter1->addWidget(PanelJobs);
