@@ -243,6 +243,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QCheckBox* CBForceRecompress = nullptr;
   QCheckBox* CBExcludeOutputFile = nullptr;
 
+  QFrame* Bevel1 = nullptr;
   QWidget* MainPanel = nullptr;
   QTabBar* TabControl = nullptr;
   QSplitter* Splitter1 = nullptr;

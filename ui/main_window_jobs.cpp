@@ -176,8 +176,9 @@ void TForm1::ShowJobCaptions() {
 // --- The view switch ---
 
 void TForm1::SetJobsListVisible(bool show) {
-  if (show && PanelJobs->isHidden()) {
+  if (show && (PanelJobs->isHidden() || !Bevel1->isHidden())) {
     LVJobs->SyncJobCount(state_->Count());
+    Bevel1->hide();
     PanelJobs->show();
     const int width = std::max(jobsListWidth_, kJobsPanelMinimum);
     Splitter1->setSizes({width, std::max(Splitter1->width() - width, kJobsPanelMinimum)});
@@ -193,6 +194,7 @@ void TForm1::SetJobsListVisible(bool show) {
     ToolBarJobs->hide();
     // A hidden list has no rows, so every pass of the Simple Resize view covers all images.
     LVJobs->SyncJobCount(0);
+    Bevel1->show();
     state_->SetJobsListVisible(false);
     MBatch->menuAction()->setVisible(false);
   }

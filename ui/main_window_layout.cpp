@@ -81,6 +81,11 @@ void TForm1::CreateLayout() {
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(0);
   row->addWidget(CreatePanelLeft());
+  // The separator at the right edge of PanelLeft; the Simple Resize view shows it.
+  Bevel1 = Named(new QFrame(central), "Bevel1");
+  Bevel1->setFrameShape(QFrame::VLine);
+  Bevel1->setFrameShadow(QFrame::Sunken);
+  row->addWidget(Bevel1);
   row->addWidget(CreateMainPanel(), 1);
   column->addLayout(row, 1);
   setCentralWidget(central);

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
@@ -101,11 +102,14 @@ class MainWindowJobsTest : public TempFolderTest {
 TEST_F(MainWindowJobsTest, SwitchingViewsRefillsTheListWithOnlyTheCurrentRowSelected) {
   Open(4);
   EXPECT_FALSE(Widget("PanelJobs")->isVisible());
+  EXPECT_TRUE(Widget("Bevel1")->isVisible());
   EXPECT_TRUE(Widget("TBSaveAll")->isEnabled());
   EXPECT_EQ(List()->RowCount(), 0);
   form_->State().GoToImage(2);
   ShowBatchView();
   EXPECT_TRUE(Widget("PanelJobs")->isVisible());
+  EXPECT_FALSE(Widget("Bevel1")->isVisible());
+  EXPECT_GE(Widget("PanelJobs")->width(), 30);
   EXPECT_TRUE(Widget("ToolBarJobs")->isVisible());
   EXPECT_TRUE(Widget<QMenu>("MBatch")->menuAction()->isVisible());
   EXPECT_FALSE(Widget("TBSaveAll")->isEnabled());
@@ -127,6 +131,7 @@ TEST_F(MainWindowJobsTest, SwitchingViewsRefillsTheListWithOnlyTheCurrentRowSele
   EXPECT_EQ(Caption("AJobExecute"), "Save Selected");
   ShowBatchView(false);
   EXPECT_FALSE(Widget("PanelJobs")->isVisible());
+  EXPECT_TRUE(Widget("Bevel1")->isVisible());
   EXPECT_EQ(List()->RowCount(), 0);
   EXPECT_EQ(Caption("AJobToggle"), "Show Batch Jobs");
   EXPECT_TRUE(Widget("TBSaveAll")->isEnabled());
@@ -235,6 +240,43 @@ TEST_F(MainWindowJobsTest, SaveAllShowsEachImageAndLeavesTheResultInTheStatusBar
   EXPECT_EQ(shown, (std::vector<QString>{"img2", "img3"}));
   EXPECT_EQ(form_->StatusText(), "Successfully saved 3 of 3 images!");
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainWindowJobsTest, QuestionsDuringARunShowOverTheDialogWithAll) {
+  Open(2);
+  for (const char* name : {"img1.jpg", "img2.jpg"})
+    WriteFile((destination_ / name).string(), "old");
+  // The window's own message boxes this time, answered by a click on All.
+  TForm1Options options;
+  options.CommandLineArgument = source_.string();
+  form_ = std::make_unique<TForm1>(options);
+  form_->show();
+  for (int i = 0; i < 100 && form_->State().SourceFolder().empty(); ++i)
+    QTest::qWait(5);
+  Widget<QLineEdit>("EOutputDir")->setText(QString::fromStdString(destination_.string()));
+  QString boxParent;  // the dialog is gone when the run has ended
+  QStringList buttons;
+  WhenDialogShows([&](QWidget* dialog) {
+    auto* answer = new QTimer(dialog);
+    QObject::connect(answer, &QTimer::timeout, [&, answer, dialog] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || box == dialog) return;
+      answer->stop();
+      boxParent = box->parentWidget() ? box->parentWidget()->objectName() : QString();
+      for (QAbstractButton* b : box->buttons())
+        buttons << b->text().remove('&');
+      for (QAbstractButton* b : box->buttons())
+        if (b->text() == "All") b->click();
+    });
+    answer->start(0);
+    Click(dialog, "BStart");
+    Click(dialog, "BClose");
+  });
+  Widget<QToolButton>("TBSaveAll")->click();
+  EXPECT_EQ(boxParent, "BatchForm");
+  EXPECT_TRUE(buttons.contains("All"));
+  EXPECT_NE(ReadFile((destination_ / "img2.jpg").string()), "old");
+  EXPECT_TRUE(form_->State().Flags().BatchJobOverwriteAll);
 }
 
 TEST_F(MainWindowJobsTest, SaveSelectedCoversTheSelectedRows) {
