@@ -171,18 +171,6 @@ void TJobListView::ScrollToRow(int row) {
   scrollTo(model_->index(row, 0));
 }
 
-void TJobListView::BeginBulkUpdate() {
-  if (bulkDepth_++ == 0) setUpdatesEnabled(false);
-}
-
-void TJobListView::EndBulkUpdate(int entryCount) {
-  if (bulkDepth_ == 0) return;
-  if (--bulkDepth_ > 0) return;
-  model_->SetRowCount(entryCount);
-  setUpdatesEnabled(true);
-  RefreshJobList(TJobRefresh::AllRows, -1);
-}
-
 void TJobListView::SyncJobCount(int entryCount) {
   if (RowCount() == entryCount) return;
   model_->SetRowCount(entryCount);

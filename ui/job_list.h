@@ -63,11 +63,9 @@ class TJobListView : public QTreeView {
   // During a batch run the selection stays; the current row is only scrolled into view.
   void ScrollToRow(int row);
 
-  // While entries are added or removed in bulk the list does not repaint; the end gives the new
-  // number of entries, sets the row count and redraws every row.
-  void BeginBulkUpdate();
-  void EndBulkUpdate(int entryCount);
-  // Makes the row count equal to the number of entries; all rows are redrawn when it changed.
+  // Makes the row count equal to the number of entries; all rows are redrawn when it changed. A
+  // rebuilt image list is one count change here (a reset when the list was or becomes empty), so
+  // a folder scan never redraws row by row and needs no suspended updating around it.
   void SyncJobCount(int entryCount);
   // Redraws the current entry's row or every row.
   void RefreshJobList(TJobRefresh which, int currentRow);
@@ -86,7 +84,6 @@ class TJobListView : public QTreeView {
   void SelectionMayHaveChanged() { selectedRowsValid_ = false; }
 
   TJobListModel* model_;
-  int bulkDepth_ = 0;
   bool following_ = false;  // the list itself is moving the selection to the current row
   // IsRowSelected is asked once per entry in a pass; the rows are worked out once per selection.
   mutable std::vector<bool> selectedRows_;
