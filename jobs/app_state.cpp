@@ -11,32 +11,13 @@
 #include "jobs/convert.h"
 #include "jobs/destination.h"
 #include "jobs/folder_scan.h"
+#include "jobs/path_parts.h"
 
 namespace picaxo {
 
 namespace {
 const char kNoSourceFile[] = "(no source file)";
 
-std::string NameWithoutFolder(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The extension of a file name in lower case ("" when the name has none, or only a leading dot).
-std::string LowerExtension(const std::string& path) {
-  const std::string name = NameWithoutFolder(path);
-  const std::string stem = StripExtension(name);
-  std::string extension = name.substr(stem.size());
-  for (char& c : extension)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
 }  // namespace
 
 TAppState::TAppState(IPrompt& prompt, IJobObserver& observer, IFileRemover& remover)
@@ -121,7 +102,7 @@ void TAppState::TakeCommandLineArgument(const std::string& argument) {
   if (FolderExists(path)) {
     sourceFolderField_ = path;
   } else if (FileExists(path)) {
-    sourceFolderField_ = FolderOf(path);
+    sourceFolderField_ = FolderOfPath(path);
     fileToSelectAfterScan_ = path;
   }
 }
@@ -170,7 +151,7 @@ void TAppState::LoadCurrentImage() {
   TFileEntry* entry = list_.Current();
   std::optional<TWaitCursor> wait;
   if (entry) {
-    SetStatusText("Loading " + NameWithoutFolder(entry->FileName) + "...", TRepaint::Now);
+    SetStatusText("Loading " + NameOfPath(entry->FileName) + "...", TRepaint::Now);
     wait.emplace(observer_);
   }
   bool haveFile = entry != nullptr;
@@ -241,10 +222,10 @@ TCurrentImageTexts TAppState::CurrentImageTexts() const {
   TCurrentImageTexts texts;
   const TFileEntry* entry = list_.Current();
   if (entry) {
-    texts.SourceExtension = LowerExtension(entry->FileName);
+    texts.SourceExtension = LowerExtensionOf(entry->FileName);
     texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, entry->Width, entry->Height,
                                               decodedJpeg_ ? TRatio::Include : TRatio::Omit);
-    texts.EntryFolder = FolderOf(entry->FileName);
+    texts.EntryFolder = FolderOfPath(entry->FileName);
     texts.DestinationFolder = DestinationFolderOf(entry);
   }
   if (!image_.Empty()) {

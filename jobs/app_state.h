@@ -278,8 +278,10 @@ class TAppState {
   IPrompt& Prompt() { return prompt_; }
   IJobObserver& Observer() { return observer_; }
 
-  // The walk over the entries.
-  void ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded, const TJobProc& jobProc);
+  // The walk over the entries. The result holds what happened to each index, in list order
+  // (indices after a cancel stay Filtered); empty for an empty list.
+  std::vector<TJobOutcome> ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded,
+                                      const TJobProc& jobProc);
   // One index of a pass (steps shared by ForEachJob and the parallel picaxo-cli workers).
   TJobOutcome HandleJob(int32_t index, TNavigate navigate, TSkipExcluded skipExcluded,
                         TPassScope scope, const TJobProc& jobProc);

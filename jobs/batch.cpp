@@ -64,20 +64,23 @@ bool TAppState::ReportEmptyList() {
   return true;
 }
 
-void TAppState::ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded,
-                           const TJobProc& jobProc) {
-  if (ReportEmptyList()) return;
+std::vector<TJobOutcome> TAppState::ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded,
+                                               const TJobProc& jobProc) {
+  std::vector<TJobOutcome> outcomes;
+  if (ReportEmptyList()) return outcomes;
+  outcomes.resize(static_cast<size_t>(Count()));
   if (batchForm_) {
     batchForm_->SavedCount = 0;
     batchForm_->TotalCount = 0;
   }
   const TPassScope scope = PassScope();
   for (int32_t index = 0; index < Count(); ++index) {
-    HandleJob(index, navigate, skipExcluded, scope, jobProc);
+    outcomes[static_cast<size_t>(index)] = HandleJob(index, navigate, skipExcluded, scope, jobProc);
     observer_.ProcessEvents();
     if (batchForm_ && Flags().BatchJobCancelled) break;
   }
   observer_.FileExistsMarkerChanged();
+  return outcomes;
 }
 
 TJobProc TAppState::SaveCurrentJob() {
@@ -191,13 +194,14 @@ void TBatchRun::Start(const TBatchChoices& choices) {
   try {
     CountJobs();
     state_.SetPreviewMode(false);
-    state_.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
-                      [this](TFileEntry& entry, int index, bool& success, int row) {
-                        ProgressPosition = JobCounter;
-                        state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
-                        ++JobCounter;
-                        jobProc_(entry, index, success, row);
-                      });
+    Outcomes =
+        state_.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
+                          [this](TFileEntry& entry, int index, bool& success, int row) {
+                            ProgressPosition = JobCounter;
+                            state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
+                            ++JobCounter;
+                            jobProc_(entry, index, success, row);
+                          });
   } catch (...) {
     Interrupt(PassErrorText(std::current_exception()));
   }

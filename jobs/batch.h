@@ -4,6 +4,7 @@
 // modal dialog; tests and picaxo-cli drive it directly.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "jobs/app_state.h"
 
@@ -69,6 +70,8 @@ class TBatchRun {
   int ProgressPosition = 0;
   std::string ResultText;  // "Successfully saved %d of %d images!" after a finished run
   std::string CancelCaption = "Cancel";
+  // What happened to each image in the working pass of Start, in list order.
+  std::vector<TJobOutcome> Outcomes;
   // The message of the error that ended a pass early, empty when none did.
   std::string InterruptedBy;
 

@@ -14,6 +14,7 @@
 #include "jobs/batch.h"
 #include "jobs/convert.h"
 #include "jobs/destination.h"
+#include "jobs/path_parts.h"
 #include "jobs/saver.h"
 
 namespace picaxo {
@@ -30,12 +31,6 @@ const char kCannotRemove[] = "Unable to remove existing file. Make sure it is wr
 
 bool IsYesOrAll(TPromptButton answer) {
   return answer == TPromptButton::Yes || answer == TPromptButton::All;
-}
-
-std::string FolderOfFile(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // The folder as the recent list keeps it: without the trailing separator a top-level destination
@@ -99,7 +94,7 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
     CreateFolderWithParents(folder);
     if (!FolderExists(folder)) throw EPicaxoError(kCannotCreateFolder);
   }
-  if (entry && SameFolder(folder, FolderOfFile(entry->FileName))) throw EPicaxoError(kSameFolder);
+  if (entry && SameFolder(folder, FolderOfPath(entry->FileName))) throw EPicaxoError(kSameFolder);
 
   const std::string path = DestinationPathOf(entry, sourceFolder, request.OutputNameText);
   outcome.Path = path;

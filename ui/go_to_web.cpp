@@ -42,7 +42,8 @@ std::optional<TBrowserCommand> ParseBrowserCommand(const std::string& command) {
   if (end < 4) return std::nullopt;
   TBrowserCommand result;
   result.Program = StripQuotes(s.substr(0, end));
-  result.Parameters = StripQuotes(TrimBlanks(s.substr(end)));
+  // Blanks first (the closing quote of the program path precedes them), then the quotes.
+  result.Parameters = TrimBlanks(StripQuotes(TrimBlanks(s.substr(end))));
   if (result.Parameters.find("%s") == std::string::npos) result.Parameters += " %s";
   return result;
 }
@@ -60,6 +61,11 @@ bool TGoToWeb::OpenUrl(const QString& address) {
   const QUrl url = QUrl::fromUserInput(fixed);
   if (!url.isValid() || url.isEmpty()) return false;
   return QDesktopServices::openUrl(url);
+}
+
+bool TGoToWeb::ShellOpen(const QString& file) {
+  if (file.isEmpty()) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
 }  // namespace picaxo

@@ -32,6 +32,8 @@ class TGoToWeb {
   bool Go() { return OpenUrl(Url); }
   // Every "\" of the address becomes "/", then the desktop's handler opens it.
   static bool OpenUrl(const QString& address);
+  // Opens a local file (the Readme) with the program the desktop associates with it.
+  static bool ShellOpen(const QString& file);
 };
 
 }  // namespace picaxo

@@ -37,41 +37,64 @@ int ToImage(int v, float factor) {
   return static_cast<int>(static_cast<double>(v) / static_cast<double>(factor));
 }
 
+// Screen coordinate of an image coordinate: trunc(v * factor), kept within a range a QRect can
+// hold, since a selection set by the program is stored unchecked.
 int ToScreen(int v, float factor) {
-  return static_cast<int>(static_cast<double>(v) * static_cast<double>(factor));
+  const double screen = static_cast<double>(v) * static_cast<double>(factor);
+  return static_cast<int>(std::clamp(screen, -1.0e8, 1.0e8));
 }
 
-// The pixels of one edge of the outline that the dash pattern turns on, as 1-pixel wide rects.
-// phase counts perimeter pixels walked so far, so the pattern runs on around the corners.
-void DashEdge(QPoint start, QPoint step, int length, int& phase, std::vector<QRect>& out) {
+// The pixels of one edge of the outline that the dash pattern turns on, as 1-pixel wide rects,
+// limited to clip. phase counts perimeter pixels walked so far, so the pattern runs on around the
+// corners; only the part of the edge inside clip is walked.
+void DashEdge(QPoint start, QPoint step, int length, const QRect& clip, int& phase,
+              std::vector<QRect>& out) {
+  // Index range of the edge inside clip (the edge runs along one axis).
+  int first = 0;
+  int last = length - 1;
+  const auto limit = [&](int from, int dir, int lo, int hi) {
+    // Positions from + dir * i must lie within lo .. hi.
+    if (dir > 0) {
+      first = std::max(first, lo - from);
+      last = std::min(last, hi - from);
+    } else if (dir < 0) {
+      first = std::max(first, from - hi);
+      last = std::min(last, from - lo);
+    } else if (from < lo || from > hi) {
+      last = -1;
+    }
+  };
+  limit(start.x(), step.x(), clip.left(), clip.right());
+  limit(start.y(), step.y(), clip.top(), clip.bottom());
   int runStart = -1;
-  for (int i = 0; i <= length; ++i) {
-    const bool on = i < length && (phase + i) % kDashPeriod < kDashOn;
+  for (int i = first; i <= last + 1; ++i) {
+    const bool on = i <= last && (phase + i) % kDashPeriod < kDashOn;
     if (on && runStart < 0) runStart = i;
     if (!on && runStart >= 0) {
-      const QPoint a = start + step * runStart;
-      const QPoint b = start + step * (i - 1);
-      out.push_back(QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
-                          QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y()))));
+      const QPoint p = start + step * runStart;
+      const QPoint q = start + step * (i - 1);
+      out.push_back(QRect(QPoint(std::min(p.x(), q.x()), std::min(p.y(), q.y())),
+                          QPoint(std::max(p.x(), q.x()), std::max(p.y(), q.y()))));
       runStart = -1;
     }
   }
-  phase += length;
+  phase = (phase + length) % kDashPeriod;
 }
 
 // The dash rectangles of the outline of r (inclusive pixel rows and columns r.left() ..
-// r.right()), each perimeter pixel once, so an inverting fill never cancels itself at a corner.
-std::vector<QRect> DashRects(const QRect& r) {
+// r.right()) inside clip, each perimeter pixel once, so an inverting fill never cancels itself at
+// a corner.
+std::vector<QRect> DashRects(const QRect& r, const QRect& clip) {
   std::vector<QRect> out;
   int phase = 0;
   const int w = r.width();
   const int h = r.height();
-  DashEdge(r.topLeft(), QPoint(1, 0), w, phase, out);
+  DashEdge(r.topLeft(), QPoint(1, 0), w, clip, phase, out);
   if (h > 1) {
-    DashEdge(QPoint(r.right(), r.top() + 1), QPoint(0, 1), h - 1, phase, out);
+    DashEdge(QPoint(r.right(), r.top() + 1), QPoint(0, 1), h - 1, clip, phase, out);
     if (w > 1) {
-      DashEdge(QPoint(r.right() - 1, r.bottom()), QPoint(-1, 0), w - 1, phase, out);
-      if (h > 2) DashEdge(QPoint(r.left(), r.bottom() - 1), QPoint(0, -1), h - 2, phase, out);
+      DashEdge(QPoint(r.right() - 1, r.bottom()), QPoint(-1, 0), w - 1, clip, phase, out);
+      if (h > 2) DashEdge(QPoint(r.left(), r.bottom() - 1), QPoint(0, -1), h - 2, clip, phase, out);
     }
   }
   return out;
@@ -107,13 +130,15 @@ float ZoomFactorOf(TImgViewBoxZoom zoom) {
 
 TImgViewBox::TImgViewBox(QWidget* parent) : QAbstractScrollArea(parent) {
   setFrameShape(QFrame::NoFrame);
+  // Clicking the picture leaves the keyboard focus where it was (in an edit, say).
+  setFocusPolicy(Qt::NoFocus);
   // The view paints every pixel itself: the image from its cache, the margins in the window
   // colour, so nothing is erased under the image.
   viewport()->setAutoFillBackground(false);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   viewport()->setBackgroundRole(QPalette::Window);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   horizontalScrollBar()->setTracking(true);
   verticalScrollBar()->setTracking(true);
   horizontalScrollBar()->setSingleStep(20);
@@ -208,14 +233,14 @@ void TImgViewBox::UpdateLayout() {
   const int h = bitmap_.Height();
   if (bitmap_.Empty() || w < 1 || h < 1) {
     displayW_ = displayH_ = 0;
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     horizontalScrollBar()->setRange(0, 0);
     verticalScrollBar()->setRange(0, 0);
   } else if (zoom_ == ivzAuto) {
-    if (horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff ||
-        verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff) {
-      setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    }
+    autoScroll_ = false;
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     horizontalScrollBar()->setRange(0, 0);
     verticalScrollBar()->setRange(0, 0);
     const int cw = viewport()->width();
@@ -229,25 +254,30 @@ void TImgViewBox::UpdateLayout() {
     displayW_ = RoundEven(w * static_cast<double>(zoomFactor_));
     displayH_ = RoundEven(h * static_cast<double>(zoomFactor_));
   } else {
-    if (horizontalScrollBarPolicy() != Qt::ScrollBarAsNeeded ||
-        verticalScrollBarPolicy() != Qt::ScrollBarAsNeeded) {
+    if (!autoScroll_) {
+      autoScroll_ = true;
       horizontalScrollBar()->setValue(0);
       verticalScrollBar()->setValue(0);
-      setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-      setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     }
     displayW_ = RoundEven(w * static_cast<double>(zoomFactor_));
     displayH_ = RoundEven(h * static_cast<double>(zoomFactor_));
-    // A scroll bar that appears narrows the client area, which may call for the other one.
-    for (int pass = 0; pass < 3; ++pass) {
-      const int cw = viewport()->width();
-      const int ch = viewport()->height();
-      horizontalScrollBar()->setPageStep(std::max(1, cw));
-      verticalScrollBar()->setPageStep(std::max(1, ch));
-      horizontalScrollBar()->setRange(0, std::max(0, displayW_ - cw));
-      verticalScrollBar()->setRange(0, std::max(0, displayH_ - ch));
-      if (viewport()->width() == cw && viewport()->height() == ch) break;
-    }
+    // The scroll bars the displayed size needs: one that appears narrows the client area, which
+    // may call for the other one.
+    const QSize full = maximumViewportSize();
+    const int barW = verticalScrollBar()->sizeHint().width();
+    const int barH = horizontalScrollBar()->sizeHint().height();
+    bool needH = displayW_ > full.width();
+    bool needV = displayH_ > full.height();
+    needH = displayW_ > full.width() - (needV ? barW : 0);
+    needV = displayH_ > full.height() - (needH ? barH : 0);
+    setHorizontalScrollBarPolicy(needH ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(needV ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    const int cw = viewport()->width();
+    const int ch = viewport()->height();
+    horizontalScrollBar()->setPageStep(std::max(1, cw));
+    verticalScrollBar()->setPageStep(std::max(1, ch));
+    horizontalScrollBar()->setRange(0, std::max(0, displayW_ - cw));
+    verticalScrollBar()->setRange(0, std::max(0, displayH_ - ch));
   }
   inLayout_ = false;
   ApplyLayout();
@@ -331,7 +361,10 @@ QRect TImgViewBox::FrameRect() const {
   const int y1 = ToScreen(selection_.Top, f);
   const int x2 = ToScreen(selection_.Right, f) + 1;  // outside the outline
   const int y2 = ToScreen(selection_.Bottom, f) + 1;
-  return QRect(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1)).translated(imageRect_.topLeft());
+  // A rectangle set by the program may be the wrong way round; it is drawn normalised.
+  return QRect(QPoint(std::min(x1, x2 - 1), std::min(y1, y2 - 1)),
+               QPoint(std::max(x1, x2 - 1), std::max(y1, y2 - 1)))
+      .translated(imageRect_.topLeft());
 }
 
 void TImgViewBox::UpdateFrameArea(const QRect& frame) {
@@ -545,7 +578,7 @@ void TImgViewBox::paintEvent(QPaintEvent* event) {
   if (frameShown_ && selectable_ && HasSelection()) {
     painter.setClipRect(visibleImage);
     painter.setCompositionMode(QPainter::RasterOp_NotDestination);
-    for (const QRect& dash : DashRects(FrameRect()))
+    for (const QRect& dash : DashRects(FrameRect(), visibleImage))
       painter.fillRect(dash, Qt::black);
   } else {
     frameShown_ = false;

@@ -154,6 +154,7 @@ class TImgViewBox : public QAbstractScrollArea {
   QPoint panStartMouse_;
   QPoint panStartScroll_;
   bool pictureChangePending_ = false;
+  bool autoScroll_ = true;  // scroll bars follow the displayed size (every zoom but ivzAuto)
 
   int displayW_ = 0;  // displayed image size (logical pixels)
   int displayH_ = 0;

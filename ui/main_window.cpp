@@ -44,10 +44,12 @@ std::string S(const QString& text) {
   return text.toStdString();
 }
 
-// Sets a field's text without moving its caret when nothing changes.
+// Sets a field's text, showing its beginning; a field that already holds it keeps its caret.
 void SetText(QLineEdit* edit, const std::string& text) {
   const QString value = Q(text);
-  if (edit->text() != value) edit->setText(value);
+  if (edit->text() == value) return;
+  edit->setText(value);
+  edit->setCursorPosition(0);
 }
 
 void SetText(QLabel* label, const std::string& text) {
@@ -268,6 +270,10 @@ void TForm1::ApplyFirstStartValues() {
 
 void TForm1::DeferredStartUp() {
   ShowRuleControls();
+  // The keys of the window work at once: the window asks for the keyboard (a desktop does that
+  // for a new window anyway; a bare X server does not) and no edit box holds the focus.
+  activateWindow();
+  ImgViewBox1->setFocus(Qt::OtherFocusReason);
   if (!commandLineArgument_.empty()) {
     state_->TakeCommandLineArgument(commandLineArgument_);
     SetText(EInputDir, state_->SourceFolderField());

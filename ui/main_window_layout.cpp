@@ -57,7 +57,8 @@ QSpinBox* MakeSpin(QWidget* parent, const char* upDownName, const char* editName
 void BoldCaption(QGroupBox* group) {
   QFont bold = group->font();
   bold.setBold(true);
-  const QFont normal = group->font();
+  QFont normal = group->font();
+  normal.setBold(false);  // set explicitly, so that it does not inherit the caption's weight
   group->setFont(bold);
   for (QWidget* child : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
     child->setFont(normal);
@@ -179,6 +180,11 @@ QWidget* TForm1::CreatePanelLeft() {
   PanelLeft = panel;
   panel->setFixedWidth(201);
   panel->setFrameShape(QFrame::NoFrame);
+  // The designed sizes are those of an 8-point dialog font; a larger desktop font would clip
+  // the captions of the hand-placed controls.
+  QFont font = panel->font();
+  font.setPixelSize(11);
+  panel->setFont(font);
   auto* edge = new QFrame(panel);  // the vertical line at the right edge
   edge->setFrameShape(QFrame::VLine);
   edge->setFrameShadow(QFrame::Sunken);
@@ -228,19 +234,19 @@ QGroupBox* TForm1::CreateOutputGroup(QWidget* parent) {
   LExtOut = Named(MakeLabel(group, ".jpg", 151, 22, 26), "LExtOut");
   LFileExists = Named(MakeLabel(group, "", 178, 22, 12), "LFileExists",
                       "The X means that the file already exists on disk");
-  MakeLabel(group, "Size:", 8, 43, 34);
-  LNewDimension = Named(MakeLabel(group, "", 44, 43, 72), "LNewDimension",
+  MakeLabel(group, "Size:", 8, 43, 26);
+  LNewDimension = Named(MakeLabel(group, "", 34, 43, 58), "LNewDimension",
                         "Dimension of the destination file when it is saved");
-  LImageFileSize = Named(MakeLabel(group, "", 104, 43, 84), "LImageFileSize",
+  LImageFileSize = Named(MakeLabel(group, "", 92, 43, 98), "LImageFileSize",
                          "File size of the destination file when saved, and the compression "
                          "factor (only available in preview mode)");
   LImageFileSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   GBResize = CreateResizeGroup(group);
 
   // Anchored to the group's bottom edge (kept there by eventFilter on every resize).
-  LQuality = Named(MakeLabel(group, "JPEG Quality (100: best)", 8, 324 - 60, 128), "LQuality");
+  LQuality = Named(MakeLabel(group, "JPEG Quality (100: best)", 8, 324 - 60, 136), "LQuality");
   UDQuality = MakeSpin(group, "UDQuality", "EQuality", 1, 100);
-  UDQuality->setGeometry(136, 324 - 63, 50, 21);
+  UDQuality->setGeometry(142, 324 - 63, 46, 21);
   CBForceRecompress =
       Named(new QCheckBox(QStringLiteral("Force Recompress"), group), "CBForceRecompress",
             "If checked, an image will always be recompressed, even if it is not resized");
@@ -269,23 +275,23 @@ QGroupBox* TForm1::CreateResizeGroup(QWidget* parent) {
   group->setGeometry(4, 59, 184, 201);
 
   CBResize = Named(new QCheckBox(QStringLiteral("Resize"), group), "CBResize");
-  CBResize->setGeometry(8, 8, 80, 17);
+  CBResize->setGeometry(8, 8, 70, 17);
   CBAllowEnlarge = Named(new QCheckBox(QStringLiteral("Allow Enlarge"), group), "CBAllowEnlarge");
-  CBAllowEnlarge->setGeometry(88, 8, 94, 17);
+  CBAllowEnlarge->setGeometry(80, 8, 102, 17);
 
   ruleGroup_ = new QButtonGroup(group);
   auto rule = [&](const char* name, const char* text, int x, int y, const char* hint = nullptr) {
     auto* b = Named(new QRadioButton(QString::fromUtf8(text), group), name, hint);
-    b->setGeometry(x, y, 84, 17);
+    b->setGeometry(x, y, 86, 17);
     ruleGroup_->addButton(b);
     return b;
   };
   RBFixedLonger = rule("RBFixedLonger", "Longer Side", 8, 27);
-  RBFixedArea = rule("RBFixedArea", "Fixed Area", 96, 27,
+  RBFixedArea = rule("RBFixedArea", "Fixed Area", 94, 27,
                      "The image will be resized so that it has an area of approximately the "
                      "squared value you specify");
   RBPercent = rule("RBPercent", "Percent", 8, 44);
-  RBFixedFit = rule("RBFixedFit", "Fit", 96, 44);
+  RBFixedFit = rule("RBFixedFit", "Fit", 94, 44);
 
   // The value inputs share one place: only the selected rule's inputs are shown.
   UDLongerSide = MakeSpin(group, "UDLongerSide", "ELongerSide", 10, 10000);

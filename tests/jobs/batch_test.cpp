@@ -349,6 +349,11 @@ TEST_F(BatchTest, AFailingImageIsReportedInPlainWordsAndTheRunGoesOn) {
     if (index++ == 1) throw std::bad_alloc();
   });
   EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
+  ASSERT_EQ(run->Outcomes.size(), 5u);
+  EXPECT_EQ(run->Outcomes[0].Result, TJobResult::Succeeded);
+  EXPECT_EQ(run->Outcomes[1].Result, TJobResult::Failed);
+  EXPECT_EQ(run->Outcomes[1].Error, "Not enough memory to go on.");
+  EXPECT_EQ(run->Outcomes[2].Result, TJobResult::Succeeded);
   const TJobOutcome outcome =
       f.state.HandleJob(0, TNavigate::No, TSkipExcluded::No, TPassScope::AllRows,
                         [](TFileEntry&, int, bool&, int) { throw std::bad_alloc(); });
