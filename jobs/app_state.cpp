@@ -5,7 +5,7 @@
 #include <exception>
 #include <limits>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 #include "jobs/batch.h"
 #include "jobs/convert.h"
@@ -74,10 +74,11 @@ void TAppState::ScanSourceFolder() {
   image_.Forget();
   observer_.FileListChanged();
 
+  unreadableFolders_.clear();
   std::exception_ptr failure;
   std::vector<TScannedFile> files;
   try {
-    ScanFolder(folder, recursiveInput_, files);
+    ScanFolder(folder, recursiveInput_, files, unreadableFolders_);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -90,6 +91,8 @@ void TAppState::ScanSourceFolder() {
   observer_.FileListChanged();
   LoadCurrentImage();
   if (failure) std::rethrow_exception(failure);
+  if (!unreadableFolders_.empty() && !image_.Failed())
+    SetStatusText(UnreadableFoldersText(unreadableFolders_));
 }
 
 void TAppState::RescanSourceFolder() {
@@ -102,7 +105,7 @@ void TAppState::TakeCommandLineArgument(const std::string& argument) {
   if (FolderExists(path)) {
     sourceFolderField_ = path;
   } else if (FileExists(path)) {
-    sourceFolderField_ = FolderOfPath(path);
+    sourceFolderField_ = SplitPath(path).Folder;
     fileToSelectAfterScan_ = path;
   }
 }
@@ -151,7 +154,7 @@ void TAppState::LoadCurrentImage() {
   TFileEntry* entry = list_.Current();
   std::optional<TWaitCursor> wait;
   if (entry) {
-    SetStatusText("Loading " + NameOfPath(entry->FileName) + "...", TRepaint::Now);
+    SetStatusText("Loading " + SplitPath(entry->FileName).Name + "...", TRepaint::Now);
     wait.emplace(observer_);
   }
   bool haveFile = entry != nullptr;
@@ -225,7 +228,7 @@ TCurrentImageTexts TAppState::CurrentImageTexts() const {
     texts.SourceExtension = LowerExtensionOf(entry->FileName);
     texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, entry->Width, entry->Height,
                                               decodedJpeg_ ? TRatio::Include : TRatio::Omit);
-    texts.EntryFolder = FolderOfPath(entry->FileName);
+    texts.EntryFolder = SplitPath(entry->FileName).Folder;
     texts.DestinationFolder = DestinationFolderOf(entry);
   }
   if (!image_.Empty()) {

@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "imaging/file_util.h"
-#include "jobs/path_parts.h"
+#include "base/file_util.h"
 
 namespace picaxo {
 
@@ -53,7 +52,7 @@ bool TFileEntry::IsJpeg() const {
 }
 
 std::string TFileEntry::BaseName() const {
-  return StripExtension(NameOfPath(FileName));
+  return StripExtension(SplitPath(FileName).Name);
 }
 
 bool TFileEntry::IsRenamed() const {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "imaging/error.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 #include "jobs/app_state.h"
 #include "jobs/destination.h"
 #include "jobs/path_parts.h"
@@ -108,7 +108,7 @@ TRenameResult TAppState::CheckSourceRename(TRenameTrigger trigger) {
   if (answer == TPromptButton::Yes) {
     const std::string oldPath = entry->FileName;
     const std::string newPath =
-        FolderOfPath(oldPath) + "/" + sourceNameText_ + LowerExtensionOf(oldPath);
+        JoinPath(SplitPath(oldPath).Folder, sourceNameText_ + LowerExtensionOf(oldPath));
     if (!IsPlainFileName(sourceNameText_) || !RenameWithoutReplacing(oldPath, newPath)) {
       prompt_.Ask(
           {TQuestionId::RenameFailed, TPromptKind::Error, kRenameFailed, TPromptButton::OK});
@@ -170,7 +170,7 @@ std::string TAppState::CopyToProposedName() const {
 }
 
 std::string TAppState::CopyToStartFolder() const {
-  if (!lastCopyTarget_.empty()) return FolderOfPath(lastCopyTarget_);
+  if (!lastCopyTarget_.empty()) return SplitPath(lastCopyTarget_).Folder;
   return copyToDir_;
 }
 
@@ -190,7 +190,7 @@ void TAppState::CopySourceTo(const std::string& target) {
     throw EPicaxoError("Cannot copy " + source + " to " + target + ": " + e.what());
   }
   lastCopyTarget_ = target;
-  copyToDir_ = FolderOfPath(target);
+  copyToDir_ = SplitPath(target).Folder;
 }
 
 }  // namespace picaxo
