@@ -93,6 +93,7 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   CreateActions();
   CreateLayout();
   CreateMenus();
+  CreateJobList();
   ConnectControls();
   CreateSettings();
 
@@ -166,9 +167,6 @@ void TForm1::ConnectControls() {
     state_->SetLosslessRotate(on);
     ShowCommands();
   });
-  // Save All runs through the batch dialog, which comes with the batch run.
-  TBSaveAll->setEnabled(false);
-  MSaveAll->setEnabled(false);
 
   connect(BBrowseInput, &QToolButton::clicked, this, [this] { BrowseFolder(EInputDir); });
   connect(BBrowseOutput, &QToolButton::clicked, this, [this] { BrowseFolder(EOutputDir); });
@@ -296,6 +294,7 @@ void TForm1::CurrentImageLoaded() {
   ShowTexts();
   ShowCommands();
   ShowRuleControls();
+  FollowCurrentJobRow();
 }
 
 void TForm1::ViewChanged() {
@@ -352,6 +351,7 @@ void TForm1::ShowCommands() {
   RotateLeft1->setEnabled(c.RotateLeft);
   EInFileNumber->setEnabled(c.ImageNumber);
   MOutDelete->setEnabled(c.DeleteDestination);
+  ShowJobCommands(c);
   TAppState::TFillingControls filling(*state_);
   SetText(EInFileNumber, c.ImageNumberText);
   SetText(LFileNumber, c.FileCountText);
@@ -473,6 +473,10 @@ void TForm1::ShowRedraw(const TRedraw& redraw) {
   if (redraw.DimensionLabel || redraw.SelectionLabel)
     SetText(LSelection, state_->SelectionLabelText());
   if (redraw.FileExistsMarker) FileExistsMarkerChanged();
+  if (redraw.AllJobRows)
+    JobRowsChanged(TJobRows::All);
+  else if (redraw.CurrentJobRow || redraw.DimensionLabel)
+    JobRowsChanged(TJobRows::Current);
   // redraw.View: the state has rendered the preview already and told ViewChanged.
 }
 
@@ -629,12 +633,7 @@ void TForm1::FieldLeft(QWidget* field) {
 }
 
 void TForm1::ShowTab(int index) {
-  // The Batch Resize view shows the job list, its tool bar and the Batch menu.
-  const bool batch = index == 1;
-  state_->SetJobsListVisible(batch);
-  PanelJobs->setVisible(batch);
-  ToolBarJobs->setVisible(batch);
-  MBatch->menuAction()->setVisible(batch);
+  SetJobsListVisible(index == 1);
 }
 
 // --- Keys ---

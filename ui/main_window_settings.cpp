@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
-#include <QTabBar>
 
 #include "settings/history_list.h"
 #include "ui/img_view_box.h"
@@ -71,8 +70,17 @@ void TForm1Settings::SetViewAllowEnlargeInAutoMode(bool allow) {
 }
 
 void TForm1Settings::SetJobsListVisible(bool visible) {
-  form_.TabControl->setCurrentIndex(visible ? 1 : 0);
-  form_.ShowTab(visible ? 1 : 0);
+  form_.SetJobsListVisible(visible);
+}
+
+int32_t TForm1Settings::JobsListWidth() const {
+  return form_.PanelJobs->isHidden() ? form_.jobsListWidth_ : form_.PanelJobs->width();
+}
+
+void TForm1Settings::SetJobsListWidth(int32_t width) {
+  // The window gives a hidden list this width when it shows it.
+  form_.jobsListWidth_ = width;
+  if (!form_.PanelJobs->isHidden()) TSettingsBinding::SetJobsListWidth(width);
 }
 
 TStoredBatchFlags TForm1Settings::BatchFlags() const {

@@ -30,6 +30,8 @@ class TForm1Settings final : public TSettingsBinding {
   bool ViewAllowEnlargeInAutoMode() const override;
   void SetViewAllowEnlargeInAutoMode(bool allow) override;
   void SetJobsListVisible(bool visible) override;
+  int32_t JobsListWidth() const override;
+  void SetJobsListWidth(int32_t width) override;
   TStoredBatchFlags BatchFlags() const override;
   void SetBatchFlags(const TStoredBatchFlags& flags) override;
 

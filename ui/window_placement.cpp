@@ -62,7 +62,9 @@ void ApplyFormGeometry(QWidget& widget, const TFormGeometry& form) {
 
 void CenterDialogOn(QWidget& dialog, const QWidget* owner) {
   if (!dialog.testAttribute(Qt::WA_Resized)) dialog.adjustSize();
-  TFormGeometry form = FormGeometryOf(dialog);
+  // The outer size once the frame is known (from the first show on), the client size before.
+  TFormGeometry form;
+  form.Bounds = ToRect(QRect(dialog.pos(), dialog.frameGeometry().size()));
   std::optional<TRect> frame;
   if (owner && owner->window()->isVisible()) frame = ToRect(owner->window()->frameGeometry());
   CenterFormOn(form, frame, WorkAreaOf(owner ? *owner->window() : dialog));

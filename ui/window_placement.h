@@ -30,7 +30,7 @@ void ApplyFormGeometry(QWidget& widget, const TFormGeometry& form);
 
 // Centres the dialog (keeping its size) on its owner when the owner is visible, otherwise on the
 // work area, keeping it reachable on the work area. A dialog that was never resized gets its
-// preferred size first. Call it before showing the dialog.
+// preferred size first. Call it from the dialog's show handling, or before it is shown.
 void CenterDialogOn(QWidget& dialog, const QWidget* owner);
 
 }  // namespace picaxo
