@@ -91,56 +91,58 @@ TBatchArgs ParseArgs(const std::vector<std::string>& args) {
 
 // Answers the questions of a save without a user: missing folders are created (the run sets
 // "create all folders", so that question does not come), existing files are kept unless an
-// option said otherwise, and anything else is declined.
+// option said otherwise, and anything else is declined. An empty folder is told on standard
+// output, as the window tells it in a box.
 class TCliPrompt : public IPrompt {
  public:
-  TPromptButton Ask(TPromptKind, const std::string& text, TPromptButtons buttons) override {
-    if (text.rfind("Destination file already exists.", 0) == 0) keptExisting = true;
-    if (buttons.Has(TPromptButton::No)) return TPromptButton::No;
+  TPromptButton Ask(const TQuestion& question) override {
+    if (question.Id == TQuestionId::NoFiles) {
+      std::printf("%s\n", question.Text.c_str());
+      reportedNoFiles = true;
+    }
+    if (question.Id == TQuestionId::OverwriteFile) keptExisting = true;
+    if (question.Buttons.Has(TPromptButton::No)) return TPromptButton::No;
     return TPromptButton::Cancel;
   }
   bool keptExisting = false;
+  bool reportedNoFiles = false;
+};
+
+// Keeps the last status text of the worker's batch run: the line printed for an image.
+class TCliObserver : public IJobObserver {
+ public:
+  void BatchStatusTextChanged(const std::string& text) override { lastStatus = text; }
+  std::string lastStatus;
 };
 
 // One worker: a state of its own in batch mode, saving the entries it is given.
 struct TWorker {
   TCliPrompt prompt;
-  TAppState state{prompt};
-  std::optional<TBatchRun> run;
-  std::string lastStatus;
+  TCliObserver observer;
+  TAppState state{prompt, observer};
+  std::optional<TBatchRun> ownRun;
 
-  void Prepare(const TAppState& model, const TBatchFlags& flags) {
-    state.SourceFolder = model.SourceFolder;
-    state.SourceFolderField = model.SourceFolderField;
-    state.RecursiveInput = model.RecursiveInput;
-    state.DestinationFolderField = model.DestinationFolderField;
-    state.Settings = model.Settings;
-    state.FileList = model.FileList;
-    state.CurrentIndex = -1;  // nothing loaded yet: the first move loads
-    state.Flags = flags;
-    Enter();
-  }
-
-  void Enter() {
-    run.emplace(state, state.SaveCurrentJob());
-    run->SetStatusLabel = [this](const std::string& text) { lastStatus = text; };
+  // A helper worker: the lead's list, folders, settings and flags, in batch mode of its own.
+  void Prepare(const TAppState& lead) {
+    state.TakeWorkFrom(lead);
+    ownRun.emplace(state, state.SaveCurrentJob());
   }
 
   // Saves entry index; returns the line to print for it (empty for an entry left out).
   TJobOutcome Save(int32_t index, std::string& message) {
     prompt.keptExisting = false;
-    lastStatus.clear();
+    observer.lastStatus.clear();
     const TJobOutcome outcome =
-        state.HandleJob(index, TNavigate::Yes, TSkipExcluded::Yes, false,
+        state.HandleJob(index, TNavigate::Yes, TSkipExcluded::Yes, TPassScope::AllRows,
                         [this](TFileEntry& entry, int i, bool& success, int row) {
                           // A source that cannot be decoded is a failure of this image, not a quiet
                           // skip.
-                          if (!state.LoadError.empty()) throw EPicaxoError(state.LoadError);
+                          if (state.Image().Failed()) throw EPicaxoError(state.Image().LoadError());
                           state.SaveCurrentJob()(entry, i, success, row);
                         });
     switch (outcome.Result) {
       case TJobResult::Succeeded:
-        message = lastStatus;
+        message = observer.lastStatus;
         break;
       case TJobResult::Declined:
         message = prompt.keptExisting ? "Destination file already exists, kept." : "Not saved.";
@@ -181,7 +183,8 @@ class TOrderedPrinter {
 
   void Print(size_t index, const TLine& line) {
     if (line.result == TJobResult::Filtered) return;
-    const std::string name = JobFileNameText(&state_.FileList[index], state_.SourceFolder);
+    const std::string name =
+        JobFileNameText(&state_.List().At(static_cast<int32_t>(index)), state_.SourceFolder());
     if (line.result == TJobResult::ExistingSkipped) {
       std::printf("[-] %s: %s\n", name.c_str(), line.message.c_str());
     } else {
@@ -215,83 +218,82 @@ int RunBatch(const std::vector<std::string>& args) {
   // The leading worker scans the folder; its state is the model the others copy.
   TWorker lead;
   TAppState& state = lead.state;
-  state.Settings = parsed.settings;
-  state.RecursiveInput = parsed.recursive;
-  state.SourceFolderField = parsed.paths[0];
-  state.DestinationFolderField = parsed.paths[1];
+  state.SetSettings(parsed.settings);
+  state.SetRecursiveInput(parsed.recursive);
+  state.SetSourceFolderField(parsed.paths[0]);
+  state.SetDestinationFolderField(parsed.paths[1]);
   state.ScanSourceFolder();
-  if (state.FileList.empty()) {
-    std::printf("No files in current folder!\n");
-    return kExitOk;
-  }
-  // "Save All": the settings in effect for every image.
-  for (TFileEntry& entry : state.FileList)
-    entry.ResetEntry(cmSaveAllReset);
 
-  TBatchChoices choices;
-  choices.PromptForCreateDir = false;
-  choices.CheckOverwriteAll(parsed.existing == TExisting::Overwrite);
-  choices.CheckDontOverwrite(parsed.existing == TExisting::Skip);
-  lead.Enter();
-  lead.run->Show();
-  lead.run->TakeChoices(choices);
-  const int toSave = lead.run->CountJobs();
+  bool anyFailed = false;
+  // "Save All", with the dialog's part done here: the run's boxes from the options, the counting
+  // pass, then the working pass spread over the workers.
+  state.SaveAll([&](TBatchRun& run) {
+    run.Show();
+    TBatchChoices choices;
+    choices.PromptForCreateDir = false;
+    choices.CheckOverwriteAll(parsed.existing == TExisting::Overwrite);
+    choices.CheckDontOverwrite(parsed.existing == TExisting::Skip);
+    run.TakeChoices(choices);
+    const int toSave = run.CountJobs();
 
-  // Entries sharing a destination path form one group, saved in list order by one worker.
-  const int32_t count = state.Count();
-  std::vector<int32_t> leader(static_cast<size_t>(count));
-  std::vector<std::vector<int32_t>> followers(static_cast<size_t>(count));
-  {
-    std::map<std::string, int32_t> first;
-    for (int32_t i = 0; i < count; ++i) {
-      const auto [it, fresh] = first.emplace(state.DestinationPathOf(&state.FileList[i]), i);
-      leader[static_cast<size_t>(i)] = it->second;
-      if (!fresh) followers[static_cast<size_t>(it->second)].push_back(i);
-    }
-  }
-
-  unsigned jobs = parsed.jobs ? parsed.jobs : std::max(1u, std::thread::hardware_concurrency());
-  jobs = std::min<unsigned>(jobs, static_cast<unsigned>(count));
-  std::vector<TWorker> helpers(jobs - 1);
-  for (TWorker& w : helpers)
-    w.Prepare(state, state.Flags);
-
-  TOrderedPrinter printer(state, toSave);
-  std::atomic<int32_t> nextIndex{0};
-  std::atomic<int> saved{0};
-  std::atomic<int> considered{0};
-  std::atomic<bool> anyFailed{false};
-  auto work = [&](TWorker& worker, int32_t first) {
-    for (int32_t i = first; i < count; i = nextIndex++) {
-      if (leader[static_cast<size_t>(i)] != i) continue;
-      std::vector<int32_t> group{i};
-      group.insert(group.end(), followers[static_cast<size_t>(i)].begin(),
-                   followers[static_cast<size_t>(i)].end());
-      for (int32_t index : group) {
-        std::string message;
-        const TJobOutcome outcome = worker.Save(index, message);
-        if (outcome.Result != TJobResult::Filtered) ++considered;
-        if (outcome.Result == TJobResult::Succeeded) ++saved;
-        if (outcome.Result == TJobResult::Failed) anyFailed = true;
-        printer.Done(index, outcome, std::move(message));
+    // Entries sharing a destination path form one group, saved in list order by one worker.
+    const int32_t count = state.Count();
+    std::vector<int32_t> leader(static_cast<size_t>(count));
+    std::vector<std::vector<int32_t>> followers(static_cast<size_t>(count));
+    {
+      std::map<std::string, int32_t> first;
+      for (int32_t i = 0; i < count; ++i) {
+        const auto [it, fresh] = first.emplace(state.DestinationPathOf(&state.List().At(i)), i);
+        leader[static_cast<size_t>(i)] = it->second;
+        if (!fresh) followers[static_cast<size_t>(it->second)].push_back(i);
       }
     }
-  };
-  // The lead worker already holds the first image, decoded by the scan: it claims index 0
-  // before the others start.
-  const int32_t leadFirst = nextIndex++;
-  std::vector<std::thread> threads;
-  threads.reserve(helpers.size());
-  for (TWorker& w : helpers)
-    threads.emplace_back([&work, &w, &nextIndex] { work(w, nextIndex++); });
-  work(lead, leadFirst);
-  for (std::thread& t : threads)
-    t.join();
 
-  lead.run->SavedCount = saved;
-  lead.run->TotalCount = considered;
-  lead.run->Finish();
-  std::printf("%s\n", lead.run->ResultText.c_str());
+    unsigned jobs = parsed.jobs ? parsed.jobs : std::max(1u, std::thread::hardware_concurrency());
+    jobs = std::min<unsigned>(jobs, static_cast<unsigned>(count));
+    std::vector<TWorker> helpers(jobs - 1);
+    for (TWorker& w : helpers)
+      w.Prepare(state);
+
+    TOrderedPrinter printer(state, toSave);
+    std::atomic<int32_t> nextIndex{0};
+    std::atomic<int> saved{0};
+    std::atomic<int> considered{0};
+    std::atomic<bool> failed{false};
+    auto work = [&](TWorker& worker, int32_t firstIndex) {
+      for (int32_t i = firstIndex; i < count; i = nextIndex++) {
+        if (leader[static_cast<size_t>(i)] != i) continue;
+        std::vector<int32_t> group{i};
+        group.insert(group.end(), followers[static_cast<size_t>(i)].begin(),
+                     followers[static_cast<size_t>(i)].end());
+        for (int32_t index : group) {
+          std::string message;
+          const TJobOutcome outcome = worker.Save(index, message);
+          if (outcome.Result != TJobResult::Filtered) ++considered;
+          if (outcome.Result == TJobResult::Succeeded) ++saved;
+          if (outcome.Result == TJobResult::Failed) failed = true;
+          printer.Done(index, outcome, std::move(message));
+        }
+      }
+    };
+    // The lead worker already holds the first image, decoded by the scan: it claims index 0
+    // before the others start.
+    const int32_t leadFirst = nextIndex++;
+    std::vector<std::thread> threads;
+    threads.reserve(helpers.size());
+    for (TWorker& w : helpers)
+      threads.emplace_back([&work, &w, &nextIndex] { work(w, nextIndex++); });
+    work(lead, leadFirst);
+    for (std::thread& t : threads)
+      t.join();
+
+    run.SavedCount = saved;
+    run.TotalCount = considered;
+    run.Finish();
+    std::printf("%s\n", run.ResultText.c_str());
+    anyFailed = failed;
+  });
+  if (lead.prompt.reportedNoFiles) return kExitOk;
   return anyFailed ? kExitFailure : kExitOk;
 }
 

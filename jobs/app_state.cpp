@@ -8,105 +8,140 @@
 #include "imaging/file_util.h"
 #include "imaging/pipeline.h"
 #include "jobs/batch.h"
+#include "jobs/convert.h"
 #include "jobs/destination.h"
 #include "jobs/folder_scan.h"
 
 namespace picaxo {
 
-TWaitCursor::TWaitCursor(const TJobHooks& hooks, bool show) : hooks_(show ? &hooks : nullptr) {
-  if (hooks_ && hooks_->BeginWaitCursor) hooks_->BeginWaitCursor();
+namespace {
+const char kNoSourceFile[] = "(no source file)";
+
+std::string NameWithoutFolder(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-TWaitCursor::~TWaitCursor() {
-  if (hooks_ && hooks_->EndWaitCursor) hooks_->EndWaitCursor();
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-TAppState::TAppState(IPrompt& prompt, TJobHooks hooks) : Prompt(prompt), Hooks(std::move(hooks)) {}
+// The extension of a file name in lower case ("" when the name has none, or only a leading dot).
+std::string LowerExtension(const std::string& path) {
+  const std::string name = NameWithoutFolder(path);
+  const std::string stem = StripExtension(name);
+  std::string extension = name.substr(stem.size());
+  for (char& c : extension)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+}  // namespace
 
-TFileEntry* TAppState::CurrentEntry() {
-  if (CurrentIndex < 0 || CurrentIndex >= Count()) return nullptr;
-  return &FileList[static_cast<size_t>(CurrentIndex)];
+TAppState::TAppState(IPrompt& prompt, IJobObserver& observer, IFileRemover& remover)
+    : prompt_(prompt),
+      observer_(observer),
+      remover_(remover),
+      saver_(prompt, observer,
+             [this](const std::string& text, TRepaint repaint) { SetStatusText(text, repaint); }) {}
+
+void TAppState::SetDestinationFolderField(std::string text) {
+  saver_.SetDestinationField(std::move(text));
+  observer_.FileExistsMarkerChanged();
 }
 
-const TFileEntry* TAppState::CurrentEntry() const {
-  if (CurrentIndex < 0 || CurrentIndex >= Count()) return nullptr;
-  return &FileList[static_cast<size_t>(CurrentIndex)];
+void TAppState::CommitDestinationFolderField() {
+  committedDestination_ = saver_.DestinationField();
 }
+
+std::optional<std::string> TAppState::EscapeRestoreText(TFocusedField field) const {
+  switch (field) {
+    case TFocusedField::EInputDir:
+      return list_.SourceFolder();
+    case TFocusedField::EOutputDir:
+      return committedDestination_;
+    case TFocusedField::EInFilename:
+      if (const TFileEntry* entry = list_.Current()) return entry->BaseName();
+      return std::string(kNoSourceFile);
+    case TFocusedField::EOutFilename:
+      return rememberedOutputName_;
+    case TFocusedField::None:
+    case TFocusedField::Other:
+      break;
+  }
+  return std::nullopt;
+}
+
+void TAppState::SetStatusText(const std::string& text, TRepaint repaint) {
+  statusText_ = text;
+  if (batchForm_)
+    observer_.BatchStatusTextChanged(text);
+  else
+    observer_.StatusTextChanged(text, repaint);
+}
+
+// --- Source folder scan and navigation ---
 
 void TAppState::ScanSourceFolder() {
-  const std::string folder = LongPathForm(SourceFolderField);
-  if (Hooks.SourceFolderUsed) Hooks.SourceFolderUsed(folder);
-  if (folder == SourceFolder) return;
+  const std::string folder = LongPathForm(sourceFolderField_);
+  observer_.SourceFolderUsed(folder);
+  if (folder == list_.SourceFolder()) return;
 
-  TWaitCursor wait(Hooks, RecursiveInput);
-  SourceFolder = folder;
-  FileList.clear();
-  LoadedFileName.clear();
-  if (Hooks.FileListChanged) Hooks.FileListChanged();
-  CurrentIndex = 0;
+  TWaitCursor wait(observer_, recursiveInput_ ? TWaitCursorMode::Show : TWaitCursorMode::Skip);
+  list_.Replace(folder, {});
+  image_.Forget();
+  observer_.FileListChanged();
 
   std::exception_ptr failure;
   std::vector<TScannedFile> files;
   try {
-    ScanFolder(folder, RecursiveInput, files);
+    ScanFolder(folder, recursiveInput_, files);
   } catch (...) {
     failure = std::current_exception();
   }
-  FileList.reserve(files.size());
+  std::vector<TFileEntry> entries;
+  entries.reserve(files.size());
   for (TScannedFile& f : files)
-    FileList.emplace_back(std::move(f.FileName), f.FileSize);
-  if (!failure) {
-    const std::locale& locale = UserCollationLocale();
-    std::sort(FileList.begin(), FileList.end(), [&](const TFileEntry& a, const TFileEntry& b) {
-      return ComparePaths(a.FileName, b.FileName, locale) < 0;
-    });
-    if (!FileToSelectAfterScan.empty()) {
-      for (size_t i = 0; i < FileList.size(); ++i) {
-        if (SameTextAscii(FileList[i].FileName, FileToSelectAfterScan)) {
-          CurrentIndex = static_cast<int32_t>(i);
-          break;
-        }
-      }
-      FileToSelectAfterScan.clear();
-    }
-  }
-  if (Hooks.FileListChanged) Hooks.FileListChanged();
+    entries.emplace_back(std::move(f.FileName), f.FileSize);
+  list_.Replace(folder, std::move(entries), failure ? std::string() : fileToSelectAfterScan_);
+  if (!failure) fileToSelectAfterScan_.clear();
+  observer_.FileListChanged();
   LoadCurrentImage();
   if (failure) std::rethrow_exception(failure);
 }
 
 void TAppState::RescanSourceFolder() {
-  SourceFolder.clear();
+  list_.ForgetSourceFolder();
   ScanSourceFolder();
 }
 
 void TAppState::TakeCommandLineArgument(const std::string& argument) {
   const std::string path = LongPathForm(argument);
   if (FolderExists(path)) {
-    SourceFolderField = path;
+    sourceFolderField_ = path;
   } else if (FileExists(path)) {
-    const size_t slash = path.rfind('/');
-    SourceFolderField = slash == 0 ? "/" : path.substr(0, slash);
-    FileToSelectAfterScan = path;
+    sourceFolderField_ = FolderOf(path);
+    fileToSelectAfterScan_ = path;
   }
 }
 
 void TAppState::GoToImage(int64_t index) {
-  if (FileList.empty()) return;
-  index = std::clamp<int64_t>(index, 0, Count() - 1);
-  if (index == CurrentIndex) return;
-  if (!BatchForm && Hooks.BeforeImageChange) Hooks.BeforeImageChange();
-  PreviousIndex = CurrentIndex;
-  CurrentIndex = static_cast<int32_t>(index);
+  if (!list_.CanMoveTo(index)) return;
+  if (!batchForm_) {
+    CheckSourceRename(TRenameTrigger::Navigation);
+    observer_.JobRowsChanged(TJobRows::Current);
+  }
+  list_.MoveTo(index);
   LoadCurrentImage();
 }
 
 void TAppState::GoPrevious() {
-  if (CurrentIndex > 0) GoToImage(CurrentIndex - 1);
+  if (CurrentIndex() > 0) GoToImage(int64_t{CurrentIndex()} - 1);
 }
 
 void TAppState::GoNext() {
-  if (CurrentIndex < Count() - 1) GoToImage(int64_t{CurrentIndex} + 1);
+  if (CurrentIndex() < Count() - 1) GoToImage(int64_t{CurrentIndex()} + 1);
 }
 
 void TAppState::GoFirst() {
@@ -117,79 +152,123 @@ void TAppState::GoLast() {
   GoToImage(int64_t{Count()} - 1);
 }
 
+void TAppState::GoToPreviousIndex() {
+  if (list_.PreviousIndex() >= 0) GoToImage(list_.PreviousIndex());
+}
+
 void TAppState::GoToNumberText(const std::string& text) {
   GoToImage(int64_t{ParseImageNumber(text)} - 1);
 }
 
-void TAppState::RemoveCurrentEntry() {
-  if (!CurrentEntry()) return;
-  FileList.erase(FileList.begin() + CurrentIndex);
-  if (CurrentIndex > Count() - 1) CurrentIndex = Count() - 1;
-  if (Hooks.FileListChanged) Hooks.FileListChanged();
-  LoadCurrentImage();
+void TAppState::ShowBaseNameInBoxes() {
+  const TFileEntry* entry = list_.Current();
+  sourceNameText_ = entry ? entry->BaseName() : kNoSourceFile;
+  extras_.OutputName = sourceNameText_;
 }
-
-namespace {
-std::string NameWithoutFolder(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-}  // namespace
 
 void TAppState::LoadCurrentImage() {
-  TFileEntry* entry = CurrentEntry();
+  TFileEntry* entry = list_.Current();
   std::optional<TWaitCursor> wait;
   if (entry) {
-    SetStatusText("Loading " + NameWithoutFolder(entry->FileName) + "...", true);
-    wait.emplace(Hooks);
+    SetStatusText("Loading " + NameWithoutFolder(entry->FileName) + "...", TRepaint::Now);
+    wait.emplace(observer_);
   }
   bool haveFile = entry != nullptr;
+  decodedJpeg_ = false;
+  ShowBaseNameInBoxes();
   if (entry) {
-    if (entry->FileName != LoadedFileName) {
-      LoadedFileName = entry->FileName;
-      LoadError.clear();
-      try {
-        SourceImage = LoadSourceImage(entry->FileName);
-      } catch (const std::exception& e) {
-        SourceImage = TRasterImage();
-        LoadError = e.what();
-        SetStatusText(LoadError, true);
-      }
+    const TLoadResult result = image_.Load(entry->FileName);
+    if (result == TLoadResult::Failed) {
+      haveFile = false;
+      SetStatusText(image_.LoadError(), TRepaint::Now);
     }
-    if (!LoadError.empty()) haveFile = false;
-    entry->Width = SourceImage.Width();
-    entry->Height = SourceImage.Height();
-    // The output name box starts with the source's base name; an entry's own name replaces it.
-    Extras.OutputName = entry->BaseName();
-    ApplyEntryToSettings(*entry, Settings, Extras);
+    decodedJpeg_ = result == TLoadResult::Decoded && entry->IsJpeg();
+    entry->Width = image_.Image().Width();
+    entry->Height = image_.Image().Height();
+    // An entry's own output name replaces the base name in the output-name box.
+    ApplyEntryToSettings(*entry, settings_, extras_);
+    rememberedOutputName_ = extras_.OutputName;
   } else {
-    // The output-name box shows the same placeholder as the source-name box; without an entry it
-    // is what the destination file name is made of.
-    Extras.OutputName = "(no source file)";
+    image_.Clear();
+    rememberedOutputName_.clear();
   }
-  if (!haveFile) {
-    Extras.Selection.reset();
-    SourceImage = TRasterImage();
+  if (!haveFile) extras_.Selection.reset();
+
+  std::exception_ptr previewFailure;
+  try {
+    RenderView();
+  } catch (...) {
+    previewFailure = std::current_exception();
   }
-  if (Hooks.CurrentImageLoaded) Hooks.CurrentImageLoaded();
+  observer_.NameTextsChanged();
+  observer_.CurrentImageLoaded();
   wait.reset();
   // A good load, and an empty list, leave the status line empty; a failed decode keeps its
   // message there.
-  if (haveFile || !entry) SetStatusText("", false);
+  if (haveFile || !entry) SetStatusText("", TRepaint::Later);
+  if (previewFailure) std::rethrow_exception(previewFailure);
 }
 
 void TAppState::ReloadCurrentImage() {
-  if (TFileEntry* entry = CurrentEntry()) entry->Width = -1;
-  LoadedFileName.clear();
+  if (TFileEntry* entry = list_.Current()) entry->Width = -1;
+  image_.Forget();
   LoadCurrentImage();
 }
 
-void TAppState::SetStatusText(const std::string& text, bool repaintNow) {
-  if (BatchForm) {
-    if (BatchForm->SetStatusLabel) BatchForm->SetStatusLabel(text);
-    return;
+void TAppState::TakeWorkFrom(const TAppState& lead) {
+  list_ = lead.list_.WorkerCopy();
+  image_.Clear();
+  sourceFolderField_ = lead.sourceFolderField_;
+  recursiveInput_ = lead.recursiveInput_;
+  saver_.SetDestinationField(lead.saver_.DestinationField());
+  saver_.Flags() = lead.saver_.Flags();
+  settings_ = lead.settings_;
+}
+
+// --- What the window shows ---
+
+std::string TAppState::DimensionLabelText() const {
+  if (image_.Empty()) return std::string();
+  return DimensionText(
+      ComputeCurrentGeometry(list_.Current(), image_.Image(), extras_.Selection, settings_));
+}
+
+std::string TAppState::SelectionLabelText() const {
+  return SelectionText(extras_.Selection);
+}
+
+TCurrentImageTexts TAppState::CurrentImageTexts() const {
+  TCurrentImageTexts texts;
+  const TFileEntry* entry = list_.Current();
+  if (entry) {
+    texts.SourceExtension = LowerExtension(entry->FileName);
+    texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, entry->Width, entry->Height,
+                                              decodedJpeg_ ? TRatio::Include : TRatio::Omit);
+    texts.EntryFolder = FolderOf(entry->FileName);
+    texts.DestinationFolder = DestinationFolderOf(entry);
   }
-  if (Hooks.SetStatusText) Hooks.SetStatusText(text, repaintNow);
+  if (!image_.Empty()) {
+    texts.OriginalSize =
+        std::to_string(image_.Image().Width()) + "x" + std::to_string(image_.Image().Height());
+  }
+  texts.Dimension = DimensionLabelText();
+  texts.Selection = SelectionLabelText();
+  texts.FileExists = CurrentDestinationExists() ? "X" : "";
+  return texts;
+}
+
+TCommandInputs TAppState::CommandInputs() const {
+  TCommandInputs in;
+  const TFileEntry* entry = list_.Current();
+  in.HasEntry = entry != nullptr;
+  in.HasFile = entry != nullptr && !image_.Empty();
+  in.IsJpegName = entry != nullptr && entry->IsJpeg();
+  in.LosslessRotate = losslessRotate_;
+  in.Count = list_.Count();
+  in.CurrentIndex = list_.CurrentIndex();
+  in.JobsListVisible = jobsListVisible_;
+  in.DestinationExists = CurrentDestinationExists();
+  return in;
 }
 
 int32_t ParseImageNumber(const std::string& text) {

@@ -1,11 +1,12 @@
 #pragma once
-// The application's state and operations that the main window drives: the image list of the source
-// folder and the current position, the decoded source, the destination field and the settings in
-// effect, saving, and the walk over all images that the batch run builds on.
+// The model the main window drives: every decision of a window command, without widgets.
 //
-// The state is UI-free. Questions go through an IPrompt; the status line, the hourglass cursor,
-// "let the interface breathe", the recent-folder lists and the job list are reached through
-// TJobHooks, which the window (or picaxo-cli) fills in. Every hook may be left empty.
+// Owners: the image list and the position (TImageList), the decoded source (TCurrentImage), the
+// destination field, the batch flags and the saving questions (TSaver). TAppState joins them with
+// the settings in effect, the texts of the name boxes, the view's selection, preview mode and
+// zoom, and the job list's view state; it is the one object the window (and picaxo-cli) calls.
+// Questions go through an IPrompt, everything shown through an IJobObserver, file deletion
+// through an IFileRemover.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,64 +15,25 @@
 
 #include "imaging/geometry.h"
 #include "imaging/raster.h"
+#include "jobs/commands.h"
+#include "jobs/controls.h"
+#include "jobs/current_image.h"
 #include "jobs/entry.h"
+#include "jobs/file_remover.h"
+#include "jobs/image_list.h"
+#include "jobs/keys.h"
+#include "jobs/observer.h"
 #include "jobs/prompt.h"
+#include "jobs/saver.h"
 
 namespace picaxo {
-
-struct TJobHooks {
-  // The one status line; repaintNow asks for an immediate repaint before a long step.
-  std::function<void(const std::string& text, bool repaintNow)> SetStatusText;
-  std::function<void()> BeginWaitCursor;
-  std::function<void()> EndWaitCursor;
-  // Lets the interface process pending events between the images of a batch.
-  std::function<void()> ProcessEvents;
-  // A folder was taken as source folder (every scan) or written into (every save).
-  std::function<void(const std::string& folder)> SourceFolderUsed;
-  std::function<void(const std::string& folder)> DestinationFolderUsed;
-  // Before another image becomes current outside a batch: a pending rename of the source file
-  // gets its chance, and the current job row is refreshed.
-  std::function<void()> BeforeImageChange;
-  // FileList was cleared or rebuilt: the job list takes the new row count.
-  std::function<void()> FileListChanged;
-  // Entries changed in bulk (Apply, Reset, Save All): every job row is redrawn.
-  std::function<void()> JobRowsChanged;
-  // LoadCurrentImage finished: labels, controls and view follow the current image.
-  std::function<void()> CurrentImageLoaded;
-  // The destination-exists marker of the current image must be re-read.
-  std::function<void()> FileExistsMarkerChanged;
-  // Rows selected in the batch job list (none in the Simple Resize view).
-  std::function<int()> SelectedRowCount;
-  std::function<bool(int row)> IsRowSelected;
-  // The working pass of a batch leaves preview mode first.
-  std::function<void()> LeavePreviewMode;
-};
-
-// Shows the hourglass cursor for its lifetime, restoring it on every path.
-class TWaitCursor {
- public:
-  explicit TWaitCursor(const TJobHooks& hooks, bool show = true);
-  ~TWaitCursor();
-  TWaitCursor(const TWaitCursor&) = delete;
-  TWaitCursor& operator=(const TWaitCursor&) = delete;
-
- private:
-  const TJobHooks* hooks_;
-};
-
-// The user's blanket answers for a batch run. They belong to one state object (not to the
-// process) so that parallel picaxo-cli workers never share them.
-struct TBatchFlags {
-  bool BatchJobCancelled = false;      // stop after the current image
-  bool BatchJobOverwriteAll = false;   // replace existing destination files without asking
-  bool BatchJobOverwriteNone = false;  // never replace existing destination files, do not ask
-  bool BatchJobCreateAllDirs = false;  // create missing destination folders without asking
-};
 
 class TBatchRun;
 
 enum class TNavigate : bool { No, Yes };
 enum class TSkipExcluded : bool { No, Yes };
+// Whether a pass covers only the selected rows of the job list (more than one row selected).
+enum class TPassScope : bool { AllRows, SelectedRows };
 
 // Called for one entry by ForEachJob: the entry, its index, an in-out success flag (true on entry)
 // and the job list's row (the index in a pass restricted to selected rows, -1 otherwise).
@@ -94,86 +56,238 @@ struct TJobOutcome {
 // the caller). Tests and picaxo-cli drive the run directly.
 using TBatchDialogRunner = std::function<void(TBatchRun& run)>;
 
+// Rotation of the source file: the values the rotate commands pass.
+enum class TRotation : uint8_t { Right = 0, HalfTurn = 1, Left = 2 };
+enum class TRotateResult {
+  NoImage,              // no current image: nothing done
+  NotAvailable,         // not a JPEG by name, or the lossless option is off: nothing done
+  Rotated,              // rotated on disk, selection rotated, image reloaded
+  RotatedWithWarnings,  // rotated on disk, but the decoder warned: view and selection kept
+};
+struct TRotateOutcome {
+  TRotateResult Result = TRotateResult::NoImage;
+  int Warnings = 0;
+};
+
+// Why the source-name box is checked for a rename.
+enum class TRenameTrigger : uint8_t { EnterKey, FocusLoss, Navigation };
+enum class TRenameResult { NoImage, Unchanged, Declined, Renamed, Failed };
+
+enum class TDeleteResult {
+  NoFile,      // nothing exists at the path: not asked
+  Declined,    // the question was not answered Yes
+  Deleted,     // removed
+  NotDeleted,  // the remover failed; nothing is said, nothing changes
+};
+
+// The texts of the "Source File" and "Destination File" groups and the status panels for the
+// current image.
+struct TCurrentImageTexts {
+  std::string SourceExtension;    // LExtIn: ".jpg", lower case
+  std::string OriginalSize;       // LOriginalSize "%dx%d", empty without pixels
+  std::string OriginalFileSize;   // LOriginalFileSize: size, and the ratio after a JPEG decode
+  std::string EntryFolder;        // status panel 1
+  std::string DestinationFolder;  // status panel 2
+  std::string Dimension;          // LNewDimension "%dx%d", empty without pixels
+  std::string Selection;          // LSelection "(%d,%d) - %dx%d" or "[all]"
+  std::string FileExists;         // LFileExists: "X" or empty
+};
+
+// What the view shows.
+struct TViewContent {
+  enum class TKind { Empty, Source, Preview };
+  TKind Kind = TKind::Empty;
+  const TRasterImage* Picture = nullptr;  // owned by the state, valid until the next change
+  bool Selectable = true;                 // selections can be drawn (off in preview)
+  std::string ImageFileSizeText;          // LImageFileSize (preview only)
+};
+
 class TAppState {
  public:
-  TAppState(IPrompt& prompt, TJobHooks hooks = {});
+  explicit TAppState(IPrompt& prompt, IJobObserver& observer = NoObserver(),
+                     IFileRemover& remover = DeletingFileRemover());
   TAppState(const TAppState&) = delete;
   TAppState& operator=(const TAppState&) = delete;
 
-  // --- The image list and the current image ---
-  std::vector<TFileEntry> FileList;  // sorted by path
-  int32_t CurrentIndex = 0;          // no current image outside 0 ... count - 1
-  int32_t PreviousIndex = -1;        // CurrentIndex before the last move
-  std::string SourceFolder;          // long path form of the listed folder
-  std::string FileToSelectAfterScan;
-  std::string SourceFolderField;  // the folder as typed or chosen
-  bool RecursiveInput = false;    // "&Subdirectories"
+  // --- Owners ---
+  const TImageList& List() const { return list_; }
+  const TCurrentImage& Image() const { return image_; }
+  const TSaver& Saver() const { return saver_; }
+  int32_t Count() const { return list_.Count(); }
+  int32_t CurrentIndex() const { return list_.CurrentIndex(); }
+  const TFileEntry* CurrentEntry() const { return list_.Current(); }
+  const std::string& SourceFolder() const { return list_.SourceFolder(); }
 
-  // --- The current source and the settings in effect ---
-  TRasterImage SourceImage;
-  std::string LoadedFileName;  // path whose pixels SourceImage holds
-  std::string LoadError;       // message of the failed decode of the current file, else empty
-  TResizeSettings Settings;
-  TEntryExtras Extras;  // the view's selection, the exclusion box, the output-name text
-  std::string DestinationFolderField;
+  // --- Fields of the window that the core reads ---
+  const std::string& SourceFolderField() const { return sourceFolderField_; }
+  void SetSourceFolderField(std::string text) { sourceFolderField_ = std::move(text); }
+  bool RecursiveInput() const { return recursiveInput_; }
+  void SetRecursiveInput(bool on) { recursiveInput_ = on; }
+  bool LosslessRotate() const { return losslessRotate_; }
+  void SetLosslessRotate(bool on) { losslessRotate_ = on; }
+  // EOutputDir: every change updates the marker and status panel 2 (FileExistsMarkerChanged).
+  const std::string& DestinationFolderField() const { return saver_.DestinationField(); }
+  void SetDestinationFolderField(std::string text);
+  // Leaving EOutputDir or Enter in it: the text Escape restores.
+  void CommitDestinationFolderField();
+  // EInFilename: the source-name box as typed.
+  const std::string& SourceNameText() const { return sourceNameText_; }
+  void SetSourceNameText(std::string text) { sourceNameText_ = std::move(text); }
+  // EOutFilename.
+  const std::string& OutputNameText() const { return extras_.OutputName; }
+  // Leaving EOutFilename or Enter in it: the text Escape restores.
+  void CommitOutputNameText() { rememberedOutputName_ = extras_.OutputName; }
+  // The text Escape puts back into the focused field; nothing for other fields.
+  std::optional<std::string> EscapeRestoreText(TFocusedField field) const;
 
-  // --- Batch ---
-  TBatchFlags Flags;
-  TBatchRun* BatchForm = nullptr;  // set while a batch dialog exists ("batch mode")
+  // --- Settings in effect ---
+  const TResizeSettings& Settings() const { return settings_; }
+  // Settings from elsewhere (a settings file, picaxo-cli): nothing is stored into entries.
+  void SetSettings(const TResizeSettings& settings) { settings_ = settings; }
+  bool Excluded() const { return extras_.Excluded; }
+  const std::optional<TSelection>& ViewSelection() const { return extras_.Selection; }
+  // While the window fills its controls from the state, their change events are ignored: the
+  // window holds a TFillingControls for that time.
+  class TFillingControls {
+   public:
+    explicit TFillingControls(TAppState& state) : state_(state) { ++state_.filling_; }
+    ~TFillingControls() { --state_.filling_; }
+    TFillingControls(const TFillingControls&) = delete;
+    TFillingControls& operator=(const TFillingControls&) = delete;
 
-  IPrompt& Prompt;
-  TJobHooks Hooks;
+   private:
+    TAppState& state_;
+  };
+  bool FillingControls() const { return filling_ > 0; }
 
-  int32_t Count() const { return static_cast<int32_t>(FileList.size()); }
-  TFileEntry* CurrentEntry();
-  const TFileEntry* CurrentEntry() const;
+  // --- Control changes ---
+  // A destination-settings control changed: settings are the controls' values now. Stores the
+  // groups of the control's mask into the current entry, or into every selected entry while the
+  // job captions are in their Selected form, and says what to draw again. Ignored (nothing
+  // stored, nothing to draw) while the window fills its controls.
+  TRedraw ChangeSettings(TControl control, TTrigger trigger, const TResizeSettings& settings);
+  // CBExcludeOutputFile / MExcludeInBatchMode.
+  TRedraw ChangeExcluded(bool excluded);
+  // Every text change of EOutFilename.
+  TRedraw ChangeOutputName(const std::string& text);
+  // Selection events of the view (selection is the view's, normalised; none when cleared).
+  TRedraw ChangeSelection(const std::optional<TSelection>& selection, TSelectionPhase phase);
+  // The dimension and selection label texts for the state now.
+  std::string DimensionLabelText() const;
+  std::string SelectionLabelText() const;
 
-  // Status text: to the batch dialog's label while one exists, else to the status line.
-  void SetStatusText(const std::string& text, bool repaintNow = false);
+  // --- Status line ---
+  // To the batch dialog's label while one exists, else to the status line.
+  void SetStatusText(const std::string& text, TRepaint repaint = TRepaint::Later);
+  const std::string& StatusText() const { return statusText_; }
 
   // --- Source folder scan and navigation ---
-  // Rebuilds FileList from SourceFolderField unless it names the folder already listed. Errors of
-  // the scan are thrown after the list, the rows and the current image have been brought up to
-  // date.
+  // Rebuilds the list from the source folder field unless it names the folder already listed.
+  // Errors of the scan are thrown after the list, the rows and the current image are up to date.
   void ScanSourceFolder();
   // Enter in the source folder field: scan again even when the folder is unchanged.
   void RescanSourceFolder();
   // The command-line argument: a folder, or a file whose folder is listed with that file current.
   // Does not scan.
   void TakeCommandLineArgument(const std::string& argument);
+  // Makes image index current (clamped). Outside a batch the source-name box gets its rename
+  // check first and the current job row is redrawn.
   void GoToImage(int64_t index);
   void GoPrevious();
   void GoNext();
   void GoFirst();
   void GoLast();
+  void GoToPreviousIndex();                      // Backspace: back to the previous index, if any
   void GoToNumberText(const std::string& text);  // text of the image-number box, from 1
-  // After the current source file was deleted: drop its entry and load the next one in its place.
-  void RemoveCurrentEntry();
   // Decodes the current file when it is not the one loaded and puts its entry's settings into
-  // effect.
+  // effect; then CurrentImageLoaded.
   void LoadCurrentImage();
   void ReloadCurrentImage();
+  // A copy of lead's list, folders, settings and flags, with nothing loaded: a parallel
+  // picaxo-cli worker.
+  void TakeWorkFrom(const TAppState& lead);
+
+  // --- What the window shows for the current image ---
+  TCurrentImageTexts CurrentImageTexts() const;
+  TCommandInputs CommandInputs() const;
+  TCommandState EnabledCommands() const { return picaxo::EnabledCommands(CommandInputs()); }
 
   // --- Destination ---
   std::string DestinationFolderOf(const TFileEntry* entry) const;
   std::string DestinationFileNameOf(const TFileEntry* entry) const;
   std::string DestinationPathOf(const TFileEntry* entry) const;
   bool CurrentDestinationExists() const;  // the "X" marker
-  // Writes the destination file of the current image. True when it was written; false when a
-  // question was declined or there was nothing to convert. Errors are thrown with their message.
-  bool SaveCurrentImage();
+  // Writes the destination file of the current image (see TSaver::Save).
+  TSaveOutcome SaveCurrentImage();
   // Saves and moves on; after the last image tells "Finished !".
-  void SaveAndNext();
+  TSaveOutcome SaveAndNext();
 
-  // --- The walk over the entries ---
-  void ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded, const TJobProc& jobProc);
+  // --- Preview and zoom ---
+  bool PreviewMode() const { return previewMode_; }
+  // The preview toggle: sets the mode and renders the view (errors of the preview are thrown;
+  // the view then shows nothing new).
+  void SetPreviewMode(bool on);
+  void TogglePreview() { SetPreviewMode(!previewMode_); }
+  // RenderView: the preview when preview mode is on, otherwise the source.
+  void RenderView();
+  const TViewContent& View() const { return view_; }
+  // The selected CBZoom entry (0 ... 5). SelectZoomIndex: true when it changed (the window
+  // applies it to the view).
+  int ZoomIndex() const { return zoomIndex_; }
+  bool SelectZoomIndex(int index);
+  // The zoom chosen before preview mode forced 1:1.
+  int SavedZoomChoice() const { return savedZoomChoice_; }
+  // The zoom used outside preview mode, as the settings file keeps it ("NormalZoom").
+  int NormalZoom() const { return previewMode_ ? savedZoomChoice_ : zoomIndex_; }
+  void SetNormalZoom(int index);
+
+  // --- Job list view ---
+  bool JobsListVisible() const { return jobsListVisible_; }
+  // SetJobsListVisible: the Batch Resize view shown or hidden; the captions follow.
+  void SetJobsListVisible(bool show);
+  TJobCaptionMode JobCaptionMode() const { return jobCaptionMode_; }
+  // The job list's selection changed to selectedRows rows.
+  void UpdateJobCaptions(int selectedRows);
+  // LVJobsSelectItem / LVJobsDataStateChange: a row became selected and selectedRows are
+  // selected now; one selected row makes its image current.
+  void JobRowsSelected(int row, int selectedRows);
+
+  // --- Source file commands ---
+  // Rotate Right / Left (lossless). Errors of the rotation are thrown; the cursor is restored.
+  TRotateOutcome RotateCurrentImage(TRotation direction);
+  // The rename check of the source-name box. Enter compares case-sensitively, the other
+  // triggers ignore case.
+  TRenameResult CheckSourceRename(TRenameTrigger trigger);
+  // MInDelete and the Delete key: asks, removes the file, drops its entry.
+  TDeleteResult DeleteSourceFile();
+  // MOutDelete: asks, removes the destination file, updates the marker.
+  TDeleteResult DeleteDestinationFile();
+  // "Copy to...": the proposed name (the source's name, extension in lower case), the folder the
+  // dialog starts in (the last target's folder, else CopyToDir of the settings), and the copy
+  // itself (all bytes; the target is replaced whole or not at all). Errors are thrown.
+  std::string CopyToProposedName() const;
+  std::string CopyToStartFolder() const;
+  void SetCopyToDir(std::string folder) { copyToDir_ = std::move(folder); }
+  const std::string& CopyToDir() const { return copyToDir_; }
+  void CopySourceTo(const std::string& target);
+
+  // --- Batch ---
+  TBatchFlags& Flags() { return saver_.Flags(); }
+  const TBatchFlags& Flags() const { return saver_.Flags(); }
+  TBatchRun* BatchForm() const { return batchForm_; }  // set while a batch dialog exists
+  IPrompt& Prompt() { return prompt_; }
+  IJobObserver& Observer() { return observer_; }
+
+  // The walk over the entries. The result holds what happened to each index, in list order
+  // (indices after a cancel stay Filtered); empty for an empty list.
+  std::vector<TJobOutcome> ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded,
+                                      const TJobProc& jobProc);
   // One index of a pass (steps shared by ForEachJob and the parallel picaxo-cli workers).
-  // restricted: the pass covers only the selected rows.
   TJobOutcome HandleJob(int32_t index, TNavigate navigate, TSkipExcluded skipExcluded,
-                        bool restricted, const TJobProc& jobProc);
-  // Whether a pass covers only the selected rows (more than one row selected).
-  bool PassIsRestricted() const;
-  // The job procedure that saves: success is what SaveCurrentImage returns.
+                        TPassScope scope, const TJobProc& jobProc);
+  // The scope of a pass made now.
+  TPassScope PassScope() const;
+  // The job procedure that saves: success is whether the file was written.
   TJobProc SaveCurrentJob();
 
   // Apply: the settings in effect into every (selected) entry, all groups but selection and name.
@@ -185,18 +299,50 @@ class TAppState {
   void SaveAll(const TBatchDialogRunner& runDialog);
   // Batch Resize "Execute": every (selected) image with its own stored settings.
   void ExecuteJobs(const TBatchDialogRunner& runDialog);
+  // The batch dialog's title for the view and caption mode now.
+  std::string BatchTitle() const;
 
  private:
+  friend class TBatchRun;
   bool ReportEmptyList();
   void ClearStoredResizeSettings();
   void RunBatchDialog(const TBatchDialogRunner& runDialog);
+  TRedraw ApplyControlChange(TControl control, TTrigger trigger);
+  TSaveRequest MakeSaveRequest();
+  void ShowBaseNameInBoxes();
+
+  IPrompt& prompt_;
+  IJobObserver& observer_;
+  IFileRemover& remover_;
+  TImageList list_;
+  TCurrentImage image_;
+  TSaver saver_;
+  TResizeSettings settings_;
+  TEntryExtras extras_;  // the view's selection, the exclusion box, the output-name text
+  std::string sourceFolderField_;
+  std::string fileToSelectAfterScan_;
+  bool recursiveInput_ = false;
+  bool losslessRotate_ = true;
+  std::string committedDestination_;
+  std::string sourceNameText_;
+  std::string rememberedOutputName_;
+  bool decodedJpeg_ = false;  // the last load decoded a JPEG (the size text carries a ratio)
+  int filling_ = 0;
+  std::string statusText_;
+  bool previewMode_ = false;
+  TViewContent view_;
+  TRasterImage previewPicture_;
+  int zoomIndex_ = 0;
+  int savedZoomChoice_ = 0;
+  bool jobsListVisible_ = false;
+  TJobCaptionMode jobCaptionMode_ = TJobCaptionMode::Hidden;
+  std::string copyToDir_;
+  std::string lastCopyTarget_;
+  TBatchRun* batchForm_ = nullptr;
 };
 
 // The number typed into the image-number box: its decimal value, 0 when it is not a 32-bit
 // decimal number (surrounding blanks are allowed).
 int32_t ParseImageNumber(const std::string& text);
-
-// "%s" formatting of the messages that carry numbers or paths.
-std::string SavedMessage(const std::string& path, int64_t byteCount);
 
 }  // namespace picaxo

@@ -1,6 +1,7 @@
 #include "jobs/batch.h"
 
 #include <exception>
+#include <new>
 
 #include "jobs/destination.h"
 
@@ -8,23 +9,38 @@ namespace picaxo {
 
 namespace {
 const char kNoFiles[] = "No files in current folder!";
+
+// The message of an error that ended a pass, in words the user can read.
+std::string PassErrorText(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::bad_alloc&) {
+    return "Not enough memory to go on.";
+  } catch (const std::exception& e) {
+    const std::string what = e.what();
+    return what.empty() ? "An unexpected error occurred." : what;
+  } catch (...) {
+    return "An unexpected error occurred.";
+  }
 }
+}  // namespace
 
 // --- The walk over the entries ---
 
-bool TAppState::PassIsRestricted() const {
-  return Hooks.SelectedRowCount && Hooks.SelectedRowCount() > 1;
+TPassScope TAppState::PassScope() const {
+  return observer_.SelectedRowCount() > 1 ? TPassScope::SelectedRows : TPassScope::AllRows;
 }
 
 TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExcluded skipExcluded,
-                                 bool restricted, const TJobProc& jobProc) {
+                                 TPassScope scope, const TJobProc& jobProc) {
   TJobOutcome outcome;
+  const bool restricted = scope == TPassScope::SelectedRows;
   try {
-    TFileEntry& entry = FileList.at(static_cast<size_t>(index));
-    const bool selected = !restricted || (Hooks.IsRowSelected && Hooks.IsRowSelected(index));
+    const TFileEntry& entry = list_.At(index);
+    const bool selected = !restricted || observer_.IsRowSelected(index);
     if ((skipExcluded == TSkipExcluded::Yes && entry.Excluded) || !selected) return outcome;
-    if (BatchForm) ++BatchForm->TotalCount;
-    if (BatchForm && Flags.BatchJobOverwriteNone && FileExists(DestinationPathOf(&entry))) {
+    if (batchForm_) ++batchForm_->TotalCount;
+    if (batchForm_ && Flags().BatchJobOverwriteNone && FileExists(DestinationPathOf(&entry))) {
       outcome.Result = TJobResult::ExistingSkipped;
       return outcome;
     }
@@ -32,62 +48,62 @@ TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExclude
     bool success = true;
     // The entry is looked up again: navigation never changes the list, but the reference is the
     // job procedure's to use.
-    jobProc(FileList.at(static_cast<size_t>(index)), index, success, restricted ? index : -1);
-    if (success && BatchForm) ++BatchForm->SavedCount;
+    jobProc(list_.At(index), index, success, restricted ? index : -1);
+    if (success && batchForm_) ++batchForm_->SavedCount;
     outcome.Result = success ? TJobResult::Succeeded : TJobResult::Declined;
-  } catch (const std::exception& e) {
-    outcome.Result = TJobResult::Failed;
-    outcome.Error = e.what();
   } catch (...) {
     outcome.Result = TJobResult::Failed;
-    outcome.Error = "Unknown error";
+    outcome.Error = PassErrorText(std::current_exception());
   }
   return outcome;
 }
 
 bool TAppState::ReportEmptyList() {
-  if (!FileList.empty()) return false;
-  Prompt.Ask(TPromptKind::Error, kNoFiles, TPromptButton::Cancel);
+  if (!list_.Empty()) return false;
+  prompt_.Ask({TQuestionId::NoFiles, TPromptKind::Error, kNoFiles, TPromptButton::Cancel});
   return true;
 }
 
-void TAppState::ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded,
-                           const TJobProc& jobProc) {
-  if (ReportEmptyList()) return;
-  if (BatchForm) {
-    BatchForm->SavedCount = 0;
-    BatchForm->TotalCount = 0;
+std::vector<TJobOutcome> TAppState::ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded,
+                                               const TJobProc& jobProc) {
+  std::vector<TJobOutcome> outcomes;
+  if (ReportEmptyList()) return outcomes;
+  outcomes.resize(static_cast<size_t>(Count()));
+  if (batchForm_) {
+    batchForm_->SavedCount = 0;
+    batchForm_->TotalCount = 0;
   }
-  const bool restricted = PassIsRestricted();
+  const TPassScope scope = PassScope();
   for (int32_t index = 0; index < Count(); ++index) {
-    HandleJob(index, navigate, skipExcluded, restricted, jobProc);
-    if (Hooks.ProcessEvents) Hooks.ProcessEvents();
-    if (BatchForm && Flags.BatchJobCancelled) break;
+    outcomes[static_cast<size_t>(index)] = HandleJob(index, navigate, skipExcluded, scope, jobProc);
+    observer_.ProcessEvents();
+    if (batchForm_ && Flags().BatchJobCancelled) break;
   }
-  if (Hooks.FileExistsMarkerChanged) Hooks.FileExistsMarkerChanged();
+  observer_.FileExistsMarkerChanged();
+  return outcomes;
 }
 
 TJobProc TAppState::SaveCurrentJob() {
-  return [this](TFileEntry&, int, bool& success, int) { success = SaveCurrentImage(); };
+  return [this](TFileEntry&, int, bool& success, int) { success = SaveCurrentImage().Saved(); };
 }
 
 void TAppState::ApplySettingsToJobs() {
   ForEachJob(TNavigate::No, TSkipExcluded::No, [this](TFileEntry& entry, int, bool&, int) {
-    StoreSettingsToEntry(&entry, cmApplyAll, Settings, Extras);
+    StoreSettingsToEntry(&entry, cmApplyAll, settings_, extras_);
   });
-  if (Hooks.JobRowsChanged) Hooks.JobRowsChanged();
+  observer_.JobRowsChanged(TJobRows::All);
 }
 
 void TAppState::ResetJobs() {
   ForEachJob(TNavigate::No, TSkipExcluded::No,
              [](TFileEntry& entry, int, bool&, int) { entry.ResetEntry(cmResetAll); });
-  if (Hooks.JobRowsChanged) Hooks.JobRowsChanged();
+  observer_.JobRowsChanged(TJobRows::All);
 }
 
 void TAppState::ClearStoredResizeSettings() {
   ForEachJob(TNavigate::No, TSkipExcluded::No,
              [](TFileEntry& entry, int, bool&, int) { entry.ResetEntry(cmSaveAllReset); });
-  if (Hooks.JobRowsChanged) Hooks.JobRowsChanged();
+  observer_.JobRowsChanged(TJobRows::All);
 }
 
 void TAppState::RunBatchDialog(const TBatchDialogRunner& runDialog) {
@@ -99,13 +115,23 @@ void TAppState::RunBatchDialog(const TBatchDialogRunner& runDialog) {
 void TAppState::SaveAll(const TBatchDialogRunner& runDialog) {
   if (ReportEmptyList()) return;
   ClearStoredResizeSettings();
-  RunBatchDialog(runDialog);
+  // The second reset runs however the dialog ended.
+  try {
+    RunBatchDialog(runDialog);
+  } catch (...) {
+    ClearStoredResizeSettings();
+    throw;
+  }
   ClearStoredResizeSettings();
 }
 
 void TAppState::ExecuteJobs(const TBatchDialogRunner& runDialog) {
   if (ReportEmptyList()) return;
   RunBatchDialog(runDialog);
+}
+
+std::string TAppState::BatchTitle() const {
+  return BatchTitleText(jobsListVisible_ ? jobCaptionMode_ : TJobCaptionMode::Hidden);
 }
 
 // --- The batch dialog ---
@@ -120,18 +146,22 @@ void TBatchChoices::CheckDontOverwrite(bool checked) {
   if (checked && OverwriteAll) OverwriteAll = false;
 }
 
-std::string BatchTitleText(TBatchView view, bool selectedForm) {
-  if (view == TBatchView::SimpleResize)
-    return "Clicking on Start will save all images to the destination folder with the current "
-           "settings.";
-  if (selectedForm)
-    return "Clicking on Start will save all selected images to the destination folder.";
+std::string BatchTitleText(TJobCaptionMode mode) {
+  switch (mode) {
+    case TJobCaptionMode::Hidden:
+      return "Clicking on Start will save all images to the destination folder with the current "
+             "settings.";
+    case TJobCaptionMode::Selected:
+      return "Clicking on Start will save all selected images to the destination folder.";
+    case TJobCaptionMode::All:
+      break;
+  }
   return "Clicking on Start will save all images to the destination folder.";
 }
 
 TBatchRun::TBatchRun(TAppState& state, TJobProc jobProc)
     : state_(state), jobProc_(std::move(jobProc)) {
-  state_.BatchForm = this;
+  state_.batchForm_ = this;
 }
 
 TBatchRun::~TBatchRun() {
@@ -141,51 +171,52 @@ TBatchRun::~TBatchRun() {
   try {
     Close();
   } catch (...) {
-    // The status hook failed; batch mode has already ended.
+    // The status text could not be shown; batch mode has already ended.
   }
-  if (state_.BatchForm == this) state_.BatchForm = nullptr;
+  if (state_.batchForm_ == this) state_.batchForm_ = nullptr;
 }
 
 TBatchChoices TBatchRun::Show() {
-  state_.Flags.BatchJobCancelled = false;
+  state_.Flags().BatchJobCancelled = false;
   TBatchChoices choices;
-  choices.PromptForCreateDir = !state_.Flags.BatchJobCreateAllDirs;
-  choices.CheckOverwriteAll(state_.Flags.BatchJobOverwriteAll);
+  choices.PromptForCreateDir = !state_.Flags().BatchJobCreateAllDirs;
+  choices.CheckOverwriteAll(state_.Flags().BatchJobOverwriteAll);
   // Checking "never overwrite" after "overwrite all" leaves only the former checked.
-  choices.CheckDontOverwrite(state_.Flags.BatchJobOverwriteNone);
+  choices.CheckDontOverwrite(state_.Flags().BatchJobOverwriteNone);
   ProgressPosition = 0;
-  if (ProgressChanged) ProgressChanged();
+  state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
   return choices;
 }
 
 void TBatchRun::Start(const TBatchChoices& choices) {
   if (stage_ != TStage::Ready) return;
   TakeChoices(choices);
-  CountJobs();
   try {
-    if (state_.Hooks.LeavePreviewMode) state_.Hooks.LeavePreviewMode();
-    state_.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
-                      [this](TFileEntry& entry, int index, bool& success, int row) {
-                        ProgressPosition = JobCounter;
-                        if (ProgressChanged) ProgressChanged();
-                        ++JobCounter;
-                        jobProc_(entry, index, success, row);
-                      });
+    CountJobs();
+    state_.SetPreviewMode(false);
+    Outcomes =
+        state_.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
+                          [this](TFileEntry& entry, int index, bool& success, int row) {
+                            ProgressPosition = JobCounter;
+                            state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
+                            ++JobCounter;
+                            jobProc_(entry, index, success, row);
+                          });
   } catch (...) {
-    // An error outside the per-image guard ends the pass; the run reports what it reached.
+    Interrupt(PassErrorText(std::current_exception()));
   }
   Finish();
 }
 
 void TBatchRun::TakeChoices(const TBatchChoices& choices) {
-  TBatchFlags& flags = state_.Flags;
+  TBatchFlags& flags = state_.Flags();
   flags.BatchJobCreateAllDirs = !choices.PromptForCreateDir;
   flags.BatchJobOverwriteAll = choices.OverwriteAll;
   flags.BatchJobOverwriteNone = choices.DontOverwrite;
   stage_ = TStage::Running;
   ProgressPosition = 0;
   JobCounter = 0;
-  if (ProgressChanged) ProgressChanged();
+  state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
 }
 
 int TBatchRun::CountJobs() {
@@ -194,18 +225,25 @@ int TBatchRun::CountJobs() {
                     [this](TFileEntry&, int, bool&, int) { ++JobCounter; });
   ProgressMax = JobCounter;
   JobCounter = 0;
-  if (ProgressChanged) ProgressChanged();
+  state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
   return ProgressMax;
+}
+
+void TBatchRun::Interrupt(const std::string& message) {
+  if (InterruptedBy.empty()) InterruptedBy = message;
 }
 
 void TBatchRun::Finish() {
   stage_ = TStage::Finished;
-  if (state_.Flags.BatchJobCancelled) {
+  if (state_.Flags().BatchJobCancelled) {
     Close(TCloseResult::Cancel);
     return;
   }
   ResultText = "Successfully saved " + std::to_string(SavedCount) + " of " +
                std::to_string(TotalCount) + " images!";
+  if (!InterruptedBy.empty())
+    ResultText = "Saved " + std::to_string(SavedCount) + " of " + std::to_string(TotalCount) +
+                 " images, then the run stopped: " + InterruptedBy;
   // A close asked for by the frame during the run takes effect now, showing the result.
   if (closeRequested_) Close(TCloseResult::Cancel);
 }
@@ -215,7 +253,7 @@ void TBatchRun::Cancel() {
     Close(TCloseResult::Cancel);
   } else if (stage_ == TStage::Running) {
     CancelCaption = "Closing...";
-    state_.Flags.BatchJobCancelled = true;
+    state_.Flags().BatchJobCancelled = true;
   }
 }
 
@@ -227,10 +265,10 @@ void TBatchRun::Close(TCloseResult result) {
   }
   stage_ = TStage::Closed;
   closeResult_ = result;
-  if (state_.BatchForm == this) state_.BatchForm = nullptr;
+  if (state_.batchForm_ == this) state_.batchForm_ = nullptr;
   // With the dialog gone the text reaches the main window's status line.
-  state_.SetStatusText(ResultText, false);
-  state_.Flags.BatchJobCancelled = true;
+  state_.SetStatusText(ResultText, TRepaint::Later);
+  state_.Flags().BatchJobCancelled = true;
   CancelCaption = "Closing...";
 }
 

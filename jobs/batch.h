@@ -4,6 +4,7 @@
 // modal dialog; tests and picaxo-cli drive it directly.
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "jobs/app_state.h"
 
@@ -20,11 +21,8 @@ struct TBatchChoices {
   void CheckDontOverwrite(bool checked);
 };
 
-enum class TBatchView { SimpleResize, BatchResize };
-
-// The dialog's title text. selectedForm: the job actions work on the selected rows (several rows
-// selected in the job list).
-std::string BatchTitleText(TBatchView view, bool selectedForm);
+// The dialog's title text for the job captions' form (Hidden: the Simple Resize view).
+std::string BatchTitleText(TJobCaptionMode mode);
 
 class TBatchRun {
  public:
@@ -41,6 +39,11 @@ class TBatchRun {
   TBatchChoices Show();
   // Start: copies the boxes into the flags, counts the images, then saves them one by one.
   // Ends Finished (ResultText set) or, when cancelled, Closed with the Cancel result.
+  //
+  // Errors: an error while one image is handled fails that image only (HandleJob). An error
+  // outside that guard (the observer failing between images, leaving preview mode) ends the run
+  // in either pass alike: no further pass runs, the run finishes with the counts reached and
+  // ResultText says that it stopped and why (InterruptedBy).
   void Start(const TBatchChoices& choices);
   // The steps of Start, for a caller that runs the working pass itself (picaxo-cli's workers):
   // the boxes into the flags, the counting pass (returns the number of images to save), and the
@@ -48,6 +51,8 @@ class TBatchRun {
   void TakeChoices(const TBatchChoices& choices);
   int CountJobs();
   void Finish();
+  // An error outside the per-image guard ended a pass (picaxo-cli's workers report it here).
+  void Interrupt(const std::string& message);
   // The Cancel button: before a run it closes the dialog; during one it asks the run to stop
   // after the image it is on.
   void Cancel();
@@ -65,11 +70,10 @@ class TBatchRun {
   int ProgressPosition = 0;
   std::string ResultText;  // "Successfully saved %d of %d images!" after a finished run
   std::string CancelCaption = "Cancel";
-
-  // The dialog's status label (status texts go here while the dialog exists).
-  std::function<void(const std::string&)> SetStatusLabel;
-  // Progress bar position or maximum changed.
-  std::function<void()> ProgressChanged;
+  // What happened to each image in the working pass of Start, in list order.
+  std::vector<TJobOutcome> Outcomes;
+  // The message of the error that ended a pass early, empty when none did.
+  std::string InterruptedBy;
 
  private:
   TAppState& state_;

@@ -69,14 +69,14 @@ bool TFileEntry::IsPadded() const {
 }
 
 void TFileEntry::ResetEntry(ChangeMask mask) {
-  if (mask & cmResize) ResizeMode = rmUnset;
+  if (mask & cmResize) ResizeMode = TResizeMode::Unset;
   if (mask & cmValues) {
     LongerPixels = AreaPixels = Percent = FixedFitWidth = FixedFitHeight = -1;
   }
-  if (mask & cmEnlarge) EnlargeChoice = csUnset;
+  if (mask & cmEnlarge) EnlargeChoice = TChoice::Unset;
   if (mask & cmQuality) JpegQuality = -1;
   if (mask & cmExclude) Excluded = false;
-  if (mask & cmRecompress) RecompressChoice = csUnset;
+  if (mask & cmRecompress) RecompressChoice = TChoice::Unset;
   if (mask & cmSelection) ClearSelection();
   // OutputName is never reset.
 }
@@ -88,23 +88,23 @@ void StoreSettingsToEntry(TFileEntry* entry, ChangeMask mask, const TResizeSetti
   const std::optional<ResizeRule> rule = SelectedRule(settings);
   if (mask & cmResize) {
     if (!settings.ResizeEnabled) {
-      e.ResizeMode = rmNoResize;
+      e.ResizeMode = TResizeMode::NoResize;
     } else if (rule) {
       switch (*rule) {
         case ResizeRule::LongerSide:
-          e.ResizeMode = rmLongerSide;
+          e.ResizeMode = TResizeMode::LongerSide;
           e.LongerPixels = settings.LongerPixels;
           break;
         case ResizeRule::FixedArea:
-          e.ResizeMode = rmFixedArea;
+          e.ResizeMode = TResizeMode::FixedArea;
           e.AreaPixels = settings.AreaPixels;
           break;
         case ResizeRule::Percent:
-          e.ResizeMode = rmPercent;
+          e.ResizeMode = TResizeMode::Percent;
           e.Percent = settings.Percent;
           break;
         case ResizeRule::Fit:
-          e.ResizeMode = rmFit;
+          e.ResizeMode = TResizeMode::Fit;
           e.FixedFitWidth = settings.FixedFitWidth;
           e.FixedFitHeight = settings.FixedFitHeight;
           if (settings.PaddedFitEnabled) {
@@ -134,10 +134,11 @@ void StoreSettingsToEntry(TFileEntry* entry, ChangeMask mask, const TResizeSetti
         break;
     }
   }
-  if (mask & cmEnlarge) e.EnlargeChoice = settings.AllowEnlarge ? csYes : csNo;
+  if (mask & cmEnlarge) e.EnlargeChoice = settings.AllowEnlarge ? TChoice::Yes : TChoice::No;
   if (mask & cmQuality) e.JpegQuality = settings.JpegQuality;
   if (mask & cmExclude) e.Excluded = extras.Excluded;
-  if (mask & cmRecompress) e.RecompressChoice = settings.AlwaysRecompress ? csYes : csNo;
+  if (mask & cmRecompress)
+    e.RecompressChoice = settings.AlwaysRecompress ? TChoice::Yes : TChoice::No;
   if (mask & cmSelection) {
     if (extras.Selection)
       e.Selection = *extras.Selection;
@@ -151,23 +152,24 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
                           TEntryExtras& extras) {
   if (!entry.OutputName.empty()) extras.OutputName = entry.OutputName;
   extras.Selection = entry.SelectionOrNone();
-  if (entry.ResizeMode != rmUnset) settings.ResizeEnabled = entry.ResizeMode != rmNoResize;
+  if (entry.ResizeMode != TResizeMode::Unset)
+    settings.ResizeEnabled = entry.ResizeMode != TResizeMode::NoResize;
   // Values go through the same ranges as the spin controls; the Fit frame ignores values of 0 or
   // less, as its edits do.
   switch (entry.ResizeMode) {
-    case rmLongerSide:
+    case TResizeMode::LongerSide:
       SelectRule(settings, ResizeRule::LongerSide);
       settings.LongerPixels = ClampTo16(entry.LongerPixels, kMinLongerPixels, kMaxLongerPixels);
       break;
-    case rmFixedArea:
+    case TResizeMode::FixedArea:
       SelectRule(settings, ResizeRule::FixedArea);
       settings.AreaPixels = ClampTo16(entry.AreaPixels, kMinAreaPixels, kMaxAreaPixels);
       break;
-    case rmPercent:
+    case TResizeMode::Percent:
       SelectRule(settings, ResizeRule::Percent);
       settings.Percent = ClampTo16(entry.Percent, kMinPercent, kMaxPercent);
       break;
-    case rmFit:
+    case TResizeMode::Fit:
       SelectRule(settings, ResizeRule::Fit);
       if (entry.FixedFitWidth > 0) settings.FixedFitWidth = entry.FixedFitWidth;
       if (entry.FixedFitHeight > 0) settings.FixedFitHeight = entry.FixedFitHeight;
@@ -182,23 +184,24 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
   }
   // The enlarge choice is shown whenever it is set, so that the check box always agrees with the
   // size the geometry computes from the entry.
-  if (entry.EnlargeChoice != csUnset) settings.AllowEnlarge = entry.EnlargeChoice == csYes;
+  if (entry.EnlargeChoice != TChoice::Unset)
+    settings.AllowEnlarge = entry.EnlargeChoice == TChoice::Yes;
   if (entry.JpegQuality > 0)
     settings.JpegQuality = ClampTo16(entry.JpegQuality, kMinJpegQuality, kMaxJpegQuality);
   extras.Excluded = entry.Excluded;
-  if (entry.RecompressChoice != csUnset)
-    settings.AlwaysRecompress = entry.RecompressChoice == csYes;
+  if (entry.RecompressChoice != TChoice::Unset)
+    settings.AlwaysRecompress = entry.RecompressChoice == TChoice::Yes;
 }
 
 bool ResolveAllowEnlarge(const TFileEntry* entry, const TResizeSettings& settings) {
-  if (entry && entry->EnlargeChoice == csYes) return true;
-  if (entry && entry->EnlargeChoice == csNo) return false;
+  if (entry && entry->EnlargeChoice == TChoice::Yes) return true;
+  if (entry && entry->EnlargeChoice == TChoice::No) return false;
   return settings.AllowEnlarge;
 }
 
 bool ResolveForceRecompress(const TFileEntry* entry, const TResizeSettings& settings) {
-  if (entry && entry->RecompressChoice == csYes) return true;
-  if (entry && entry->RecompressChoice == csNo) return false;
+  if (entry && entry->RecompressChoice == TChoice::Yes) return true;
+  if (entry && entry->RecompressChoice == TChoice::No) return false;
   return settings.AlwaysRecompress;
 }
 
@@ -219,20 +222,20 @@ std::string JobActionsText(const TFileEntry& entry, const TResizeSettings& setti
   std::vector<std::string> parts;
   bool directCopy = false;
   switch (entry.ResizeMode) {
-    case rmNoResize:
+    case TResizeMode::NoResize:
       directCopy = !ResolveForceRecompress(&entry, settings);
       parts.push_back(directCopy ? "direct copy" : "recompress");
       break;
-    case rmLongerSide:
+    case TResizeMode::LongerSide:
       parts.push_back(Format("long side=%d", entry.LongerPixels));
       break;
-    case rmFixedArea:
+    case TResizeMode::FixedArea:
       parts.push_back(Format("area=%d", entry.AreaPixels));
       break;
-    case rmPercent:
+    case TResizeMode::Percent:
       parts.push_back(Format("resize %d%%", entry.Percent));
       break;
-    case rmFit:
+    case TResizeMode::Fit:
       parts.push_back(Format("fit %dx%d", entry.FixedFitWidth, entry.FixedFitHeight));
       break;
     default:
@@ -251,10 +254,11 @@ std::string JobActionsText(const TFileEntry& entry, const TResizeSettings& setti
 std::string JobFlagsText(const TFileEntry& entry) {
   std::string flags;
   if (entry.Excluded) flags += 'E';
-  if (entry.ResizeMode != rmNoResize && entry.EnlargeChoice == csYes) flags += 'X';
+  if (entry.ResizeMode != TResizeMode::NoResize && entry.EnlargeChoice == TChoice::Yes)
+    flags += 'X';
   if (entry.HasSelection()) flags += 'S';
-  if (entry.RecompressChoice == csYes) flags += 'R';
-  if (entry.ResizeMode == rmFit && entry.IsPadded()) flags += 'P';
+  if (entry.RecompressChoice == TChoice::Yes) flags += 'R';
+  if (entry.ResizeMode == TResizeMode::Fit && entry.IsPadded()) flags += 'P';
   return flags;
 }
 

@@ -12,19 +12,12 @@
 
 namespace picaxo {
 
-// ResizeMode values.
-inline constexpr uint8_t rmUnset = 0;
-inline constexpr uint8_t rmNoResize = 1;
-inline constexpr uint8_t rmLongerSide = 2;
-inline constexpr uint8_t rmFixedArea = 3;
-inline constexpr uint8_t rmPercent = 4;
-inline constexpr uint8_t rmFit = 5;
+// What an entry stores about resizing; Unset leaves it to the settings in effect.
+enum class TResizeMode : uint8_t { Unset, NoResize, LongerSide, FixedArea, Percent, Fit };
 
-// Three-state choices (EnlargeChoice, RecompressChoice): a check box maps to 1 or 2; 0 leaves the
-// decision to the settings in effect.
-inline constexpr uint8_t csUnset = 0;
-inline constexpr uint8_t csNo = 1;
-inline constexpr uint8_t csYes = 2;
+// Three-state choices (EnlargeChoice, RecompressChoice): a check box maps to No or Yes; Unset
+// leaves the decision to the settings in effect.
+enum class TChoice : uint8_t { Unset, No, Yes };
 
 // Groups of entry fields a change touches.
 using ChangeMask = uint8_t;
@@ -55,19 +48,19 @@ class TFileEntry {
   int32_t Height = -1;
   int64_t FileSize = 0;  // bytes, from the folder listing
   TSelection Selection;  // Left = -1: no selection
-  uint8_t ResizeMode = rmUnset;
+  TResizeMode ResizeMode = TResizeMode::Unset;
   // Values of each rule as in TResizeSettings; not read while ResizeMode is unset, -1 after reset.
   int32_t LongerPixels = -1;
   int32_t AreaPixels = -1;
   int32_t Percent = -1;
   int32_t FixedFitWidth = -1;
   int32_t FixedFitHeight = -1;
-  uint8_t EnlargeChoice = csUnset;
+  TChoice EnlargeChoice = TChoice::Unset;
   int32_t JpegQuality = -1;  // 1 ... 100; 0 and below: unset
   bool Excluded = false;     // skipped when all images are saved
   uint32_t PaddingColor = 0;
   uint8_t PaddedAlignment = 0;  // 0: Fit without padded border; 1 ... 9: alignment
-  uint8_t RecompressChoice = csUnset;
+  TChoice RecompressChoice = TChoice::Unset;
 
   bool HasSelection() const;
   void ClearSelection() { Selection.Left = -1; }

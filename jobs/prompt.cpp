@@ -2,13 +2,19 @@
 
 namespace picaxo {
 
-TPromptButton TScriptedPrompt::Ask(TPromptKind kind, const std::string& text,
-                                   TPromptButtons buttons) {
-  questions_.push_back({kind, text, buttons});
+TPromptButton TScriptedPrompt::Ask(const TQuestion& question) {
+  questions_.push_back(question);
   if (answers_.empty()) return TPromptButton::Cancel;
   const TPromptButton answer = answers_.front();
   answers_.pop_front();
-  return buttons.Has(answer) ? answer : TPromptButton::Cancel;
+  return question.Buttons.Has(answer) ? answer : TPromptButton::Cancel;
+}
+
+std::vector<TQuestionId> TScriptedPrompt::QuestionIds() const {
+  std::vector<TQuestionId> ids;
+  for (const TQuestion& q : questions_)
+    ids.push_back(q.Id);
+  return ids;
 }
 
 }  // namespace picaxo

@@ -1,8 +1,10 @@
 #pragma once
 // Questions to the user. The core never shows a message box itself: it asks an IPrompt, which the
-// window answers with modal message boxes and tests or picaxo-cli answer from a script.
+// window answers with modal message boxes and tests or picaxo-cli answer from a script. Every
+// question carries an id, so that scripted answers match the question, never its wording.
 #include <cstdint>
 #include <deque>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -33,11 +35,33 @@ constexpr TPromptButtons operator|(TPromptButton a, TPromptButton b) {
   return TPromptButtons(a) | b;
 }
 
+// Every question the core asks.
+enum class TQuestionId : uint8_t {
+  NoFiles,                 // "No files in current folder!" (error, Cancel)
+  CreateFolder,            // the destination folder does not exist
+  OverwriteFile,           // the destination file exists
+  OverwriteNoneFollowing,  // batch follow-up: never overwrite the following files?
+  Finished,                // Save and Next on the last image
+  DeleteSourceFile,        // "Do you want to delete %s ?" for the source file
+  DeleteDestinationFile,   // the same for the destination file
+  RenameSourceFile,        // "Do you want to rename the source file ?"
+  RenameFailed,            // "Error renaming!" (error, OK)
+  WindowMessage,           // the window's own boxes: a command's error, About, Readme, Homepage
+};
+
+struct TQuestion {
+  TQuestionId Id;
+  TPromptKind Kind;
+  std::string Text;  // as the user reads it
+  TPromptButtons Buttons;
+};
+
 class IPrompt {
  public:
   virtual ~IPrompt() = default;
-  // Shows text and returns the button chosen. Closing the box without a button answers Cancel.
-  virtual TPromptButton Ask(TPromptKind kind, const std::string& text, TPromptButtons buttons) = 0;
+  // Shows the question and returns the button chosen. Closing the box without a button answers
+  // Cancel.
+  virtual TPromptButton Ask(const TQuestion& question) = 0;
 };
 
 // Answers from a prepared list, in order, and records every question. When the list runs dry it
@@ -45,19 +69,14 @@ class IPrompt {
 // is a scripting mistake and is reported as Cancel too.
 class TScriptedPrompt : public IPrompt {
  public:
-  struct TQuestion {
-    TPromptKind kind;
-    std::string text;
-    TPromptButtons buttons;
-  };
-
   TScriptedPrompt() = default;
   explicit TScriptedPrompt(std::initializer_list<TPromptButton> answers) : answers_(answers) {}
 
   void Push(TPromptButton answer) { answers_.push_back(answer); }
-  TPromptButton Ask(TPromptKind kind, const std::string& text, TPromptButtons buttons) override;
+  TPromptButton Ask(const TQuestion& question) override;
 
   const std::vector<TQuestion>& Questions() const { return questions_; }
+  std::vector<TQuestionId> QuestionIds() const;
   size_t PendingAnswers() const { return answers_.size(); }
 
  private:

@@ -14,6 +14,7 @@
 #include "jobs/batch.h"
 #include "jobs/convert.h"
 #include "jobs/destination.h"
+#include "jobs/saver.h"
 
 namespace picaxo {
 
@@ -50,99 +51,146 @@ std::string SavedMessage(const std::string& path, int64_t byteCount) {
   return "Saved " + path + " successfully (" + FormatFileSize(byteCount) + ").";
 }
 
-std::string TAppState::DestinationFolderOf(const TFileEntry* entry) const {
+std::string TSaver::DestinationFolderOf(const TFileEntry* entry,
+                                        const std::string& sourceFolder) const {
   if (!entry) {
-    std::string folder = DestinationFolderField;
+    std::string folder = destinationField_;
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder;
   }
-  return DestinationFolderFor(DestinationFolderField, SourceFolder, entry->FileName);
+  return DestinationFolderFor(destinationField_, sourceFolder, entry->FileName);
 }
 
-std::string TAppState::DestinationFileNameOf(const TFileEntry* entry) const {
-  if (!entry) return Extras.OutputName + ".jpg";
+std::string TSaver::DestinationFileNameOf(const TFileEntry* entry,
+                                          const std::string& outputNameText) const {
+  if (!entry) return outputNameText + ".jpg";
   return DestinationFileNameFor(entry->OutputName, entry->FileName);
 }
 
-std::string TAppState::DestinationPathOf(const TFileEntry* entry) const {
+std::string TSaver::DestinationPathOf(const TFileEntry* entry, const std::string& sourceFolder,
+                                      const std::string& outputNameText) const {
   // Always folder + "/" + name: an image directly in the source folder has a folder that already
   // ends in "/", so its path (and the "Saved ..." text) carries "//", which names the same file.
-  return DestinationFolderOf(entry) + "/" + DestinationFileNameOf(entry);
+  return DestinationFolderOf(entry, sourceFolder) + "/" +
+         DestinationFileNameOf(entry, outputNameText);
 }
 
-bool TAppState::CurrentDestinationExists() const {
-  return FileExists(DestinationPathOf(CurrentEntry()));
-}
-
-bool TAppState::SaveCurrentImage() {
-  if (DestinationFolderField.empty()) throw EPicaxoError(kNoDestination);
-  TFileEntry* entry = CurrentEntry();
-  const bool batch = BatchForm != nullptr;
+TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& sourceFolder) {
+  if (destinationField_.empty()) throw EPicaxoError(kNoDestination);
+  const TFileEntry* entry = request.Entry;
+  const bool batch = request.Mode == TSaveMode::Batch;
   TPromptButtons buttons = TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel;
   if (batch) buttons = buttons | TPromptButton::All;
+  TSaveOutcome outcome;
+  outcome.Result = TSaveResult::Declined;
 
-  const std::string folder = DestinationFolderOf(entry);
+  const std::string folder = DestinationFolderOf(entry, sourceFolder);
   if (!FolderExists(folder)) {
     const TPromptButton answer =
-        batch && Flags.BatchJobCreateAllDirs
+        batch && flags_.BatchJobCreateAllDirs
             ? TPromptButton::All
-            : Prompt.Ask(TPromptKind::Confirmation, kAskCreateFolder, buttons);
+            : prompt_.Ask({TQuestionId::CreateFolder, TPromptKind::Confirmation, kAskCreateFolder,
+                           buttons});
     if (!IsYesOrAll(answer)) {
-      if (batch && answer == TPromptButton::Cancel) Flags.BatchJobCancelled = true;
-      return false;
+      if (batch && answer == TPromptButton::Cancel) flags_.BatchJobCancelled = true;
+      return outcome;
     }
-    if (batch && answer == TPromptButton::All) Flags.BatchJobCreateAllDirs = true;
+    if (batch && answer == TPromptButton::All) flags_.BatchJobCreateAllDirs = true;
     CreateFolderWithParents(folder);
     if (!FolderExists(folder)) throw EPicaxoError(kCannotCreateFolder);
   }
   if (entry && SameFolder(folder, FolderOfFile(entry->FileName))) throw EPicaxoError(kSameFolder);
 
-  const std::string path = DestinationPathOf(entry);
+  const std::string path = DestinationPathOf(entry, sourceFolder, request.OutputNameText);
+  outcome.Path = path;
   if (FileExists(path)) {
     TPromptButton answer;
-    if (batch && Flags.BatchJobOverwriteAll)
+    if (batch && flags_.BatchJobOverwriteAll)
       answer = TPromptButton::All;
-    else if (batch && Flags.BatchJobOverwriteNone)
+    else if (batch && flags_.BatchJobOverwriteNone)
       answer = TPromptButton::No;
     else
-      answer = Prompt.Ask(TPromptKind::Confirmation, kAskOverwrite, buttons);
+      answer = prompt_.Ask(
+          {TQuestionId::OverwriteFile, TPromptKind::Confirmation, kAskOverwrite, buttons});
     if (!IsYesOrAll(answer)) {
-      if (answer != TPromptButton::Cancel && batch && !Flags.BatchJobOverwriteNone) {
-        answer = Prompt.Ask(TPromptKind::Confirmation, kAskOverwriteNone,
-                            TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel);
-        if (answer == TPromptButton::Yes) Flags.BatchJobOverwriteNone = true;
+      if (answer != TPromptButton::Cancel && batch && !flags_.BatchJobOverwriteNone) {
+        answer = prompt_.Ask({TQuestionId::OverwriteNoneFollowing, TPromptKind::Confirmation,
+                              kAskOverwriteNone,
+                              TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel});
+        if (answer == TPromptButton::Yes) flags_.BatchJobOverwriteNone = true;
       }
-      if (batch && answer == TPromptButton::Cancel) Flags.BatchJobCancelled = true;
-      return false;
+      if (batch && answer == TPromptButton::Cancel) flags_.BatchJobCancelled = true;
+      return outcome;
     }
-    if (batch && answer == TPromptButton::All) Flags.BatchJobOverwriteAll = true;
+    if (batch && answer == TPromptButton::All) flags_.BatchJobOverwriteAll = true;
     // The old file is replaced only once the new one is complete; refuse up front what could not
     // be replaced then, such as a read-only file.
     if (!FileIsReplaceable(path)) throw EPicaxoError(kCannotRemove);
   }
 
-  SetStatusText("Saving...", true);
+  status_("Saving...", TRepaint::Now);
   std::string bytes;
-  const bool converted = ConvertCurrentImage(entry, SourceImage, Extras.Selection, Settings, bytes);
+  TRasterImage none;
+  const bool converted = ConvertCurrentImage(entry, request.Image ? *request.Image : none,
+                                             request.Selection, request.Settings, bytes);
   if (converted) {
     try {
       WriteFileAtomically(path, bytes);
     } catch (const std::exception& e) {
       throw EPicaxoError("Cannot create file \"" + path + "\". " + e.what());
     }
-    SetStatusText(SavedMessage(path, static_cast<int64_t>(bytes.size())), false);
-    if (Hooks.DestinationFolderUsed) Hooks.DestinationFolderUsed(WithoutTrailingSeparator(folder));
+    outcome.Result = TSaveResult::Saved;
+    outcome.ByteCount = static_cast<int64_t>(bytes.size());
+    status_(SavedMessage(path, outcome.ByteCount), TRepaint::Later);
+    observer_.DestinationFolderUsed(WithoutTrailingSeparator(folder));
+  } else {
+    outcome.Result = TSaveResult::NothingToConvert;
   }
-  if (Hooks.FileExistsMarkerChanged) Hooks.FileExistsMarkerChanged();
-  return converted;
+  observer_.FileExistsMarkerChanged();
+  return outcome;
 }
 
-void TAppState::SaveAndNext() {
-  if (!SaveCurrentImage()) return;
-  if (CurrentIndex >= Count() - 1)
-    Prompt.Ask(TPromptKind::Information, "Finished !", TPromptButton::OK);
+// --- The state's side ---
+
+TSaveRequest TAppState::MakeSaveRequest() {
+  TSaveRequest request;
+  request.Entry = list_.Current();
+  request.Image = &image_.MutableImage();
+  request.Selection = extras_.Selection;
+  request.Settings = settings_;
+  request.OutputNameText = extras_.OutputName;
+  request.Mode = batchForm_ ? TSaveMode::Batch : TSaveMode::Single;
+  return request;
+}
+
+std::string TAppState::DestinationFolderOf(const TFileEntry* entry) const {
+  return saver_.DestinationFolderOf(entry, list_.SourceFolder());
+}
+
+std::string TAppState::DestinationFileNameOf(const TFileEntry* entry) const {
+  return saver_.DestinationFileNameOf(entry, extras_.OutputName);
+}
+
+std::string TAppState::DestinationPathOf(const TFileEntry* entry) const {
+  return saver_.DestinationPathOf(entry, list_.SourceFolder(), extras_.OutputName);
+}
+
+bool TAppState::CurrentDestinationExists() const {
+  return FileExists(DestinationPathOf(CurrentEntry()));
+}
+
+TSaveOutcome TAppState::SaveCurrentImage() {
+  return saver_.Save(MakeSaveRequest(), list_.SourceFolder());
+}
+
+TSaveOutcome TAppState::SaveAndNext() {
+  const TSaveOutcome outcome = SaveCurrentImage();
+  if (!outcome.Saved()) return outcome;
+  if (list_.IsLast())
+    prompt_.Ask({TQuestionId::Finished, TPromptKind::Information, "Finished !", TPromptButton::OK});
   else
-    GoToImage(int64_t{CurrentIndex} + 1);
+    GoToImage(int64_t{CurrentIndex()} + 1);
+  return outcome;
 }
 
 }  // namespace picaxo

@@ -1,10 +1,11 @@
 #include "ui/application.h"
 
 #include <QApplication>
-#include <QMainWindow>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include "ui/main_window.h"
 
 namespace picaxo {
 
@@ -31,9 +32,13 @@ const char* MissingDisplayMessage() {
 
 int RunDesktopProgram(int argc, char** argv) {
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Picaxo");
-  QMainWindow window;
-  window.setWindowTitle("Picaxo");
+  QApplication::setApplicationName(QStringLiteral("Picaxo"));
+  QApplication::setApplicationVersion(QStringLiteral(PICAXO_VERSION));
+  TForm1Options options;
+  // The first argument, as given (Qt has taken its own options out of argv by now).
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 1) options.CommandLineArgument = arguments.at(1).toStdString();
+  TForm1 window(options);
   window.show();
   return QApplication::exec();
 }

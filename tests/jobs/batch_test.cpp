@@ -20,15 +20,13 @@ struct BatchTest : ::testing::Test {
   TStateFixture f;
   std::string src = dir / "src";
   std::string out = dir / "out";
-  std::set<int> selectedRows;
+  std::set<int>& selectedRows = f.observer.selectedRows;
 
   void SetUp() override {
     for (char c = 'a'; c <= 'e'; ++c)
       WriteBmp(src + "/" + c + ".bmp", 8, 6);
-    f.state.Settings.ResizeEnabled = false;
-    f.state.DestinationFolderField = out;
-    f.state.Hooks.SelectedRowCount = [this] { return static_cast<int>(selectedRows.size()); };
-    f.state.Hooks.IsRowSelected = [this](int row) { return selectedRows.count(row) > 0; };
+    f.EditSettings([](TResizeSettings& s) { s.ResizeEnabled = false; });
+    f.state.SetDestinationFolderField(out);
     f.Open(src);
     fs::create_directories(out);
   }
@@ -66,15 +64,15 @@ TEST_F(BatchTest, EmptyListTellsSoAndDoesNothingElse) {
   EXPECT_FALSE(called);
   ASSERT_EQ(empty.prompt.Questions().size(), 3u);
   for (const auto& q : empty.prompt.Questions()) {
-    EXPECT_EQ(q.text, "No files in current folder!");
-    EXPECT_EQ(q.kind, TPromptKind::Error);
-    EXPECT_EQ(q.buttons, TPromptButtons(B::Cancel));
+    EXPECT_EQ(q.Text, "No files in current folder!");
+    EXPECT_EQ(q.Kind, TPromptKind::Error);
+    EXPECT_EQ(q.Buttons, TPromptButtons(B::Cancel));
   }
 }
 
 TEST_F(BatchTest, ExcludedEntriesAreSkippedOnlyWhenAsked) {
-  f.state.FileList[1].Excluded = true;
-  f.state.FileList[3].Excluded = true;
+  f.Exclude(1);
+  f.Exclude(3);
   EXPECT_EQ(Visited(TNavigate::No, TSkipExcluded::Yes), (std::vector<int>{0, 2, 4}));
   EXPECT_EQ(Visited(TNavigate::No, TSkipExcluded::No), (std::vector<int>{0, 1, 2, 3, 4}));
 }
@@ -94,8 +92,8 @@ TEST_F(BatchTest, OneSelectedRowCoversAllTwoRestrictTheRun) {
 TEST_F(BatchTest, NavigationMakesEachEntryCurrentFirst) {
   std::vector<int> current;
   f.state.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes, [&](TFileEntry& e, int, bool&, int) {
-    current.push_back(f.state.CurrentIndex);
-    EXPECT_EQ(f.state.LoadedFileName, e.FileName);
+    current.push_back(f.state.CurrentIndex());
+    EXPECT_EQ(f.state.Image().LoadedFileName(), e.FileName);
   });
   EXPECT_EQ(current, (std::vector<int>{0, 1, 2, 3, 4}));
 }
@@ -107,7 +105,7 @@ TEST_F(BatchTest, AnErrorOfOneEntryDoesNotStopTheOthers) {
   EXPECT_EQ(run->Stage(), TBatchRun::TStage::Finished);
   EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
   TJobOutcome outcome =
-      f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, false,
+      f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, TPassScope::AllRows,
                         [](TFileEntry&, int, bool&, int) { throw std::runtime_error("boom"); });
   EXPECT_EQ(outcome.Result, TJobResult::Failed);
   EXPECT_EQ(outcome.Error, "boom");
@@ -120,13 +118,13 @@ TEST_F(BatchTest, SavesEveryImageAndReportsTheCount) {
   EXPECT_EQ(run->ProgressPosition, 4);  // never reaches the maximum during the run
   EXPECT_EQ(Written(), (std::set<std::string>{"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg"}));
   run->Close(TBatchRun::TCloseResult::OK);
-  EXPECT_EQ(f.state.BatchForm, nullptr);
+  EXPECT_EQ(f.state.BatchForm(), nullptr);
   EXPECT_EQ(f.status.back(), "Successfully saved 5 of 5 images!");
 }
 
 TEST_F(BatchTest, AllExcludedSavesNothing) {
-  for (TFileEntry& e : f.state.FileList)
-    e.Excluded = true;
+  for (int i = 0; i < f.state.Count(); ++i)
+    f.Exclude(i);
   auto run = Run({});
   EXPECT_EQ(run->ProgressMax, 0);
   EXPECT_EQ(run->ResultText, "Successfully saved 0 of 0 images!");
@@ -180,7 +178,7 @@ TEST_F(BatchTest, CancelDuringTheRunFinishesTheImageAndCloses) {
   EXPECT_EQ(run->CancelCaption, "Closing...");
   EXPECT_EQ(run->Stage(), TBatchRun::TStage::Closed);
   EXPECT_EQ(run->CloseResult(), TBatchRun::TCloseResult::Cancel);
-  EXPECT_EQ(f.state.BatchForm, nullptr);
+  EXPECT_EQ(f.state.BatchForm(), nullptr);
   EXPECT_EQ(f.status.back(), "");
   EXPECT_EQ(Written(), (std::set<std::string>{"a.jpg", "b.jpg"}));
 }
@@ -208,14 +206,14 @@ TEST_F(BatchTest, FrameCloseDuringTheRunWaitsForItsEnd) {
 }
 
 TEST_F(BatchTest, DialogBoxesFollowTheFlagsAndStayUntilStart) {
-  f.state.Flags.BatchJobOverwriteAll = true;
-  f.state.Flags.BatchJobOverwriteNone = true;
-  f.state.Flags.BatchJobCreateAllDirs = true;
-  f.state.Flags.BatchJobCancelled = true;
+  f.state.Flags().BatchJobOverwriteAll = true;
+  f.state.Flags().BatchJobOverwriteNone = true;
+  f.state.Flags().BatchJobCreateAllDirs = true;
+  f.state.Flags().BatchJobCancelled = true;
   {
     TBatchRun run(f.state, f.state.SaveCurrentJob());
     TBatchChoices choices = run.Show();
-    EXPECT_FALSE(f.state.Flags.BatchJobCancelled);
+    EXPECT_FALSE(f.state.Flags().BatchJobCancelled);
     EXPECT_FALSE(choices.OverwriteAll);
     EXPECT_TRUE(choices.DontOverwrite);
     EXPECT_FALSE(choices.PromptForCreateDir);
@@ -224,13 +222,13 @@ TEST_F(BatchTest, DialogBoxesFollowTheFlagsAndStayUntilStart) {
     run.Cancel();  // before Start: closes, flags untouched
     EXPECT_EQ(run.Stage(), TBatchRun::TStage::Closed);
   }
-  EXPECT_TRUE(f.state.Flags.BatchJobOverwriteAll);
-  EXPECT_TRUE(f.state.Flags.BatchJobOverwriteNone);
+  EXPECT_TRUE(f.state.Flags().BatchJobOverwriteAll);
+  EXPECT_TRUE(f.state.Flags().BatchJobOverwriteNone);
   EXPECT_TRUE(Written().empty());
 }
 
 TEST_F(BatchTest, MissingFolderWithPromptOffIsCreated) {
-  f.state.DestinationFolderField = out + "/new";
+  f.state.SetDestinationFolderField(out + "/new");
   TBatchChoices choices;
   choices.PromptForCreateDir = false;
   auto run = Run(choices);
@@ -240,36 +238,46 @@ TEST_F(BatchTest, MissingFolderWithPromptOffIsCreated) {
 
 TEST_F(BatchTest, SaveAllDropsStoredResizeSettingsButKeepsCropExclusionAndName) {
   // Entry 1, not the current one, so that its stored choices take effect when the run reaches it.
-  TFileEntry& a = f.state.FileList[1];
-  a.ResizeMode = rmPercent;
-  a.Percent = 200;
-  a.JpegQuality = 10;
-  a.EnlargeChoice = csYes;
-  a.RecompressChoice = csYes;
-  a.Selection = {1, 1, 4, 3};
-  a.OutputName = "first";
-  f.state.FileList[4].Excluded = true;
-  f.state.Settings.ResizeEnabled = true;
-  SelectRule(f.state.Settings, ResizeRule::Percent);
-  f.state.Settings.Percent = 50;
+  f.OnEntry(1, [](TAppState& s) {
+    TResizeSettings stored = s.Settings();
+    stored.ResizeEnabled = true;
+    SelectRule(stored, ResizeRule::Percent);
+    stored.Percent = 200;
+    stored.JpegQuality = 10;
+    stored.AllowEnlarge = true;
+    stored.AlwaysRecompress = true;
+    s.ChangeSettings(TControl::UDPercent, TTrigger::Commit, stored);
+    s.ChangeSettings(TControl::UDQuality, TTrigger::Commit, stored);
+    s.ChangeSettings(TControl::CBAllowEnlarge, TTrigger::Commit, stored);
+    s.ChangeSettings(TControl::CBForceRecompress, TTrigger::Commit, stored);
+    s.ChangeSelection(TSelection{1, 1, 4, 3}, TSelectionPhase::Changed);
+    s.ChangeOutputName("first");
+  });
+  const TFileEntry& a = f.state.List().At(1);
+  ASSERT_EQ(a.ResizeMode, TResizeMode::Percent);
+  ASSERT_EQ(a.Percent, 200);
+  f.Exclude(4);
+  f.EditSettings([](TResizeSettings& s) { s.ResizeEnabled = true; });
+  f.EditSettings([](TResizeSettings& s) { SelectRule(s, ResizeRule::Percent); });
+  f.EditSettings([](TResizeSettings& s) { s.Percent = 50; });
 
   std::string result;
   f.state.SaveAll([&](TBatchRun& run) {
     // Before the dialog opens the stored rule is gone already.
-    EXPECT_EQ(f.state.FileList[1].ResizeMode, rmUnset);
+    EXPECT_EQ(f.state.List().At(1).ResizeMode, TResizeMode::Unset);
     run.Show();
     run.Start({});
     result = run.ResultText;
   });
   EXPECT_EQ(result, "Successfully saved 4 of 4 images!");
-  EXPECT_EQ(f.state.BatchForm, nullptr);
-  EXPECT_EQ(a.ResizeMode, rmUnset);
+  EXPECT_EQ(f.state.BatchForm(), nullptr);
+  EXPECT_EQ(a.ResizeMode, TResizeMode::Unset);
   EXPECT_EQ(a.JpegQuality, -1);
-  EXPECT_EQ(a.EnlargeChoice, csUnset);
-  EXPECT_EQ(a.RecompressChoice, csUnset);
+  EXPECT_EQ(a.EnlargeChoice, TChoice::Unset);
+  EXPECT_EQ(a.RecompressChoice, TChoice::Unset);
   EXPECT_TRUE(a.HasSelection());
   EXPECT_EQ(a.OutputName, "first");
-  EXPECT_TRUE(f.state.FileList[4].Excluded);
+  EXPECT_TRUE(f.state.List().At(4).Excluded);
   // The crop (4 x 3) at the settings' 50 % instead of the stored 200 %.
   EXPECT_EQ(testing::JpegSize(out + "/first.jpg"), std::make_pair(2, 2));
   EXPECT_EQ(testing::JpegSize(out + "/a.jpg"), std::make_pair(4, 3));
@@ -278,42 +286,79 @@ TEST_F(BatchTest, SaveAllDropsStoredResizeSettingsButKeepsCropExclusionAndName) 
 }
 
 TEST_F(BatchTest, ApplyStoresSettingsAndResetClearsAllButTheName) {
-  f.state.Settings.ResizeEnabled = true;
-  SelectRule(f.state.Settings, ResizeRule::LongerSide);
-  f.state.Settings.LongerPixels = 640;
-  f.state.Settings.JpegQuality = 77;
+  f.EditSettings([](TResizeSettings& s) { s.ResizeEnabled = true; });
+  f.EditSettings([](TResizeSettings& s) { SelectRule(s, ResizeRule::LongerSide); });
+  f.EditSettings([](TResizeSettings& s) { s.LongerPixels = 640; });
+  f.EditSettings([](TResizeSettings& s) { s.JpegQuality = 77; });
   selectedRows = {1, 2};
   f.state.ApplySettingsToJobs();
-  EXPECT_EQ(f.state.FileList[0].ResizeMode, rmUnset);
-  EXPECT_EQ(f.state.FileList[1].ResizeMode, rmLongerSide);
-  EXPECT_EQ(f.state.FileList[1].LongerPixels, 640);
-  EXPECT_EQ(f.state.FileList[2].JpegQuality, 77);
+  EXPECT_EQ(f.state.List().At(0).ResizeMode, TResizeMode::Unset);
+  EXPECT_EQ(f.state.List().At(1).ResizeMode, TResizeMode::LongerSide);
+  EXPECT_EQ(f.state.List().At(1).LongerPixels, 640);
+  EXPECT_EQ(f.state.List().At(2).JpegQuality, 77);
 
-  f.state.FileList[1].Excluded = true;
-  f.state.FileList[1].Selection = {0, 0, 2, 2};
-  f.state.FileList[1].OutputName = "kept";
+  f.Exclude(1);
+  f.OnEntry(1, [](TAppState& s) {
+    s.ChangeSelection(TSelection{0, 0, 2, 2}, TSelectionPhase::Changed);
+    s.ChangeOutputName("kept");
+  });
   selectedRows.clear();
   f.state.ResetJobs();
-  EXPECT_EQ(f.state.FileList[1].ResizeMode, rmUnset);
-  EXPECT_FALSE(f.state.FileList[1].Excluded);
-  EXPECT_FALSE(f.state.FileList[1].HasSelection());
-  EXPECT_EQ(f.state.FileList[1].OutputName, "kept");
-  EXPECT_EQ(f.state.FileList[2].JpegQuality, -1);
+  EXPECT_EQ(f.state.List().At(1).ResizeMode, TResizeMode::Unset);
+  EXPECT_FALSE(f.state.List().At(1).Excluded);
+  EXPECT_FALSE(f.state.List().At(1).HasSelection());
+  EXPECT_EQ(f.state.List().At(1).OutputName, "kept");
+  EXPECT_EQ(f.state.List().At(2).JpegQuality, -1);
 }
 
 TEST_F(BatchTest, ProcessEventsRunsAfterEveryIndex) {
   int breaths = 0;
-  f.state.Hooks.ProcessEvents = [&] { ++breaths; };
-  f.state.FileList[2].Excluded = true;
+  f.observer.onProcessEvents = [&] { ++breaths; };
+  f.Exclude(2);
   Visited(TNavigate::No, TSkipExcluded::Yes);
   EXPECT_EQ(breaths, 5);
 }
 
-TEST_F(BatchTest, AnErrorEscapingTheRunStillEndsBatchMode) {
-  f.state.Hooks.ProcessEvents = [] { throw std::runtime_error("event loop gone"); };
-  EXPECT_THROW(f.state.ExecuteJobs([](TBatchRun& run) { run.Start(run.Show()); }),
-               std::runtime_error);
-  EXPECT_EQ(f.state.BatchForm, nullptr);
+// An error outside the per-image guard ends the run the same way in either pass: no further
+// pass, a result that says it stopped, and batch mode over.
+TEST_F(BatchTest, AnObserverFailureEndsTheRunInEitherPassAlike) {
+  for (int failAt : {1, 7}) {  // during the counting pass; during the working pass
+    SCOPED_TRACE(failAt);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    int calls = 0;
+    f.observer.onProcessEvents = [&] {
+      if (++calls == failAt) throw std::runtime_error("event loop gone");
+    };
+    std::string result;
+    f.state.ExecuteJobs([&](TBatchRun& run) {
+      run.Start(run.Show());
+      result = run.ResultText;
+    });
+    EXPECT_EQ(f.state.BatchForm(), nullptr);
+    EXPECT_NE(result.find("the run stopped: event loop gone"), std::string::npos) << result;
+    EXPECT_EQ(result.rfind("Saved ", 0), 0u) << result;
+    // Counting stops after image 1 (nothing saved); the working pass after its second image.
+    EXPECT_EQ(Written().size(), failAt == 1 ? 0u : 2u);
+  }
+}
+
+TEST_F(BatchTest, AFailingImageIsReportedInPlainWordsAndTheRunGoesOn) {
+  int index = 0;
+  auto run = Run({}, [&](TFileEntry&, int, bool&, int) {
+    if (index++ == 1) throw std::bad_alloc();
+  });
+  EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
+  ASSERT_EQ(run->Outcomes.size(), 5u);
+  EXPECT_EQ(run->Outcomes[0].Result, TJobResult::Succeeded);
+  EXPECT_EQ(run->Outcomes[1].Result, TJobResult::Failed);
+  EXPECT_EQ(run->Outcomes[1].Error, "Not enough memory to go on.");
+  EXPECT_EQ(run->Outcomes[2].Result, TJobResult::Succeeded);
+  const TJobOutcome outcome =
+      f.state.HandleJob(0, TNavigate::No, TSkipExcluded::No, TPassScope::AllRows,
+                        [](TFileEntry&, int, bool&, int) { throw std::bad_alloc(); });
+  EXPECT_EQ(outcome.Result, TJobResult::Failed);
+  EXPECT_EQ(outcome.Error, "Not enough memory to go on.");
 }
 
 }  // namespace

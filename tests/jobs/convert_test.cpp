@@ -49,17 +49,17 @@ TEST_F(ConvertCurrentImageTest, RecompressChoiceOfTheEntryDecides) {
   ASSERT_TRUE(ConvertCurrentImage(&entry, source_, std::nullopt, settings_, out));
   EXPECT_EQ(out, bytes_);  // direct copy
 
-  entry.RecompressChoice = csYes;
+  entry.RecompressChoice = TChoice::Yes;
   out.clear();
   ASSERT_TRUE(ConvertCurrentImage(&entry, source_, std::nullopt, settings_, out));
   EXPECT_NE(out, bytes_);
 
   // Settings force recompression, the entry says no.
   settings_.AlwaysRecompress = true;
-  entry.RecompressChoice = csNo;
+  entry.RecompressChoice = TChoice::No;
   EXPECT_EQ(ConvertCurrentImageDetailed(&entry, source_, std::nullopt, settings_).Kind,
             TOutputKind::DirectCopy);
-  entry.RecompressChoice = csUnset;
+  entry.RecompressChoice = TChoice::Unset;
   EXPECT_EQ(ConvertCurrentImageDetailed(&entry, source_, std::nullopt, settings_).Kind,
             TOutputKind::Encoded);
 }
@@ -69,12 +69,12 @@ TEST_F(ConvertCurrentImageTest, EnlargeChoiceOfTheEntryDecides) {
   s.Percent = 200;
   s.AllowEnlarge = false;
   TFileEntry entry(path_, 0);
-  entry.EnlargeChoice = csYes;
+  entry.EnlargeChoice = TChoice::Yes;
   EXPECT_EQ(ComputeCurrentGeometry(&entry, source_, std::nullopt, s).FrameWidth, 128);
   const TConversion c = ConvertCurrentImageDetailed(&entry, source_, std::nullopt, s);
   EXPECT_EQ(c.Geometry.FrameWidth, 128);
   s.AllowEnlarge = true;
-  entry.EnlargeChoice = csNo;
+  entry.EnlargeChoice = TChoice::No;
   EXPECT_EQ(ComputeCurrentGeometry(&entry, source_, std::nullopt, s).FrameWidth, 64);
   EXPECT_EQ(ComputeCurrentGeometry(nullptr, source_, std::nullopt, s).FrameWidth, 128);
 }

@@ -19,7 +19,7 @@ TEST(FileEntry, NewEntryIsUnsetAndShowsNothing) {
   EXPECT_EQ(e.Width, -1);
   EXPECT_EQ(e.Height, -1);
   EXPECT_FALSE(e.HasSelection());
-  EXPECT_EQ(e.ResizeMode, rmUnset);
+  EXPECT_EQ(e.ResizeMode, TResizeMode::Unset);
   EXPECT_EQ(e.JpegQuality, -1);
   EXPECT_FALSE(e.IsPadded());
   EXPECT_EQ(JobActionsText(e, {}), "");
@@ -47,11 +47,11 @@ TEST(FileEntry, ResetClearsOnlyTheNamedGroups) {
   StoreSettingsToEntry(&e, cmResetAll, FitSettings(640, 480, true),
                        {true, TSelection{1, 2, 3, 4}, "renamed"});
   e.ResetEntry(cmSaveAllReset);  // Save All keeps crop, exclusion and name
-  EXPECT_EQ(e.ResizeMode, rmUnset);
+  EXPECT_EQ(e.ResizeMode, TResizeMode::Unset);
   EXPECT_EQ(e.FixedFitWidth, -1);
-  EXPECT_EQ(e.EnlargeChoice, csUnset);
+  EXPECT_EQ(e.EnlargeChoice, TChoice::Unset);
   EXPECT_EQ(e.JpegQuality, -1);
-  EXPECT_EQ(e.RecompressChoice, csUnset);
+  EXPECT_EQ(e.RecompressChoice, TChoice::Unset);
   EXPECT_TRUE(e.Excluded);
   EXPECT_TRUE(e.HasSelection());
   EXPECT_EQ(e.OutputName, "renamed");
@@ -66,13 +66,13 @@ TEST(StoreSettings, ResizeGroupByRule) {
   TResizeSettings s;
   s.ResizeEnabled = false;
   StoreSettingsToEntry(&e, cmResize, s);
-  EXPECT_EQ(e.ResizeMode, rmNoResize);
+  EXPECT_EQ(e.ResizeMode, TResizeMode::NoResize);
 
   s = FitSettings(1024, 800, true);
   s.PaddedAlignment = 7;
   s.PaddingColor = 0x00112233;
   StoreSettingsToEntry(&e, cmResize, s);
-  EXPECT_EQ(e.ResizeMode, rmFit);
+  EXPECT_EQ(e.ResizeMode, TResizeMode::Fit);
   EXPECT_EQ(e.FixedFitWidth, 1024);
   EXPECT_EQ(e.FixedFitHeight, 800);
   EXPECT_EQ(e.PaddedAlignment, 7);
@@ -89,7 +89,7 @@ TEST(StoreSettings, ResizeGroupByRule) {
   TResizeSettings none;
   SelectRule(none, std::nullopt);
   StoreSettingsToEntry(&e, cmResize, none);
-  EXPECT_EQ(e.ResizeMode, rmFit);
+  EXPECT_EQ(e.ResizeMode, TResizeMode::Fit);
   StoreSettingsToEntry(nullptr, cmResetAll, none);  // a missing entry is fine
 }
 
@@ -102,7 +102,7 @@ TEST(StoreSettings, ValuesGroupStoresOnlyTheSelectedRulesValue) {
   StoreSettingsToEntry(&e, cmValues, s);
   EXPECT_EQ(e.Percent, 30);
   EXPECT_EQ(e.LongerPixels, -1);
-  EXPECT_EQ(e.ResizeMode, rmUnset);
+  EXPECT_EQ(e.ResizeMode, TResizeMode::Unset);
 }
 
 TEST(ThreeStateChoices, EntryWinsOverTheSettings) {
@@ -112,12 +112,12 @@ TEST(ThreeStateChoices, EntryWinsOverTheSettings) {
   EXPECT_TRUE(ResolveAllowEnlarge(&e, on));
   EXPECT_FALSE(ResolveAllowEnlarge(&e, off));
   EXPECT_TRUE(ResolveAllowEnlarge(nullptr, on));
-  e.EnlargeChoice = csYes;
-  e.RecompressChoice = csYes;
+  e.EnlargeChoice = TChoice::Yes;
+  e.RecompressChoice = TChoice::Yes;
   EXPECT_TRUE(ResolveAllowEnlarge(&e, off));
   EXPECT_TRUE(ResolveForceRecompress(&e, off));
-  e.EnlargeChoice = csNo;
-  e.RecompressChoice = csNo;
+  e.EnlargeChoice = TChoice::No;
+  e.RecompressChoice = TChoice::No;
   EXPECT_FALSE(ResolveAllowEnlarge(&e, on));
   EXPECT_FALSE(ResolveForceRecompress(&e, on));
 }
@@ -154,13 +154,13 @@ TEST(ApplyEntry, OnlySetFieldsReplaceTheSettings) {
 
 TEST(ApplyEntry, ResetValuesKeepTheSettingsInRange) {
   TFileEntry e("/a/x.jpg", 0);
-  e.ResizeMode = rmFit;  // values reset to -1
+  e.ResizeMode = TResizeMode::Fit;  // values reset to -1
   TResizeSettings s;
   TEntryExtras extras;
   ApplyEntryToSettings(e, s, extras);
   EXPECT_EQ(s.FixedFitWidth, 1024);
   EXPECT_EQ(s.FixedFitHeight, 800);
-  e.ResizeMode = rmLongerSide;
+  e.ResizeMode = TResizeMode::LongerSide;
   ApplyEntryToSettings(e, s, extras);
   EXPECT_EQ(s.LongerPixels, kMinLongerPixels);
 }
@@ -184,17 +184,17 @@ TEST(JobTexts, ExamplesAndRules) {
   EXPECT_EQ(JobActionsText(copy, off), "direct copy");
   off.AlwaysRecompress = true;  // unset choice follows the settings
   EXPECT_EQ(JobActionsText(copy, off), "recompress, Q=85");
-  copy.RecompressChoice = csNo;
+  copy.RecompressChoice = TChoice::No;
   EXPECT_EQ(JobActionsText(copy, off), "direct copy");
 
   TFileEntry other("/photos/o.jpg", 0);
-  other.ResizeMode = rmLongerSide;
+  other.ResizeMode = TResizeMode::LongerSide;
   other.LongerPixels = 800;
   EXPECT_EQ(JobActionsText(other, s), "long side=800");
-  other.ResizeMode = rmFixedArea;
+  other.ResizeMode = TResizeMode::FixedArea;
   other.AreaPixels = 300;
   EXPECT_EQ(JobActionsText(other, s), "area=300");
-  other.ResizeMode = rmPercent;
+  other.ResizeMode = TResizeMode::Percent;
   other.Percent = 25;
   EXPECT_EQ(JobActionsText(other, s), "resize 25%");
 }
@@ -202,14 +202,14 @@ TEST(JobTexts, ExamplesAndRules) {
 TEST(JobTexts, FlagsInOrder) {
   TFileEntry e("/photos/x.jpg", 0);
   e.Excluded = true;
-  e.EnlargeChoice = csYes;
+  e.EnlargeChoice = TChoice::Yes;
   e.Selection = {0, 0, 1, 1};
-  e.RecompressChoice = csYes;
-  e.ResizeMode = rmFit;
+  e.RecompressChoice = TChoice::Yes;
+  e.ResizeMode = TResizeMode::Fit;
   e.FixedFitWidth = 100;
   e.PaddedAlignment = 5;
   EXPECT_EQ(JobFlagsText(e), "EXSRP");
-  e.ResizeMode = rmNoResize;  // no enlarge flag and no padding without resizing
+  e.ResizeMode = TResizeMode::NoResize;  // no enlarge flag and no padding without resizing
   EXPECT_EQ(JobFlagsText(e), "ESR");
 }
 

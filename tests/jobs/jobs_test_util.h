@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,38 +73,84 @@ inline bool IsRoot() {
   return ::geteuid() == 0;
 }
 
-// A state with a scripted prompt whose hooks record status texts, folders and cursor balance.
-struct TStateFixture {
-  TScriptedPrompt prompt;
+// An observer that records what the interface would show, and plays the job list's selection.
+struct TRecordingObserver : IJobObserver {
   std::vector<std::string> status;
+  std::vector<std::string> batchStatus;
   std::vector<std::string> sourceFolders;
   std::vector<std::string> destinationFolders;
+  std::set<int> selectedRows;
+  std::function<void()> onProcessEvents;
   int waitDepth = 0;
   int loads = 0;
-  int renameChecks = 0;
-  TAppState state{prompt, MakeHooks()};
+  int viewChanges = 0;
+  int rowRedraws = 0;
 
-  TJobHooks MakeHooks() {
-    TJobHooks hooks;
-    hooks.SetStatusText = [this](const std::string& text, bool) { status.push_back(text); };
-    hooks.BeginWaitCursor = [this] { ++waitDepth; };
-    hooks.EndWaitCursor = [this] { --waitDepth; };
-    hooks.SourceFolderUsed = [this](const std::string& f) { sourceFolders.push_back(f); };
-    hooks.DestinationFolderUsed = [this](const std::string& f) { destinationFolders.push_back(f); };
-    hooks.CurrentImageLoaded = [this] { ++loads; };
-    hooks.BeforeImageChange = [this] { ++renameChecks; };
-    return hooks;
+  void StatusTextChanged(const std::string& text, TRepaint) override { status.push_back(text); }
+  void BatchStatusTextChanged(const std::string& text) override { batchStatus.push_back(text); }
+  void BeginWaitCursor() override { ++waitDepth; }
+  void EndWaitCursor() override { --waitDepth; }
+  void ProcessEvents() override {
+    if (onProcessEvents) onProcessEvents();
   }
+  void SourceFolderUsed(const std::string& f) override { sourceFolders.push_back(f); }
+  void DestinationFolderUsed(const std::string& f) override { destinationFolders.push_back(f); }
+  void CurrentImageLoaded() override { ++loads; }
+  void ViewChanged() override { ++viewChanges; }
+  void JobRowsChanged(TJobRows) override { ++rowRedraws; }
+  int SelectedRowCount() const override { return static_cast<int>(selectedRows.size()); }
+  bool IsRowSelected(int row) const override { return selectedRows.count(row) > 0; }
+};
+
+// Records the paths it is asked to remove and removes them (or refuses, when told to).
+struct TRecordingRemover : IFileRemover {
+  std::vector<std::string> removed;
+  bool refuse = false;
+  bool RemoveFile(const std::string& path) override {
+    if (refuse) return false;
+    removed.push_back(path);
+    return DeletingFileRemover().RemoveFile(path);
+  }
+};
+
+// A state with a scripted prompt whose observer records status texts, folders and cursor balance.
+struct TStateFixture {
+  TScriptedPrompt prompt;
+  TRecordingObserver observer;
+  TRecordingRemover remover;
+  TAppState state{prompt, observer, remover};
+  std::vector<std::string>& status = observer.status;
+  std::vector<std::string>& sourceFolders = observer.sourceFolders;
+  std::vector<std::string>& destinationFolders = observer.destinationFolders;
+  int& waitDepth = observer.waitDepth;
+  int& loads = observer.loads;
 
   void Open(const std::string& folder, bool recursive = false) {
-    state.SourceFolderField = folder;
-    state.RecursiveInput = recursive;
+    state.SetSourceFolderField(folder);
+    state.SetRecursiveInput(recursive);
     state.RescanSourceFolder();
+  }
+
+  void EditSettings(const std::function<void(TResizeSettings&)>& edit) {
+    TResizeSettings settings = state.Settings();
+    edit(settings);
+    state.SetSettings(settings);
+  }
+
+  // Makes entry index current, lets change run the window's controls on it, and goes back.
+  void OnEntry(int index, const std::function<void(TAppState&)>& change) {
+    const int32_t back = state.CurrentIndex();
+    state.GoToImage(index);
+    change(state);
+    state.GoToImage(back);
+  }
+  void Exclude(int index) {
+    OnEntry(index, [](TAppState& s) { s.ChangeExcluded(true); });
   }
 
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const TFileEntry& e : state.FileList)
+    for (const TFileEntry& e : state.List().Entries())
       names.push_back(e.FileName);
     return names;
   }

@@ -37,31 +37,31 @@ struct SaveTest : ::testing::Test {
     WriteBmp(src + "/a.bmp", 8, 6);
     WriteBmp(src + "/b.bmp", 8, 6);
     WriteBmp(src + "/trip/c.bmp", 8, 6);
-    f.state.Settings.ResizeEnabled = false;
-    f.state.DestinationFolderField = out;
+    f.EditSettings([](TResizeSettings& s) { s.ResizeEnabled = false; });
+    f.state.SetDestinationFolderField(out);
     f.Open(src, true);
   }
   std::vector<std::string> Questions() const {
     std::vector<std::string> texts;
     for (const auto& q : f.prompt.Questions())
-      texts.push_back(q.text);
+      texts.push_back(q.Text);
     return texts;
   }
-  bool Save() { return f.state.SaveCurrentImage(); }
+  bool Save() { return f.state.SaveCurrentImage().Saved(); }
 };
 
 TEST_F(SaveTest, EmptyDestinationFieldIsAnError) {
-  f.state.DestinationFolderField.clear();
+  f.state.SetDestinationFolderField("");
   EXPECT_EQ(ErrorOf([&] { Save(); }), "Please specify an destination folder !");
 }
 
 TEST_F(SaveTest, MissingFolderAnsweredYesIsCreatedWithParents) {
-  f.state.DestinationFolderField = out + "/deep/er";
+  f.state.SetDestinationFolderField(out + "/deep/er");
   f.prompt.Push(B::Yes);
   EXPECT_TRUE(Save());
   EXPECT_EQ(Questions(), std::vector<std::string>{kAskCreate});
-  EXPECT_EQ(f.prompt.Questions()[0].buttons, B::Yes | B::No | B::Cancel);
-  EXPECT_EQ(f.prompt.Questions()[0].kind, TPromptKind::Confirmation);
+  EXPECT_EQ(f.prompt.Questions()[0].Buttons, B::Yes | B::No | B::Cancel);
+  EXPECT_EQ(f.prompt.Questions()[0].Kind, TPromptKind::Confirmation);
   const std::string written = out + "/deep/er/a.jpg";
   EXPECT_EQ(testing::JpegSize(written), std::make_pair(8, 6));
   // The path is the destination folder (which ends in "/" for a top-level image), "/" and the name.
@@ -76,7 +76,7 @@ TEST_F(SaveTest, MissingFolderAnsweredNoOrCancelCreatesNothing) {
     f.prompt.Push(answer);
     EXPECT_FALSE(Save());
     EXPECT_FALSE(fs::exists(out));
-    EXPECT_FALSE(f.state.Flags.BatchJobCancelled);  // outside a batch no flag changes
+    EXPECT_FALSE(f.state.Flags().BatchJobCancelled);  // outside a batch no flag changes
   }
   EXPECT_TRUE(f.destinationFolders.empty());
 }
@@ -105,7 +105,7 @@ TEST_F(SaveTest, SubfolderImageGoesToTheMirroredFolderAndBmpBecomesJpg) {
 }
 
 TEST_F(SaveTest, OutputNameNamesTheFile) {
-  f.state.CurrentEntry()->OutputName = "cover";
+  f.state.ChangeOutputName("cover");
   fs::create_directories(out);
   EXPECT_TRUE(Save());
   EXPECT_TRUE(fs::exists(out + "/cover.jpg"));
@@ -116,11 +116,11 @@ TEST_F(SaveTest, RefusesTheSourceFolderInAnySpelling) {
   const std::string kSame = "You cannot use the same folder for source and destination files.";
   fs::create_directory_symlink(src, dir / "link");
   for (const std::string& field : {src, src + "/", src + "/trip/..", dir / "link"}) {
-    f.state.DestinationFolderField = field;
+    f.state.SetDestinationFolderField(field);
     EXPECT_EQ(ErrorOf([&] { Save(); }), kSame) << field;
   }
   // A subfolder image with the source folder as destination would land in its own folder.
-  f.state.DestinationFolderField = src;
+  f.state.SetDestinationFolderField(src);
   f.state.GoToImage(2);
   EXPECT_EQ(ErrorOf([&] { Save(); }), kSame);
   EXPECT_TRUE(f.prompt.Questions().empty());
@@ -137,11 +137,11 @@ TEST_F(SaveTest, ReadOnlyExistingFileIsRefusedAndLeftUntouched) {
 TEST_F(SaveTest, FailedConversionKeepsTheOldFileAndLeavesNoPartialFile) {
   WriteFile(out + "/a.jpg", "old");
   // A frame far beyond the raster limit makes the conversion throw after every question.
-  f.state.Settings.ResizeEnabled = true;
-  SelectRule(f.state.Settings, ResizeRule::Fit);
-  f.state.Settings.FixedFitWidth = 200000;
-  f.state.Settings.FixedFitHeight = 200000;
-  f.state.Settings.AllowEnlarge = true;
+  f.EditSettings([](TResizeSettings& s) { s.ResizeEnabled = true; });
+  f.EditSettings([](TResizeSettings& s) { SelectRule(s, ResizeRule::Fit); });
+  f.EditSettings([](TResizeSettings& s) { s.FixedFitWidth = 200000; });
+  f.EditSettings([](TResizeSettings& s) { s.FixedFitHeight = 200000; });
+  f.EditSettings([](TResizeSettings& s) { s.AllowEnlarge = true; });
   f.prompt.Push(B::Yes);
   EXPECT_NE(ErrorOf([&] { Save(); }), "");
   EXPECT_EQ(ReadFile(out + "/a.jpg"), "old");
@@ -151,23 +151,23 @@ TEST_F(SaveTest, FailedConversionKeepsTheOldFileAndLeavesNoPartialFile) {
 TEST_F(SaveTest, NothingToConvertWritesNothing) {
   WriteFile(src + "/0bad.bmp", "broken");
   f.state.RescanSourceFolder();
-  ASSERT_FALSE(f.state.LoadError.empty());
+  ASSERT_FALSE(f.state.Image().LoadError().empty());
   fs::create_directories(out);
-  EXPECT_FALSE(Save());
+  EXPECT_EQ(f.state.SaveCurrentImage().Result, TSaveResult::NothingToConvert);
   EXPECT_TRUE(fs::is_empty(out));
 }
 
 TEST_F(SaveTest, SaveAndNextMovesOnAndFinishesAtTheLast) {
   fs::create_directories(out + "/trip");
   f.state.SaveAndNext();
-  EXPECT_EQ(f.state.CurrentIndex, 1);
+  EXPECT_EQ(f.state.CurrentIndex(), 1);
   f.state.GoToImage(2);
   f.state.SaveAndNext();
-  EXPECT_EQ(f.state.CurrentIndex, 2);
+  EXPECT_EQ(f.state.CurrentIndex(), 2);
   ASSERT_EQ(f.prompt.Questions().size(), 1u);
-  EXPECT_EQ(f.prompt.Questions()[0].text, "Finished !");
-  EXPECT_EQ(f.prompt.Questions()[0].kind, TPromptKind::Information);
-  EXPECT_EQ(f.prompt.Questions()[0].buttons, TPromptButtons(B::OK));
+  EXPECT_EQ(f.prompt.Questions()[0].Text, "Finished !");
+  EXPECT_EQ(f.prompt.Questions()[0].Kind, TPromptKind::Information);
+  EXPECT_EQ(f.prompt.Questions()[0].Buttons, TPromptButtons(B::OK));
 }
 
 // In batch mode the questions offer All, and the answers set the flags.
@@ -182,8 +182,8 @@ struct BatchSaveTest : SaveTest {
 TEST_F(BatchSaveTest, FolderAnswerAllCreatesLaterFoldersWithoutAsking) {
   f.prompt.Push(B::All);
   EXPECT_TRUE(Save());
-  EXPECT_EQ(f.prompt.Questions()[0].buttons, B::Yes | B::No | B::Cancel | B::All);
-  EXPECT_TRUE(f.state.Flags.BatchJobCreateAllDirs);
+  EXPECT_EQ(f.prompt.Questions()[0].Buttons, B::Yes | B::No | B::Cancel | B::All);
+  EXPECT_TRUE(f.state.Flags().BatchJobCreateAllDirs);
   f.state.GoToImage(2);
   EXPECT_TRUE(Save());
   EXPECT_EQ(Questions().size(), 1u);
@@ -193,11 +193,11 @@ TEST_F(BatchSaveTest, FolderAnswerAllCreatesLaterFoldersWithoutAsking) {
 TEST_F(BatchSaveTest, FolderAnswerCancelStopsTheBatch) {
   f.prompt.Push(B::Cancel);
   EXPECT_FALSE(Save());
-  EXPECT_TRUE(f.state.Flags.BatchJobCancelled);
-  f.state.Flags.BatchJobCancelled = false;
+  EXPECT_TRUE(f.state.Flags().BatchJobCancelled);
+  f.state.Flags().BatchJobCancelled = false;
   f.prompt.Push(B::No);
   EXPECT_FALSE(Save());
-  EXPECT_FALSE(f.state.Flags.BatchJobCancelled);
+  EXPECT_FALSE(f.state.Flags().BatchJobCancelled);
 }
 
 TEST_F(BatchSaveTest, OverwriteNoThenFollowUpYesSkipsLaterFilesWithoutAsking) {
@@ -207,8 +207,8 @@ TEST_F(BatchSaveTest, OverwriteNoThenFollowUpYesSkipsLaterFilesWithoutAsking) {
   f.prompt.Push(B::Yes);
   EXPECT_FALSE(Save());
   EXPECT_EQ(Questions(), (std::vector<std::string>{kAskOverwrite, kAskNone}));
-  EXPECT_EQ(f.prompt.Questions()[1].buttons, B::Yes | B::No | B::Cancel);
-  EXPECT_TRUE(f.state.Flags.BatchJobOverwriteNone);
+  EXPECT_EQ(f.prompt.Questions()[1].Buttons, B::Yes | B::No | B::Cancel);
+  EXPECT_TRUE(f.state.Flags().BatchJobOverwriteNone);
   f.state.GoToImage(1);
   EXPECT_FALSE(Save());
   EXPECT_EQ(Questions().size(), 2u);
@@ -221,12 +221,12 @@ TEST_F(BatchSaveTest, OverwriteNoThenFollowUpNoOrCancel) {
   f.prompt.Push(B::No);
   f.prompt.Push(B::No);
   EXPECT_FALSE(Save());
-  EXPECT_FALSE(f.state.Flags.BatchJobOverwriteNone);
-  EXPECT_FALSE(f.state.Flags.BatchJobCancelled);
+  EXPECT_FALSE(f.state.Flags().BatchJobOverwriteNone);
+  EXPECT_FALSE(f.state.Flags().BatchJobCancelled);
   f.prompt.Push(B::No);
   f.prompt.Push(B::Cancel);
   EXPECT_FALSE(Save());
-  EXPECT_TRUE(f.state.Flags.BatchJobCancelled);
+  EXPECT_TRUE(f.state.Flags().BatchJobCancelled);
   EXPECT_EQ(ReadFile(out + "/a.jpg"), "old");
 }
 
@@ -235,7 +235,7 @@ TEST_F(BatchSaveTest, OverwriteCancelAsksNoFollowUp) {
   f.prompt.Push(B::Cancel);
   EXPECT_FALSE(Save());
   EXPECT_EQ(Questions(), std::vector<std::string>{kAskOverwrite});
-  EXPECT_TRUE(f.state.Flags.BatchJobCancelled);
+  EXPECT_TRUE(f.state.Flags().BatchJobCancelled);
 }
 
 TEST_F(BatchSaveTest, OverwriteAllReplacesLaterFilesWithoutAsking) {
@@ -243,7 +243,7 @@ TEST_F(BatchSaveTest, OverwriteAllReplacesLaterFilesWithoutAsking) {
   WriteFile(out + "/b.jpg", "old b");
   f.prompt.Push(B::All);
   EXPECT_TRUE(Save());
-  EXPECT_TRUE(f.state.Flags.BatchJobOverwriteAll);
+  EXPECT_TRUE(f.state.Flags().BatchJobOverwriteAll);
   f.state.GoToImage(1);
   EXPECT_TRUE(Save());
   EXPECT_EQ(Questions().size(), 1u);
@@ -251,8 +251,7 @@ TEST_F(BatchSaveTest, OverwriteAllReplacesLaterFilesWithoutAsking) {
 }
 
 TEST_F(BatchSaveTest, StatusTextsGoToTheDialogWhileItExists) {
-  std::vector<std::string> label;
-  run->SetStatusLabel = [&](const std::string& t) { label.push_back(t); };
+  const std::vector<std::string>& label = f.observer.batchStatus;
   fs::create_directories(out);
   const size_t before = f.status.size();
   EXPECT_TRUE(Save());

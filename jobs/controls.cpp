@@ -1,0 +1,113 @@
+#include "jobs/controls.h"
+
+#include <cctype>
+#include <limits>
+
+namespace picaxo {
+
+ChangeMask ChangeMaskOf(TControl control) {
+  switch (control) {
+    case TControl::CBResize:
+    case TControl::RBFixedLonger:
+    case TControl::RBFixedArea:
+    case TControl::RBPercent:
+    case TControl::RBFixedFit:
+      return cmResize;
+    case TControl::CBAllowEnlarge:
+      return cmEnlarge;
+    case TControl::ELongerSide:
+    case TControl::UDLongerSide:
+    case TControl::EFixedArea:
+    case TControl::UDFixedArea:
+    case TControl::EPercent:
+    case TControl::UDPercent:
+    case TControl::EFitWidth:
+    case TControl::EFitHeight:
+    case TControl::CBPaddedFit:
+    case TControl::RBAlignment:
+    case TControl::PaddedFitColorPanel:
+      return cmResize | cmValues;
+    case TControl::EQuality:
+    case TControl::UDQuality:
+      return cmQuality;
+    case TControl::CBForceRecompress:
+      return cmRecompress;
+    case TControl::CBExcludeOutputFile:
+      return cmExclude;
+    case TControl::ImgViewBox:
+      return cmSelection;
+    case TControl::EOutFilename:
+      return cmOutputName;
+    case TControl::Other:
+      break;
+  }
+  return 0;
+}
+
+TRuleControlsState RuleControlsState(const TResizeSettings& settings, const TGroupLayout& layout) {
+  TRuleControlsState state;
+  const bool enabled = settings.ResizeEnabled;
+  state.RuleButtonsEnabled = enabled;
+  state.AllowEnlargeEnabled = enabled;
+  // The first selected rule wins, as SelectedRule reads the radio group.
+  const std::optional<ResizeRule> rule = SelectedRule(settings);
+  const auto input = [&](ResizeRule r) {
+    const bool selected = rule == r;
+    return TInputState{selected, selected && enabled};
+  };
+  state.LongerSide = input(ResizeRule::LongerSide);
+  state.FixedArea = input(ResizeRule::FixedArea);
+  state.Percent = input(ResizeRule::Percent);
+  state.Fit = input(ResizeRule::Fit);
+  state.PaddedFitPanelVisible = state.Fit.Enabled;
+  state.AlignmentGridVisible = settings.PaddedFitEnabled;
+  if (state.PaddedFitPanelVisible) {
+    state.PaddedFitPanelHeight =
+        (settings.PaddedFitEnabled ? layout.RBAlignRightBottomBottom : layout.CBPaddedFitBottom) +
+        2;
+    state.GBResizeHeight =
+        layout.PaddedFitPanelTop + state.PaddedFitPanelHeight + layout.GroupMarginResize;
+  } else {
+    state.GBResizeHeight = layout.PaddedFitPanelTop + layout.GroupMarginResize;
+  }
+  state.GBOutputFileHeight = layout.GBResizeTop + state.GBResizeHeight + layout.GroupMarginOutput;
+  return state;
+}
+
+std::optional<int32_t> ParseFitValue(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
+    ++begin;
+  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
+    --end;
+  if (begin < end && text[begin] == '+') ++begin;
+  if (begin == end) return std::nullopt;
+  int64_t value = 0;
+  for (size_t i = begin; i < end; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  }
+  if (value <= 0) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+bool TakeFitTexts(const std::string& widthText, const std::string& heightText,
+                  TResizeSettings& settings) {
+  const TResizeSettings before = settings;
+  if (const auto width = ParseFitValue(widthText)) settings.FixedFitWidth = *width;
+  if (const auto height = ParseFitValue(heightText)) settings.FixedFitHeight = *height;
+  return !(before == settings);
+}
+
+std::string FitWidthText(const TResizeSettings& settings) {
+  return std::to_string(settings.FixedFitWidth);
+}
+
+std::string FitHeightText(const TResizeSettings& settings) {
+  return std::to_string(settings.FixedFitHeight);
+}
+
+}  // namespace picaxo

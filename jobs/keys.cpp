@@ -1,0 +1,91 @@
+#include "jobs/keys.h"
+
+namespace picaxo {
+
+int ZoomInTarget(int zoomIndex) {
+  const int target = zoomIndex == kZoomAuto ? kZoom11 : zoomIndex - 1;
+  return target > 0 ? target : -1;
+}
+
+int ZoomOutTarget(int zoomIndex) {
+  const int target = zoomIndex == kZoomAuto ? kZoom11 : zoomIndex + 1;
+  return target < kZoomEntryCount ? target : -1;
+}
+
+TKeyAction HandleHookedKey(const TKeyEvent& event, const TKeyContext& context) {
+  TKeyAction action;
+  if (!event.WindowActive) return action;
+  const bool press = event.Direction == TKeyDirection::Press;
+  // Navigation keys that an edit box uses itself are left to it unless Ctrl is held.
+  const bool outsideEdit = !event.EditHasFocus || event.Ctrl;
+  const auto goTo = [&](int64_t index) {
+    action.Taken = true;
+    if (press) {
+      action.Command = TKeyCommand::GoToImage;
+      action.Index = index;
+    }
+  };
+  const auto zoom = [&](int target) {
+    action.Taken = true;
+    if (press && target >= 0) {
+      action.Command = TKeyCommand::SelectZoom;
+      action.ZoomIndex = target;
+    }
+  };
+  const int64_t step = event.Ctrl ? 10 : 1;
+  switch (event.VirtualKey) {
+    case vk::PageUp:
+      goTo(int64_t{context.CurrentIndex} - step);
+      break;
+    case vk::PageDown:
+      goTo(int64_t{context.CurrentIndex} + step);
+      break;
+    case vk::Home:
+      if (outsideEdit) goTo(0);
+      break;
+    case vk::End:
+      if (outsideEdit) goTo(int64_t{context.Count} - 1);
+      break;
+    case vk::Back:
+      if (outsideEdit) {
+        action.Taken = true;
+        if (press && context.PreviousIndex >= 0) {
+          action.Command = TKeyCommand::GoToImage;
+          action.Index = context.PreviousIndex;
+        }
+      }
+      break;
+    case vk::Delete:
+      if (outsideEdit) {
+        action.Taken = true;
+        if (press) action.Command = TKeyCommand::DeleteSource;
+      }
+      break;
+    case vk::Escape:
+      // Never taken; acts on press and release alike.
+      if (event.EditHasFocus) {
+        action.Command = TKeyCommand::RestoreField;
+        action.Field = event.Field;
+      } else {
+        action.Command = TKeyCommand::LeaveFullScreen;
+      }
+      break;
+    case vk::Multiply:
+      zoom(kZoomAuto);
+      break;
+    case vk::Divide:
+      zoom(kZoom11);
+      break;
+    case vk::Add:
+      zoom(ZoomInTarget(context.ZoomIndex));
+      break;
+    case vk::Subtract:
+      zoom(ZoomOutTarget(context.ZoomIndex));
+      break;
+    default:
+      break;
+  }
+  return action;
+}
+
+}  // namespace picaxo

@@ -1,0 +1,90 @@
+#pragma once
+// Saving the current image: the destination field, the batch flags and the questions asked
+// before a destination file is written.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "imaging/geometry.h"
+#include "imaging/raster.h"
+#include "jobs/entry.h"
+#include "jobs/observer.h"
+#include "jobs/prompt.h"
+
+namespace picaxo {
+
+// The user's blanket answers for a batch run. They belong to one saver (not to the process) so
+// that parallel picaxo-cli workers never share them; the window has one.
+struct TBatchFlags {
+  bool BatchJobCancelled = false;      // stop after the current image
+  bool BatchJobOverwriteAll = false;   // replace existing destination files without asking
+  bool BatchJobOverwriteNone = false;  // never replace existing destination files, do not ask
+  bool BatchJobCreateAllDirs = false;  // create missing destination folders without asking
+};
+
+enum class TSaveResult {
+  Saved,             // the destination file was written
+  Declined,          // a question was answered No or Cancel; nothing written
+  NothingToConvert,  // no current image or its source did not decode; nothing written
+};
+
+struct TSaveOutcome {
+  TSaveResult Result = TSaveResult::NothingToConvert;
+  std::string Path;       // the destination path (empty when no destination was formed)
+  int64_t ByteCount = 0;  // bytes written when Saved
+  bool Saved() const { return Result == TSaveResult::Saved; }
+};
+
+// Whether the save runs inside a batch dialog: the flags apply and questions offer All.
+enum class TSaveMode : bool { Single, Batch };
+
+// What one save needs of the current image.
+struct TSaveRequest {
+  const TFileEntry* Entry = nullptr;  // null: no current image
+  TRasterImage* Image = nullptr;      // the decoded source (may be converted to 24-bit in place)
+  std::optional<TSelection> Selection;
+  TResizeSettings Settings;
+  std::string OutputNameText;  // the output-name box, used when there is no entry
+  TSaveMode Mode = TSaveMode::Single;
+};
+
+class TSaver {
+ public:
+  // status receives the progress texts ("Saving...", "Saved ..."); the owner routes them.
+  using TStatusFn = std::function<void(const std::string& text, TRepaint repaint)>;
+  TSaver(IPrompt& prompt, IJobObserver& observer, TStatusFn status)
+      : prompt_(prompt), observer_(observer), status_(std::move(status)) {}
+
+  // The destination folder field as typed.
+  const std::string& DestinationField() const { return destinationField_; }
+  void SetDestinationField(std::string text) { destinationField_ = std::move(text); }
+
+  TBatchFlags& Flags() { return flags_; }
+  const TBatchFlags& Flags() const { return flags_; }
+
+  // Destination naming of an entry below sourceFolder (null entry: the field with its "/", and
+  // the output-name text + ".jpg").
+  std::string DestinationFolderOf(const TFileEntry* entry, const std::string& sourceFolder) const;
+  std::string DestinationFileNameOf(const TFileEntry* entry,
+                                    const std::string& outputNameText) const;
+  std::string DestinationPathOf(const TFileEntry* entry, const std::string& sourceFolder,
+                                const std::string& outputNameText) const;
+
+  // Writes the destination file of request's image. Questions go to the prompt; the flags are
+  // read and set only in batch mode. Errors are thrown with their message ("Please specify an
+  // destination folder !", ...); a declined question is not an error.
+  TSaveOutcome Save(const TSaveRequest& request, const std::string& sourceFolder);
+
+ private:
+  IPrompt& prompt_;
+  IJobObserver& observer_;
+  TStatusFn status_;
+  std::string destinationField_;
+  TBatchFlags flags_;
+};
+
+// "Saved %s successfully (%s)." with the path and the file size text.
+std::string SavedMessage(const std::string& path, int64_t byteCount);
+
+}  // namespace picaxo

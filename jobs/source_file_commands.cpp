@@ -1,0 +1,214 @@
+// The commands of the "SourceFile" and "DestFile" menus that change files: lossless rotation,
+// renaming through the source-name box, deleting, and "Copy to...".
+#include <fcntl.h>
+#include <stdio.h>  // renameat2
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "imaging/error.h"
+#include "imaging/file_util.h"
+#include "jobs/app_state.h"
+#include "jobs/destination.h"
+#include "lossless/jpeg_rotate.h"
+
+namespace picaxo {
+
+namespace fs = std::filesystem;
+
+namespace {
+const char kAskRename[] = "Do you want to rename the source file ?";
+const char kRenameFailed[] = "Error renaming!";
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return std::string();
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string LowerExtensionOf(const std::string& path) {
+  const std::string name = NameOf(path);
+  std::string extension = name.substr(StripExtension(name).size());
+  for (char& c : extension)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return extension;
+}
+
+// A name the box may give a file: one path component, not empty, not "." or "..".
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+// Renames from to to, never replacing an existing file (another image would be lost).
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the no-replace rename: a hard link fails when the name is taken.
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  if (::unlink(from.c_str()) != 0) {
+    ::unlink(to.c_str());
+    return false;
+  }
+  return true;
+}
+
+TSelection RotatedSelection(const TSelection& s, TRotation direction, int32_t width,
+                            int32_t height) {
+  switch (direction) {
+    case TRotation::Right:
+      return {height - 1 - s.Bottom, s.Left, height - 1 - s.Top, s.Right};
+    case TRotation::Left:
+      return {s.Top, width - 1 - s.Right, s.Bottom, width - 1 - s.Left};
+    case TRotation::HalfTurn:
+      return {width - 1 - s.Right, height - 1 - s.Bottom, width - 1 - s.Left, height - 1 - s.Top};
+  }
+  return s;
+}
+}  // namespace
+
+bool TDeletingFileRemover::RemoveFile(const std::string& path) {
+  std::error_code error;
+  fs::remove(path, error);
+  return !fs::exists(fs::symlink_status(path, error));
+}
+
+IFileRemover& DeletingFileRemover() {
+  static TDeletingFileRemover remover;
+  return remover;
+}
+
+TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
+  TRotateOutcome outcome;
+  TFileEntry* entry = list_.Current();
+  if (!entry) return outcome;
+  if (!losslessRotate_ || !entry->IsJpeg()) {
+    outcome.Result = TRotateResult::NotAvailable;
+    return outcome;
+  }
+  SetStatusText("Rotating image...", TRepaint::Now);
+  {
+    TWaitCursor wait(observer_);
+    outcome.Warnings = RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction));
+  }
+  if (outcome.Warnings != 0) {
+    // The file was rotated all the same; the window keeps what it shows and the text.
+    outcome.Result = TRotateResult::RotatedWithWarnings;
+    return outcome;
+  }
+  if (entry->HasSelection() && entry->Width > 0 && entry->Height > 0)
+    entry->Selection = RotatedSelection(entry->Selection, direction, entry->Width, entry->Height);
+  SetStatusText("", TRepaint::Later);
+  ReloadCurrentImage();
+  outcome.Result = TRotateResult::Rotated;
+  return outcome;
+}
+
+TRenameResult TAppState::CheckSourceRename(TRenameTrigger trigger) {
+  TFileEntry* entry = list_.Current();
+  if (!entry) return TRenameResult::NoImage;
+  const std::string base = entry->BaseName();
+  const bool changed = trigger == TRenameTrigger::EnterKey ? sourceNameText_ != base
+                                                           : !SameTextAscii(sourceNameText_, base);
+  if (!changed) return TRenameResult::Unchanged;
+  const bool ownOutputName = entry->IsRenamed();
+  const TPromptButton answer =
+      prompt_.Ask({TQuestionId::RenameSourceFile, TPromptKind::Confirmation, kAskRename,
+                   TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel});
+  TRenameResult result = TRenameResult::Declined;
+  if (answer == TPromptButton::Yes) {
+    const std::string oldPath = entry->FileName;
+    const std::string newPath =
+        FolderOf(oldPath) + "/" + sourceNameText_ + LowerExtensionOf(oldPath);
+    if (!IsPlainFileName(sourceNameText_) || !RenameWithoutReplacing(oldPath, newPath)) {
+      prompt_.Ask(
+          {TQuestionId::RenameFailed, TPromptKind::Error, kRenameFailed, TPromptButton::OK});
+      return TRenameResult::Failed;
+    }
+    entry->FileName = newPath;
+    image_.FileRenamed(oldPath, newPath);
+    result = TRenameResult::Renamed;
+  }
+  sourceNameText_ = entry->BaseName();
+  if (!ownOutputName) {
+    // The output-name box follows the source name, as its change handling would store it.
+    extras_.OutputName = sourceNameText_;
+    if (!entry->OutputName.empty()) entry->OutputName = sourceNameText_;
+    rememberedOutputName_ = extras_.OutputName;
+  }
+  observer_.NameTextsChanged();
+  observer_.JobRowsChanged(TJobRows::Current);
+  observer_.FileExistsMarkerChanged();
+  return result;
+}
+
+TDeleteResult TAppState::DeleteSourceFile() {
+  const TFileEntry* entry = list_.Current();
+  if (!entry || !FileExists(entry->FileName)) return TDeleteResult::NoFile;
+  const std::string path = entry->FileName;
+  const TPromptButton answer =
+      prompt_.Ask({TQuestionId::DeleteSourceFile, TPromptKind::Confirmation,
+                   "Do you want to delete " + path + " ?",
+                   TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel});
+  if (answer != TPromptButton::Yes) return TDeleteResult::Declined;
+  if (!remover_.RemoveFile(path)) return TDeleteResult::NotDeleted;
+  list_.RemoveCurrent();
+  observer_.FileListChanged();
+  LoadCurrentImage();
+  observer_.JobRowsChanged(TJobRows::All);
+  return TDeleteResult::Deleted;
+}
+
+TDeleteResult TAppState::DeleteDestinationFile() {
+  const TFileEntry* entry = list_.Current();
+  if (!entry) return TDeleteResult::NoFile;
+  const std::string path = DestinationPathOf(entry);
+  if (!FileExists(path)) return TDeleteResult::NoFile;
+  const TPromptButton answer =
+      prompt_.Ask({TQuestionId::DeleteDestinationFile, TPromptKind::Confirmation,
+                   "Do you want to delete " + path + " ?",
+                   TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel});
+  if (answer != TPromptButton::Yes) return TDeleteResult::Declined;
+  const bool removed = remover_.RemoveFile(path);
+  observer_.FileExistsMarkerChanged();
+  return removed ? TDeleteResult::Deleted : TDeleteResult::NotDeleted;
+}
+
+std::string TAppState::CopyToProposedName() const {
+  const TFileEntry* entry = list_.Current();
+  if (!entry) return std::string();
+  return entry->BaseName() + LowerExtensionOf(entry->FileName);
+}
+
+std::string TAppState::CopyToStartFolder() const {
+  if (!lastCopyTarget_.empty()) return FolderOf(lastCopyTarget_);
+  return copyToDir_;
+}
+
+void TAppState::CopySourceTo(const std::string& target) {
+  const TFileEntry* entry = list_.Current();
+  if (!entry || target.empty()) return;
+  const std::string& source = entry->FileName;
+  std::error_code error;
+  // Copying a file onto itself would empty it.
+  if (fs::equivalent(source, target, error))
+    throw EPicaxoError("Cannot copy " + source + " onto itself.");
+  std::string bytes;
+  try {
+    bytes = ReadWholeFile(source);
+    WriteFileAtomically(target, bytes);
+  } catch (const std::exception& e) {
+    throw EPicaxoError("Cannot copy " + source + " to " + target + ": " + e.what());
+  }
+  lastCopyTarget_ = target;
+  copyToDir_ = FolderOf(target);
+}
+
+}  // namespace picaxo

@@ -1,0 +1,169 @@
+// The parts of the window's model that follow its controls: control changes, the view's
+// selection, preview mode and zoom, the job list's view state and the Escape texts.
+#include <exception>
+
+#include "imaging/pipeline.h"
+#include "jobs/app_state.h"
+#include "jobs/convert.h"
+
+namespace picaxo {
+
+namespace {
+// The changes that re-render the preview when made at once (not on leaving an edit).
+constexpr ChangeMask kRenderingGroups = cmResize | cmValues | cmEnlarge | cmQuality;
+}  // namespace
+
+TRedraw TAppState::ApplyControlChange(TControl control, TTrigger trigger) {
+  if (FillingControls()) return {};
+  ChangeMask mask = ChangeMaskOf(control);
+  TRedraw redraw;
+  // In the Selected form a change goes to every selected entry; with no row selected (the
+  // selection was cleared) it goes to the current entry rather than nowhere.
+  const bool toSelected =
+      jobCaptionMode_ == TJobCaptionMode::Selected && observer_.SelectedRowCount() > 0;
+  if (toSelected) {
+    mask &= static_cast<ChangeMask>(~(cmSelection | cmOutputName));
+    for (int32_t row = 0; row < list_.Count(); ++row)
+      if (observer_.IsRowSelected(row))
+        StoreSettingsToEntry(&list_.At(row), mask, settings_, extras_);
+    redraw.AllJobRows = true;
+  } else {
+    StoreSettingsToEntry(list_.Current(), mask, settings_, extras_);
+    redraw.CurrentJobRow = true;
+  }
+  redraw.DimensionLabel = true;
+  redraw.SelectionLabel = true;
+  if (mask & cmOutputName) redraw.FileExistsMarker = true;
+  if (trigger == TTrigger::Commit && previewMode_ && (mask & kRenderingGroups)) {
+    redraw.View = true;
+    RenderView();
+  }
+  return redraw;
+}
+
+TRedraw TAppState::ChangeSettings(TControl control, TTrigger trigger,
+                                  const TResizeSettings& settings) {
+  settings_ = settings;
+  return ApplyControlChange(control, trigger);
+}
+
+TRedraw TAppState::ChangeExcluded(bool excluded) {
+  extras_.Excluded = excluded;
+  return ApplyControlChange(TControl::CBExcludeOutputFile, TTrigger::Commit);
+}
+
+TRedraw TAppState::ChangeOutputName(const std::string& text) {
+  extras_.OutputName = text;
+  return ApplyControlChange(TControl::EOutFilename, TTrigger::Edit);
+}
+
+TRedraw TAppState::ChangeSelection(const std::optional<TSelection>& selection,
+                                   TSelectionPhase phase) {
+  extras_.Selection = selection;
+  if (phase == TSelectionPhase::Changed)
+    return ApplyControlChange(TControl::ImgViewBox, TTrigger::Leave);
+  TRedraw redraw;
+  redraw.SelectionLabel = true;
+  // Under FixedArea every step of a drag would run the area search: only the selection label
+  // follows the drag.
+  if (!(settings_.ResizeEnabled && SelectedRule(settings_) == ResizeRule::FixedArea)) {
+    redraw.DimensionLabel = true;
+    redraw.CurrentJobRow = true;
+  }
+  return redraw;
+}
+
+// --- Preview and zoom ---
+
+void TAppState::SetPreviewMode(bool on) {
+  if (on == previewMode_) return;
+  previewMode_ = on;
+  RenderView();
+}
+
+void TAppState::RenderView() {
+  const TFileEntry* entry = list_.Current();
+  if (previewMode_) {
+    view_.ImageFileSizeText.clear();
+    if (image_.Empty() || !entry) {
+      view_.Kind = TViewContent::TKind::Empty;
+      view_.Picture = nullptr;
+      observer_.ViewChanged();
+      return;
+    }
+    SetStatusText("Rendering preview...", TRepaint::Now);
+    TWaitCursor wait(observer_);
+    if (view_.Selectable) {
+      view_.Selectable = false;
+      savedZoomChoice_ = zoomIndex_;
+    }
+    TPreview preview;
+    try {
+      preview = RenderCurrentPreview(entry, image_.MutableImage(), extras_.Selection, settings_);
+    } catch (...) {
+      // No preview is shown; the error reaches the window's error box.
+      view_.Kind = TViewContent::TKind::Empty;
+      view_.Picture = nullptr;
+      observer_.ViewChanged();
+      throw;
+    }
+    previewPicture_ = std::move(preview.Picture);
+    SelectZoomIndex(kZoom11);
+    view_.Kind = TViewContent::TKind::Preview;
+    view_.Picture = &previewPicture_;
+    view_.ImageFileSizeText =
+        SizeAndRatioText(preview.ByteSize, preview.Width, preview.Height, TRatio::Include);
+    SetStatusText("", TRepaint::Later);
+  } else {
+    const std::string remembered = statusText_;
+    view_.ImageFileSizeText.clear();
+    previewPicture_ = TRasterImage();
+    if (!image_.Empty()) {
+      SetStatusText("Displaying image...", TRepaint::Now);
+      TWaitCursor wait(observer_);
+      if (!view_.Selectable) {
+        view_.Selectable = true;
+        SelectZoomIndex(savedZoomChoice_);
+      }
+      view_.Kind = TViewContent::TKind::Source;
+      view_.Picture = &image_.Image();
+      SetStatusText(remembered, TRepaint::Later);
+    } else {
+      view_.Kind = TViewContent::TKind::Empty;
+      view_.Picture = nullptr;
+    }
+  }
+  observer_.ViewChanged();
+}
+
+bool TAppState::SelectZoomIndex(int index) {
+  if (index < 0 || index >= kZoomEntryCount || index == zoomIndex_) return false;
+  zoomIndex_ = index;
+  return true;
+}
+
+void TAppState::SetNormalZoom(int index) {
+  if (index >= 0 && index < kZoomEntryCount) savedZoomChoice_ = index;
+}
+
+// --- Job list view ---
+
+void TAppState::SetJobsListVisible(bool show) {
+  if (show == jobsListVisible_) return;
+  jobsListVisible_ = show;
+  jobCaptionMode_ =
+      show ? NextJobCaptionMode(TJobCaptionMode::Hidden, true, observer_.SelectedRowCount())
+           : TJobCaptionMode::Hidden;
+}
+
+void TAppState::UpdateJobCaptions(int selectedRows) {
+  jobCaptionMode_ = NextJobCaptionMode(jobCaptionMode_, jobsListVisible_, selectedRows);
+}
+
+void TAppState::JobRowsSelected(int row, int selectedRows) {
+  if (selectedRows == 0) return;
+  if (selectedRows == 1 && row >= 0) GoToImage(row);
+  UpdateJobCaptions(selectedRows);
+}
+
+}  // namespace picaxo

@@ -1,0 +1,266 @@
+#pragma once
+// TForm1: the program's main window. It builds the controls, maps each control event onto the
+// application state of jobs/ and shows what that state decides; it makes no decision of its own.
+//
+// The window is split by concern: main_window_layout.cpp builds the widgets, main_window_menus.cpp
+// the menus and actions, main_window.cpp holds the slots and the display of the state.
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <string>
+
+#include "jobs/app_state.h"
+#include "jobs/controls.h"
+#include "jobs/file_remover.h"
+#include "jobs/keys.h"
+#include "jobs/observer.h"
+#include "jobs/prompt.h"
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QRadioButton;
+class QSpinBox;
+class QSplitter;
+class QTabBar;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace picaxo {
+
+class TImgViewBox;
+class TKeyboardHook;
+struct TKeyInfo;
+
+// Start-up choices of a window: the command-line argument, where its questions go and how the
+// files the user deletes are removed.
+struct TForm1Options {
+  std::string CommandLineArgument;  // a folder or a file; empty: none
+  IPrompt* Prompt = nullptr;        // null: modal message boxes
+  IFileRemover* Remover = nullptr;  // null: to the desktop's trash
+};
+
+// Moves a file to the user's trash; deletes it only where no trash can take it.
+class TTrashFileRemover : public IFileRemover {
+ public:
+  bool RemoveFile(const std::string& path) override;
+};
+
+class TForm1 : public QMainWindow, private IJobObserver {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(TForm1Options options = {}, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  TAppState& State() { return *state_; }
+  IPrompt& Prompt() { return *prompt_; }
+
+  // The application's one status line (panel 0, out of the hint mode).
+  void SetStatusText(const std::string& text, bool repaintNow = false);
+  std::string StatusText() const;
+  // The group margins measured on the first show.
+  TGroupLayout GroupLayout() const;
+
+  // Selects zoom entry i of CBZoom and applies it, as a click on the list does.
+  void SelectZoomIndex(int index);
+  bool FullScreenActive() const { return FullScreenWindow != nullptr; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // --- construction (main_window_layout.cpp, main_window_menus.cpp) ---
+  void CreateLayout();
+  QWidget* CreatePanelTop();
+  QWidget* CreatePanelLeft();
+  QGroupBox* CreateSourceGroup(QWidget* parent);
+  QGroupBox* CreateOutputGroup(QWidget* parent);
+  QGroupBox* CreateResizeGroup(QWidget* parent);
+  QWidget* CreateMainPanel();
+  void CreateStatusBar();
+  void CreateActions();
+  void CreateMenus();
+  void ConnectControls();
+
+  // --- start-up and shut-down ---
+  void MeasureGroupMargins();
+  void ApplyFirstStartValues();
+  void DeferredStartUp();
+
+  // --- IJobObserver: what the core tells the window ---
+  void StatusTextChanged(const std::string& text, TRepaint repaint) override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
+  void ProcessEvents() override;
+  void CurrentImageLoaded() override;
+  void ViewChanged() override;
+  void FileExistsMarkerChanged() override;
+  void NameTextsChanged() override;
+
+  // --- showing the state ---
+  void ShowTexts();
+  void ShowCommands();
+  void ShowSettings();  // the destination settings in effect into the controls
+  void ShowRuleControls();
+  void ShowView();
+  void ShowViewSelection();
+  void ShowZoom();
+  void ShowRedraw(const TRedraw& redraw);
+
+  // --- commands ---
+  // Runs a command; an error it raises is shown in an error box and the window stays usable.
+  void RunCommand(const std::function<void()>& command);
+  void Inform(TPromptKind kind, const std::string& text);
+  void ForwardWheel(QObject* sender, QWheelEvent* event);
+  void PreviewToggle();
+  void FullScreenToggle();
+  void LeaveFullScreen();
+  void FullScreenClosed(QWidget* window);
+  void RotateCurrentImage(TRotation direction);
+  void CheckSourceRename(TRenameTrigger trigger);
+  void DeleteSourceFile();
+  void CopySourceTo();
+  void OpenHomepage();
+  void OpenReadme();
+  void ShowAbout();
+  void BrowseFolder(QLineEdit* field);
+  void ChoosePaddingColor();
+  void ChangeSettings(TControl control, TTrigger trigger);
+  void ChangeExcluded(bool excluded);
+  void ChangeSpinValue(QObject* spin, TControl control);
+  void FitTextEdited();
+  void FieldEntered(QWidget* field);
+  void FieldLeft(QWidget* field);
+  void ShowTab(int index);
+  TResizeSettings SettingsFromControls() const;
+  void HandleHookedKey(const TKeyInfo& key, bool& handled);
+  TFocusedField FocusedField() const;
+  bool EditHasFocus() const;
+  void UpdateStatusPanelWidths();
+
+  std::unique_ptr<IPrompt> ownPrompt_;
+  IPrompt* prompt_ = nullptr;
+  TTrashFileRemover trashRemover_;
+  std::unique_ptr<TAppState> state_;
+  std::unique_ptr<TKeyboardHook> KeyHook;
+  std::string commandLineArgument_;
+  bool shownOnce_ = false;
+  uint32_t paddingColor_ = 0;  // PaddedFitColorPanel's colour, 0x00BBGGRR
+  int32_t GroupMarginResize = 0;
+  int32_t GroupMarginOutput = 0;
+  QPointer<QWidget> FullScreenWindow;
+
+ public:
+  // Widgets, by the object names they carry (public so that the commands' owners can reach them;
+  // tests find them by object name).
+  QWidget* PanelTop = nullptr;
+  QLineEdit* EInputDir = nullptr;
+  QToolButton* BBrowseInput = nullptr;
+  QLineEdit* EOutputDir = nullptr;
+  QToolButton* BBrowseOutput = nullptr;
+  QToolBar* ToolBarImages = nullptr;
+  QToolBar* ToolBarJobs = nullptr;
+  QComboBox* CBZoom = nullptr;
+
+  QWidget* PanelLeft = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QLineEdit* EInFilename = nullptr;
+  QLabel* LExtIn = nullptr;
+  QLineEdit* EInFileNumber = nullptr;
+  QLabel* LFileNumber = nullptr;
+  QLabel* LOriginalSize = nullptr;
+  QLabel* LOriginalFileSize = nullptr;
+  QLabel* LSelection = nullptr;
+
+  QGroupBox* GBOutputFile = nullptr;
+  QLineEdit* EOutFilename = nullptr;
+  QLabel* LExtOut = nullptr;
+  QLabel* LFileExists = nullptr;
+  QLabel* LNewDimension = nullptr;
+  QLabel* LImageFileSize = nullptr;
+  QGroupBox* GBResize = nullptr;
+  QCheckBox* CBResize = nullptr;
+  QCheckBox* CBAllowEnlarge = nullptr;
+  QRadioButton* RBFixedLonger = nullptr;
+  QRadioButton* RBFixedArea = nullptr;
+  QRadioButton* RBPercent = nullptr;
+  QRadioButton* RBFixedFit = nullptr;
+  QButtonGroup* ruleGroup_ = nullptr;
+  QSpinBox* UDLongerSide = nullptr;
+  QSpinBox* UDFixedArea = nullptr;
+  QSpinBox* UDPercent = nullptr;
+  QLineEdit* EFitWidth = nullptr;
+  QLabel* LFitWidthX = nullptr;
+  QLineEdit* EFitHeight = nullptr;
+  QWidget* PaddedFitPanel = nullptr;
+  QCheckBox* CBPaddedFit = nullptr;
+  QRadioButton* alignButtons_[9] = {};
+  QButtonGroup* alignGroup_ = nullptr;
+  QFrame* PaddedFitColorPanel = nullptr;
+  QLabel* LQuality = nullptr;
+  QSpinBox* UDQuality = nullptr;
+  QCheckBox* CBForceRecompress = nullptr;
+  QCheckBox* CBExcludeOutputFile = nullptr;
+
+  QWidget* MainPanel = nullptr;
+  QTabBar* TabControl = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QWidget* PanelJobs = nullptr;
+  QWidget* LVJobs = nullptr;
+  TImgViewBox* ImgViewBox1 = nullptr;
+
+  QLabel* statusPanels_[3] = {};
+
+  // Menus and actions.
+  QAction* LoadSettings1 = nullptr;
+  QAction* SaveSettings1 = nullptr;
+  QMenu* RecentInputDirs1 = nullptr;
+  QMenu* RecentOutputDirs1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* MPreview = nullptr;
+  QMenu* Zoom1 = nullptr;
+  QAction* zoomItems_[6] = {};  // MZoomAuto, MZoom41, MZoom21, MZoom11, MZoom12, MZoom14
+  QActionGroup* zoomGroup_ = nullptr;
+  QAction* FullScreen1 = nullptr;
+  QAction* MNext = nullptr;
+  QAction* MPrevious = nullptr;
+  QAction* MFirst = nullptr;
+  QAction* MLast = nullptr;
+  QAction* Refresh1 = nullptr;
+  QAction* Rotateright1 = nullptr;
+  QAction* RotateLeft1 = nullptr;
+  QAction* MInDelete = nullptr;
+  QAction* MCopyTo = nullptr;
+  QAction* MSave = nullptr;
+  QAction* MSaveAndNext = nullptr;
+  QAction* MSaveAll = nullptr;
+  QAction* MOutDelete = nullptr;
+  QAction* MExcludeInBatchMode = nullptr;
+  QAction* MForceRecompress = nullptr;
+  QMenu* MBatch = nullptr;
+  QAction* Recursiveinputdirs1 = nullptr;
+  QAction* UseLosslessJPEGrotateofinputfile1 = nullptr;
+  QAction* ProgramHomepage1 = nullptr;
+  QAction* Readme1 = nullptr;
+  QAction* About1 = nullptr;
+
+  QToolButton* TBPrev = nullptr;
+  QToolButton* TBSave = nullptr;
+  QToolButton* TBNext = nullptr;
+  QToolButton* TBSaveAll = nullptr;
+  QToolButton* TBPreview = nullptr;
+};
+
+}  // namespace picaxo

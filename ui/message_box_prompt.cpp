@@ -1,0 +1,71 @@
+#include "ui/message_box_prompt.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace picaxo {
+
+namespace {
+
+QMessageBox::Icon IconOf(TPromptKind kind) {
+  switch (kind) {
+    case TPromptKind::Plain:
+      return QMessageBox::NoIcon;
+    case TPromptKind::Information:
+      return QMessageBox::Information;
+    case TPromptKind::Error:
+      return QMessageBox::Critical;
+    case TPromptKind::Confirmation:
+      return QMessageBox::Question;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+TPromptButton TMessageBoxPrompt::Ask(const TQuestion& question) {
+  QMessageBox box(IconOf(question.Kind), kMessageBoxTitle, QString::fromStdString(question.Text),
+                  QMessageBox::NoButton, owner_ ? owner_ : QApplication::activeWindow());
+  box.setObjectName(QStringLiteral("MessageBox"));
+  struct TChoiceButton {
+    TPromptButton Button;
+    QMessageBox::StandardButton Standard;
+  };
+  static const TChoiceButton kButtons[] = {{TPromptButton::Yes, QMessageBox::Yes},
+                                           {TPromptButton::No, QMessageBox::No},
+                                           {TPromptButton::OK, QMessageBox::Ok},
+                                           {TPromptButton::Cancel, QMessageBox::Cancel}};
+  QAbstractButton* all = nullptr;
+  for (const TChoiceButton& b : kButtons) {
+    if (!question.Buttons.Has(b.Button)) continue;
+    box.addButton(b.Standard);
+    // "All" follows Yes and No, before Cancel.
+    if (b.Button == TPromptButton::No && question.Buttons.Has(TPromptButton::All))
+      all = box.addButton(QStringLiteral("All"), QMessageBox::YesRole);
+  }
+  if (!all && question.Buttons.Has(TPromptButton::All))
+    all = box.addButton(QStringLiteral("All"), QMessageBox::YesRole);
+  // Escape and the frame's close button answer Cancel: a Cancel button exists or closing maps to
+  // it below.
+  if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) box.setEscapeButton(cancel);
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  if (!clicked) return TPromptButton::Cancel;
+  if (clicked == all) return TPromptButton::All;
+  switch (box.standardButton(clicked)) {
+    case QMessageBox::Yes:
+      return TPromptButton::Yes;
+    case QMessageBox::No:
+      return TPromptButton::No;
+    case QMessageBox::Ok:
+      // A box closed by its frame or Escape reports its only button; without a choice of
+      // buttons that is the answer anyway.
+      return TPromptButton::OK;
+    default:
+      return TPromptButton::Cancel;
+  }
+}
+
+}  // namespace picaxo
