@@ -53,7 +53,7 @@ else
   real="$(readlink -f "$program")"
   [ -x "$real" ] || fail "bin/picaxo does not lead to an executable"
   case "$real" in "$PREFIX"/*) ;; *) fail "bin/picaxo leads outside the prefix: $real" ;; esac
-  cmp -s "$(dirname "$real")/Readme.txt" "$SOURCE/desktop/Readme.txt" ||
+  cmp -s "$(dirname "$real")/Readme.txt" "$SOURCE/app/Readme.txt" ||
     fail "no Readme.txt beside the installed program ($(dirname "$real"))"
 fi
 "$PREFIX/bin/picaxo-cli" --version >/dev/null 2>&1 || fail "the installed picaxo-cli does not run"
@@ -63,7 +63,7 @@ link="$(readlink "$program" 2>/dev/null || true)"
 case "$link" in /*) fail "bin/picaxo is an absolute link ($link)" ;; esac
 
 built="$(find "$BUILD" -path '*/app/picaxo' -type f | head -n 1)"
-[ -n "$built" ] && cmp -s "$(dirname "$built")/Readme.txt" "$SOURCE/desktop/Readme.txt" ||
+[ -n "$built" ] && cmp -s "$(dirname "$built")/Readme.txt" "$SOURCE/app/Readme.txt" ||
   fail "no current Readme.txt beside the built program in the build tree"
 
 [ "$failures" -eq 0 ] || exit 1
