@@ -58,6 +58,7 @@ x_session_start() {
   local size="${1:-1280x1024}"
   command -v Xvfb >/dev/null || { x_note "Xvfb is not installed"; return 1; }
   X_TMP="$(mktemp -d "${TMPDIR:-/tmp}/picaxo_x.XXXXXX")"
+  : >"$X_TMP/display"
   trap x_session_stop EXIT
   trap 'exit 130' INT TERM
   # -displayfd lets the server pick a free display and write its number once it accepts clients,

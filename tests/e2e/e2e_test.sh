@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The real program on a private X server, driven as a user would:
+# The real program on a private X server, driven by keys as a user would:
 #   e2e_test.sh ROOT PICAXO PICAXO_CLI CLOSE_WINDOW FAILURE_DIR
-# The program opens a folder of three small photos and is closed through its window frame; it must
-# end with status 0. On a failure a picture of the screen goes to FAILURE_DIR/e2e_failure.png.
+# Run 1 opens a folder of three small photos, goes to the second (Page Down), saves it (Ctrl+S)
+# and quits (Ctrl+Q). Run 2 starts again on the same per-user configuration, saves the third and
+# is closed through its window frame. Each saved file must hold exactly the bytes picaxo-cli writes
+# for the same photo with the first-start settings (50 percent, quality 85); each run must end with
+# status 0. On a failure a picture of the screen goes to FAILURE_DIR/e2e_failure.png.
 set -euo pipefail
 ROOT="$1" PICAXO="$2" CLI="$3" CLOSE_WINDOW="$4" FAILURE_DIR="$5"
 source "$ROOT/scripts/x_session.sh"
@@ -66,9 +69,22 @@ expect_clean_exit() {
   [ "$PICAXO_STATUS" = 0 ] || fail "the program ended with status $PICAXO_STATUS after $1"
 }
 
-step "start on the photo folder, closed by its frame"
+step "run 1: Page Down, Ctrl+S, Ctrl+Q"
 # The working folder is the first-start destination; the folder argument is the source.
 x_start_picaxo "$PICAXO" "$OUT" "$SRC" || fail "could not start $PICAXO"
 open_window
+keys Next ctrl+s
+expect_saved a2.jpg
+[ ! -e "$OUT/a1.jpg" ] || fail "Page Down did not move past the first photo before saving"
+keys ctrl+q
+expect_clean_exit "Ctrl+Q"
+
+step "run 2: the same configuration again, Page Down twice, Ctrl+S, closed by its frame"
+x_start_picaxo "$PICAXO" "$OUT" "$SRC" || fail "could not start $PICAXO"
+open_window
+keys Next Next ctrl+s
+expect_saved a3.jpg
 "$CLOSE_WINDOW" "$WINDOW" || fail "could not ask the window to close"
 expect_clean_exit "the close request"
+
+step "saved: $(cd "$OUT" && echo *)"
