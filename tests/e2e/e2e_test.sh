@@ -3,12 +3,13 @@
 #   e2e_test.sh ROOT PICAXO PICAXO_CLI CLOSE_WINDOW FAILURE_DIR
 # Run 1 opens a folder of three small photos, goes to the second (Page Down), saves it (Ctrl+S)
 # and quits (Ctrl+Q). Run 2 starts again on the same per-user configuration, saves the third and
-# is closed through its window frame. Each saved file must hold exactly the bytes picaxo-cli writes
+# is closed through its window frame. Run 3 is opened on one file and saves it. Each saved file must hold exactly the bytes picaxo-cli writes
 # for the same photo with the first-start settings (50 percent, quality 85); each run must end with
-# status 0. On a failure a picture of the screen goes to FAILURE_DIR/e2e_failure.png.
+# status 0. Without any display the program must say so in one line and fail. On a failure a picture of the screen goes to FAILURE_DIR/e2e_failure.png.
 set -euo pipefail
 ROOT="$1" PICAXO="$2" CLI="$3" CLOSE_WINDOW="$4" FAILURE_DIR="$5"
 source "$ROOT/scripts/x_session.sh"
+PICAXO="$(realpath -e "$PICAXO")" CLI="$(realpath -e "$CLI")" CLOSE_WINDOW="$(realpath -e "$CLOSE_WINDOW")"
 
 TITLE='^Picaxo'
 WAIT=30  # seconds for any one thing the program should do at once
@@ -30,6 +31,17 @@ fail() {
 for tool in Xvfb xdotool import djpeg cjpeg cmp; do
   command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/test installs it)"
 done
+step "without a display: one line and a failure status, no crash"
+for display in "" ":9999"; do
+  status=0
+  message="$(cd / && timeout 20 env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY="$display" \
+    "$PICAXO" "$ROOT/testdata/photos" 2>&1)" || status=$?
+  [ "$status" -ne 0 ] && [ "$status" -lt 124 ] ||
+    fail "with DISPLAY='$display' the program ended with status $status"
+  [ "$(printf '%s\n' "$message" | wc -l)" -eq 1 ] && [[ "$message" == *display* ]] ||
+    fail "with DISPLAY='$display' the program said: $message"
+done
+
 x_session_start 1280x1024 || fail "no X server"
 
 SRC="$X_TMP/photos" OUT="$X_TMP/out" EXPECTED="$X_TMP/expected"
@@ -87,4 +99,17 @@ expect_saved a3.jpg
 "$CLOSE_WINDOW" "$WINDOW" || fail "could not ask the window to close"
 expect_clean_exit "the close request"
 
-step "saved: $(cd "$OUT" && echo *)"
+step "run 3: a fresh configuration, opened on a file as the desktop's Open With does, Ctrl+S"
+# The file's folder is opened with that file current, so no key is needed to reach it.
+export XDG_CONFIG_HOME="$X_TMP/config-open-with"
+OUT="$X_TMP/out-open-with"
+mkdir -p "$OUT"
+x_start_picaxo "$PICAXO" "$OUT" "$SRC/a3.bmp" || fail "could not start $PICAXO"
+open_window
+keys ctrl+s
+expect_saved a3.jpg
+[ "$(ls "$OUT")" = a3.jpg ] || fail "more than the opened file was saved: $(ls "$OUT")"
+keys ctrl+q
+expect_clean_exit "Ctrl+Q"
+
+step "all saved files equal picaxo-cli's"
