@@ -3,13 +3,16 @@
 #   e2e_test.sh ROOT PICAXO PICAXO_CLI CLOSE_WINDOW FAILURE_DIR
 # Run 1 opens a folder of three small photos, goes to the second (Page Down), saves it (Ctrl+S)
 # and quits (Ctrl+Q). Run 2 starts again on the same per-user configuration, saves the third and
-# is closed through its window frame. Run 3 is opened on one file and saves it. Each saved file must hold exactly the bytes picaxo-cli writes
-# for the same photo with the first-start settings (50 percent, quality 85); each run must end with
-# status 0. Without any display the program must say so in one line and fail. On a failure a picture of the screen goes to FAILURE_DIR/e2e_failure.png.
+# is closed through its window frame. Run 3 is opened on one file and saves it. Each saved file
+# must hold exactly the bytes picaxo-cli writes for the same photo with the first-start settings
+# (50 percent, quality 85); each run must end with status 0. Without any display the program must
+# say so in one line and fail. On a failure a picture of the screen goes to
+# FAILURE_DIR/e2e_failure.png.
 set -euo pipefail
 ROOT="$1" PICAXO="$2" CLI="$3" CLOSE_WINDOW="$4" FAILURE_DIR="$5"
 source "$ROOT/scripts/x_session.sh"
-PICAXO="$(realpath -e "$PICAXO")" CLI="$(realpath -e "$CLI")" CLOSE_WINDOW="$(realpath -e "$CLOSE_WINDOW")"
+PICAXO="$(realpath -e "$PICAXO")" CLI="$(realpath -e "$CLI")"
+CLOSE_WINDOW="$(realpath -e "$CLOSE_WINDOW")"
 
 TITLE='^Picaxo'
 WAIT=30  # seconds for any one thing the program should do at once
