@@ -94,6 +94,7 @@ x_start_picaxo() {
 }
 
 x_picaxo_running() { [ -n "$PICAXO_PID" ] && kill -0 "$PICAXO_PID" 2>/dev/null; }
+x_picaxo_ended() { ! x_picaxo_running; }
 
 # Polls rather than waiting in xdotool, so that a program that ended is noticed at once.
 x_wait_window() {
@@ -121,7 +122,7 @@ x_focus() {
 
 x_wait_exit() {
   local seconds="$1"
-  if ! x_wait_for "$seconds" bash -c "! kill -0 $PICAXO_PID 2>/dev/null"; then
+  if ! x_wait_for "$seconds" x_picaxo_ended; then
     x_note "the program did not end within $seconds s"
     return 1
   fi
