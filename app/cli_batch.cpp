@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -18,9 +19,11 @@
 
 #include "app/cli_command.h"
 #include "app/cli_options.h"
-#include "imaging/error.h"
+#include "base/error.h"
 #include "jobs/app_state.h"
 #include "jobs/batch.h"
+#include "jobs/destination.h"
+#include "jobs/folder_scan.h"
 
 namespace picaxo::cli {
 
@@ -46,7 +49,7 @@ void PrintBatchHelp() {
       "  --jobs N           save N images at a time (default: the number of cores)\n"
       "  --help             this text\n\n"
       "Prints one line per image and \"Successfully saved S of T images!\"; exits with 1 when\n"
-      "an image failed.\n",
+      "an image failed, SOURCE_DIR is not a folder or a subfolder could not be read.\n",
       kUsage, ResizeOptionsHelp());
 }
 
@@ -222,7 +225,19 @@ int RunBatch(const std::vector<std::string>& args) {
   state.SetRecursiveInput(parsed.recursive);
   state.SetSourceFolderField(parsed.paths[0]);
   state.SetDestinationFolderField(parsed.paths[1]);
+  // The window lists a missing folder as empty; here it is a mistyped argument.
+  if (!FolderExists(LongPathForm(parsed.paths[0]))) {
+    std::error_code ec;
+    const bool exists = std::filesystem::exists(parsed.paths[0], ec);
+    std::fprintf(stderr, "picaxo-cli batch: %s: %s\n", parsed.paths[0].c_str(),
+                 exists ? "not a folder" : "no such folder");
+    return kExitFailure;
+  }
   state.ScanSourceFolder();
+  // Subfolders that could not be listed: their images are missing from the run.
+  for (const std::string& folder : state.UnreadableFolders())
+    std::fprintf(stderr, "picaxo-cli batch: warning: %s\n", ScanFailureMessage(folder).c_str());
+  const bool listIncomplete = !state.UnreadableFolders().empty();
 
   bool anyFailed = false;
   // "Save All", with the dialog's part done here: the run's boxes from the options, the counting
@@ -293,8 +308,8 @@ int RunBatch(const std::vector<std::string>& args) {
     std::printf("%s\n", run.ResultText.c_str());
     anyFailed = failed;
   });
-  if (lead.prompt.reportedNoFiles) return kExitOk;
-  return anyFailed ? kExitFailure : kExitOk;
+  if (lead.prompt.reportedNoFiles) return listIncomplete ? kExitFailure : kExitOk;
+  return anyFailed || listIncomplete ? kExitFailure : kExitOk;
 }
 
 const bool registered = RegisterCliCommand(

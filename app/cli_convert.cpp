@@ -9,7 +9,8 @@
 
 #include "app/cli_command.h"
 #include "app/cli_options.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 
 namespace picaxo::cli {
@@ -93,8 +94,9 @@ int RunConvert(const std::vector<std::string>& args) {
   TRasterImage picture;
   try {
     picture = LoadSourceImage(source);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(), e.what());
+  } catch (...) {
+    std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(),
+                 ErrorReason(std::current_exception()).c_str());
     return kExitFailure;
   }
   if (picture.Empty()) {
@@ -116,15 +118,17 @@ int RunConvert(const std::vector<std::string>& args) {
   TConversion conversion;
   try {
     conversion = ConvertImage(picture, request);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "picaxo-cli convert: cannot convert %s: %s\n", source.c_str(), e.what());
+  } catch (...) {
+    std::fprintf(stderr, "picaxo-cli convert: cannot convert %s: %s\n", source.c_str(),
+                 ErrorReason(std::current_exception()).c_str());
     return kExitFailure;
   }
   if (!parsed.dryRun) {
     try {
       WriteFileAtomically(dest, conversion.Bytes);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "picaxo-cli convert: cannot write %s: %s\n", dest.c_str(), e.what());
+    } catch (...) {
+      std::fprintf(stderr, "picaxo-cli convert: cannot write %s: %s\n", dest.c_str(),
+                   ErrorReason(std::current_exception()).c_str());
       return kExitFailure;
     }
   }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/cli_command.h"
+#include "base/error.h"
 
 namespace picaxo::cli {
 
@@ -58,8 +59,9 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], c.name) != 0) continue;
     try {
       return c.run(std::vector<std::string>(argv + 2, argv + argc));
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "picaxo-cli %s: %s\n", c.name, e.what());
+    } catch (...) {
+      std::fprintf(stderr, "picaxo-cli %s: %s\n", c.name,
+                   picaxo::ErrorReason(std::current_exception()).c_str());
       return kExitFailure;
     }
   }

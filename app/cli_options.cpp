@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "settings/picaxo_settings.h"
 
 namespace picaxo::cli {

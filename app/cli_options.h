@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "imaging/geometry.h"
 
 namespace picaxo::cli {

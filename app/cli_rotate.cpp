@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/cli_command.h"
+#include "base/error.h"
 #include "lossless/jpeg_rotate.h"
 
 namespace picaxo::cli {
@@ -52,8 +53,8 @@ int RunRotate(const std::vector<std::string>& args) {
       else
         std::printf("%s: done, with %d decoder warning%s (the image data is damaged)\n",
                     file.c_str(), warnings, warnings == 1 ? "" : "s");
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "%s: %s\n", file.c_str(), e.what());
+    } catch (...) {
+      std::fprintf(stderr, "%s: %s\n", file.c_str(), ErrorReason(std::current_exception()).c_str());
       status = kExitFailure;
     }
     std::fflush(stdout);

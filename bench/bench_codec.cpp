@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/jpeg.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/jpeg.h"
 #include "ui/img_view_box.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "settings/ini_document.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "lossless/jpeg_rotate.h"
 
 namespace {

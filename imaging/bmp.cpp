@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 
 namespace picaxo {
 

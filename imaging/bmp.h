@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "imaging/raster.h"
 
 namespace picaxo {

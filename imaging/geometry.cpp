@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "imaging/error.h"
+#include "base/error.h"
 
 namespace picaxo {
 

@@ -14,13 +14,15 @@
 #include <ostream>
 #include <vector>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/jpeg_glue.h"
 
 namespace picaxo {
 
-EJPEG::EJPEG(int libraryCode)
-    : EPicaxoError("JPEG error #" + std::to_string(libraryCode)), code_(libraryCode) {}
+EJPEG::EJPEG(int libraryCode, const std::string& reason)
+    : EPicaxoError("JPEG error #" + std::to_string(libraryCode) +
+                   (reason.empty() ? std::string() : ": " + reason)),
+      code_(libraryCode) {}
 
 namespace {
 
@@ -30,7 +32,7 @@ template <class Step>
 void Guarded(TJpegErrorManager& err, const Step& step) {
   if (setjmp(*err.jump) != 0) {
     if (err.ownMessage) throw EJPEG(std::string(err.message));
-    throw EJPEG(err.pub.msg_code);
+    throw EJPEG(err.pub.msg_code, err.message);
   }
   step();
 }

@@ -15,21 +15,22 @@
 //
 // Library warnings (corrupt entropy data, premature end of file, ...) are counted, never shown and
 // never fatal: a truncated file decodes, the missing rows filled by the library's recovery.
-// Fatal library errors throw EJPEG "JPEG error #<code>" with libjpeg's message code.
+// Fatal library errors throw EJPEG "JPEG error #<code>: <reason>" with libjpeg's message code.
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
 
 class EJPEG : public EPicaxoError {
  public:
-  // A fatal libjpeg error: the message is "JPEG error #<code>".
-  explicit EJPEG(int libraryCode);
+  // A fatal libjpeg error: the message is "JPEG error #<code>", followed by ": " and the library's
+  // own text when there is one ("JPEG error #28: Not a JPEG file: starts with 0x00 0x00").
+  explicit EJPEG(int libraryCode, const std::string& reason = {});
   // Any other codec failure, with its own message; Code() is 0.
   explicit EJPEG(const std::string& message) : EPicaxoError(message) {}
 

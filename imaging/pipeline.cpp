@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/file_util.h"
 #include "imaging/bmp.h"
-#include "imaging/file_util.h"
 #include "imaging/jpeg.h"
 #include "imaging/resample.h"
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/error.h"
+#include "base/error.h"
 
 namespace picaxo {
 

@@ -5,38 +5,19 @@
 #include <exception>
 #include <limits>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 #include "jobs/batch.h"
 #include "jobs/convert.h"
 #include "jobs/destination.h"
 #include "jobs/folder_scan.h"
+#include "jobs/path_parts.h"
 
 namespace picaxo {
 
 namespace {
 const char kNoSourceFile[] = "(no source file)";
 
-std::string NameWithoutFolder(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The extension of a file name in lower case ("" when the name has none, or only a leading dot).
-std::string LowerExtension(const std::string& path) {
-  const std::string name = NameWithoutFolder(path);
-  const std::string stem = StripExtension(name);
-  std::string extension = name.substr(stem.size());
-  for (char& c : extension)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
 }  // namespace
 
 TAppState::TAppState(IPrompt& prompt, IJobObserver& observer, IFileRemover& remover)
@@ -93,10 +74,11 @@ void TAppState::ScanSourceFolder() {
   image_.Forget();
   observer_.FileListChanged();
 
+  unreadableFolders_.clear();
   std::exception_ptr failure;
   std::vector<TScannedFile> files;
   try {
-    ScanFolder(folder, recursiveInput_, files);
+    ScanFolder(folder, recursiveInput_, files, unreadableFolders_);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -109,6 +91,8 @@ void TAppState::ScanSourceFolder() {
   observer_.FileListChanged();
   LoadCurrentImage();
   if (failure) std::rethrow_exception(failure);
+  if (!unreadableFolders_.empty() && !image_.Failed())
+    SetStatusText(UnreadableFoldersText(unreadableFolders_));
 }
 
 void TAppState::RescanSourceFolder() {
@@ -121,7 +105,7 @@ void TAppState::TakeCommandLineArgument(const std::string& argument) {
   if (FolderExists(path)) {
     sourceFolderField_ = path;
   } else if (FileExists(path)) {
-    sourceFolderField_ = FolderOf(path);
+    sourceFolderField_ = SplitPath(path).Folder;
     fileToSelectAfterScan_ = path;
   }
 }
@@ -170,7 +154,7 @@ void TAppState::LoadCurrentImage() {
   TFileEntry* entry = list_.Current();
   std::optional<TWaitCursor> wait;
   if (entry) {
-    SetStatusText("Loading " + NameWithoutFolder(entry->FileName) + "...", TRepaint::Now);
+    SetStatusText("Loading " + SplitPath(entry->FileName).Name + "...", TRepaint::Now);
     wait.emplace(observer_);
   }
   bool haveFile = entry != nullptr;
@@ -241,10 +225,10 @@ TCurrentImageTexts TAppState::CurrentImageTexts() const {
   TCurrentImageTexts texts;
   const TFileEntry* entry = list_.Current();
   if (entry) {
-    texts.SourceExtension = LowerExtension(entry->FileName);
+    texts.SourceExtension = LowerExtensionOf(entry->FileName);
     texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, entry->Width, entry->Height,
                                               decodedJpeg_ ? TRatio::Include : TRatio::Omit);
-    texts.EntryFolder = FolderOf(entry->FileName);
+    texts.EntryFolder = SplitPath(entry->FileName).Folder;
     texts.DestinationFolder = DestinationFolderOf(entry);
   }
   if (!image_.Empty()) {

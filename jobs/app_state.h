@@ -184,7 +184,11 @@ class TAppState {
   // --- Source folder scan and navigation ---
   // Rebuilds the list from the source folder field unless it names the folder already listed.
   // Errors of the scan are thrown after the list, the rows and the current image are up to date.
+  // Subfolders that could not be listed are kept in UnreadableFolders, and the status line names
+  // them once the current image has loaded without an error.
   void ScanSourceFolder();
+  // The subfolders the last scan could not list (wholly or in part), in the order met.
+  const std::vector<std::string>& UnreadableFolders() const { return unreadableFolders_; }
   // Enter in the source folder field: scan again even when the folder is unchanged.
   void RescanSourceFolder();
   // The command-line argument: a folder, or a file whose folder is listed with that file current.
@@ -321,6 +325,7 @@ class TAppState {
   TEntryExtras extras_;  // the view's selection, the exclusion box, the output-name text
   std::string sourceFolderField_;
   std::string fileToSelectAfterScan_;
+  std::vector<std::string> unreadableFolders_;
   bool recursiveInput_ = false;
   bool losslessRotate_ = true;
   std::string committedDestination_;

@@ -1,7 +1,9 @@
 #include "jobs/batch.h"
 
 #include <exception>
-#include <new>
+
+#include "base/error.h"
+#include "base/file_util.h"
 
 #include "jobs/destination.h"
 
@@ -10,19 +12,6 @@ namespace picaxo {
 namespace {
 const char kNoFiles[] = "No files in current folder!";
 
-// The message of an error that ended a pass, in words the user can read.
-std::string PassErrorText(std::exception_ptr error) {
-  try {
-    std::rethrow_exception(error);
-  } catch (const std::bad_alloc&) {
-    return "Not enough memory to go on.";
-  } catch (const std::exception& e) {
-    const std::string what = e.what();
-    return what.empty() ? "An unexpected error occurred." : what;
-  } catch (...) {
-    return "An unexpected error occurred.";
-  }
-}
 }  // namespace
 
 // --- The walk over the entries ---
@@ -53,7 +42,10 @@ TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExclude
     outcome.Result = success ? TJobResult::Succeeded : TJobResult::Declined;
   } catch (...) {
     outcome.Result = TJobResult::Failed;
-    outcome.Error = PassErrorText(std::current_exception());
+    const bool known = index >= 0 && index < Count();
+    outcome.Error = UserErrorMessage(std::current_exception(),
+                                     known ? "process " + SplitPath(list_.At(index).FileName).Name
+                                           : "process image " + std::to_string(int64_t{index} + 1));
   }
   return outcome;
 }
@@ -203,7 +195,7 @@ void TBatchRun::Start(const TBatchChoices& choices) {
                             jobProc_(entry, index, success, row);
                           });
   } catch (...) {
-    Interrupt(PassErrorText(std::current_exception()));
+    Interrupt(ErrorReason(std::current_exception()));
   }
   Finish();
 }

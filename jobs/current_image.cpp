@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "base/error.h"
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 
 namespace picaxo {
@@ -13,10 +15,9 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
   loadError_.clear();
   try {
     image_ = LoadSourceImage(path);
-  } catch (const std::exception& e) {
+  } catch (...) {
     image_ = TRasterImage();
-    loadError_ = e.what();
-    if (loadError_.empty()) loadError_ = "Cannot read " + path;
+    loadError_ = UserErrorMessage(std::current_exception(), "load " + SplitPath(path).Name);
     return TLoadResult::Failed;
   }
   return TLoadResult::Decoded;

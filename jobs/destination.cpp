@@ -6,32 +6,21 @@
 #include <filesystem>
 #include <system_error>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 
 namespace picaxo {
 
 namespace fs = std::filesystem;
 
-namespace {
-// The folder part of a path without its trailing separator ("/a/b.jpg" -> "/a", "/b.jpg" -> "").
-std::string FolderOf(const std::string& file) {
-  const size_t slash = file.rfind('/');
-  return slash == std::string::npos ? std::string() : file.substr(0, slash);
-}
-
-std::string NameOf(const std::string& file) {
-  const size_t slash = file.rfind('/');
-  return slash == std::string::npos ? file : file.substr(slash + 1);
-}
-}  // namespace
-
 std::string DestinationFolderFor(const std::string& destinationField,
                                  const std::string& sourceFolder, const std::string& sourceFile) {
   std::string folder = destinationField;
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
   if (folder.empty() || folder.back() != '/') folder += '/';
   // The subfolder starts after the source folder's text and the separator that follows it; the
   // root folder "/" already ends with that separator.
-  const std::string fileFolder = FolderOf(sourceFile);
+  const std::string fileFolder = SplitPath(sourceFile).Folder;
   size_t start = sourceFolder.size();
   if (sourceFolder.empty() || sourceFolder.back() != '/') ++start;
   if (start < fileFolder.size()) folder += fileFolder.substr(start, kMaxDestinationSubfolder);
@@ -40,7 +29,7 @@ std::string DestinationFolderFor(const std::string& destinationField,
 
 std::string DestinationFileNameFor(const std::string& outputName, const std::string& sourceFile) {
   if (!outputName.empty()) return outputName + ".jpg";
-  return StripExtension(NameOf(sourceFile)) + ".jpg";
+  return StripExtension(SplitPath(sourceFile).Name) + ".jpg";
 }
 
 bool FolderExists(const std::string& path) {
@@ -54,10 +43,10 @@ bool FileExists(const std::string& path) {
   return !ec && fs::exists(status) && !fs::is_directory(status);
 }
 
-void CreateFolderWithParents(const std::string& folder) {
-  if (folder.empty()) return;
+std::error_code CreateFolderWithParents(const std::string& folder) {
   std::error_code ec;
-  fs::create_directories(folder, ec);
+  if (!folder.empty()) fs::create_directories(folder, ec);
+  return ec;
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {
@@ -73,8 +62,8 @@ bool FileIsReplaceable(const std::string& path) {
   // The superuser may write anything, so for it the owner's write bit plays the part of the
   // read-only attribute: a file nobody may write to is never replaced, whoever owns it.
   if (::geteuid() == 0) return (st.st_mode & S_IWUSR) != 0;
-  std::string folder = FolderOf(path);
-  if (folder.empty()) folder = path.front() == '/' ? "/" : ".";
+  std::string folder = SplitPath(path).Folder;
+  if (folder.empty()) folder = ".";
   return ::access(path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 

@@ -4,16 +4,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 
 namespace picaxo {
 
 namespace {
-
-std::string FileNamePart(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The job list shows at most this many characters of a file name.
 constexpr size_t kMaxJobFileNameChars = 400;
@@ -57,7 +52,7 @@ bool TFileEntry::IsJpeg() const {
 }
 
 std::string TFileEntry::BaseName() const {
-  return StripExtension(FileNamePart(FileName));
+  return StripExtension(SplitPath(FileName).Name);
 }
 
 bool TFileEntry::IsRenamed() const {

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "imaging/error.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 
 namespace picaxo {
 
@@ -29,30 +29,22 @@ bool IsSourceImageName(const std::string& name) {
 }
 
 namespace {
-std::string JoinName(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '/') return folder + name;
-  return folder + "/" + name;
-}
-}  // namespace
-
-void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files) {
+// Lists one folder (and its subfolders when recursive); false when its own listing failed.
+bool ListFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files,
+                std::vector<std::string>& unreadableFolders) {
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) return;
   fs::directory_iterator it(folder, ec);
-  if (ec) throw EPicaxoError("Could not iterate through files in " + folder);
+  if (ec) return false;
   for (const fs::directory_iterator end; it != end; it.increment(ec)) {
-    if (ec) break;
     const fs::directory_entry& entry = *it;
     const std::string name = entry.path().filename().string();
     std::error_code typeError;
     const bool isLink = entry.is_symlink(typeError);
     if (entry.is_directory(typeError)) {
       if (recursive && !isLink) {
-        try {
-          ScanFolder(JoinName(folder, name), true, files);
-        } catch (const std::exception&) {
-          // An unreadable subfolder contributes what it listed before the failure.
-        }
+        const std::string subfolder = JoinPath(folder, name);
+        if (!ListFolder(subfolder, true, files, unreadableFolders))
+          unreadableFolders.push_back(subfolder);
       }
       continue;
     }
@@ -60,8 +52,32 @@ void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedF
     std::error_code sizeError;
     const uintmax_t size = entry.file_size(sizeError);
     files.push_back(
-        {JoinName(folder, name), sizeError ? 0 : static_cast<int64_t>(size & 0xFFFFFFFFu)});
+        {JoinPath(folder, name), sizeError ? 0 : static_cast<int64_t>(size & 0xFFFFFFFFu)});
   }
+  // A read that failed part of the way ends the loop with ec set: the list is not whole.
+  return !ec;
+}
+}  // namespace
+
+void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files,
+                std::vector<std::string>& unreadableFolders) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return;
+  if (!ListFolder(folder, recursive, files, unreadableFolders))
+    throw EPicaxoError(ScanFailureMessage(folder));
+}
+
+std::string ScanFailureMessage(const std::string& folder) {
+  return "Could not iterate through files in " + folder;
+}
+
+std::string UnreadableFoldersText(const std::vector<std::string>& unreadableFolders) {
+  if (unreadableFolders.empty()) return std::string();
+  std::string text = ScanFailureMessage(unreadableFolders.front());
+  const size_t others = unreadableFolders.size() - 1;
+  if (others == 1) text += " (and 1 other folder)";
+  if (others > 1) text += " (and " + std::to_string(others) + " other folders)";
+  return text;
 }
 
 const std::locale& UserCollationLocale() {

@@ -20,11 +20,20 @@ struct TScannedFile {
 };
 
 // Appends the source images of folder (and, when recursive, of its subfolders) to files, in
-// listing order. A missing folder adds nothing. A folder that exists but cannot be listed throws
-// "Could not iterate through files in " + folder, leaving what was appended so far; an unreadable
-// subfolder is skipped without a message. Symbolic links to folders are not descended into, so a
-// link cycle cannot make the scan run away.
-void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files);
+// listing order. A missing folder adds nothing. A folder that exists but cannot be listed, or
+// whose listing fails part of the way, throws ScanFailureMessage(folder), leaving what was
+// appended so far. A subfolder that cannot be listed (wholly or in part) keeps what it listed and
+// is appended to unreadableFolders; the scan goes on with the others. Symbolic links to folders
+// are not descended into, so a link cycle cannot make the scan run away.
+void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files,
+                std::vector<std::string>& unreadableFolders);
+
+// "Could not iterate through files in " + folder.
+std::string ScanFailureMessage(const std::string& folder);
+
+// The status line after a scan that could not list some subfolders: the first folder's failure,
+// and how many others failed ("... in /p/a (and 2 other folders)"). Empty for none.
+std::string UnreadableFoldersText(const std::vector<std::string>& unreadableFolders);
 
 // The collation the image list is sorted by: the user's locale, or "C" when it cannot be made.
 const std::locale& UserCollationLocale();

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "jobs/folder_scan.h"
 
 namespace picaxo {

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <exception>
 
-#include "imaging/error.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 #include "jobs/app_state.h"
 #include "jobs/batch.h"
@@ -32,12 +32,6 @@ bool IsYesOrAll(TPromptButton answer) {
   return answer == TPromptButton::Yes || answer == TPromptButton::All;
 }
 
-std::string FolderOfFile(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // The folder as the recent list keeps it: without the trailing separator a top-level destination
 // folder carries.
 std::string WithoutTrailingSeparator(std::string folder) {
@@ -53,12 +47,8 @@ std::string SavedMessage(const std::string& path, int64_t byteCount) {
 
 std::string TSaver::DestinationFolderOf(const TFileEntry* entry,
                                         const std::string& sourceFolder) const {
-  if (!entry) {
-    std::string folder = destinationField_;
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder;
-  }
-  return DestinationFolderFor(destinationField_, sourceFolder, entry->FileName);
+  return DestinationFolderFor(destinationField_, sourceFolder,
+                              entry ? entry->FileName : std::string());
 }
 
 std::string TSaver::DestinationFileNameOf(const TFileEntry* entry,
@@ -69,10 +59,9 @@ std::string TSaver::DestinationFileNameOf(const TFileEntry* entry,
 
 std::string TSaver::DestinationPathOf(const TFileEntry* entry, const std::string& sourceFolder,
                                       const std::string& outputNameText) const {
-  // Always folder + "/" + name: an image directly in the source folder has a folder that already
-  // ends in "/", so its path (and the "Saved ..." text) carries "//", which names the same file.
-  return DestinationFolderOf(entry, sourceFolder) + "/" +
-         DestinationFileNameOf(entry, outputNameText);
+  // The folder of an image directly in the source folder ends in "/": one separator, never two.
+  return JoinPath(DestinationFolderOf(entry, sourceFolder),
+                  DestinationFileNameOf(entry, outputNameText));
 }
 
 TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& sourceFolder) {
@@ -96,10 +85,17 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
       return outcome;
     }
     if (batch && answer == TPromptButton::All) flags_.BatchJobCreateAllDirs = true;
-    CreateFolderWithParents(folder);
-    if (!FolderExists(folder)) throw EPicaxoError(kCannotCreateFolder);
+    const std::error_code reason = CreateFolderWithParents(folder);
+    if (!FolderExists(folder)) {
+      // The system's reason (permission, a file in the way, ...) tells the user what to change.
+      std::string message = kCannotCreateFolder;
+      if (reason)
+        message += " (" + WithoutTrailingSeparator(folder) + ": " + reason.message() + ")";
+      throw EPicaxoError(message);
+    }
   }
-  if (entry && SameFolder(folder, FolderOfFile(entry->FileName))) throw EPicaxoError(kSameFolder);
+  if (entry && SameFolder(folder, SplitPath(entry->FileName).Folder))
+    throw EPicaxoError(kSameFolder);
 
   const std::string path = DestinationPathOf(entry, sourceFolder, request.OutputNameText);
   outcome.Path = path;
@@ -136,8 +132,9 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
   if (converted) {
     try {
       WriteFileAtomically(path, bytes);
-    } catch (const std::exception& e) {
-      throw EPicaxoError("Cannot create file \"" + path + "\". " + e.what());
+    } catch (...) {
+      throw EPicaxoError("Cannot create file \"" + path + "\". " +
+                         ErrorReason(std::current_exception()));
     }
     outcome.Result = TSaveResult::Saved;
     outcome.ByteCount = static_cast<int64_t>(bytes.size());

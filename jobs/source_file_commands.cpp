@@ -8,10 +8,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "imaging/error.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 #include "jobs/app_state.h"
 #include "jobs/destination.h"
+#include "jobs/path_parts.h"
 #include "lossless/jpeg_rotate.h"
 
 namespace picaxo {
@@ -21,25 +22,6 @@ namespace fs = std::filesystem;
 namespace {
 const char kAskRename[] = "Do you want to rename the source file ?";
 const char kRenameFailed[] = "Error renaming!";
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return std::string();
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string LowerExtensionOf(const std::string& path) {
-  const std::string name = NameOf(path);
-  std::string extension = name.substr(StripExtension(name).size());
-  for (char& c : extension)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return extension;
-}
 
 // A name the box may give a file: one path component, not empty, not "." or "..".
 bool IsPlainFileName(const std::string& name) {
@@ -126,7 +108,7 @@ TRenameResult TAppState::CheckSourceRename(TRenameTrigger trigger) {
   if (answer == TPromptButton::Yes) {
     const std::string oldPath = entry->FileName;
     const std::string newPath =
-        FolderOf(oldPath) + "/" + sourceNameText_ + LowerExtensionOf(oldPath);
+        JoinPath(SplitPath(oldPath).Folder, sourceNameText_ + LowerExtensionOf(oldPath));
     if (!IsPlainFileName(sourceNameText_) || !RenameWithoutReplacing(oldPath, newPath)) {
       prompt_.Ask(
           {TQuestionId::RenameFailed, TPromptKind::Error, kRenameFailed, TPromptButton::OK});
@@ -188,7 +170,7 @@ std::string TAppState::CopyToProposedName() const {
 }
 
 std::string TAppState::CopyToStartFolder() const {
-  if (!lastCopyTarget_.empty()) return FolderOf(lastCopyTarget_);
+  if (!lastCopyTarget_.empty()) return SplitPath(lastCopyTarget_).Folder;
   return copyToDir_;
 }
 
@@ -208,7 +190,7 @@ void TAppState::CopySourceTo(const std::string& target) {
     throw EPicaxoError("Cannot copy " + source + " to " + target + ": " + e.what());
   }
   lastCopyTarget_ = target;
-  copyToDir_ = FolderOf(target);
+  copyToDir_ = SplitPath(target).Folder;
 }
 
 }  // namespace picaxo

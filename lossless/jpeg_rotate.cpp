@@ -9,8 +9,8 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "imaging/error.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 #include "imaging/jpeg_glue.h"
 #include "imaging/raster.h"
 
@@ -200,8 +200,9 @@ void ReplaceFile(const std::string& path, const std::string& shown, std::string_
     options.modificationTime = state.modificationTime;
     options.permissions = state.permissions;
     WriteFileAtomically(path, data, options);
-  } catch (const std::exception& e) {
-    throw EPicaxoError("Error saving image to " + shown + ":\n" + e.what());
+  } catch (...) {
+    throw EPicaxoError("Error saving image to " + shown + ":\n" +
+                       ErrorReason(std::current_exception()));
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "settings/program_identity.h"
 #include "settings/settings_store.h"
 

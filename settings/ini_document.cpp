@@ -1,7 +1,7 @@
 #include "settings/ini_document.h"
 
-#include "imaging/error.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 
 namespace picaxo {
 

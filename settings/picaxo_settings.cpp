@@ -7,7 +7,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "imaging/error.h"
+#include "base/error.h"
 
 namespace picaxo {
 
@@ -225,15 +225,11 @@ std::string WorkingFolder() {
 }
 
 void SaveSettings(TSettingsStore& store, const TPicaxoSettings& settings, const TRect& workArea) {
-  try {
-    SaveFormState(settings.MainWindow, store, kSettingsSection, kMainFormPrefix, kMainFormPlacement,
-                  workArea);
-    TPicaxoSettings values = settings;  // the key table reaches members through a mutable record
-    for (const TSettingKey& key : kSettingKeys)
-      WriteKey(store, key, values);
-  } catch (const std::exception&) {
-    // Settings errors are never shown; the keys after the failing one are not written.
-  }
+  SaveFormState(settings.MainWindow, store, kSettingsSection, kMainFormPrefix, kMainFormPlacement,
+                workArea);
+  TPicaxoSettings values = settings;  // the key table reaches members through a mutable record
+  for (const TSettingKey& key : kSettingKeys)
+    WriteKey(store, key, values);
 }
 
 void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const TRect& workArea) {
@@ -279,7 +275,12 @@ void LoadSettingsFile(const std::string& path, TPicaxoSettings& settings, const 
 void SaveSettingsFile(const std::string& path, const TPicaxoSettings& settings,
                       const TRect& workArea) {
   TIniSettingsStore store(path);
-  SaveSettings(store, settings, workArea);
+  try {
+    SaveSettings(store, settings, workArea);
+  } catch (const EPicaxoError& e) {
+    // Nothing has reached the disk yet: the old file stays as it was.
+    throw EPicaxoError("The settings file \"" + path + "\" was not written. " + e.what());
+  }
   store.Flush();
 }
 

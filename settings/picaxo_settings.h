@@ -65,7 +65,8 @@ struct TPicaxoSettings {
 };
 
 // Writes the placement keys, then every key of the table in table order, into "PicaxoSettings".
-// An error ends the pass without a message; the keys after it are not written.
+// A value the store refuses ends the pass with its EPicaxoError; the callers below then write
+// nothing, so a file never holds half of the keys.
 void SaveSettings(TSettingsStore& store, const TPicaxoSettings& settings, const TRect& workArea);
 
 // Restores the placement, then reads every other key, each with the current value as its default
@@ -87,7 +88,8 @@ void SaveRegistrySettings(const TPicaxoSettings& settings, const TRect& workArea
 // Settings files the user names. LoadSettingsFile throws EPicaxoError when the file is missing,
 // cannot be read or has no "PicaxoSettings" section (picaxo-cli reports it; the desktop program
 // ignores it as it ignores every settings error); otherwise it is LoadSettings. SaveSettingsFile
-// throws when the file cannot be written; the old file then stays whole.
+// throws when a value cannot be stored or the file cannot be written; the old file then stays
+// whole.
 void LoadSettingsFile(const std::string& path, TPicaxoSettings& settings,
                       const TRect& workArea = kFallbackWorkArea);
 void SaveSettingsFile(const std::string& path, const TPicaxoSettings& settings,

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 
 namespace picaxo {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "imaging/error.h"
-#include "imaging/file_util.h"
+#include "base/error.h"
+#include "base/file_util.h"
 #include "settings/program_identity.h"
 
 namespace picaxo {

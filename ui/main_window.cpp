@@ -272,7 +272,9 @@ void TForm1::ApplyFirstStartValues() {
 
 void TForm1::DeferredStartUp() {
   ShowRuleControls();
-  // The keys of the window work at once: no edit box holds the focus at start.
+  // The keys of the window work at once: the window asks for the keyboard (a desktop does that
+  // for a new window anyway; a bare X server does not) and no edit box holds the focus.
+  activateWindow();
   ImgViewBox1->setFocus(Qt::OtherFocusReason);
   if (!commandLineArgument_.empty()) {
     state_->TakeCommandLineArgument(commandLineArgument_);

@@ -183,6 +183,8 @@ void TForm1::FullScreenClosed(QWidget* window) {
   window->deleteLater();
   if (FullScreenWindow == window) FullScreenWindow = nullptr;
   activateWindow();
+  // The keys go on working on the images, not in the first edit of the window.
+  ImgViewBox1->setFocus(Qt::OtherFocusReason);
 }
 
 // --- Help ---

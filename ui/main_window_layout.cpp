@@ -229,10 +229,10 @@ QGroupBox* TForm1::CreateOutputGroup(QWidget* parent) {
   LExtOut = Named(MakeLabel(group, ".jpg", 151, 22, 26), "LExtOut");
   LFileExists = Named(MakeLabel(group, "", 178, 22, 12), "LFileExists",
                       "The X means that the file already exists on disk");
-  MakeLabel(group, "Size:", 8, 43, 28);
-  LNewDimension = Named(MakeLabel(group, "", 36, 43, 64), "LNewDimension",
+  MakeLabel(group, "Size:", 8, 43, 26);
+  LNewDimension = Named(MakeLabel(group, "", 34, 43, 58), "LNewDimension",
                         "Dimension of the destination file when it is saved");
-  LImageFileSize = Named(MakeLabel(group, "", 100, 43, 88), "LImageFileSize",
+  LImageFileSize = Named(MakeLabel(group, "", 92, 43, 98), "LImageFileSize",
                          "File size of the destination file when saved, and the compression "
                          "factor (only available in preview mode)");
   LImageFileSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

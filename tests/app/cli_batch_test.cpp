@@ -1,11 +1,13 @@
 // picaxo-cli batch, driven as a user would run it.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
 #include <map>
 #include <string>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/jpeg.h"
 #include "support/test_support.h"
 
@@ -159,6 +161,64 @@ TEST_F(CliBatchTest, SameFolderIsRefusedPerImage) {
   EXPECT_NE(run.out.find("You cannot use the same folder for source and destination files."),
             std::string::npos)
       << run.out;
+}
+
+TEST_F(CliBatchTest, AMissingOrWrongSourceFolderIsAnErrorNamingIt) {
+  const std::string missing = scratch_ / "no such";
+  const TCliRun run = Batch(Quote(missing) + " " + Quote(dst));
+  EXPECT_EQ(run.exitCode, 1) << run.out;
+  EXPECT_EQ(run.out, "picaxo-cli batch: " + missing + ": no such folder\n");
+  Put("a.bmp", Bmp(8, 6, 1));
+  const TCliRun file = Batch(Quote(src + "/a.bmp") + " " + Quote(dst));
+  EXPECT_EQ(file.exitCode, 1) << file.out;
+  EXPECT_EQ(file.out, "picaxo-cli batch: " + src + "/a.bmp: not a folder\n");
+  EXPECT_FALSE(fs::exists(dst));
+}
+
+TEST_F(CliBatchTest, TopLevelImagesPrintCleanPaths) {
+  Put("a.bmp", Bmp(8, 6, 1));
+  const TCliRun run = Batch("--no-resize " + Quote(src) + " " + Quote(dst + "/"));
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_NE(run.out.find("a.bmp: Saved " + dst + "/a.jpg successfully ("), std::string::npos)
+      << run.out;
+  EXPECT_EQ(run.out.find("//"), std::string::npos) << run.out;
+}
+
+// Folder permissions do not bind the superuser: the command then runs as nobody.
+TCliRun BatchUnprivileged(const std::string& arguments) {
+  std::string prefix;
+  if (::geteuid() == 0) prefix = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  TCliRun run;
+  FILE* pipe = ::popen((prefix + PICAXO_CLI + " batch " + arguments + " 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+    run.out.append(buffer, n);
+  const int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+TEST_F(CliBatchTest, UnreadableSubfoldersAreReportedAndFailTheRun) {
+  Put("a.bmp", Bmp(8, 6, 1));
+  Put("locked/b.bmp", Bmp(8, 6, 2));
+  Put("open/shut/c.bmp", Bmp(8, 6, 3));
+  for (const fs::path& p : {dir_, fs::path(src), fs::path(src) / "open"})
+    fs::permissions(p, fs::perms::all);
+  fs::permissions(fs::path(src) / "locked", fs::perms::none);
+  fs::permissions(fs::path(src) / "open/shut", fs::perms::none);
+  const TCliRun run = BatchUnprivileged("--no-resize --recursive " + Dirs());
+  if (run.exitCode == 127 || run.out.find("setpriv:") != std::string::npos)
+    GTEST_SKIP() << "privileges cannot be dropped: " << run.out;
+  EXPECT_EQ(run.exitCode, 1) << run.out;
+  for (const std::string folder : {"/locked", "/open/shut"})
+    EXPECT_NE(run.out.find("picaxo-cli batch: warning: Could not iterate through files in " + src +
+                           folder + "\n"),
+              std::string::npos)
+        << run.out;
+  // The readable image is still saved.
+  EXPECT_NE(run.out.find("Successfully saved 1 of 1 images!"), std::string::npos) << run.out;
+  EXPECT_EQ(Tree().size(), 1u);
 }
 
 TEST_F(CliBatchTest, UsageErrors) {

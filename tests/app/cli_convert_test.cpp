@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/jpeg.h"
 #include "imaging/pipeline.h"
 #include "support/test_support.h"

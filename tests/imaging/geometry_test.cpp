@@ -4,7 +4,7 @@
 
 #include <limits>
 
-#include "imaging/error.h"
+#include "base/error.h"
 
 namespace picaxo {
 namespace {

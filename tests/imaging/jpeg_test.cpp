@@ -14,8 +14,8 @@
 #include <sstream>
 #include <vector>
 
+#include "base/file_util.h"
 #include "imaging/bmp.h"
-#include "imaging/file_util.h"
 #include "support/test_support.h"
 
 namespace picaxo {
@@ -295,7 +295,9 @@ TEST(JPEGImage, TruncatedFileDecodesWithAWarning) {
 }
 
 TEST(JPEGImage, EmptyInputFailsWithTheEmptyInputCode) {
-  const std::string expected = "JPEG error #" + std::to_string(JERR_INPUT_EMPTY);
+  // The code as it always was, then the library's own reason, so the user learns something.
+  const std::string expected =
+      "JPEG error #" + std::to_string(JERR_INPUT_EMPTY) + ": Empty input file";
   TJPEGImage jpeg;
   jpeg.LoadFromBytes("");  // nothing to parse yet
   EXPECT_EQ(jpeg.Width(), 0);
@@ -323,7 +325,8 @@ TEST(JPEGImage, NonJpegDataAndBrokenHeadersFailWithLibraryCodes) {
     FAIL() << "no error";
   } catch (const EJPEG& e) {
     EXPECT_EQ(e.Code(), JERR_NO_SOI);
-    EXPECT_EQ(std::string(e.what()), "JPEG error #" + std::to_string(JERR_NO_SOI));
+    EXPECT_EQ(std::string(e.what()), "JPEG error #" + std::to_string(JERR_NO_SOI) +
+                                         ": Not a JPEG file: starts with 0x42 0x4d");
   }
   // Every prefix of a small file either loads (decoding with warnings) or fails with EJPEG.
   const std::string full = EncodeRaster(Gradient(20, 12));

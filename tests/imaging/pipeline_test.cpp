@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "imaging/jpeg.h"
 #include "support/test_support.h"
 

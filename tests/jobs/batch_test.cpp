@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
 #include <set>
+#include <stdexcept>
 
+#include "base/error.h"
 #include "jobs_test_util.h"
 
 namespace picaxo {
@@ -106,7 +110,7 @@ TEST_F(BatchTest, AnErrorOfOneEntryDoesNotStopTheOthers) {
   EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
   TJobOutcome outcome =
       f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, TPassScope::AllRows,
-                        [](TFileEntry&, int, bool&, int) { throw std::runtime_error("boom"); });
+                        [](TFileEntry&, int, bool&, int) { throw EPicaxoError("boom"); });
   EXPECT_EQ(outcome.Result, TJobResult::Failed);
   EXPECT_EQ(outcome.Error, "boom");
 }
@@ -328,7 +332,7 @@ TEST_F(BatchTest, AnObserverFailureEndsTheRunInEitherPassAlike) {
     fs::create_directories(out);
     int calls = 0;
     f.observer.onProcessEvents = [&] {
-      if (++calls == failAt) throw std::runtime_error("event loop gone");
+      if (++calls == failAt) throw EPicaxoError("event loop gone");
     };
     std::string result;
     f.state.ExecuteJobs([&](TBatchRun& run) {
@@ -352,13 +356,24 @@ TEST_F(BatchTest, AFailingImageIsReportedInPlainWordsAndTheRunGoesOn) {
   ASSERT_EQ(run->Outcomes.size(), 5u);
   EXPECT_EQ(run->Outcomes[0].Result, TJobResult::Succeeded);
   EXPECT_EQ(run->Outcomes[1].Result, TJobResult::Failed);
-  EXPECT_EQ(run->Outcomes[1].Error, "Not enough memory to go on.");
+  EXPECT_EQ(run->Outcomes[1].Error, "Not enough memory to process b.bmp");
   EXPECT_EQ(run->Outcomes[2].Result, TJobResult::Succeeded);
   const TJobOutcome outcome =
       f.state.HandleJob(0, TNavigate::No, TSkipExcluded::No, TPassScope::AllRows,
                         [](TFileEntry&, int, bool&, int) { throw std::bad_alloc(); });
   EXPECT_EQ(outcome.Result, TJobResult::Failed);
-  EXPECT_EQ(outcome.Error, "Not enough memory to go on.");
+  EXPECT_EQ(outcome.Error, "Not enough memory to process a.bmp");
+  // Our own errors as they stand, never the raw text of another exception nor "Unknown error".
+  auto errorOf = [&](const std::function<void()>& fail) {
+    return f.state
+        .HandleJob(1, TNavigate::No, TSkipExcluded::Yes, TPassScope::AllRows,
+                   [&](TFileEntry&, int, bool&, int) { fail(); })
+        .Error;
+  };
+  EXPECT_EQ(errorOf([] { throw EPicaxoError("boom"); }), "boom");
+  EXPECT_EQ(errorOf([] { throw std::runtime_error("basic_string::_M_create"); }),
+            "Could not process b.bmp: an internal error occurred");
+  EXPECT_EQ(errorOf([] { throw 42; }), "Could not process b.bmp: an internal error occurred");
 }
 
 }  // namespace

@@ -18,6 +18,10 @@ TEST(DestinationNaming, MirrorsSubfoldersAndAlwaysEndsInJpg) {
   EXPECT_EQ(DestinationFolderFor("/out", "/pics", "/pics/trip/day 2/c.jpg"), "/out/trip/day 2");
   EXPECT_EQ(DestinationFolderFor("/out", "/", "/trip/b.bmp"), "/out/trip");
   EXPECT_EQ(DestinationFolderFor("/out", "/", "/b.bmp"), "/out/");
+  // Separators typed at the end of the field never double up.
+  EXPECT_EQ(DestinationFolderFor("/out//", "/pics", "/pics/trip/b.bmp"), "/out/trip");
+  EXPECT_EQ(DestinationFolderFor("/", "/pics", "/pics/trip/b.bmp"), "/trip");
+  EXPECT_EQ(DestinationFolderFor("/out", "/pics", ""), "/out/");
 
   EXPECT_EQ(DestinationFileNameFor("", "/pics/a.JPG"), "a.jpg");
   EXPECT_EQ(DestinationFileNameFor("", "/pics/trip/b.bmp"), "b.jpg");
@@ -45,7 +49,8 @@ TEST(FolderTests, CreateWithParentsAndExistence) {
   EXPECT_FALSE(FolderExists(dir / "file"));
   EXPECT_TRUE(FileExists(dir / "file"));
   EXPECT_FALSE(FileExists(deep));
-  CreateFolderWithParents(dir / "file/sub");  // fails quietly
+  EXPECT_FALSE(CreateFolderWithParents(deep));  // nothing to do is no failure
+  EXPECT_EQ(CreateFolderWithParents(dir / "file/sub"), std::errc::not_a_directory);
   EXPECT_FALSE(FolderExists(dir / "file/sub"));
 }
 

@@ -16,9 +16,13 @@ namespace fs = std::filesystem;
 
 using namespace testing;
 
-std::vector<std::string> Scan(const std::string& folder, bool recursive) {
+std::vector<std::string> Scan(const std::string& folder, bool recursive,
+                              std::vector<std::string>* unreadable = nullptr) {
   std::vector<TScannedFile> files;
-  ScanFolder(folder, recursive, files);
+  std::vector<std::string> unreadableFolders;
+  ScanFolder(folder, recursive, files, unreadableFolders);
+  if (unreadable) *unreadable = unreadableFolders;
+  EXPECT_TRUE(unreadable || unreadableFolders.empty());
   std::vector<std::string> names;
   for (const TScannedFile& f : files)
     names.push_back(f.FileName);
@@ -38,7 +42,8 @@ TEST(FolderScan, ReportsTheSizeOfEachFile) {
   TScratchFolder dir;
   WriteFile(dir / "a.jpg", std::string(1234, 'x'));
   std::vector<TScannedFile> files;
-  ScanFolder(dir.Path(), false, files);
+  std::vector<std::string> unreadable;
+  ScanFolder(dir.Path(), false, files, unreadable);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files[0].FileSize, 1234);
 }
@@ -86,19 +91,44 @@ TEST(FolderScan, MissingFolderGivesNothingWithoutError) {
 
 TEST(FolderScan, UnreadableFolders) {
   TScratchFolder dir;
-  WriteFile(dir / "a.jpg", "x");
+  WriteFile(dir / "a.jpg", JpegBytes(8, 8));  // the state loads it after the scan
   WriteFile(dir / "locked/b.jpg", "x");
   WriteFile(dir / "locked/inner/c.jpg", "x");
+  WriteFile(dir / "open/d.jpg", "x");
+  WriteFile(dir / "open/shut/e.jpg", "x");
   // The scratch folder must be reachable for the unprivileged child.
   fs::permissions(dir.Path(), fs::perms::all);
+  fs::permissions(dir / "open", fs::perms::all);
   fs::permissions(dir / "locked", fs::perms::none);
-  // An unreadable subfolder is skipped without a message.
-  EXPECT_IN_UNPRIVILEGED_CHILD(Scan(dir.Path(), true) == std::vector<std::string>{dir / "a.jpg"});
+  fs::permissions(dir / "open/shut", fs::perms::none);
+  // Unreadable subfolders are skipped, each one reported; the scan goes on with the others.
+  auto subfoldersReported = [&] {
+    std::vector<std::string> unreadable;
+    const std::vector<std::string> listed = Scan(dir.Path(), true, &unreadable);
+    std::sort(unreadable.begin(), unreadable.end());
+    return listed == std::vector<std::string>{dir / "a.jpg", dir / "open/d.jpg"} &&
+           unreadable == std::vector<std::string>{dir / "locked", dir / "open/shut"};
+  };
+  EXPECT_IN_UNPRIVILEGED_CHILD(subfoldersReported());
+  // The state keeps them for the window and names them in the status line after the scan.
+  auto stateReports = [&] {
+    TStateFixture f;
+    f.Open(dir.Path(), true);
+    std::vector<std::string> unreadable = f.state.UnreadableFolders();
+    std::sort(unreadable.begin(), unreadable.end());
+    return f.state.Count() == 2 &&
+           f.status.back() == UnreadableFoldersText(f.state.UnreadableFolders()) &&
+           unreadable == std::vector<std::string>{dir / "locked", dir / "open/shut"};
+  };
+  EXPECT_IN_UNPRIVILEGED_CHILD(stateReports());
+  // Without recursion the subfolders are not read, so nothing is reported.
+  EXPECT_IN_UNPRIVILEGED_CHILD(Scan(dir.Path(), false) == std::vector<std::string>{dir / "a.jpg"});
   // An unreadable top folder is an error naming it, with nothing listed.
   auto topFolderFails = [&] {
     std::vector<TScannedFile> files;
+    std::vector<std::string> unreadable;
     try {
-      ScanFolder(dir / "locked", false, files);
+      ScanFolder(dir / "locked", false, files, unreadable);
     } catch (const std::exception& e) {
       return files.empty() &&
              std::string(e.what()) == "Could not iterate through files in " + (dir / "locked");
@@ -106,6 +136,15 @@ TEST(FolderScan, UnreadableFolders) {
     return false;
   };
   EXPECT_IN_UNPRIVILEGED_CHILD(topFolderFails());
+}
+
+TEST(FolderScan, UnreadableFoldersTextNamesTheFirstAndCountsTheOthers) {
+  EXPECT_EQ(UnreadableFoldersText({}), "");
+  EXPECT_EQ(UnreadableFoldersText({"/p/a"}), "Could not iterate through files in /p/a");
+  EXPECT_EQ(UnreadableFoldersText({"/p/a", "/p/b"}),
+            "Could not iterate through files in /p/a (and 1 other folder)");
+  EXPECT_EQ(UnreadableFoldersText({"/p/a", "/p/b", "/p/c"}),
+            "Could not iterate through files in /p/a (and 2 other folders)");
 }
 
 TEST(LongPathForm, IsAbsoluteNormalAndWithoutTrailingSeparator) {

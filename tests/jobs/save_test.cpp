@@ -1,7 +1,7 @@
 // SaveCurrentImage: the questions, their answers in and outside batch mode, and what ends on disk.
 #include <gtest/gtest.h>
 
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 #include "jobs/app_state.h"
 #include "jobs/batch.h"
 #include "jobs_test_util.h"
@@ -64,9 +64,9 @@ TEST_F(SaveTest, MissingFolderAnsweredYesIsCreatedWithParents) {
   EXPECT_EQ(f.prompt.Questions()[0].Kind, TPromptKind::Confirmation);
   const std::string written = out + "/deep/er/a.jpg";
   EXPECT_EQ(testing::JpegSize(written), std::make_pair(8, 6));
-  // The path is the destination folder (which ends in "/" for a top-level image), "/" and the name.
-  EXPECT_EQ(f.status.back(),
-            SavedMessage(out + "/deep/er//a.jpg", static_cast<int64_t>(fs::file_size(written))));
+  // One separator between folder and name, although a top-level image's folder ends in "/".
+  EXPECT_EQ(f.state.DestinationPathOf(f.state.CurrentEntry()), written);
+  EXPECT_EQ(f.status.back(), SavedMessage(written, static_cast<int64_t>(fs::file_size(written))));
   EXPECT_EQ(f.destinationFolders, std::vector<std::string>{out + "/deep/er"});
   EXPECT_TRUE(f.state.CurrentDestinationExists());
 }
@@ -102,6 +102,22 @@ TEST_F(SaveTest, SubfolderImageGoesToTheMirroredFolderAndBmpBecomesJpg) {
   f.prompt.Push(B::Yes);
   EXPECT_TRUE(Save());
   EXPECT_TRUE(fs::exists(out + "/trip/c.jpg"));
+  EXPECT_EQ(f.state.DestinationPathOf(f.state.CurrentEntry()), out + "/trip/c.jpg");
+  // A field typed with trailing separators forms the same clean paths.
+  f.state.SetDestinationFolderField(out + "//");
+  EXPECT_EQ(f.state.DestinationPathOf(f.state.CurrentEntry()), out + "/trip/c.jpg");
+  f.state.GoFirst();
+  EXPECT_EQ(f.state.DestinationPathOf(f.state.CurrentEntry()), out + "/a.jpg");
+}
+
+TEST_F(SaveTest, AFolderThatCannotBeCreatedKeepsTheSystemsReason) {
+  WriteFile(out, "a file where the folder should be");
+  f.state.SetDestinationFolderField(out + "/sub");
+  f.prompt.Push(B::Yes);
+  EXPECT_EQ(ErrorOf([&] { Save(); }),
+            "Unable to create Destination folder. Make sure it is a valid name. (" + out +
+                "/sub: Not a directory)");
+  EXPECT_EQ(ReadFile(out), "a file where the folder should be");
 }
 
 TEST_F(SaveTest, OutputNameNamesTheFile) {
@@ -257,7 +273,7 @@ TEST_F(BatchSaveTest, StatusTextsGoToTheDialogWhileItExists) {
   EXPECT_TRUE(Save());
   EXPECT_EQ(f.status.size(), before);
   ASSERT_FALSE(label.empty());
-  EXPECT_EQ(label.back().rfind("Saved " + out + "//a.jpg successfully (", 0), 0u);
+  EXPECT_EQ(label.back().rfind("Saved " + out + "/a.jpg successfully (", 0), 0u);
 }
 
 }  // namespace

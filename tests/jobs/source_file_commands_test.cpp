@@ -1,7 +1,7 @@
 // Rotating, renaming, deleting and copying the current image's files.
 #include <gtest/gtest.h>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "jobs/app_state.h"
 #include "jobs_test_util.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "imaging/raster.h"
 #include "lossless/jpeg_test_util.h"
 #include "support/test_support.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "lossless/jpeg_rotate.h"
 #include "lossless/jpeg_test_util.h"
 

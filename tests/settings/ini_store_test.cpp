@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "settings/ini_document.h"
 #include "settings/program_identity.h"
 #include "settings/settings_store.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "temp_config.h"
 
 namespace picaxo {
@@ -83,6 +83,23 @@ TEST_F(SettingsFile, SaveThenLoadReproducesEveryValueInTableOrder) {
   Write("PicaxoSettings.ini", withOther);
   SaveSettingsFile(path, loaded, kWorkArea);
   EXPECT_EQ(Read(path), withOther);
+}
+
+TEST_F(SettingsFile, ARefusedValueLeavesTheOldFileUntouched) {
+  const std::string path = Write("kept.ini", "[PicaxoSettings]\nZoom=2\n");
+  TPicaxoSettings bad = ChangedSettings();
+  bad.CopyToDir = "/copies\nJpegQuality=1";  // would read back as another key
+  try {
+    SaveSettingsFile(path, bad, kWorkArea);
+    FAIL() << "no error";
+  } catch (const EPicaxoError& e) {
+    EXPECT_NE(std::string(e.what()).find("kept.ini\" was not written."), std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(Read(path), "[PicaxoSettings]\nZoom=2\n");
+  EXPECT_FALSE(fs::exists(Path("fresh.ini")));
+  EXPECT_THROW(SaveSettingsFile(Path("fresh.ini"), bad, kWorkArea), EPicaxoError);
+  EXPECT_FALSE(fs::exists(Path("fresh.ini")));
 }
 
 TEST_F(SettingsFile, FirstStartDefaults) {
@@ -260,11 +277,9 @@ TEST(SettingsErrors, AnErrorEndsThePassSilentlyAndKeepsWhatWasDone) {
   EXPECT_EQ(partly.Resize.PaddingColor, 7u);
   EXPECT_EQ(partly.NormalZoom, 0);
 
+  // A refused value is an error of the save, so that no caller flushes half of the keys.
   FailingStore target(TIniDocument(), "Zoom");
-  EXPECT_NO_THROW(SaveSettings(target, ChangedSettings(), kWorkArea));
-  EXPECT_TRUE(target.document_.Find("PicaxoSettings", "OutputDir").has_value());
-  EXPECT_FALSE(target.document_.Find("PicaxoSettings", "Zoom").has_value());
-  EXPECT_FALSE(target.document_.Find("PicaxoSettings", "JpegQuality").has_value());
+  EXPECT_THROW(SaveSettings(target, ChangedSettings(), kWorkArea), EPicaxoError);
 
   // A failing placement key ends only the placement.
   FailingStore placement(TIniDocument("[PicaxoSettings]\nMainTop=5\nZoom=4\n"), "MainLeft");

@@ -440,6 +440,75 @@ TEST_F(MainWindowTest, LayoutCarriesTheNamesCaptionsAndHints) {
   EXPECT_EQ(Label("LExtOut")->text(), ".jpg");
 }
 
+TEST_F(MainWindowTest, EnterInTheSourceNameOffersTheRename) {
+  Open(2);
+  QLineEdit* name = Field("EInFilename");
+  Focus(name);
+  name->selectAll();
+  QTest::keyClicks(name, "beach");
+  prompt_.Push(TPromptButton::Yes);
+  Key(Qt::Key_Return);
+  ASSERT_EQ(prompt_.Questions().size(), 1u);
+  EXPECT_EQ(prompt_.Questions()[0].Text, "Do you want to rename the source file ?");
+  EXPECT_TRUE(fs::exists(source_ / "beach.jpg"));
+  EXPECT_FALSE(fs::exists(source_ / "img01.jpg"));
+  EXPECT_EQ(Field("EOutFilename")->text(), "beach");
+  // Leaving after an edit asks too; No keeps the file and gives the box its name back.
+  name->selectAll();
+  QTest::keyClicks(name, "other");
+  prompt_.Push(TPromptButton::No);
+  Focus(Field("EOutFilename"));
+  ASSERT_EQ(prompt_.Questions().size(), 2u);
+  EXPECT_EQ(name->text(), "beach");
+  EXPECT_TRUE(fs::exists(source_ / "beach.jpg"));
+}
+
+TEST_F(MainWindowTest, ExclusionBoxAndMenuItemMirrorEachOther) {
+  Open(2);
+  auto* box = Widget<QCheckBox>("CBExcludeOutputFile");
+  Key(Qt::Key_E, Qt::ControlModifier);
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_TRUE(Action("MExcludeInBatchMode")->isChecked());
+  EXPECT_TRUE(form_->State().CurrentEntry()->Excluded);
+  box->click();
+  EXPECT_FALSE(Action("MExcludeInBatchMode")->isChecked());
+  EXPECT_FALSE(form_->State().CurrentEntry()->Excluded);
+  Widget<QCheckBox>("CBForceRecompress")->click();
+  EXPECT_TRUE(Action("MForceRecompress")->isChecked());
+}
+
+TEST_F(MainWindowTest, AFileThatDoesNotDecodeIsReportedInTheStatusLine) {
+  Open(2);
+  std::ofstream(source_ / "img02.jpg", std::ios::binary | std::ios::trunc) << "not a jpeg";
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(Current(), 1);
+  EXPECT_FALSE(form_->StatusText().empty());
+  EXPECT_FALSE(Action("MSave")->isEnabled());
+  EXPECT_FALSE(Action("MPreview")->isEnabled());
+  EXPECT_TRUE(Label("LNewDimension")->text().isEmpty());
+  EXPECT_TRUE(prompt_.Questions().empty());
+  Key(Qt::Key_PageUp);
+  EXPECT_TRUE(Action("MSave")->isEnabled());
+  EXPECT_TRUE(form_->StatusText().empty());
+}
+
+TEST_F(MainWindowTest, LeavingTheSourceFieldKeepsTheListAndEnterReadsItAgain) {
+  Open(2);
+  auto* percent = Widget<QSpinBox>("UDPercent");
+  Focus(percent);
+  percent->setValue(30);  // stored into image 1's entry
+  ASSERT_EQ(form_->State().CurrentEntry()->ResizeMode, TResizeMode::Percent);
+  QLineEdit* folder = Field("EInputDir");
+  Focus(folder);
+  folder->setText(QString::fromStdString(source_.string() + "/"));
+  Focus(Widget("ImgViewBox1"));  // leaving: the same folder, nothing read again
+  EXPECT_EQ(form_->State().CurrentEntry()->ResizeMode, TResizeMode::Percent);
+  Focus(folder);
+  Key(Qt::Key_Return);  // Enter reads the folder again: the per-image settings are gone
+  EXPECT_EQ(form_->State().Count(), 2);
+  EXPECT_EQ(form_->State().CurrentEntry()->ResizeMode, TResizeMode::Unset);
+}
+
 TEST_F(MainWindowTest, HelpItemsTellTheirTexts) {
   Open(1);
   prompt_.Push(TPromptButton::OK);
@@ -464,6 +533,16 @@ TEST_F(MainWindowTest, FullScreenTakesTheViewAndGivesItBack) {
   QApplication::processEvents();
   EXPECT_FALSE(form_->FullScreenActive());
   EXPECT_EQ(view->parentWidget(), home);
+  // Ctrl+F works inside the full-screen window too, and F11 as well.
+  QTest::keyClick(form_->windowHandle(), Qt::Key_F11);
+  ASSERT_TRUE(form_->FullScreenActive());
+  full = view->window();
+  QApplication::setActiveWindow(full);
+  QTest::keyClick(full->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_FALSE(form_->FullScreenActive());
+  EXPECT_EQ(view->parentWidget(), home);
+  QApplication::setActiveWindow(form_.get());
   // Closing the main window in full-screen mode puts the view back first.
   Action("FullScreen1")->trigger();
   form_->close();

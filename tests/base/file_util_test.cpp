@@ -1,4 +1,4 @@
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "imaging/error.h"
+#include "base/error.h"
 #include "support/test_support.h"
 
 namespace picaxo {
@@ -29,6 +29,30 @@ TEST(FileNames, StripExtensionKeepsLeadingDotNames) {
   EXPECT_TRUE(HasExtension("/x/y/PHOTO.JpG", ".jpg"));
   EXPECT_FALSE(HasExtension("/x.jpg/photo", ".jpg"));
   EXPECT_FALSE(HasExtension("photo.jpeg", ".jpg"));
+}
+
+TEST(FileNames, SplitPathAndJoinPathUseExactlyOneSeparator) {
+  auto split = [](const std::string& path) {
+    const TPathParts parts = SplitPath(path);
+    return std::make_pair(parts.Folder, parts.Name);
+  };
+  EXPECT_EQ(split("/a/b.jpg"), std::make_pair(std::string("/a"), std::string("b.jpg")));
+  EXPECT_EQ(split("/b.jpg"), std::make_pair(std::string("/"), std::string("b.jpg")));
+  EXPECT_EQ(split("b.jpg"), std::make_pair(std::string(), std::string("b.jpg")));
+  EXPECT_EQ(split("rel/x/"), std::make_pair(std::string("rel/x"), std::string()));
+  EXPECT_EQ(split("/a//b.jpg"), std::make_pair(std::string("/a"), std::string("b.jpg")));
+  EXPECT_EQ(split(""), std::make_pair(std::string(), std::string()));
+
+  EXPECT_EQ(JoinPath("out", "a.jpg"), "out/a.jpg");
+  EXPECT_EQ(JoinPath("out/", "a.jpg"), "out/a.jpg");
+  EXPECT_EQ(JoinPath("out//", "a.jpg"), "out/a.jpg");
+  EXPECT_EQ(JoinPath("/", "a.jpg"), "/a.jpg");
+  EXPECT_EQ(JoinPath("//", "a.jpg"), "/a.jpg");
+  EXPECT_EQ(JoinPath("", "a.jpg"), "a.jpg");
+  for (const std::string path : {"/a/b.jpg", "/b.jpg", "b.jpg", "x/y/z.bmp"}) {
+    const TPathParts parts = SplitPath(path);
+    EXPECT_EQ(JoinPath(parts.Folder, parts.Name), path);
+  }
 }
 
 TEST_F(TempDir, MakeTempFileNameTakesTheFirstFreeNumberAndCreatesNothing) {

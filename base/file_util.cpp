@@ -1,4 +1,4 @@
-#include "imaging/file_util.h"
+#include "base/file_util.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "imaging/error.h"
+#include "base/error.h"
 
 namespace picaxo {
 
@@ -40,6 +40,25 @@ std::string MakeTempFileName(const std::string& folder, const std::string& exten
   }
 }
 
+TPathParts SplitPath(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {std::string(), std::string(path)};
+  std::string_view folder = path.substr(0, slash);
+  while (!folder.empty() && folder.back() == '/')
+    folder.remove_suffix(1);
+  if (folder.empty() && path.front() == '/') folder = "/";
+  return {std::string(folder), std::string(path.substr(slash + 1))};
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.remove_suffix(1);
+  std::string joined(folder);
+  if (!joined.empty() && joined.back() != '/') joined += '/';
+  joined += name;
+  return joined;
+}
+
 bool SameTextAscii(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -50,8 +69,7 @@ bool SameTextAscii(std::string_view a, std::string_view b) {
 }
 
 bool HasExtension(std::string_view path, std::string_view extension) {
-  const size_t slash = path.rfind('/');
-  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const std::string_view name = path.substr(path.rfind('/') + 1);  // npos + 1 is 0
   return name.size() >= extension.size() &&
          SameTextAscii(name.substr(name.size() - extension.size()), extension);
 }

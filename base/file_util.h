@@ -15,6 +15,18 @@ std::string StripExtension(const std::string& name);
 // added only when folder does not end in one. Creates nothing.
 std::string MakeTempFileName(const std::string& folder, const std::string& extension);
 
+// A path split at its last "/": the folder without trailing separators except for the root "/"
+// ("/a/b.jpg" -> "/a" and "b.jpg", "/b.jpg" -> "/" and "b.jpg", "b.jpg" -> "" and "b.jpg").
+struct TPathParts {
+  std::string Folder;
+  std::string Name;
+};
+TPathParts SplitPath(std::string_view path);
+
+// folder + "/" + name with exactly one separator between them, whatever separators folder ends
+// with; an empty folder gives name alone.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
 // ASCII case-insensitive comparison, for names (not identities) of files and settings keys.
 bool SameTextAscii(std::string_view a, std::string_view b);
 
