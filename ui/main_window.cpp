@@ -93,7 +93,9 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   CreateActions();
   CreateLayout();
   CreateMenus();
+  CreateJobList();
   ConnectControls();
+  CreateSettings();
 
   // The folder fields' design texts are placeholders; the settings give their values.
   EInputDir->clear();
@@ -165,9 +167,6 @@ void TForm1::ConnectControls() {
     state_->SetLosslessRotate(on);
     ShowCommands();
   });
-  // Save All runs through the batch dialog, which comes with the batch run.
-  TBSaveAll->setEnabled(false);
-  MSaveAll->setEnabled(false);
 
   connect(BBrowseInput, &QToolButton::clicked, this, [this] { BrowseFolder(EInputDir); });
   connect(BBrowseOutput, &QToolButton::clicked, this, [this] { BrowseFolder(EOutputDir); });
@@ -254,22 +253,6 @@ void TForm1::ConnectControls() {
 
 // --- Start-up ---
 
-void TForm1::ApplyFirstStartValues() {
-  // The values of a first start; reading the stored settings replaces them once that is wired.
-  const TPicaxoSettings settings;
-  EInputDir->setText(Q(settings.InputDir));
-  EOutputDir->setText(Q(settings.OutputDir));
-  state_->SetSourceFolderField(settings.InputDir);
-  state_->SetRecursiveInput(settings.RecursiveInput);
-  state_->SetLosslessRotate(settings.LosslessRotate);
-  Recursiveinputdirs1->setChecked(settings.RecursiveInput);
-  UseLosslessJPEGrotateofinputfile1->setChecked(settings.LosslessRotate);
-  state_->SetSettings(settings.Resize);
-  ImgViewBox1->SetAllowEnlargeInAutoSizeMode(settings.ViewAllowEnlargeInAutoMode);
-  ShowSettings();
-  SelectZoomIndex(settings.Zoom);
-}
-
 void TForm1::DeferredStartUp() {
   ShowRuleControls();
   // The keys of the window work at once: the window asks for the keyboard (a desktop does that
@@ -311,6 +294,7 @@ void TForm1::CurrentImageLoaded() {
   ShowTexts();
   ShowCommands();
   ShowRuleControls();
+  FollowCurrentJobRow();
 }
 
 void TForm1::ViewChanged() {
@@ -367,6 +351,7 @@ void TForm1::ShowCommands() {
   RotateLeft1->setEnabled(c.RotateLeft);
   EInFileNumber->setEnabled(c.ImageNumber);
   MOutDelete->setEnabled(c.DeleteDestination);
+  ShowJobCommands(c);
   TAppState::TFillingControls filling(*state_);
   SetText(EInFileNumber, c.ImageNumberText);
   SetText(LFileNumber, c.FileCountText);
@@ -488,6 +473,10 @@ void TForm1::ShowRedraw(const TRedraw& redraw) {
   if (redraw.DimensionLabel || redraw.SelectionLabel)
     SetText(LSelection, state_->SelectionLabelText());
   if (redraw.FileExistsMarker) FileExistsMarkerChanged();
+  if (redraw.AllJobRows)
+    JobRowsChanged(TJobRows::All);
+  else if (redraw.CurrentJobRow || redraw.DimensionLabel)
+    JobRowsChanged(TJobRows::Current);
   // redraw.View: the state has rendered the preview already and told ViewChanged.
 }
 
@@ -531,6 +520,7 @@ void TForm1::CopySourceTo() {
       QFileDialog::getSaveFileName(this, QStringLiteral("Save image as..."),
                                    start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
                                    QStringLiteral("JPEG files (*.jpg);;All files (*.*)"));
+  RememberCopyToFolder(target);
   if (target.isEmpty()) return;
   RunCommand([this, &target] { state_->CopySourceTo(S(target)); });
 }
@@ -643,12 +633,7 @@ void TForm1::FieldLeft(QWidget* field) {
 }
 
 void TForm1::ShowTab(int index) {
-  // The Batch Resize view shows the job list, its tool bar and the Batch menu.
-  const bool batch = index == 1;
-  state_->SetJobsListVisible(batch);
-  PanelJobs->setVisible(batch);
-  ToolBarJobs->setVisible(batch);
-  MBatch->menuAction()->setVisible(batch);
+  SetJobsListVisible(index == 1);
 }
 
 // --- Keys ---

@@ -15,6 +15,7 @@
 #include "jobs/keys.h"
 #include "jobs/observer.h"
 #include "jobs/prompt.h"
+#include "ui/settings_binding.h"
 
 class QAction;
 class QActionGroup;
@@ -36,8 +37,12 @@ class QWidget;
 
 namespace picaxo {
 
+class TBatchForm;
+class TBatchRun;
 class TImgViewBox;
+class TJobListView;
 class TKeyboardHook;
+class TRecentFolderMenu;
 struct TKeyInfo;
 
 // Start-up choices of a window: the command-line argument, where its questions go and how the
@@ -96,8 +101,16 @@ class TForm1 : public QMainWindow, private IJobObserver {
 
   // --- start-up and shut-down ---
   void MeasureGroupMargins();
-  void ApplyFirstStartValues();
   void DeferredStartUp();
+
+  // --- settings, recent folders, placement (main_window_settings.cpp) ---
+  friend class TForm1Settings;
+  void CreateSettings();
+  void SaveSettingsAtClose();
+  // The folder of a confirmed "Copy to..." target; an empty target (cancelled) forgets it.
+  void RememberCopyToFolder(const QString& target);
+  void SourceFolderUsed(const std::string& folder) override;
+  void DestinationFolderUsed(const std::string& folder) override;
 
   // --- IJobObserver: what the core tells the window ---
   void StatusTextChanged(const std::string& text, TRepaint repaint) override;
@@ -108,6 +121,13 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void ViewChanged() override;
   void FileExistsMarkerChanged() override;
   void NameTextsChanged() override;
+  // (main_window_jobs.cpp)
+  void BatchStatusTextChanged(const std::string& text) override;
+  void BatchProgressChanged(int position, int maximum) override;
+  void FileListChanged() override;
+  void JobRowsChanged(TJobRows rows) override;
+  int SelectedRowCount() const override;
+  bool IsRowSelected(int row) const override;
 
   // --- showing the state ---
   void ShowTexts();
@@ -150,6 +170,23 @@ class TForm1 : public QMainWindow, private IJobObserver {
   bool EditHasFocus() const;
   void UpdateStatusPanelWidths();
 
+  // --- the Batch Resize view and the batch runs (main_window_jobs.cpp) ---
+  void CreateJobActions();
+  void CreateJobList();
+  void BSaveAllClick();
+  void AJobExecuteExecute();
+  void RunBatchDialog(TBatchRun& run);
+  void AJobApplyExecute();
+  void AJobResetExecute();
+  void AJobSelectAllExecute();
+  void AJobToggleExecute();
+  void SetJobsListVisible(bool show);
+  void ShowJobCommands(const TCommandState& commands);
+  void ShowJobCaptions();
+  void LVJobsSelectionChanged(int row, int selectedRows);
+  // The list follows the current image (CurrentImageLoaded).
+  void FollowCurrentJobRow();
+
   std::unique_ptr<IPrompt> ownPrompt_;
   IPrompt* prompt_ = nullptr;
   TTrashFileRemover trashRemover_;
@@ -161,6 +198,10 @@ class TForm1 : public QMainWindow, private IJobObserver {
   int32_t GroupMarginResize = 0;
   int32_t GroupMarginOutput = 0;
   QPointer<QWidget> FullScreenWindow;
+  TBatchForm* batchForm_ = nullptr;  // the dialog of the run going on
+  int jobsListWidth_ = 368;          // PanelJobs' width while the list is hidden
+  std::unique_ptr<TSettingsBinding> settings_;
+  std::string confirmedCopyToFolder_;
 
  public:
   // Widgets, by the object names they carry (public so that the commands' owners can reach them;
@@ -214,11 +255,12 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QCheckBox* CBForceRecompress = nullptr;
   QCheckBox* CBExcludeOutputFile = nullptr;
 
+  QFrame* Bevel1 = nullptr;
   QWidget* MainPanel = nullptr;
   QTabBar* TabControl = nullptr;
   QSplitter* Splitter1 = nullptr;
   QWidget* PanelJobs = nullptr;
-  QWidget* LVJobs = nullptr;
+  TJobListView* LVJobs = nullptr;
   TImgViewBox* ImgViewBox1 = nullptr;
 
   QLabel* statusPanels_[3] = {};
@@ -250,11 +292,25 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QAction* MExcludeInBatchMode = nullptr;
   QAction* MForceRecompress = nullptr;
   QMenu* MBatch = nullptr;
+  QAction* AJobExecute = nullptr;
+  QAction* AJobApply = nullptr;
+  QAction* AJobReset = nullptr;
+  QAction* AJobSelectAll = nullptr;
+  QAction* AJobToggle = nullptr;
+  QAction* MJobExecute = nullptr;
+  QAction* MJobReset = nullptr;
+  QAction* MJobSelectAll = nullptr;
+  QToolButton* TBJobsExecute = nullptr;
+  QToolButton* TBJobApply = nullptr;
+  QToolButton* TBJobReset = nullptr;
+  QToolButton* TBJobSelectAll = nullptr;
   QAction* Recursiveinputdirs1 = nullptr;
   QAction* UseLosslessJPEGrotateofinputfile1 = nullptr;
   QAction* ProgramHomepage1 = nullptr;
   QAction* Readme1 = nullptr;
   QAction* About1 = nullptr;
+  TRecentFolderMenu* HLInput = nullptr;
+  TRecentFolderMenu* HLOutput = nullptr;
 
   QToolButton* TBPrev = nullptr;
   QToolButton* TBSave = nullptr;

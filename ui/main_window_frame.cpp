@@ -124,7 +124,8 @@ void TForm1::showEvent(QShowEvent* event) {
   if (shownOnce_) return;
   shownOnce_ = true;
   MeasureGroupMargins();
-  ApplyFirstStartValues();
+  // Before the window appears, so that its restored place shows no jump.
+  settings_->LoadRegistrySettings();
   KeyHook->Register();
   // The rest of the start-up runs once the window is on screen.
   QTimer::singleShot(0, this, [this] { DeferredStartUp(); });
@@ -133,6 +134,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::closeEvent(QCloseEvent* event) {
   LeaveFullScreen();
   KeyHook->Unregister();
+  SaveSettingsAtClose();
   QMainWindow::closeEvent(event);
 }
 

@@ -82,6 +82,11 @@ void TForm1::CreateLayout() {
   row->setContentsMargins(0, 0, 0, 0);
   row->setSpacing(0);
   row->addWidget(CreatePanelLeft());
+  // The separator at the right edge of PanelLeft; the Simple Resize view shows it.
+  Bevel1 = Named(new QFrame(central), "Bevel1");
+  Bevel1->setFrameShape(QFrame::VLine);
+  Bevel1->setFrameShadow(QFrame::Sunken);
+  row->addWidget(Bevel1);
   row->addWidget(CreateMainPanel(), 1);
   column->addLayout(row, 1);
   setCentralWidget(central);
@@ -339,12 +344,11 @@ QWidget* TForm1::CreateMainPanel() {
 
   Splitter1 = Named(new QSplitter(Qt::Horizontal, MainPanel), "Splitter1");
   Splitter1->setChildrenCollapsible(false);
-  // The job list of the Batch Resize view; the list itself comes with the batch job list.
+  // The job list of the Batch Resize view.
   PanelJobs = Named(new QWidget(Splitter1), "PanelJobs");
   auto* jobs = new QVBoxLayout(PanelJobs);
   jobs->setContentsMargins(0, 0, 0, 0);
-  LVJobs = Named(new QWidget(PanelJobs), "LVJobs");
-  jobs->addWidget(LVJobs);
+  // LVJobs: CreateJobList.
   PanelJobs->setVisible(false);
   ImgViewBox1 = Named(new TImgViewBox(Splitter1), "ImgViewBox1");
   Splitter1->addWidget(PanelJobs);

@@ -125,9 +125,6 @@ void TForm1::CreateMenus() {
   file->addSeparator();
   RecentInputDirs1 = submenu(file, "RecentInputDirs1", "&Recent Source Dirs");
   RecentOutputDirs1 = submenu(file, "RecentOutputDirs1", "Recent &Destination Dirs");
-  // The recent-folder lists fill these; until then they offer nothing.
-  for (QMenu* recent : {RecentInputDirs1, RecentOutputDirs1})
-    recent->addAction(QStringLiteral("(none)"))->setEnabled(false);
   file->addSeparator();
   file->addAction(Exit1);
 
@@ -174,10 +171,6 @@ void TForm1::CreateMenus() {
   help->addAction(ProgramHomepage1);
   help->addAction(Readme1);
   help->addAction(About1);
-
-  // Settings files are read and written by the settings store; until it is wired the items wait.
-  LoadSettings1->setEnabled(false);
-  SaveSettings1->setEnabled(false);
 
   // Key names after a tab, as the key handling serves them.
   auto appendKey = [](QAction* item, const char* key) {

@@ -26,8 +26,12 @@ QMessageBox::Icon IconOf(TPromptKind kind) {
 }  // namespace
 
 TPromptButton TMessageBoxPrompt::Ask(const TQuestion& question) {
+  // A question asked while a modal dialog is open (the batch dialog, which stays on top of the
+  // main window) must show above that dialog, so it belongs to it.
+  QWidget* parent = QApplication::activeModalWidget();
+  if (!parent) parent = owner_ ? owner_ : QApplication::activeWindow();
   QMessageBox box(IconOf(question.Kind), kMessageBoxTitle, QString::fromStdString(question.Text),
-                  QMessageBox::NoButton, owner_ ? owner_ : QApplication::activeWindow());
+                  QMessageBox::NoButton, parent);
   box.setObjectName(QStringLiteral("MessageBox"));
   struct TChoiceButton {
     TPromptButton Button;

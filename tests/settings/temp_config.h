@@ -18,10 +18,22 @@ class TempConfig : public testing::TempFolderTest {
  protected:
   void SetUp() override {
     std::filesystem::create_directories(dir_ / "config");
+    if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldConfigHome_ = old;
     ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     SetProgramBaseName("app");
   }
-  void TearDown() override { SetProgramBaseName(""); }
+  void TearDown() override {
+    SetProgramBaseName("");
+    // The next test of the process must not write into this test's folder, which goes now.
+    if (oldConfigHome_.empty()) {
+      ::unsetenv("XDG_CONFIG_HOME");
+    } else {
+      ::setenv("XDG_CONFIG_HOME", oldConfigHome_.c_str(), 1);
+    }
+  }
+
+ private:
+  std::string oldConfigHome_;
 
   // Public helpers, so that free functions of a test can use them.
  public:

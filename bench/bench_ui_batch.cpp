@@ -1,0 +1,144 @@
+// A batch run of the main window (offscreen) against picaxo-cli batch --jobs 1 on the same 12
+// large photos (three copies of each test photo), longer side 1024, quality 85. Showing each image
+// in the window, the dialog's repaints and the event processing between images should cost
+// little: target ratio <= 1.1, in wall time on an idle machine, in CPU time on a shared one.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "jobs/app_state.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using namespace picaxo;
+
+// CPU seconds (user and system) of the finished child processes so far.
+double ChildCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+namespace fs = std::filesystem;
+
+struct TPhotos {
+  fs::path root =
+      fs::temp_directory_path() / ("picaxo_bench_batch_" + std::to_string(std::random_device()()));
+  fs::path src = root / "src";
+  TPhotos() {
+    fs::create_directories(src);
+    for (int copy = 1; copy <= 3; ++copy)
+      for (const auto& e : fs::directory_iterator(fs::path(PICAXO_TESTDATA) / "photos"))
+        if (e.path().extension() == ".jpg")
+          fs::copy_file(e.path(),
+                        src / (e.path().stem().string() + "_" + std::to_string(copy) + ".jpg"));
+  }
+  ~TPhotos() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+};
+
+TPhotos& Photos() {
+  static TPhotos photos;
+  return photos;
+}
+
+// Opens the batch dialog's run as a user would once it shows: folders created without asking,
+// Start, Close.
+void RunDialogWhenItShows() {
+  auto* timer = new QTimer();
+  QObject::connect(timer, &QTimer::timeout, [timer] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog || !dialog->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    dialog->findChild<QAbstractButton*>("CBPromptForCreateDir")->click();
+    dialog->findChild<QAbstractButton*>("BStart")->click();
+    dialog->findChild<QAbstractButton*>("BClose")->click();
+  });
+  timer->start(0);
+}
+
+// The main window's Save All, from the scan of the folder on (the command line's run starts
+// with its scan too); the window shows every image as it is saved.
+void BM_WindowBatch12Photos(benchmark::State& s) {
+  TPhotos& p = Photos();
+  const fs::path out = p.root / "window";
+  for (auto _ : s) {
+    s.PauseTiming();
+    fs::remove_all(out);
+    TScriptedPrompt prompt;
+    TForm1Options options;
+    options.Prompt = &prompt;
+    options.CommandLineArgument = p.src.string();
+    TForm1 form(options);
+    form.show();
+    QCoreApplication::processEvents();
+    TResizeSettings settings;
+    settings.ResizeEnabled = true;
+    SelectRule(settings, ResizeRule::LongerSide);
+    settings.LongerPixels = 1024;
+    settings.JpegQuality = 85;
+    form.State().SetSettings(settings);
+    form.State().SetDestinationFolderField(out.string());
+    form.State().SetSourceFolderField(p.src.string());
+    s.ResumeTiming();
+    form.State().RescanSourceFolder();
+    RunDialogWhenItShows();
+    form.findChild<QAbstractButton*>("TBSaveAll")->click();
+    s.PauseTiming();
+    if (!fs::exists(out) || std::distance(fs::directory_iterator(out), {}) != 12)
+      s.SkipWithError("the window batch did not save 12 images");
+    s.ResumeTiming();
+  }
+}
+BENCHMARK(BM_WindowBatch12Photos)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+void BM_CliBatchJobs1_12Photos(benchmark::State& s) {
+  TPhotos& p = Photos();
+  const fs::path out = p.root / "cli";
+  const std::string command = std::string(PICAXO_CLI) +
+                              " batch --longer 1024 --quality 85 --jobs 1 '" + p.src.string() +
+                              "' '" + out.string() + "' > /dev/null";
+  double cpu = 0;
+  for (auto _ : s) {
+    s.PauseTiming();
+    fs::remove_all(out);
+    s.ResumeTiming();
+    const double before = ChildCpuSeconds();
+    if (std::system(command.c_str()) != 0) s.SkipWithError("picaxo-cli batch failed");
+    cpu += ChildCpuSeconds() - before;
+  }
+  // The CPU column is this process's own; the command line's CPU time is this counter (compare
+  // it with the window batch's CPU column when the machine is loaded).
+  s.counters["cli_cpu_ms"] = benchmark::Counter(cpu * 1000, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_CliBatchJobs1_12Photos)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // The window keeps its settings per user: not the user's own while measuring.
+  const fs::path config =
+      fs::temp_directory_path() / ("picaxo_bench_config_" + std::to_string(::getpid()));
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  fs::remove_all(config, ec);
+  return 0;
+}

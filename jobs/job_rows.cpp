@@ -1,0 +1,18 @@
+#include "jobs/job_rows.h"
+
+namespace picaxo {
+
+std::string JobCellText(const TAppState& state, int32_t row, TJobColumn column) {
+  const TFileEntry* entry = row >= 0 && row < state.Count() ? &state.List().At(row) : nullptr;
+  switch (column) {
+    case TJobColumn::FileName:
+      return JobFileNameText(entry, state.SourceFolder());
+    case TJobColumn::Actions:
+      return entry ? JobActionsText(*entry, state.Settings()) : std::string();
+    case TJobColumn::Flags:
+      return entry ? JobFlagsText(*entry) : std::string();
+  }
+  return {};
+}
+
+}  // namespace picaxo

@@ -1,0 +1,18 @@
+#pragma once
+// The texts the batch job list draws: one row per entry of the image list, three columns.
+#include <cstdint>
+#include <string>
+
+#include "jobs/app_state.h"
+
+namespace picaxo {
+
+enum class TJobColumn : uint8_t { FileName = 0, Actions = 1, Flags = 2 };
+inline constexpr int kJobColumnCount = 3;
+
+// The text of one cell of row (the entry with that index): the relative path (at most 400
+// characters), the actions text or the flag letters. A row without an entry (the list was told a
+// count the entries no longer have) reads "(error)" with empty sub-texts.
+std::string JobCellText(const TAppState& state, int32_t row, TJobColumn column);
+
+}  // namespace picaxo

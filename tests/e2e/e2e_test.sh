@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# The real program on a private X server, driven by keys as a user would:
+#   e2e_test.sh ROOT PICAXO PICAXO_CLI CLOSE_WINDOW FAILURE_DIR
+# Run 1 opens a folder of three small photos, goes to the second (Page Down), saves it (Ctrl+S)
+# and quits (Ctrl+Q). Run 2 starts again on the same per-user configuration, saves the third and
+# is closed through its window frame. Run 3 is opened on one file and saves it. Each saved file
+# must hold exactly the bytes picaxo-cli writes for the same photo with the first-start settings
+# (50 percent, quality 85); each run must end with status 0. Without any display the program must
+# say so in one line and fail. On a failure a picture of the screen goes to
+# FAILURE_DIR/e2e_failure.png.
+set -euo pipefail
+ROOT="$1" PICAXO="$2" CLI="$3" CLOSE_WINDOW="$4" FAILURE_DIR="$5"
+source "$ROOT/scripts/x_session.sh"
+PICAXO="$(realpath -e "$PICAXO")" CLI="$(realpath -e "$CLI")"
+CLOSE_WINDOW="$(realpath -e "$CLOSE_WINDOW")"
+
+TITLE='^Picaxo'
+WAIT=30  # seconds for any one thing the program should do at once
+
+step() { echo "== $*"; }
+fail() {
+  echo "FAIL: $*"
+  if [ -n "${DISPLAY:-}" ]; then
+    mkdir -p "$FAILURE_DIR"
+    x_screenshot "$FAILURE_DIR/e2e_failure.png" && echo "screen: $FAILURE_DIR/e2e_failure.png"
+  fi
+  if [ -s "${X_TMP:-/nonexistent}/picaxo.log" ]; then
+    echo "-- program output:"
+    cat "$X_TMP/picaxo.log"
+  fi
+  exit 1
+}
+
+for tool in Xvfb xdotool import djpeg cjpeg cmp; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/test installs it)"
+done
+step "without a display: one line and a failure status, no crash"
+for display in "" ":9999"; do
+  status=0
+  message="$(cd / && timeout 20 env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY="$display" \
+    "$PICAXO" "$ROOT/testdata/photos" 2>&1)" || status=$?
+  [ "$status" -ne 0 ] && [ "$status" -lt 124 ] ||
+    fail "with DISPLAY='$display' the program ended with status $status"
+  [ "$(printf '%s\n' "$message" | wc -l)" -eq 1 ] && [[ "$message" == *display* ]] ||
+    fail "with DISPLAY='$display' the program said: $message"
+done
+
+x_session_start 1280x1024 || fail "no X server"
+
+SRC="$X_TMP/photos" OUT="$X_TMP/out" EXPECTED="$X_TMP/expected"
+mkdir -p "$SRC" "$OUT" "$EXPECTED"
+photos=("$ROOT"/testdata/photos/*.jpg)
+[ ${#photos[@]} -ge 3 ] || fail "fewer than three test photos in testdata/photos"
+# Small copies keep every step fast; the third is a BMP so that both source kinds are saved.
+djpeg -scale 1/8 "${photos[0]}" | cjpeg -quality 90 >"$SRC/a1.jpg"
+djpeg -scale 1/8 "${photos[1]}" | cjpeg -quality 90 >"$SRC/a2.jpg"
+djpeg -scale 1/8 -bmp "${photos[2]}" >"$SRC/a3.bmp"
+"$CLI" convert --percent 50 --quality 85 "$SRC/a2.jpg" "$EXPECTED/a2.jpg" >/dev/null
+"$CLI" convert --percent 50 --quality 85 "$SRC/a3.bmp" "$EXPECTED/a3.jpg" >/dev/null
+
+# A file that the program writes appears before its last byte does: wait until it is the expected
+# one, then say what is wrong if it never became so.
+expect_saved() {
+  local name="$1"
+  x_wait_for "$WAIT" cmp -s "$OUT/$name" "$EXPECTED/$name" && return 0
+  [ -e "$OUT/$name" ] || fail "$OUT/$name was not written"
+  djpeg -outfile /dev/null "$OUT/$name" 2>/dev/null || fail "$OUT/$name is not a valid JPEG file"
+  fail "$OUT/$name differs from picaxo-cli's conversion of the same photo"
+}
+
+# Sets WINDOW. The window appears before the deferred first scan has loaded a photo; give it that
+# moment.
+open_window() {
+  WINDOW="$(x_wait_window "$TITLE" "$WAIT")" || fail "the window did not appear"
+  x_focus "$WINDOW" || fail "the window did not take the keyboard focus"
+  sleep 1
+  x_picaxo_running || fail "the program ended right after start"
+}
+
+keys() { timeout 10 xdotool key --delay 100 "$@" || fail "xdotool could not send $*"; }
+
+expect_clean_exit() {
+  x_wait_exit "$WAIT" || fail "the program did not end after $1"
+  [ "$PICAXO_STATUS" = 0 ] || fail "the program ended with status $PICAXO_STATUS after $1"
+}
+
+step "run 1: Page Down, Ctrl+S, Ctrl+Q"
+# The working folder is the first-start destination; the folder argument is the source.
+x_start_picaxo "$PICAXO" "$OUT" "$SRC" || fail "could not start $PICAXO"
+open_window
+keys Next ctrl+s
+expect_saved a2.jpg
+[ ! -e "$OUT/a1.jpg" ] || fail "Page Down did not move past the first photo before saving"
+keys ctrl+q
+expect_clean_exit "Ctrl+Q"
+
+step "run 2: the same configuration again, Page Down twice, Ctrl+S, closed by its frame"
+x_start_picaxo "$PICAXO" "$OUT" "$SRC" || fail "could not start $PICAXO"
+open_window
+keys Next Next ctrl+s
+expect_saved a3.jpg
+"$CLOSE_WINDOW" "$WINDOW" || fail "could not ask the window to close"
+expect_clean_exit "the close request"
+
+step "run 3: a fresh configuration, opened on a file as the desktop's Open With does, Ctrl+S"
+# The file's folder is opened with that file current, so no key is needed to reach it.
+export XDG_CONFIG_HOME="$X_TMP/config-open-with"
+OUT="$X_TMP/out-open-with"
+mkdir -p "$OUT"
+x_start_picaxo "$PICAXO" "$OUT" "$SRC/a3.bmp" || fail "could not start $PICAXO"
+open_window
+keys ctrl+s
+expect_saved a3.jpg
+[ "$(ls "$OUT")" = a3.jpg ] || fail "more than the opened file was saved: $(ls "$OUT")"
+keys ctrl+q
+expect_clean_exit "Ctrl+Q"
+
+step "all saved files equal picaxo-cli's"

@@ -1,0 +1,40 @@
+// The job list's cell texts over a scanned folder.
+#include "jobs/job_rows.h"
+
+#include <gtest/gtest.h>
+
+#include "jobs_test_util.h"
+
+namespace picaxo {
+namespace {
+
+using namespace testing;
+
+TEST(JobRows, CellsShowTheEntryTextsAndAnErrorRowPastTheList) {
+  TScratchFolder dir;
+  // Folder names are limited to 255 bytes: two of them make the long relative path.
+  const std::string longFolder = std::string(200, 'f') + "/" + std::string(194, 'g');
+  WriteBmp(dir / "a.bmp");
+  WriteBmp(dir / (longFolder + "/" + std::string(20, 'n') + ".bmp"));
+  TStateFixture f;
+  f.Open(dir.Path(), /*recursive=*/true);
+  ASSERT_EQ(f.state.Count(), 2);
+  f.OnEntry(0, [](TAppState& s) {
+    s.ChangeExcluded(true);
+    TResizeSettings settings = s.Settings();
+    settings.JpegQuality = 70;
+    s.ChangeSettings(TControl::UDQuality, TTrigger::Commit, settings);
+  });
+  EXPECT_EQ(JobCellText(f.state, 0, TJobColumn::FileName), "a.bmp");
+  EXPECT_EQ(JobCellText(f.state, 0, TJobColumn::Actions), "Q=70");
+  EXPECT_EQ(JobCellText(f.state, 0, TJobColumn::Flags), "E");
+  // The relative path is cut at 400 characters.
+  EXPECT_EQ(JobCellText(f.state, 1, TJobColumn::FileName), (longFolder + "/nnnn"));
+  EXPECT_EQ(JobCellText(f.state, 1, TJobColumn::Flags), "");
+  EXPECT_EQ(JobCellText(f.state, 2, TJobColumn::FileName), "(error)");
+  EXPECT_EQ(JobCellText(f.state, 2, TJobColumn::Actions), "");
+  EXPECT_EQ(JobCellText(f.state, -1, TJobColumn::FileName), "(error)");
+}
+
+}  // namespace
+}  // namespace picaxo
