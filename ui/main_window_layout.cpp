@@ -217,7 +217,7 @@ QGroupBox* TForm1::CreateSourceGroup(QWidget* parent) {
                             "brackets");
   LOriginalFileSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   MakeLabel(group, "Selection:", 8, 79, 56);
-  LSelection = Named(MakeLabel(group, "", 64, 79, 124), "LSelection",
+  LSelection = Named(MakeLabel(group, "", 62, 79, 128), "LSelection",
                      "The currently selected region. The destination file will be cropped to the "
                      "selected region");
   BoldCaption(group);
@@ -235,7 +235,7 @@ QGroupBox* TForm1::CreateOutputGroup(QWidget* parent) {
   LFileExists = Named(MakeLabel(group, "", 178, 22, 12), "LFileExists",
                       "The X means that the file already exists on disk");
   MakeLabel(group, "Size:", 8, 43, 26);
-  LNewDimension = Named(MakeLabel(group, "", 34, 43, 58), "LNewDimension",
+  LNewDimension = Named(MakeLabel(group, "", 38, 43, 58), "LNewDimension",
                         "Dimension of the destination file when it is saved");
   LImageFileSize = Named(MakeLabel(group, "", 92, 43, 98), "LImageFileSize",
                          "File size of the destination file when saved, and the compression "
