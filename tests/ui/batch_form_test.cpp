@@ -15,7 +15,6 @@
 #include <set>
 
 #include "jobs/jobs_test_util.h"
-#include "ui/job_list.h"
 
 namespace picaxo {
 namespace {
@@ -24,8 +23,8 @@ namespace fs = std::filesystem;
 using namespace testing;
 using B = TPromptButton;
 
-// The window's part of a run: the observer passes the run's texts and progress to the dialog,
-// lets events run between images and answers for the job list's selection.
+// The window's part of a run: the observer passes the run's texts and progress to the dialog and
+// lets events run between images.
 struct BatchFormTest : ::testing::Test, IJobObserver {
   TScratchFolder dir;
   std::string src = dir / "src";
@@ -36,7 +35,6 @@ struct BatchFormTest : ::testing::Test, IJobObserver {
   TBatchForm* form = nullptr;
   std::vector<int> progressSeen;
   QWidget owner;
-  TJobListView list{[](int row, TJobColumn) { return std::to_string(row); }};
   TAppState state{prompt, *this};
 
   void StatusTextChanged(const std::string& text, TRepaint) override { mainStatus.push_back(text); }
@@ -53,8 +51,6 @@ struct BatchFormTest : ::testing::Test, IJobObserver {
     }
     QCoreApplication::processEvents();
   }
-  int SelectedRowCount() const override { return list.SelectedRowCount(); }
-  bool IsRowSelected(int row) const override { return list.IsRowSelected(row); }
 
   void SetUp() override {
     for (char c = 'a'; c <= 'e'; ++c)
@@ -66,7 +62,6 @@ struct BatchFormTest : ::testing::Test, IJobObserver {
     state.SetDestinationFolderField(out);
     state.SetSourceFolderField(src);
     state.ScanSourceFolder();
-    list.SyncJobCount(state.Count());
     mainStatus.clear();
     owner.resize(600, 400);
     owner.show();
@@ -79,7 +74,6 @@ struct BatchFormTest : ::testing::Test, IJobObserver {
     change();
     state.GoToImage(0);
   }
-  const TFileEntry& Entry(int index) const { return state.List().At(index); }
 
   template <class W>
   W* Find(const char* name) {
@@ -274,74 +268,6 @@ TEST_F(BatchFormTest, AllToTheOverwriteQuestionIsRememberedForTheNextDialog) {
   EXPECT_TRUE(prompt.Questions()[0].Buttons.Has(B::All));
   EXPECT_NE(ReadFile(out + "/e.jpg"), "old");
   SaveAll([&] { EXPECT_TRUE(Box("CBOverwriteAll")->isChecked()); });
-}
-
-TEST_F(BatchFormTest, SaveAllDropsStoredResizeSettingsButKeepsExclusionsCropsAndNames) {
-  // Image c gets a rule, a quality, forced recompression, a crop and a name of its own; b is
-  // excluded. Then the settings in effect are "no resize" again.
-  OnEntry(2, [&] {
-    TResizeSettings settings = state.Settings();
-    settings.ResizeEnabled = true;
-    SelectRule(settings, ResizeRule::Percent);
-    settings.Percent = 50;
-    state.ChangeSettings(TControl::UDPercent, TTrigger::Commit, settings);
-    settings.JpegQuality = 20;
-    state.ChangeSettings(TControl::UDQuality, TTrigger::Commit, settings);
-    settings.AlwaysRecompress = true;
-    state.ChangeSettings(TControl::CBForceRecompress, TTrigger::Commit, settings);
-    state.ChangeSelection(TSelection{0, 0, 7, 5}, TSelectionPhase::Changed);
-    state.ChangeOutputName("cover");
-  });
-  OnEntry(1, [&] { state.ChangeExcluded(true); });
-  const TFileEntry& c = Entry(2);
-  ASSERT_EQ(c.ResizeMode, TResizeMode::Percent);
-  ASSERT_EQ(c.JpegQuality, 20);
-  TResizeSettings settings;
-  settings.ResizeEnabled = false;
-  state.SetSettings(settings);
-
-  SaveAll([&] { Click("BStart"); });
-  EXPECT_EQ(c.ResizeMode, TResizeMode::Unset);
-  EXPECT_EQ(c.JpegQuality, -1);
-  EXPECT_EQ(c.RecompressChoice, TChoice::Unset);
-  EXPECT_EQ(c.OutputName, "cover");
-  EXPECT_TRUE(c.HasSelection());
-  EXPECT_TRUE(Entry(1).Excluded);
-  // The run used the settings in effect (no resize) with the image's own crop and name.
-  EXPECT_EQ(JpegSize(out + "/cover.jpg"), std::make_pair(8, 6));
-  EXPECT_EQ(Written(), (std::set<std::string>{"a.jpg", "cover.jpg", "d.jpg", "e.jpg"}));
-}
-
-TEST_F(BatchFormTest, OneSelectedRowCoversAllEntriesAndTwoRestrictTheRun) {
-  list.SelectOnlyRow(3);
-  Dialog(&TAppState::ExecuteJobs, [&] {
-    Click("BStart");
-    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 5 of 5 images!");
-  });
-  fs::remove_all(out);
-  fs::create_directories(out);
-  list.selectionModel()->select(list.model()->index(1, 0),
-                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  Dialog(&TAppState::ExecuteJobs, [&] {
-    Click("BStart");
-    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 2 of 2 images!");
-  });
-  EXPECT_EQ(Written(), (std::set<std::string>{"b.jpg", "d.jpg"}));
-}
-
-TEST_F(BatchFormTest, AnEmptyFolderTellsSoAndOpensNoDialog) {
-  TScratchFolder empty;
-  state.SetSourceFolderField(empty.Path());
-  state.ScanSourceFolder();
-  bool opened = false;
-  state.SaveAll([&](TBatchRun&) { opened = true; });
-  state.ExecuteJobs([&](TBatchRun&) { opened = true; });
-  EXPECT_FALSE(opened);
-  ASSERT_EQ(prompt.Questions().size(), 2u);
-  EXPECT_EQ(prompt.Questions()[0].Id, TQuestionId::NoFiles);
-  EXPECT_EQ(prompt.Questions()[0].Text, "No files in current folder!");
-  EXPECT_EQ(prompt.Questions()[0].Kind, TPromptKind::Error);
-  EXPECT_EQ(prompt.Questions()[0].Buttons, TPromptButtons(B::Cancel));
 }
 
 }  // namespace

@@ -170,7 +170,8 @@ TEST_F(ViewBoxTest, PaletteRasterIsShownAsColour) {
   for (int i = 0; i < 256; ++i)
     gray.Palette()[static_cast<size_t>(i)] = TRGBQuad{uint8_t(i), uint8_t(i), uint8_t(i), 0};
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x) gray.ScanLine(y)[x] = static_cast<uint8_t>(40 * x + y);
+    for (int x = 0; x < 4; ++x)
+      gray.ScanLine(y)[x] = static_cast<uint8_t>(40 * x + y);
   Show(gray, ivz11);
   EXPECT_EQ(box->Bitmap().PixelFormat(), TPixelFormat::pf24bit);
   EXPECT_EQ(Screen().pixel(At(3, 1)), qRgb(121, 121, 121));

@@ -81,24 +81,6 @@ TEST_F(JobListTest, ReportStyleColumnsThatCannotBeSortedOrEdited) {
             view.palette().color(QPalette::Active, QPalette::Highlight));
 }
 
-TEST_F(JobListTest, RowsShowTheEntryTextsAndAnErrorRowPastTheEntries) {
-  Fill(2);
-  entries[0].ResizeMode = TResizeMode::Percent;
-  entries[0].Percent = 30;
-  entries[0].Excluded = true;
-  entries[1].FileName = "/pics/" + std::string(390, 's') + "/" + std::string(20, 'n') + ".jpg";
-  EXPECT_EQ(Text(0, TJobColumn::FileName), "img0.jpg");
-  EXPECT_EQ(Text(0, TJobColumn::Actions), "resize 30%");
-  EXPECT_EQ(Text(0, TJobColumn::Flags), "E");
-  // A relative path longer than 400 characters shows its first 400.
-  EXPECT_EQ(Text(1, TJobColumn::FileName).toStdString(),
-            (std::string(390, 's') + "/" + std::string(20, 'n')).substr(0, 400));
-  // The list is told a count; a row past the entries (list emptied, rows not synced yet) reads
-  // "(error)".
-  entries.pop_back();
-  EXPECT_EQ(Text(1, TJobColumn::FileName), "(error)");
-}
-
 // The rows each selection change reports as chosen (-1: none) and the counts.
 struct TSelectionLog {
   std::vector<int> rows;
