@@ -2,7 +2,10 @@
 // program's "Save All" would save them: same destination names and subfolders, direct copies,
 // questions answered from the options instead of message boxes.
 //
-// Parallel runs: each worker owns a TAppState (its own decoded source, settings and batch flags)
+// The states stream their sources: an image is opened on navigation (its header) and its rows go
+// from the decoder to the encoder on saving, so no worker holds a decoded picture.
+//
+// Parallel runs: each worker owns a TAppState (its own source, settings and batch flags)
 // over a copy of the scanned list, and takes indices from a shared counter. Entries that share a
 // destination path are handled by one worker in list order, and the lines are printed in list
 // order, so output files and text do not depend on the number of jobs.
@@ -221,6 +224,7 @@ int RunBatch(const std::vector<std::string>& args) {
   // The leading worker scans the folder; its state is the model the others copy.
   TWorker lead;
   TAppState& state = lead.state;
+  state.SetSourceAccess(TSourceAccess::Stream);
   state.SetSettings(parsed.settings);
   state.SetRecursiveInput(parsed.recursive);
   state.SetSourceFolderField(parsed.paths[0]);
@@ -291,7 +295,7 @@ int RunBatch(const std::vector<std::string>& args) {
         }
       }
     };
-    // The lead worker already holds the first image, decoded by the scan: it claims index 0
+    // The lead worker already holds the first image, opened by the scan: it claims index 0
     // before the others start.
     const int32_t leadFirst = nextIndex++;
     std::vector<std::thread> threads;

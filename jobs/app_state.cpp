@@ -167,8 +167,8 @@ void TAppState::LoadCurrentImage() {
       SetStatusText(image_.LoadError(), TRepaint::Now);
     }
     decodedJpeg_ = result == TLoadResult::Decoded && entry->IsJpeg();
-    entry->Width = image_.Image().Width();
-    entry->Height = image_.Image().Height();
+    entry->Width = image_.Width();
+    entry->Height = image_.Height();
     // An entry's own output name replaces the base name in the output-name box.
     ApplyEntryToSettings(*entry, settings_, extras_);
     rememberedOutputName_ = extras_.OutputName;
@@ -202,6 +202,7 @@ void TAppState::ReloadCurrentImage() {
 void TAppState::TakeWorkFrom(const TAppState& lead) {
   list_ = lead.list_.WorkerCopy();
   image_.Clear();
+  image_.SetAccess(lead.image_.Access());
   sourceFolderField_ = lead.sourceFolderField_;
   recursiveInput_ = lead.recursiveInput_;
   saver_.SetDestinationField(lead.saver_.DestinationField());
@@ -213,8 +214,8 @@ void TAppState::TakeWorkFrom(const TAppState& lead) {
 
 std::string TAppState::DimensionLabelText() const {
   if (image_.Empty()) return std::string();
-  return DimensionText(
-      ComputeCurrentGeometry(list_.Current(), image_.Image(), extras_.Selection, settings_));
+  return DimensionText(ComputeCurrentGeometry(list_.Current(), image_.Width(), image_.Height(),
+                                              extras_.Selection, settings_));
 }
 
 std::string TAppState::SelectionLabelText() const {
@@ -232,8 +233,7 @@ TCurrentImageTexts TAppState::CurrentImageTexts() const {
     texts.DestinationFolder = DestinationFolderOf(entry);
   }
   if (!image_.Empty()) {
-    texts.OriginalSize =
-        std::to_string(image_.Image().Width()) + "x" + std::to_string(image_.Image().Height());
+    texts.OriginalSize = std::to_string(image_.Width()) + "x" + std::to_string(image_.Height());
   }
   texts.Dimension = DimensionLabelText();
   texts.Selection = SelectionLabelText();

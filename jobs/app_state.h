@@ -207,8 +207,14 @@ class TAppState {
   // effect; then CurrentImageLoaded.
   void LoadCurrentImage();
   void ReloadCurrentImage();
-  // A copy of lead's list, folders, settings and flags, with nothing loaded: a parallel
-  // picaxo-cli worker.
+  // How loading holds the source: whole (the window, which shows it), or opened for streaming
+  // (picaxo-cli, which only saves it). Streaming changes no text, question or byte of a save; a
+  // source that fails behind a sound header fails when the save decodes it, before anything is
+  // asked, as it failed on loading before. Set it before the scan.
+  TSourceAccess SourceAccess() const { return image_.Access(); }
+  void SetSourceAccess(TSourceAccess access) { image_.SetAccess(access); }
+  // A copy of lead's list, folders, settings, flags and source access, with nothing loaded: a
+  // parallel picaxo-cli worker.
   void TakeWorkFrom(const TAppState& lead);
 
   // --- What the window shows for the current image ---

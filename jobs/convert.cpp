@@ -20,7 +20,15 @@ TConvertRequest RequestFor(const TFileEntry& entry, const std::optional<TSelecti
 OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, const TRasterImage& sourceImage,
                                       const std::optional<TSelection>& selection,
                                       const TResizeSettings& settings) {
-  return ComputeOutputGeometry(sourceImage.Width(), sourceImage.Height(), selection, settings,
+  return ComputeCurrentGeometry(entry, sourceImage.Width(), sourceImage.Height(), selection,
+                                settings);
+}
+
+OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, int32_t sourceWidth,
+                                      int32_t sourceHeight,
+                                      const std::optional<TSelection>& selection,
+                                      const TResizeSettings& settings) {
+  return ComputeOutputGeometry(sourceWidth, sourceHeight, selection, settings,
                                ResolveAllowEnlarge(entry, settings));
 }
 
@@ -29,6 +37,13 @@ TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, TRasterImage& s
                                         const TResizeSettings& settings) {
   if (!entry || sourceImage.Empty()) return {};
   return ConvertImage(sourceImage, RequestFor(*entry, selection, settings));
+}
+
+TConversion ConvertCurrentRows(const TFileEntry* entry, TRowSource* source,
+                               const std::optional<TSelection>& selection,
+                               const TResizeSettings& settings) {
+  if (!entry || !source) return {};
+  return ConvertRows(*source, RequestFor(*entry, selection, settings));
 }
 
 bool ConvertCurrentImage(const TFileEntry* entry, TRasterImage& sourceImage,

@@ -1,10 +1,12 @@
 #pragma once
 // The conversion of the current image into the bytes of its destination file.
+#include <cstdint>
 #include <optional>
 #include <string>
 
 #include "imaging/geometry.h"
 #include "imaging/pipeline.h"
+#include "imaging/pipeline_stream.h"
 #include "imaging/raster.h"
 #include "jobs/entry.h"
 
@@ -13,6 +15,11 @@ namespace picaxo {
 // Geometry of the current image: the entry's enlarge choice resolved against settings, the base
 // being the selection when there is one. Defined only for a non-empty sourceImage.
 OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, const TRasterImage& sourceImage,
+                                      const std::optional<TSelection>& selection,
+                                      const TResizeSettings& settings);
+// The same from the source's size alone (a streamed source has no raster).
+OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, int32_t sourceWidth,
+                                      int32_t sourceHeight,
                                       const std::optional<TSelection>& selection,
                                       const TResizeSettings& settings);
 
@@ -30,6 +37,12 @@ bool ConvertCurrentImage(const TFileEntry* entry, TRasterImage& sourceImage,
 TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, TRasterImage& sourceImage,
                                         const std::optional<TSelection>& selection,
                                         const TResizeSettings& settings);
+
+// The same over the rows of a streamed source: the same request, the same bytes. Nothing to
+// convert without an entry or a source.
+TConversion ConvertCurrentRows(const TFileEntry* entry, TRowSource* source,
+                               const std::optional<TSelection>& selection,
+                               const TResizeSettings& settings);
 
 // The preview of the current image: the bytes a save would write, decoded again. An empty preview
 // (ByteSize 0) when there is nothing to convert.

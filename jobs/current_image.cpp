@@ -8,19 +8,53 @@
 
 namespace picaxo {
 
+std::string LoadFailureMessage(std::exception_ptr error, const std::string& path) {
+  return UserErrorMessage(error, "load " + SplitPath(path).Name);
+}
+
 TLoadResult TCurrentImage::Load(const std::string& path) {
   if (path == loadedFileName_)
     return loadError_.empty() ? TLoadResult::AlreadyLoaded : TLoadResult::Failed;
   loadedFileName_ = path;
   loadError_.clear();
+  // The old picture goes before the new one is read: never two at once.
+  image_ = TRasterImage();
+  rows_.reset();
+  width_ = height_ = 0;
   try {
-    image_ = LoadSourceImage(path);
+    if (access_ == TSourceAccess::Stream) {
+      rows_ = OpenRowSource(path);
+      width_ = rows_->Width();
+      height_ = rows_->Height();
+    } else {
+      image_ = LoadSourceImage(path);
+      width_ = image_.Width();
+      height_ = image_.Height();
+    }
   } catch (...) {
     image_ = TRasterImage();
-    loadError_ = UserErrorMessage(std::current_exception(), "load " + SplitPath(path).Name);
+    rows_.reset();
+    width_ = height_ = 0;
+    loadError_ = LoadFailureMessage(std::current_exception(), path);
     return TLoadResult::Failed;
   }
   return TLoadResult::Decoded;
+}
+
+std::unique_ptr<TRowSource> TCurrentImage::TakeRowSource() {
+  if (Empty() || loadedFileName_.empty()) return nullptr;
+  if (rows_) return std::move(rows_);
+  try {
+    return OpenRowSource(loadedFileName_);
+  } catch (...) {
+    throw EPicaxoError(LoadFailureMessage(std::current_exception(), loadedFileName_));
+  }
+}
+
+void TCurrentImage::SetAccess(TSourceAccess access) {
+  if (access == access_) return;
+  access_ = access;
+  Forget();
 }
 
 void TCurrentImage::Forget() {
@@ -29,6 +63,8 @@ void TCurrentImage::Forget() {
 
 void TCurrentImage::Clear() {
   image_ = TRasterImage();
+  rows_.reset();
+  width_ = height_ = 0;
   loadedFileName_.clear();
   loadError_.clear();
 }

@@ -3,18 +3,29 @@
 //
 // A file is decoded only when its path differs from the one loaded, so re-rendering after a
 // settings change reuses the pixels. A failed decode leaves the image empty and keeps its message.
+//
+// A state that never shows its source (picaxo-cli) loads in streaming access instead: loading
+// opens the file for streaming (its header, and for a progressive JPEG its coefficients) and keeps
+// only its size; the save converts the rows as they are decoded, and no whole raster is held.
+#include <exception>
+#include <memory>
 #include <string>
 
+#include "imaging/pipeline_stream.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
 
 enum class TLoadResult { AlreadyLoaded, Decoded, Failed };
 
+// How the source is held: decoded whole (the window shows it), or opened for streaming.
+enum class TSourceAccess : bool { Whole, Stream };
+
 class TCurrentImage {
  public:
   // Decodes path unless it is the file already loaded (JPEG by the codec, anything else by the
-  // BMP reader). Failed: the image is empty and LoadError() holds the message.
+  // BMP reader); in streaming access opens it instead. Failed: the image is empty and
+  // LoadError() holds the message.
   TLoadResult Load(const std::string& path);
   // Forgets the loaded name (the file list was rebuilt, the file changed on disk): the next Load
   // decodes again. The pixels stay until then.
@@ -24,18 +35,37 @@ class TCurrentImage {
   // The loaded file was renamed on disk: the pixels stay those of the new name.
   void FileRenamed(const std::string& from, const std::string& to);
 
-  bool Empty() const { return image_.Empty(); }
+  TSourceAccess Access() const { return access_; }
+  // A change forgets the loaded name: the next Load reads the file the new way.
+  void SetAccess(TSourceAccess access);
+
+  // No picture: nothing loaded, or the load failed.
+  bool Empty() const { return width_ <= 0 || height_ <= 0; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  // The decoded pixels; always empty in streaming access.
   const TRasterImage& Image() const { return image_; }
   // The conversion may turn the pixels into 24-bit in place; it never releases them.
   TRasterImage& MutableImage() { return image_; }
+  // Streaming access: the rows of the loaded file, read once. The source opened by Load is handed
+  // over; later calls open the file again. Null when there is no picture. Errors of opening are
+  // thrown with the message a failed load shows.
+  std::unique_ptr<TRowSource> TakeRowSource();
   const std::string& LoadedFileName() const { return loadedFileName_; }
   const std::string& LoadError() const { return loadError_; }
   bool Failed() const { return !loadError_.empty(); }
 
  private:
+  TSourceAccess access_ = TSourceAccess::Whole;
   TRasterImage image_;
+  std::unique_ptr<TRowSource> rows_;
+  int width_ = 0;
+  int height_ = 0;
   std::string loadedFileName_;
   std::string loadError_;
 };
+
+// The message of a source file that could not be read or decoded (what a failed load shows).
+std::string LoadFailureMessage(std::exception_ptr error, const std::string& path);
 
 }  // namespace picaxo

@@ -6,6 +6,7 @@
 // leaves neither a truncated file nor a destroyed earlier one.
 #include <cstdio>
 #include <exception>
+#include <optional>
 
 #include "base/error.h"
 #include "base/file_util.h"
@@ -65,8 +66,27 @@ std::string TSaver::DestinationPathOf(const TFileEntry* entry, const std::string
 }
 
 TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& sourceFolder) {
-  if (destinationField_.empty()) throw EPicaxoError(kNoDestination);
   const TFileEntry* entry = request.Entry;
+  // A streamed source is decoded here, where a whole one was decoded on loading: before any check
+  // or question, so that a file that fails to decode fails as it did on loading (same message,
+  // nothing asked, no folder created). Errors of the conversion itself keep their place after the
+  // questions.
+  std::optional<TConversion> streamed;
+  std::exception_ptr conversionFailure;
+  if (request.Rows) {
+    try {
+      streamed = ConvertCurrentRows(entry, request.Rows.get(), request.Selection, request.Settings);
+    } catch (...) {
+      if (request.Rows->Failed()) {
+        // The status line shows it as it shows a failed load.
+        const std::string message = LoadFailureMessage(std::current_exception(), entry->FileName);
+        status_(message, TRepaint::Now);
+        throw EPicaxoError(message);
+      }
+      conversionFailure = std::current_exception();
+    }
+  }
+  if (destinationField_.empty()) throw EPicaxoError(kNoDestination);
   const bool batch = request.Mode == TSaveMode::Batch;
   TPromptButtons buttons = TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel;
   if (batch) buttons = buttons | TPromptButton::All;
@@ -126,9 +146,16 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
 
   status_("Saving...", TRepaint::Now);
   std::string bytes;
-  TRasterImage none;
-  const bool converted = ConvertCurrentImage(entry, request.Image ? *request.Image : none,
-                                             request.Selection, request.Settings, bytes);
+  bool converted = false;
+  if (request.Rows) {
+    if (conversionFailure) std::rethrow_exception(conversionFailure);
+    converted = streamed && streamed->Kind != TOutputKind::Nothing;
+    if (converted) bytes = std::move(streamed->Bytes);
+  } else {
+    TRasterImage none;
+    converted = ConvertCurrentImage(entry, request.Image ? *request.Image : none, request.Selection,
+                                    request.Settings, bytes);
+  }
   if (converted) {
     try {
       WriteFileAtomically(path, bytes);
@@ -152,7 +179,10 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
 TSaveRequest TAppState::MakeSaveRequest() {
   TSaveRequest request;
   request.Entry = list_.Current();
-  request.Image = &image_.MutableImage();
+  if (image_.Access() == TSourceAccess::Stream)
+    request.Rows = image_.TakeRowSource();
+  else
+    request.Image = &image_.MutableImage();
   request.Selection = extras_.Selection;
   request.Settings = settings_;
   request.OutputNameText = extras_.OutputName;

@@ -3,10 +3,12 @@
 // before a destination file is written.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "imaging/geometry.h"
+#include "imaging/pipeline_stream.h"
 #include "imaging/raster.h"
 #include "jobs/entry.h"
 #include "jobs/observer.h"
@@ -43,6 +45,7 @@ enum class TSaveMode : bool { Single, Batch };
 struct TSaveRequest {
   const TFileEntry* Entry = nullptr;  // null: no current image
   TRasterImage* Image = nullptr;      // the decoded source (may be converted to 24-bit in place)
+  std::unique_ptr<TRowSource> Rows;   // instead of Image: the source's rows, streamed
   std::optional<TSelection> Selection;
   TResizeSettings Settings;
   std::string OutputNameText;  // the output-name box, used when there is no entry

@@ -85,7 +85,7 @@ void TAppState::RenderView() {
   const TFileEntry* entry = list_.Current();
   if (previewMode_) {
     view_.ImageFileSizeText.clear();
-    if (image_.Empty() || !entry) {
+    if (image_.Image().Empty() || !entry) {
       view_.Kind = TViewContent::TKind::Empty;
       view_.Picture = nullptr;
       observer_.ViewChanged();
@@ -118,7 +118,7 @@ void TAppState::RenderView() {
     const std::string remembered = statusText_;
     view_.ImageFileSizeText.clear();
     previewPicture_ = TRasterImage();
-    if (!image_.Empty()) {
+    if (!image_.Image().Empty()) {
       SetStatusText("Displaying image...", TRepaint::Now);
       TWaitCursor wait(observer_);
       if (!view_.Selectable) {
