@@ -3,7 +3,9 @@
 #   e2e_test.sh ROOT PICAXO PICAXO_CLI CLOSE_WINDOW FAILURE_DIR
 # Run 1 opens a folder of three small photos, goes to the second (Page Down), saves it (Ctrl+S)
 # and quits (Ctrl+Q). Run 2 starts again on the same per-user configuration, saves the third and
-# is closed through its window frame. Run 3 is opened on one file and saves it. Each saved file
+# is closed through its window frame. Run 3 is opened on one file and saves it. Run 4 changes the
+# zoom, quits, and starts again elsewhere without an argument: the stored folders and zoom hold,
+# in the window and in the per-user file. Each saved file
 # must hold exactly the bytes picaxo-cli writes for the same photo with the first-start settings
 # (50 percent, quality 85); each run must end with status 0. Without any display the program must
 # say so in one line and fail. On a failure a picture of the screen goes to
@@ -114,5 +116,31 @@ expect_saved a3.jpg
 [ "$(ls "$OUT")" = a3.jpg ] || fail "more than the opened file was saved: $(ls "$OUT")"
 keys ctrl+q
 expect_clean_exit "Ctrl+Q"
+
+step "run 4: settings changed in the window survive a restart and are in the per-user file"
+export XDG_CONFIG_HOME="$X_TMP/config-restart"
+OUT="$X_TMP/out-restart" ELSEWHERE="$X_TMP/elsewhere"
+INI="$XDG_CONFIG_HOME/Quorlen/Picaxo/$(basename "$PICAXO").ini"
+mkdir -p "$OUT" "$ELSEWHERE"
+"$CLI" convert --percent 50 --quality 85 "$SRC/a1.jpg" "$EXPECTED/a1.jpg" >/dev/null
+x_start_picaxo "$PICAXO" "$OUT" "$SRC" || fail "could not start $PICAXO"
+open_window
+# Keypad / chooses the 1:1 zoom, the fourth entry of the zoom list.
+keys KP_Divide ctrl+q
+expect_clean_exit "Ctrl+Q"
+[ -f "$INI" ] || fail "closing the window wrote no settings to $INI"
+for line in "Zoom=3" "InputDir=$SRC" "OutputDir=$OUT"; do
+  grep -qxF "$line" "$INI" || fail "$INI lacks $line: $(cat "$INI")"
+done
+# Started again from another folder and without an argument, the stored folders apply: the first
+# photo of the stored source is saved into the stored destination.
+x_start_picaxo "$PICAXO" "$ELSEWHERE" || fail "could not start $PICAXO"
+open_window
+keys ctrl+s
+expect_saved a1.jpg
+[ -z "$(ls "$ELSEWHERE")" ] || fail "the restarted window saved into its working folder"
+keys ctrl+q
+expect_clean_exit "Ctrl+Q"
+grep -qxF "Zoom=3" "$INI" || fail "the restart lost the zoom: $(cat "$INI")"
 
 step "all saved files equal picaxo-cli's"
