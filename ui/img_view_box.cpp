@@ -130,8 +130,9 @@ float ZoomFactorOf(TImgViewBoxZoom zoom) {
 
 TImgViewBox::TImgViewBox(QWidget* parent) : QAbstractScrollArea(parent) {
   setFrameShape(QFrame::NoFrame);
-  // Clicking the picture leaves the keyboard focus where it was (in an edit, say).
-  setFocusPolicy(Qt::NoFocus);
+  // Clicking the picture takes the focus from an edit, so the edit commits its value and the
+  // picture keys (Delete, Home, End) work at once.
+  setFocusPolicy(Qt::ClickFocus);
   // The view paints every pixel itself: the image from its cache, the margins in the window
   // colour, so nothing is erased under the image.
   viewport()->setAutoFillBackground(false);

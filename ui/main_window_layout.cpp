@@ -185,10 +185,6 @@ QWidget* TForm1::CreatePanelLeft() {
   QFont font = panel->font();
   font.setPixelSize(11);
   panel->setFont(font);
-  auto* edge = new QFrame(panel);  // the vertical line at the right edge
-  edge->setFrameShape(QFrame::VLine);
-  edge->setFrameShadow(QFrame::Sunken);
-  edge->setGeometry(199, 0, 2, 2000);
   GroupBox1 = CreateSourceGroup(panel);
   GroupBox1->setGeometry(4, 2, 192, 100);
   GBOutputFile = CreateOutputGroup(panel);
