@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ui/main_window.h"
+#include "ui/no_tooltips.h"
 
 namespace picaxo {
 
@@ -38,6 +39,8 @@ int RunDesktopProgram(int argc, char** argv) {
   // The first argument, as given (Qt has taken its own options out of argv by now).
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) options.CommandLineArgument = arguments.at(1).toStdString();
+  TNoToolTips noToolTips;
+  app.installEventFilter(&noToolTips);
   TForm1 window(options);
   window.show();
   return QApplication::exec();

@@ -205,15 +205,15 @@ QGroupBox* TForm1::CreateSourceGroup(QWidget* parent) {
   LFileNumber = Named(MakeLabel(group, "", 78, 44, 60), "LFileNumber",
                       "total number of images in Source Folder (use Page Up and Page Down to go "
                       "through images)");
-  MakeLabel(group, "Size:", 8, 62, 34);
-  LOriginalSize = Named(MakeLabel(group, "", 44, 62, 72), "LOriginalSize",
+  MakeLabel(group, "Size:", 8, 62, 28);
+  LOriginalSize = Named(MakeLabel(group, "", 36, 62, 62), "LOriginalSize",
                         "Dimension of the original source file");
-  LOriginalFileSize = Named(MakeLabel(group, "", 104, 62, 84), "LOriginalFileSize",
+  LOriginalFileSize = Named(MakeLabel(group, "", 100, 62, 88), "LOriginalFileSize",
                             "Size of the original file on disk, and the compression factor in "
                             "brackets");
   LOriginalFileSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   MakeLabel(group, "Selection:", 8, 79, 56);
-  LSelection = Named(MakeLabel(group, "", 62, 79, 128), "LSelection",
+  LSelection = Named(MakeLabel(group, "", 64, 79, 126), "LSelection",
                      "The currently selected region. The destination file will be cropped to the "
                      "selected region");
   BoldCaption(group);
@@ -230,10 +230,10 @@ QGroupBox* TForm1::CreateOutputGroup(QWidget* parent) {
   LExtOut = Named(MakeLabel(group, ".jpg", 151, 22, 26), "LExtOut");
   LFileExists = Named(MakeLabel(group, "", 178, 22, 12), "LFileExists",
                       "The X means that the file already exists on disk");
-  MakeLabel(group, "Size:", 8, 43, 26);
-  LNewDimension = Named(MakeLabel(group, "", 38, 43, 58), "LNewDimension",
+  MakeLabel(group, "Size:", 8, 43, 28);
+  LNewDimension = Named(MakeLabel(group, "", 36, 43, 62), "LNewDimension",
                         "Dimension of the destination file when it is saved");
-  LImageFileSize = Named(MakeLabel(group, "", 92, 43, 98), "LImageFileSize",
+  LImageFileSize = Named(MakeLabel(group, "", 100, 43, 88), "LImageFileSize",
                          "File size of the destination file when saved, and the compression "
                          "factor (only available in preview mode)");
   LImageFileSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
