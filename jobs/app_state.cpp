@@ -1,5 +1,7 @@
 #include "jobs/app_state.h"
 
+#include "jobs/number_text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <exception>
@@ -256,29 +258,7 @@ TCommandInputs TAppState::CommandInputs() const {
 }
 
 int32_t ParseImageNumber(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
-    ++begin;
-  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
-    --end;
-  bool negative = false;
-  if (begin < end && (text[begin] == '+' || text[begin] == '-')) {
-    negative = text[begin] == '-';
-    ++begin;
-  }
-  if (begin == end) return 0;
-  int64_t value = 0;
-  for (size_t i = begin; i < end; ++i) {
-    const char c = text[i];
-    if (c < '0' || c > '9') return 0;
-    value = value * 10 + (c - '0');
-    if (value > int64_t{std::numeric_limits<int32_t>::max()} + 1) return 0;
-  }
-  if (negative) value = -value;
-  if (value > std::numeric_limits<int32_t>::max() || value < std::numeric_limits<int32_t>::min())
-    return 0;
-  return static_cast<int32_t>(value);
+  return ParseDecimalInt32(text).value_or(0);
 }
 
 }  // namespace picaxo

@@ -1,5 +1,7 @@
 #include "jobs/controls.h"
 
+#include "jobs/number_text.h"
+
 #include <cctype>
 #include <limits>
 
@@ -75,23 +77,9 @@ TRuleControlsState RuleControlsState(const TResizeSettings& settings, const TGro
 }
 
 std::optional<int32_t> ParseFitValue(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin])))
-    ++begin;
-  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1])))
-    --end;
-  if (begin < end && text[begin] == '+') ++begin;
-  if (begin == end) return std::nullopt;
-  int64_t value = 0;
-  for (size_t i = begin; i < end; ++i) {
-    const char c = text[i];
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > std::numeric_limits<int32_t>::max()) return std::nullopt;
-  }
-  if (value <= 0) return std::nullopt;
-  return static_cast<int32_t>(value);
+  const auto value = ParseDecimalInt32(text);
+  if (!value || *value <= 0) return std::nullopt;
+  return value;
 }
 
 bool TakeFitTexts(const std::string& widthText, const std::string& heightText,
