@@ -76,6 +76,21 @@ TRuleControlsState RuleControlsState(const TResizeSettings& settings, const TGro
   return state;
 }
 
+bool RerunsRuleControls(TControl control) {
+  switch (control) {
+    case TControl::CBResize:
+    case TControl::RBFixedLonger:
+    case TControl::RBFixedArea:
+    case TControl::RBPercent:
+    case TControl::RBFixedFit:
+    case TControl::CBPaddedFit:
+    case TControl::RBAlignment:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::optional<int32_t> ParseFitValue(const std::string& text) {
   const auto value = ParseDecimalInt32(text);
   if (!value || *value <= 0) return std::nullopt;

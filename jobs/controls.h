@@ -42,6 +42,9 @@ enum class TControl : uint8_t {
 // The entry fields a change of control touches (cmSelection and cmOutputName for the view and
 // the output-name box; 0 for Other).
 ChangeMask ChangeMaskOf(TControl control);
+// Whether a change of the control reruns the rule-control update (visibility, group heights):
+// the resize box, a rule button, the padded-border box or an alignment button.
+bool RerunsRuleControls(TControl control);
 
 // How a change was made. Commit: Enter in a parameter edit, a spin arrow, a click on a check box,
 // rule or alignment button, a colour accepted. Leave: a parameter edit lost the focus. Edit: a

@@ -509,7 +509,7 @@ void TForm1::CheckSourceRename(TRenameTrigger trigger) {
 }
 
 void TForm1::DeleteSourceFile() {
-  if (!MInDelete->isEnabled()) return;
+  if (!state_->EnabledCommands().DeleteSource) return;
   RunCommand([this] { state_->DeleteSourceFile(); });
 }
 
@@ -550,19 +550,7 @@ void TForm1::ChangeSettings(TControl control, TTrigger trigger) {
   TRedraw redraw;
   // A change in preview mode renders the preview, which can fail like any command.
   RunCommand([&] { redraw = state_->ChangeSettings(control, trigger, SettingsFromControls()); });
-  switch (control) {
-    case TControl::CBResize:
-    case TControl::RBFixedLonger:
-    case TControl::RBFixedArea:
-    case TControl::RBPercent:
-    case TControl::RBFixedFit:
-    case TControl::CBPaddedFit:
-    case TControl::RBAlignment:
-      ShowRuleControls();
-      break;
-    default:
-      break;
-  }
+  if (RerunsRuleControls(control)) ShowRuleControls();
   ShowRedraw(redraw);
 }
 

@@ -245,3 +245,20 @@ TEST(HandleHookedKey, NothingWhileAnotherWindowIsActiveAndOtherKeysPass) {
 
 }  // namespace
 }  // namespace picaxo
+
+namespace picaxo {
+namespace {
+
+TEST(RuleControlUpdate, OnlyTheRuleChoosingControlsRerunIt) {
+  for (TControl c :
+       {TControl::CBResize, TControl::RBFixedLonger, TControl::RBFixedArea, TControl::RBPercent,
+        TControl::RBFixedFit, TControl::CBPaddedFit, TControl::RBAlignment})
+    EXPECT_TRUE(RerunsRuleControls(c));
+  for (TControl c : {TControl::ELongerSide, TControl::EPercent, TControl::EFitWidth,
+                     TControl::CBAllowEnlarge, TControl::EQuality, TControl::PaddedFitColorPanel,
+                     TControl::CBExcludeOutputFile, TControl::ImgViewBox})
+    EXPECT_FALSE(RerunsRuleControls(c));
+}
+
+}  // namespace
+}  // namespace picaxo
