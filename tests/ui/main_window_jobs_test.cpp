@@ -20,6 +20,7 @@
 
 #include "jobs/file_remover.h"
 #include "jobs/jobs_test_util.h"
+#include "open_form.h"
 #include "ui/job_list.h"
 #include "ui/main_window.h"
 
@@ -37,17 +38,7 @@ class MainWindowJobsTest : public TempFolderTest {
     for (int i = 1; i <= imageCount; ++i)
       WriteBmp((source_ / ("img" + std::to_string(i) + ".bmp")).string(), 24, 16,
                static_cast<uint8_t>(i * 40));
-    TForm1Options options;
-    options.CommandLineArgument = source_.string();
-    options.Prompt = &prompt_;
-    options.Remover = &DeletingFileRemover();
-    form_ = std::make_unique<TForm1>(options);
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    for (int i = 0; i < 100 && form_->State().SourceFolder().empty(); ++i)
-      QTest::qWait(5);
-    ASSERT_EQ(form_->State().Count(), imageCount);
+    ASSERT_NO_FATAL_FAILURE(picaxo::testing::OpenFormOnFolder(form_, source_, prompt_, imageCount));
     Widget<QLineEdit>("EOutputDir")->setText(QString::fromStdString(destination_.string()));
   }
 

@@ -25,6 +25,7 @@
 #include "imaging/raster.h"
 #include "jobs/convert.h"
 #include "jobs/file_remover.h"
+#include "open_form.h"
 #include "support/test_support.h"
 #include "ui/img_view_box.h"
 #include "ui/main_window.h"
@@ -69,18 +70,7 @@ class MainWindowTest : public testing::TempFolderTest {
       std::snprintf(name, sizeof name, "img%02d.jpg", i);
       WriteJpeg(source_ / name, width, height, i);
     }
-    TForm1Options options;
-    options.CommandLineArgument = source_.string();
-    options.Prompt = &prompt_;
-    options.Remover = &DeletingFileRemover();
-    form_ = std::make_unique<TForm1>(options);
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    // The first scan runs once the window is on screen.
-    for (int i = 0; i < 100 && form_->State().SourceFolder().empty(); ++i)
-      QTest::qWait(5);
-    ASSERT_EQ(form_->State().Count(), imageCount);
+    ASSERT_NO_FATAL_FAILURE(picaxo::testing::OpenFormOnFolder(form_, source_, prompt_, imageCount));
     Field("EOutputDir")->setText(QString::fromStdString(destination_.string()));
   }
 
