@@ -1,14 +1,13 @@
 #include "imaging/jpeg_glue.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 
 #include <jerror.h>
-#include <sys/mman.h>
 
 #include "imaging/jpeg.h"
+#include "imaging/raster.h"
 
 namespace picaxo {
 
@@ -119,33 +118,14 @@ void SetJpegStringDestination(jpeg_compress_struct& cinfo, TJpegStringDestinatio
   cinfo.dest = &dest.pub;
 }
 
+}  // namespace picaxo
+
 // The library's memory back end. It is the one the library ships (no backing store, the caller's
 // max_memory_to_use as the only limit), except that large blocks (a progressive file's coefficient
 // buffers, tens of megabytes) ask the kernel for huge pages: filling them then takes a few hundred
 // page faults instead of thousands, which was a fifth of a progressive decode's time. Linked
 // statically, these definitions replace the library's own; against a shared library they are
 // unused.
-namespace {
-
-constexpr size_t kHugePage = size_t{2} << 20;
-constexpr size_t kHugeAdviceFrom = 2 * kHugePage;
-
-void AdviseHugePages(void* block, size_t size) {
-#ifdef MADV_HUGEPAGE
-  if (size < kHugeAdviceFrom) return;
-  const auto begin = reinterpret_cast<uintptr_t>(block);
-  const uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-  const uintptr_t last = (begin + size) & ~(kHugePage - 1);
-  // Only advice: where the kernel has no huge page at hand it keeps using small ones.
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#else
-  (void)block;
-  (void)size;
-#endif
-}
-
-}  // namespace
-}  // namespace picaxo
 
 struct backing_store_struct;
 
@@ -161,7 +141,7 @@ void jpeg_free_small(j_common_ptr, void* object, size_t) {
 
 void* jpeg_get_large(j_common_ptr, size_t sizeofobject) {
   void* block = std::malloc(sizeofobject);
-  if (block != nullptr) picaxo::AdviseHugePages(block, sizeofobject);
+  picaxo::AdviseHugePages(block, sizeofobject);
   return block;
 }
 

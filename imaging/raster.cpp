@@ -12,10 +12,6 @@
 
 namespace picaxo {
 
-namespace {
-// A decoded photo of tens of megabytes is touched page by page as the decoder fills it; with
-// 4 KiB pages the kernel spends a fifth of a resize in page faults. Asking for huge pages before
-// the first touch removes most of them. Advice only: any failure is ignored.
 void AdviseHugePages([[maybe_unused]] void* memory, [[maybe_unused]] size_t bytes) {
 #ifdef __linux__
   constexpr size_t kHugePage = size_t{2} << 20;
@@ -25,7 +21,6 @@ void AdviseHugePages([[maybe_unused]] void* memory, [[maybe_unused]] size_t byte
   if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 #endif
 }
-}  // namespace
 
 int64_t RasterRowBytes(int64_t width, int bitsPerPixel) {
   return ((width * bitsPerPixel + 31) / 32) * 4;
