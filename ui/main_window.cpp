@@ -102,7 +102,9 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   EOutputDir->clear();
   ImgViewBox1->SetAllowEnlargeInAutoSizeMode(true);
   ShowZoom();
-  ShowTab(0);
+  // The view starts as designed, tab 0 with the job panel present; the settings load at the first
+  // show then brings tab, panel and menus into line with the stored (or default) choice.
+  ShowJobCaptions();
 }
 
 TForm1::~TForm1() {

@@ -153,7 +153,7 @@ void TForm1::AJobSelectAllExecute() {
 }
 
 void TForm1::AJobToggleExecute() {
-  SetJobsListVisible(PanelJobs->isHidden());
+  SetJobsListVisible(!PanelJobs->isVisibleTo(this));
 }
 
 void TForm1::ShowJobCommands(const TCommandState& commands) {
@@ -176,7 +176,7 @@ void TForm1::ShowJobCaptions() {
 // --- The view switch ---
 
 void TForm1::SetJobsListVisible(bool show) {
-  if (show && (PanelJobs->isHidden() || !Bevel1->isHidden())) {
+  if (show && (!PanelJobs->isVisibleTo(this) || Bevel1->isVisibleTo(this))) {
     LVJobs->SyncJobCount(state_->Count());
     Bevel1->hide();
     PanelJobs->show();
@@ -188,7 +188,7 @@ void TForm1::SetJobsListVisible(bool show) {
     LVJobs->RefreshJobList(TJobRefresh::CurrentRow, state_->CurrentIndex());
     state_->UpdateJobCaptions(LVJobs->SelectedRowCount());
     MBatch->menuAction()->setVisible(true);
-  } else if (!show && !PanelJobs->isHidden()) {
+  } else if (!show && PanelJobs->isVisibleTo(this)) {
     jobsListWidth_ = PanelJobs->width();
     PanelJobs->hide();
     ToolBarJobs->hide();

@@ -344,8 +344,8 @@ QWidget* TForm1::CreateMainPanel() {
   PanelJobs = Named(new QWidget(Splitter1), "PanelJobs");
   auto* jobs = new QVBoxLayout(PanelJobs);
   jobs->setContentsMargins(0, 0, 0, 0);
-  // LVJobs: CreateJobList.
-  PanelJobs->setVisible(false);
+  // LVJobs: CreateJobList. The panel starts present: the settings load then shows or hides the
+  // view as the stored (or, at the first start, the default) choice says.
   ImgViewBox1 = Named(new TImgViewBox(Splitter1), "ImgViewBox1");
   Splitter1->addWidget(PanelJobs);
   Splitter1->addWidget(ImgViewBox1);

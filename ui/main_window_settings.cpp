@@ -74,13 +74,13 @@ void TForm1Settings::SetJobsListVisible(bool visible) {
 }
 
 int32_t TForm1Settings::JobsListWidth() const {
-  return form_.PanelJobs->isHidden() ? form_.jobsListWidth_ : form_.PanelJobs->width();
+  return form_.PanelJobs->isVisibleTo(&form_) ? form_.PanelJobs->width() : form_.jobsListWidth_;
 }
 
 void TForm1Settings::SetJobsListWidth(int32_t width) {
   // The window gives a hidden list this width when it shows it.
   form_.jobsListWidth_ = width;
-  if (!form_.PanelJobs->isHidden()) TSettingsBinding::SetJobsListWidth(width);
+  if (form_.PanelJobs->isVisibleTo(&form_)) TSettingsBinding::SetJobsListWidth(width);
 }
 
 TStoredBatchFlags TForm1Settings::BatchFlags() const {

@@ -76,7 +76,8 @@ TPicaxoSettings TSettingsBinding::FromWindow() const {
       s.*control.Field = action->isChecked();
   }
   s.CopyToDir = CopyToDir();
-  if (const auto* panel = Find<QWidget>(window_, "PanelJobs")) s.ShowJobsList = !panel->isHidden();
+  if (const auto* panel = Find<QWidget>(window_, "PanelJobs"))
+    s.ShowJobsList = panel->isVisibleTo(&window_);
   s.JobsListWidth = JobsListWidth();
   const QHeaderView* header = ColumnHeader(window_);
   for (size_t i = 0; i < s.JobsListColWidths.size(); ++i) {

@@ -5,7 +5,8 @@
 # and quits (Ctrl+Q). Run 2 starts again on the same per-user configuration, saves the third and
 # is closed through its window frame. Run 3 is opened on one file and saves it. Run 4 changes the
 # zoom, quits, and starts again elsewhere without an argument: the stored folders and zoom hold,
-# in the window and in the per-user file. Each saved file
+# in the window and in the per-user file. Run 5 starts on a fresh configuration, which shows the
+# Batch Resize view, and saves every photo through the batch dialog. Each saved file
 # must hold exactly the bytes picaxo-cli writes for the same photo with the first-start settings
 # (50 percent, quality 85); each run must end with status 0. Without any display the program must
 # say so in one line and fail. On a failure a picture of the screen goes to
@@ -142,5 +143,27 @@ expect_saved a1.jpg
 keys ctrl+q
 expect_clean_exit "Ctrl+Q"
 grep -qxF "Zoom=3" "$INI" || fail "the restart lost the zoom: $(cat "$INI")"
+
+step "run 5: a fresh configuration starts in the Batch Resize view; Batch > Save All, Start, Close"
+export XDG_CONFIG_HOME="$X_TMP/config-batch"
+OUT="$X_TMP/out-batch"
+mkdir -p "$OUT"
+x_start_picaxo "$PICAXO" "$OUT" "$SRC" || fail "could not start $PICAXO"
+open_window
+# The menu opened by its letter has its first item, Save All, highlighted; Start and then Close
+# are the dialog's default buttons.
+keys alt+b Return
+DIALOG="$(x_wait_window '^Batch process$' "$WAIT")" || fail "the batch dialog did not appear"
+x_focus "$DIALOG" || fail "the batch dialog did not take the keyboard focus"
+keys Return
+for name in a1.jpg a2.jpg a3.jpg; do
+  expect_saved "$name"
+done
+keys Return
+# Without a window manager nothing gives the focus back to the window when the dialog closes.
+x_focus "$WINDOW" || fail "the window did not take the keyboard focus back"
+keys ctrl+q
+expect_clean_exit "Ctrl+Q after the batch"
+[ "$(ls "$OUT" | tr '\n' ' ')" = "a1.jpg a2.jpg a3.jpg " ] || fail "the batch wrote: $(ls "$OUT")"
 
 step "all saved files equal picaxo-cli's"

@@ -244,6 +244,7 @@ TEST_F(MainWindowJobsTest, QuestionsDuringARunShowOverTheDialogWithAll) {
   form_->show();
   for (int i = 0; i < 100 && form_->State().SourceFolder().empty(); ++i)
     QTest::qWait(5);
+  ShowBatchView(false);
   Widget<QLineEdit>("EOutputDir")->setText(QString::fromStdString(destination_.string()));
   QString boxParent;  // the dialog is gone when the run has ended
   QStringList buttons;

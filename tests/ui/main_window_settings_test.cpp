@@ -303,6 +303,11 @@ TEST_F(MainWindowSettings, TheFirstStartCentresTheDesignedWindow) {
   EXPECT_EQ(form_->pos(), QPoint(area.Left + int(area.Width() / 2 - 343),
                                  area.Top + int(area.Height() / 2 - 272)));
   EXPECT_EQ(Hints("RecentOutputDirs1"), QStringList{"(none)"});
+  // The Batch Resize view, with its toolbar and menu.
+  EXPECT_EQ(form_->findChild<QTabBar*>("TabControl")->currentIndex(), 1);
+  EXPECT_TRUE(form_->findChild<QWidget*>("PanelJobs")->isVisible());
+  EXPECT_TRUE(form_->findChild<QWidget*>("ToolBarJobs")->isVisible());
+  EXPECT_FALSE(form_->findChild<QWidget*>("Bevel1")->isVisible());
 }
 
 }  // namespace

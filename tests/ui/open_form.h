@@ -1,9 +1,11 @@
 #pragma once
 // The main window opened on a folder as a test needs it: scripted questions, files deleted
-// outright, on screen and active, with the deferred first scan done.
+// outright, on screen and active, with the deferred first scan done, in the Simple Resize view
+// whatever an earlier test stored.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTabBar>
 #include <QTest>
 #include <filesystem>
 #include <memory>
@@ -27,6 +29,7 @@ inline void OpenFormOnFolder(std::unique_ptr<TForm1>& form, const std::filesyste
   for (int i = 0; i < 100 && form->State().SourceFolder().empty(); ++i)
     QTest::qWait(5);
   ASSERT_EQ(form->State().Count(), imageCount);
+  form->findChild<QTabBar*>(QStringLiteral("TabControl"))->setCurrentIndex(0);
 }
 
 }  // namespace picaxo::testing
