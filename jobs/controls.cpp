@@ -91,6 +91,13 @@ bool RerunsRuleControls(TControl control) {
   }
 }
 
+uint8_t AlignmentOfButtons(const std::array<bool, 9>& checked) {
+  for (size_t i = 0; i < checked.size(); ++i) {
+    if (checked[i]) return static_cast<uint8_t>(i + 1);
+  }
+  return kAlignCenter;
+}
+
 std::optional<int32_t> ParseFitValue(const std::string& text) {
   const auto value = ParseDecimalInt32(text);
   if (!value || *value <= 0) return std::nullopt;

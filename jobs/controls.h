@@ -2,6 +2,7 @@
 // The destination-settings controls of the window, as the core sees them: which entry fields a
 // change of each control touches, what must be drawn again afterwards, and the state of the rule
 // controls as a function of the settings.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -105,6 +106,12 @@ struct TRuleControlsState {
 // without Fit, 121 / 244 for Fit, 201 / 324 for Fit with a padded border.
 TRuleControlsState RuleControlsState(const TResizeSettings& settings,
                                      const TGroupLayout& layout = {});
+
+// --- Alignment buttons ---
+
+// The alignment the nine buttons choose, in grid order from top left: the first checked one,
+// centre when none is.
+uint8_t AlignmentOfButtons(const std::array<bool, 9>& checked);
 
 // --- Fit texts ---
 

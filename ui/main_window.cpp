@@ -24,6 +24,7 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <array>
 #include <exception>
 
 #include "settings/picaxo_settings.h"
@@ -402,14 +403,10 @@ TResizeSettings TForm1::SettingsFromControls() const {
   s.AreaPixels = static_cast<int16_t>(UDFixedArea->value());
   s.Percent = static_cast<int16_t>(UDPercent->value());
   s.PaddedFitEnabled = CBPaddedFit->isChecked();
-  // The first selected alignment button, in grid order; 5 with none.
-  s.PaddedAlignment = kAlignCenter;
-  for (int i = 0; i < 9; ++i) {
-    if (alignButtons_[i]->isChecked()) {
-      s.PaddedAlignment = static_cast<uint8_t>(i + 1);
-      break;
-    }
-  }
+  std::array<bool, 9> checked{};
+  for (size_t i = 0; i < checked.size(); ++i)
+    checked[i] = alignButtons_[i]->isChecked();
+  s.PaddedAlignment = AlignmentOfButtons(checked);
   s.PaddingColor = paddingColor_;
   s.AllowEnlarge = CBAllowEnlarge->isChecked();
   s.JpegQuality = static_cast<int16_t>(UDQuality->value());

@@ -83,6 +83,15 @@ TEST(RuleControlsState, OnlyTheSelectedRulesInputsShowAndOnlyWhileResizing) {
                noRule.Fit.Visible);
 }
 
+TEST(AlignmentButtons, TheFirstCheckedInGridOrderElseTheCentre) {
+  EXPECT_EQ(AlignmentOfButtons({}), kAlignCenter);
+  std::array<bool, 9> checked{};
+  checked[8] = true;
+  EXPECT_EQ(AlignmentOfButtons(checked), 9);
+  checked[1] = true;
+  EXPECT_EQ(AlignmentOfButtons(checked), kAlignCenterTop);
+}
+
 TEST(FitTexts, BadTextKeepsTheStoredValueEachSideOnItsOwn) {
   EXPECT_EQ(ParseFitValue(" 640 "), 640);
   for (const char* bad : {"abc", "0", "-5", "", "12x", "2147483648", "1e3"})
