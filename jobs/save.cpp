@@ -182,7 +182,7 @@ TSaveRequest TAppState::MakeSaveRequest() {
   if (image_.Access() == TSourceAccess::Stream)
     request.Rows = image_.TakeRowSource();
   else
-    request.Image = &image_.Image();
+    request.Image = image_.SharedImage();
   request.Selection = extras_.Selection;
   request.Settings = settings_;
   request.OutputNameText = extras_.OutputName;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -115,6 +116,39 @@ TEST(SharedRaster, ReloadAndRotationReplaceTheRasterAndLeaveTheShownOneWhole) {
   EXPECT_EQ(shown->Width(), 64);
   EXPECT_EQ(PixelBytes(*shown), pixels);
   EXPECT_EQ(reloaded->Width(), 64);
+}
+
+// Answers Yes, after running a step of its own (what an event handled while a message box is
+// open could do).
+struct TReloadingPrompt : IPrompt {
+  std::function<void()> duringQuestion;
+  TPromptButton Ask(const TQuestion&) override {
+    if (duringQuestion) duringQuestion();
+    return TPromptButton::Yes;
+  }
+};
+
+TEST(SharedRaster, ASaveWritesThePictureItStartedWithWhenTheFileIsReloadedMeanwhile) {
+  TScratchFolder dir;
+  WriteBmp(dir / "a.bmp", 40, 30, 0x20);
+  WriteFile(dir / "out/a.jpg", "old");  // so that the overwrite question is asked
+  TReloadingPrompt prompt;
+  TRecordingObserver observer;
+  TAppState state(prompt, observer);
+  state.SetSourceFolderField(dir.Path());
+  state.RescanSourceFolder();
+  state.SetDestinationFolderField(dir / "out");
+  TRasterImage before = LoadSourceImage(dir / "a.bmp");
+  prompt.duringQuestion = [&] {
+    WriteBmp(dir / "a.bmp", 20, 10, 0xE0);
+    state.ReloadCurrentImage();
+  };
+  ASSERT_TRUE(state.SaveCurrentImage().Saved());
+  EXPECT_EQ(state.Image().Width(), 20);
+  std::string expected;
+  ASSERT_TRUE(
+      ConvertCurrentImage(state.CurrentEntry(), before, std::nullopt, state.Settings(), expected));
+  EXPECT_TRUE(ReadFile(dir / "out/a.jpg") == expected);
 }
 
 TEST(SharedRaster, PaletteSourcesAreWidenedOnLoadingAndConvertAsBefore) {
