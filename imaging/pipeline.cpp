@@ -81,15 +81,48 @@ TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,
   return plan;
 }
 
-TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request) {
+namespace {
+
+// The whole source at 24 bits, widened row by row (no copy in the stored format first).
+TRasterImage Widened(const TRasterImage& source) {
+  TRasterImage widened(source.Width(), source.Height());
+  for (int y = 0; y < source.Height(); ++y)
+    source.WidenRow(y, widened.ScanLine(y));
+  return widened;
+}
+
+// Copies the plan's crop of source into the working raster at the picture's place, with
+// CopyRect's clipping. A source that is not 24-bit is widened one row at a time.
+void PlaceSourcePicture(TRasterImage& work, const TRasterImage& source,
+                        const TConversionPlan& plan) {
+  if (source.PixelFormat() == TPixelFormat::pf24bit) {
+    work.CopyRect(plan.PictureX, plan.PictureY, source, plan.Crop.Left, plan.Crop.Top,
+                  plan.Crop.Width(), plan.Crop.Height());
+    return;
+  }
+  TRasterImage row(source.Width(), 1);
+  for (int y = 0; y < plan.Crop.Height(); ++y) {
+    const int workRow = plan.PictureY + y;
+    if (workRow < 0 || workRow >= work.Height()) continue;
+    source.WidenRow(plan.Crop.Top + y, row.ScanLine(0));
+    work.CopyRect(plan.PictureX, workRow, row, plan.Crop.Left, 0, plan.Crop.Width(), 1);
+  }
+}
+
+// The conversion itself; source is only read. releasable is the caller's source when it may be
+// freed once no longer needed (before encoding), otherwise null.
+TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
+                          const TConvertRequest& request) {
   TConversion result;
   if (source.Empty()) return result;
   const TConversionPlan plan = PlanConversion(source.Width(), source.Height(), request);
   result.Geometry = plan.Geometry;
-  const bool releaseSource = request.Retention == TSourceRetention::Release;
+  const auto release = [releasable] {
+    if (releasable) *releasable = TRasterImage();
+  };
 
   if (plan.DirectCopy) {
-    if (releaseSource) source = TRasterImage();
+    release();
     // The source file itself, read-only and whole: every marker survives.
     result.Bytes = ReadWholeFile(request.SourcePath);
     result.Kind = TOutputKind::DirectCopy;
@@ -98,23 +131,29 @@ TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request) {
 
   // Work is the source itself unless a crop or a padded frame is needed.
   TRasterImage work;
-  TRasterImage* workImage = &source;
+  const TRasterImage* workImage = &source;
   if (plan.Composed) {
-    if (source.PixelFormat() != TPixelFormat::pf24bit) source.SetPixelFormat(TPixelFormat::pf24bit);
     work = TRasterImage(plan.WorkWidth, plan.WorkHeight);
     if (plan.Geometry.Padded())
       work.FillRect(0, 0, work.Width(), work.Height(), request.Settings.PaddingColor);
-    work.CopyRect(plan.PictureX, plan.PictureY, source, plan.Crop.Left, plan.Crop.Top,
-                  plan.Crop.Width(), plan.Crop.Height());
+    PlaceSourcePicture(work, source, plan);
     workImage = &work;
-    if (releaseSource) source = TRasterImage();
+    release();
   }
 
   TRasterImage out;
-  TRasterImage* outImage = workImage;
+  const TRasterImage* outImage = workImage;
   if (plan.Resampled) {
     out = TRasterImage(plan.Geometry.FrameWidth, plan.Geometry.FrameHeight);
-    ResampleImage(*workImage, out, Lanczos3Kernel, kLanczos3Support);
+    if (workImage == &work) {
+      ResampleImage(work, out, Lanczos3Kernel, kLanczos3Support);
+    } else if (source.PixelFormat() != TPixelFormat::pf24bit) {
+      TRasterImage widened = Widened(source);
+      ResampleImage(widened, out, Lanczos3Kernel, kLanczos3Support);
+    } else {
+      // The resampler converts only a source that is not 24-bit; this one it only reads.
+      ResampleImage(const_cast<TRasterImage&>(source), out, Lanczos3Kernel, kLanczos3Support);
+    }
     outImage = &out;
   }
 
@@ -124,12 +163,28 @@ TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request) {
   // the encoder makes its working copy.
   work = TRasterImage();
   out = TRasterImage();
-  if (releaseSource) source = TRasterImage();
+  release();
   jpeg.SetCompressionQuality(request.Settings.JpegQuality);
   jpeg.Compress();
   result.Bytes = jpeg.CompressedData();
   result.Kind = TOutputKind::Encoded;
   return result;
+}
+
+}  // namespace
+
+TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request) {
+  // Widened in place once, so that later conversions of the same raster read it as it is.
+  if (!source.Empty() && source.PixelFormat() != TPixelFormat::pf24bit) {
+    const TConversionPlan plan = PlanConversion(source.Width(), source.Height(), request);
+    if (plan.Composed || plan.Resampled) source.SetPixelFormat(TPixelFormat::pf24bit);
+  }
+  return ConvertSource(source, request.Retention == TSourceRetention::Release ? &source : nullptr,
+                       request);
+}
+
+TConversion ConvertImage(const TRasterImage& source, const TConvertRequest& request) {
+  return ConvertSource(source, nullptr, request);
 }
 
 TPreview DecodePreview(const std::string& jpegBytes) {
@@ -147,6 +202,12 @@ TPreview RenderPreview(TRasterImage& source, const TConvertRequest& request) {
   TConvertRequest keep = request;
   keep.Retention = TSourceRetention::Keep;  // the view keeps showing the source afterwards
   const TConversion conversion = ConvertImage(source, keep);
+  if (conversion.Kind == TOutputKind::Nothing) return {};
+  return DecodePreview(conversion.Bytes);
+}
+
+TPreview RenderPreview(const TRasterImage& source, const TConvertRequest& request) {
+  const TConversion conversion = ConvertImage(source, request);
   if (conversion.Kind == TOutputKind::Nothing) return {};
   return DecodePreview(conversion.Bytes);
 }

@@ -71,6 +71,10 @@ struct TConversion {
 // Converts source (which may be converted to 24-bit in place, and is emptied when the request
 // allows it) into the complete destination file. An empty source gives TOutputKind::Nothing.
 TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request);
+// The same bytes from a source that is only read, such as a raster the view shows at the same
+// time: a source that is not 24-bit is widened into temporaries (row by row where the picture is
+// composed, whole where it is resampled as it is). Retention is ignored.
+TConversion ConvertImage(const TRasterImage& source, const TConvertRequest& request);
 
 // The preview's round trip: the bytes a save would write, decoded again.
 struct TPreview {
@@ -81,6 +85,8 @@ struct TPreview {
 };
 TPreview DecodePreview(const std::string& jpegBytes);
 TPreview RenderPreview(TRasterImage& source, const TConvertRequest& request);
+// The preview of a source that is only read (see the const ConvertImage).
+TPreview RenderPreview(const TRasterImage& source, const TConvertRequest& request);
 
 // "%dKB" with Round(n / 1024) (ties to even) when that is not 0, otherwise "%d bytes".
 std::string FormatFileSize(int64_t n);

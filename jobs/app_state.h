@@ -9,6 +9,7 @@
 // through an IFileRemover.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,9 +98,10 @@ struct TCurrentImageTexts {
 struct TViewContent {
   enum class TKind { Empty, Source, Preview };
   TKind Kind = TKind::Empty;
-  const TRasterImage* Picture = nullptr;  // owned by the state, valid until the next change
-  bool Selectable = true;                 // selections can be drawn (off in preview)
-  std::string ImageFileSizeText;          // LImageFileSize (preview only)
+  // Shared with the state: whoever shows it keeps it alive, and it is never changed.
+  std::shared_ptr<const TRasterImage> Picture;
+  bool Selectable = true;         // selections can be drawn (off in preview)
+  std::string ImageFileSizeText;  // LImageFileSize (preview only)
 };
 
 class TAppState {
@@ -342,7 +344,6 @@ class TAppState {
   std::string statusText_;
   bool previewMode_ = false;
   TViewContent view_;
-  TRasterImage previewPicture_;
   int zoomIndex_ = 0;
   int savedZoomChoice_ = 0;
   bool jobsListVisible_ = false;

@@ -32,7 +32,7 @@ OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, int32_t sourceWid
                                ResolveAllowEnlarge(entry, settings));
 }
 
-TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, TRasterImage& sourceImage,
+TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, const TRasterImage& sourceImage,
                                         const std::optional<TSelection>& selection,
                                         const TResizeSettings& settings) {
   if (!entry || sourceImage.Empty()) return {};
@@ -46,7 +46,7 @@ TConversion ConvertCurrentRows(const TFileEntry* entry, TRowSource* source,
   return ConvertRows(*source, RequestFor(*entry, selection, settings));
 }
 
-bool ConvertCurrentImage(const TFileEntry* entry, TRasterImage& sourceImage,
+bool ConvertCurrentImage(const TFileEntry* entry, const TRasterImage& sourceImage,
                          const std::optional<TSelection>& selection,
                          const TResizeSettings& settings, std::string& output) {
   TConversion conversion = ConvertCurrentImageDetailed(entry, sourceImage, selection, settings);
@@ -58,7 +58,7 @@ bool ConvertCurrentImage(const TFileEntry* entry, TRasterImage& sourceImage,
   return true;
 }
 
-TPreview RenderCurrentPreview(const TFileEntry* entry, TRasterImage& sourceImage,
+TPreview RenderCurrentPreview(const TFileEntry* entry, const TRasterImage& sourceImage,
                               const std::optional<TSelection>& selection,
                               const TResizeSettings& settings) {
   if (!entry || sourceImage.Empty()) return {};

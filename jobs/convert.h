@@ -27,14 +27,14 @@ OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, int32_t sourceWid
 // the source file's own bytes, for a direct copy, or a fresh JPEG encoding). Returns false, having
 // appended nothing, when there is no entry or sourceImage is empty. The entry's enlarge and
 // recompression choices are resolved against settings; selection is the view's selection.
-// sourceImage may be converted to 24-bit in place; it is never released. Errors of reading,
+// sourceImage is only read (the view may be showing it). Errors of reading,
 // decoding, resampling or encoding are thrown (EPicaxoError and its kinds).
-bool ConvertCurrentImage(const TFileEntry* entry, TRasterImage& sourceImage,
+bool ConvertCurrentImage(const TFileEntry* entry, const TRasterImage& sourceImage,
                          const std::optional<TSelection>& selection,
                          const TResizeSettings& settings, std::string& output);
 
 // The same, with the details a caller may report (copied or encoded, geometry).
-TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, TRasterImage& sourceImage,
+TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, const TRasterImage& sourceImage,
                                         const std::optional<TSelection>& selection,
                                         const TResizeSettings& settings);
 
@@ -46,7 +46,7 @@ TConversion ConvertCurrentRows(const TFileEntry* entry, TRowSource* source,
 
 // The preview of the current image: the bytes a save would write, decoded again. An empty preview
 // (ByteSize 0) when there is nothing to convert.
-TPreview RenderCurrentPreview(const TFileEntry* entry, TRasterImage& sourceImage,
+TPreview RenderCurrentPreview(const TFileEntry* entry, const TRasterImage& sourceImage,
                               const std::optional<TSelection>& selection,
                               const TResizeSettings& settings);
 

@@ -1,6 +1,7 @@
 #include "jobs/current_image.h"
 
 #include <exception>
+#include <utility>
 
 #include "base/error.h"
 #include "base/file_util.h"
@@ -12,13 +13,19 @@ std::string LoadFailureMessage(std::exception_ptr error, const std::string& path
   return UserErrorMessage(error, "load " + SplitPath(path).Name);
 }
 
+const TRasterImage& TCurrentImage::Image() const {
+  static const TRasterImage kNone;
+  return image_ ? *image_ : kNone;
+}
+
 TLoadResult TCurrentImage::Load(const std::string& path) {
   if (path == loadedFileName_)
     return loadError_.empty() ? TLoadResult::AlreadyLoaded : TLoadResult::Failed;
   loadedFileName_ = path;
   loadError_.clear();
-  // The old picture goes before the new one is read: never two at once.
-  image_ = TRasterImage();
+  // The old picture goes before the new one is read: never two at once here (the view may still
+  // hold it until it is given the new one).
+  image_.reset();
   rows_.reset();
   width_ = height_ = 0;
   try {
@@ -27,12 +34,16 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
       width_ = rows_->Width();
       height_ = rows_->Height();
     } else {
-      image_ = LoadSourceImage(path);
-      width_ = image_.Width();
-      height_ = image_.Height();
+      TRasterImage decoded = LoadSourceImage(path);
+      // Widened once here, so that neither the view nor a conversion needs a 24-bit copy.
+      if (decoded.PixelFormat() != TPixelFormat::pf24bit)
+        decoded.SetPixelFormat(TPixelFormat::pf24bit);
+      width_ = decoded.Width();
+      height_ = decoded.Height();
+      image_ = std::make_shared<const TRasterImage>(std::move(decoded));
     }
   } catch (...) {
-    image_ = TRasterImage();
+    image_.reset();
     rows_.reset();
     width_ = height_ = 0;
     loadError_ = LoadFailureMessage(std::current_exception(), path);
@@ -62,7 +73,7 @@ void TCurrentImage::Forget() {
 }
 
 void TCurrentImage::Clear() {
-  image_ = TRasterImage();
+  image_.reset();
   rows_.reset();
   width_ = height_ = 0;
   loadedFileName_.clear();

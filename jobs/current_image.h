@@ -4,6 +4,11 @@
 // A file is decoded only when its path differs from the one loaded, so re-rendering after a
 // settings change reuses the pixels. A failed decode leaves the image empty and keeps its message.
 //
+// The decoded raster is shared, never copied: the view shows the same pixels and keeps them alive
+// while it shows them. They are therefore never changed once loaded: conversions only read them
+// (widening a palette or mask format happens once, on loading), and a reload or a rotation loads
+// a new raster in place of the old one.
+//
 // A state that never shows its source (picaxo-cli) loads in streaming access instead: loading
 // opens the file for streaming (its header, and for a progressive JPEG its coefficients) and keeps
 // only its size; the save converts the rows as they are decoded, and no whole raster is held.
@@ -43,10 +48,10 @@ class TCurrentImage {
   bool Empty() const { return width_ <= 0 || height_ <= 0; }
   int Width() const { return width_; }
   int Height() const { return height_; }
-  // The decoded pixels; always empty in streaming access.
-  const TRasterImage& Image() const { return image_; }
-  // The conversion may turn the pixels into 24-bit in place; it never releases them.
-  TRasterImage& MutableImage() { return image_; }
+  // The decoded pixels, always 24-bit; always empty in streaming access.
+  const TRasterImage& Image() const;
+  // The same raster, for those who keep showing it after the next load (null without pixels).
+  const std::shared_ptr<const TRasterImage>& SharedImage() const { return image_; }
   // Streaming access: the rows of the loaded file, read once. The source opened by Load is handed
   // over; later calls open the file again. Null when there is no picture. Errors of opening are
   // thrown with the message a failed load shows.
@@ -57,7 +62,7 @@ class TCurrentImage {
 
  private:
   TSourceAccess access_ = TSourceAccess::Whole;
-  TRasterImage image_;
+  std::shared_ptr<const TRasterImage> image_;
   std::unique_ptr<TRowSource> rows_;
   int width_ = 0;
   int height_ = 0;

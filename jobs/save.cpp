@@ -152,7 +152,7 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
     converted = streamed && streamed->Kind != TOutputKind::Nothing;
     if (converted) bytes = std::move(streamed->Bytes);
   } else {
-    TRasterImage none;
+    const TRasterImage none;
     converted = ConvertCurrentImage(entry, request.Image ? *request.Image : none, request.Selection,
                                     request.Settings, bytes);
   }
@@ -182,7 +182,7 @@ TSaveRequest TAppState::MakeSaveRequest() {
   if (image_.Access() == TSourceAccess::Stream)
     request.Rows = image_.TakeRowSource();
   else
-    request.Image = &image_.MutableImage();
+    request.Image = image_.SharedImage();
   request.Selection = extras_.Selection;
   request.Settings = settings_;
   request.OutputNameText = extras_.OutputName;

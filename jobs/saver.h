@@ -44,8 +44,9 @@ enum class TSaveMode : bool { Single, Batch };
 // What one save needs of the current image.
 struct TSaveRequest {
   const TFileEntry* Entry = nullptr;  // null: no current image
-  TRasterImage* Image = nullptr;      // the decoded source (may be converted to 24-bit in place)
-  std::unique_ptr<TRowSource> Rows;   // instead of Image: the source's rows, streamed
+  // The decoded source, only read; held so that it outlives a reload during the questions.
+  std::shared_ptr<const TRasterImage> Image;
+  std::unique_ptr<TRowSource> Rows;  // instead of Image: the source's rows, streamed
   std::optional<TSelection> Selection;
   TResizeSettings Settings;
   std::string OutputNameText;  // the output-name box, used when there is no entry

@@ -1,6 +1,8 @@
 // The parts of the window's model that follow its controls: control changes, the view's
 // selection, preview mode and zoom, the job list's view state and the Escape texts.
 #include <exception>
+#include <memory>
+#include <utility>
 
 #include "imaging/pipeline.h"
 #include "jobs/app_state.h"
@@ -99,7 +101,7 @@ void TAppState::RenderView() {
     }
     TPreview preview;
     try {
-      preview = RenderCurrentPreview(entry, image_.MutableImage(), extras_.Selection, settings_);
+      preview = RenderCurrentPreview(entry, image_.Image(), extras_.Selection, settings_);
     } catch (...) {
       // No preview is shown; the error reaches the window's error box.
       view_.Kind = TViewContent::TKind::Empty;
@@ -107,17 +109,15 @@ void TAppState::RenderView() {
       observer_.ViewChanged();
       throw;
     }
-    previewPicture_ = std::move(preview.Picture);
     SelectZoomIndex(kZoom11);
     view_.Kind = TViewContent::TKind::Preview;
-    view_.Picture = &previewPicture_;
+    view_.Picture = std::make_shared<const TRasterImage>(std::move(preview.Picture));
     view_.ImageFileSizeText =
         SizeAndRatioText(preview.ByteSize, preview.Width, preview.Height, TRatio::Include);
     SetStatusText("", TRepaint::Later);
   } else {
     const std::string remembered = statusText_;
     view_.ImageFileSizeText.clear();
-    previewPicture_ = TRasterImage();
     if (!image_.Image().Empty()) {
       SetStatusText("Displaying image...", TRepaint::Now);
       TWaitCursor wait(observer_);
@@ -126,7 +126,7 @@ void TAppState::RenderView() {
         SelectZoomIndex(savedZoomChoice_);
       }
       view_.Kind = TViewContent::TKind::Source;
-      view_.Picture = &image_.Image();
+      view_.Picture = image_.SharedImage();
       SetStatusText(remembered, TRepaint::Later);
     } else {
       view_.Kind = TViewContent::TKind::Empty;

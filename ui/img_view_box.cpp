@@ -10,6 +10,8 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace picaxo {
@@ -149,21 +151,34 @@ TImgViewBox::TImgViewBox(QWidget* parent) : QAbstractScrollArea(parent) {
 
 TImgViewBox::~TImgViewBox() = default;
 
-void TImgViewBox::SetBitmap(const TRasterImage& raster) {
-  TRasterImage copy(raster);
-  SetBitmap(std::move(copy));
+const TRasterImage& TImgViewBox::Bitmap() const {
+  static const TRasterImage kNone;
+  return bitmap_ ? *bitmap_ : kNone;
 }
 
-void TImgViewBox::SetBitmap(TRasterImage&& raster) {
+void TImgViewBox::SetBitmap(std::shared_ptr<const TRasterImage> raster) {
+  if (raster && !raster->Empty() && raster->PixelFormat() != TPixelFormat::pf24bit) {
+    // The display is computed from 24-bit rows; the owner's raster stays as it is.
+    TRasterImage widened(raster->Width(), raster->Height());
+    for (int y = 0; y < raster->Height(); ++y)
+      raster->WidenRow(y, widened.ScanLine(y));
+    raster = std::make_shared<const TRasterImage>(std::move(widened));
+  }
   bitmap_ = std::move(raster);
-  if (!bitmap_.Empty() && bitmap_.PixelFormat() != TPixelFormat::pf24bit)
-    bitmap_.SetPixelFormat(TPixelFormat::pf24bit);
   ++bitmapGeneration_;
   PictureChanged();
 }
 
+void TImgViewBox::SetBitmap(const TRasterImage& raster) {
+  SetBitmap(std::make_shared<const TRasterImage>(raster));
+}
+
+void TImgViewBox::SetBitmap(TRasterImage&& raster) {
+  SetBitmap(std::make_shared<const TRasterImage>(std::move(raster)));
+}
+
 void TImgViewBox::ClearImage() {
-  bitmap_ = TRasterImage();
+  bitmap_.reset();
   ++bitmapGeneration_;
   PictureChanged();
 }
@@ -230,9 +245,9 @@ void TImgViewBox::UpdateLayout() {
     return;
   }
   inLayout_ = true;
-  const int w = bitmap_.Width();
-  const int h = bitmap_.Height();
-  if (bitmap_.Empty() || w < 1 || h < 1) {
+  const int w = Bitmap().Width();
+  const int h = Bitmap().Height();
+  if (Bitmap().Empty() || w < 1 || h < 1) {
     displayW_ = displayH_ = 0;
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -331,7 +346,7 @@ void TImgViewBox::UpdateCursorAndHint() {
   QString hint;
   Qt::CursorShape cursor = Qt::ArrowCursor;
   if (!selectable_ || mouseMode_ == mmPanning) {
-    if (!bitmap_.Empty() && !ImageAutoSize() && scrollable) {
+    if (!Bitmap().Empty() && !ImageAutoSize() && scrollable) {
       cursor = mouseMode_ == mmPanning ? Qt::ClosedHandCursor : Qt::OpenHandCursor;
       hint = kScrollHint;
     }
@@ -392,8 +407,8 @@ void TImgViewBox::RemoveFrame() {
 }
 
 void TImgViewBox::SetSelectionCorner(int x, int y) {
-  x = std::clamp(x, 0, std::max(0, bitmap_.Width() - 1));
-  y = std::clamp(y, 0, std::max(0, bitmap_.Height() - 1));
+  x = std::clamp(x, 0, std::max(0, Bitmap().Width() - 1));
+  y = std::clamp(y, 0, std::max(0, Bitmap().Height() - 1));
   selection_.Left = std::min(selAnchor_.x(), x);
   selection_.Right = std::max(selAnchor_.x(), x);
   selection_.Top = std::min(selAnchor_.y(), y);
@@ -405,8 +420,8 @@ void TImgViewBox::BeginSelection(int x, int y) {
   selectionSet_ = true;
   x = std::max(0, x);
   y = std::max(0, y);
-  const int ix = std::min(ToImage(x, zoomFactor_), bitmap_.Width() - 1);
-  const int iy = std::min(ToImage(y, zoomFactor_), bitmap_.Height() - 1);
+  const int ix = std::min(ToImage(x, zoomFactor_), Bitmap().Width() - 1);
+  const int iy = std::min(ToImage(y, zoomFactor_), Bitmap().Height() - 1);
   selAnchor_ = QPoint(ix, iy);
   SetSelectionCorner(ix, iy);
   DrawSelectionFrame();
@@ -436,7 +451,7 @@ QPoint TImgViewBox::ToControl(QPoint viewportPoint) const {
 
 void TImgViewBox::mousePressEvent(QMouseEvent* event) {
   event->accept();
-  if (event->button() != Qt::LeftButton || bitmap_.Empty()) return;
+  if (event->button() != Qt::LeftButton || Bitmap().Empty()) return;
   const QPoint p = ToControl(event->position().toPoint());
   const bool alt = event->modifiers() & Qt::AltModifier;
   if (selectable_ && !alt) {
@@ -452,7 +467,7 @@ void TImgViewBox::mousePressEvent(QMouseEvent* event) {
 
 void TImgViewBox::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
-  if (mouseMode_ == mmIdle || bitmap_.Empty()) return;
+  if (mouseMode_ == mmIdle || Bitmap().Empty()) return;
   if (mouseMode_ == mmSelecting) {
     const QPoint p = ToControl(event->position().toPoint());
     DragSelection(p.x(), p.y());
@@ -509,8 +524,9 @@ void TImgViewBox::wheelEvent(QWheelEvent* event) {
 void TImgViewBox::RebuildDisplay(const QRect& area, qreal ratio) {
   // Nearest pixel: device column d of the displayed image shows source column d * W / (dw * r),
   // as a stretched blit drops or repeats columns. Only the requested area is computed.
-  const int w = bitmap_.Width();
-  const int h = bitmap_.Height();
+  const TRasterImage& bitmap = Bitmap();
+  const int w = bitmap.Width();
+  const int h = bitmap.Height();
   const double devW = displayW_ * ratio;
   const double devH = displayH_ * ratio;
   const int x0 = static_cast<int>(std::floor(area.left() * ratio));
@@ -533,7 +549,7 @@ void TImgViewBox::RebuildDisplay(const QRect& area, qreal ratio) {
       continue;
     }
     lastRow = sy;
-    const uint8_t* row = bitmap_.ScanLine(sy);
+    const uint8_t* row = bitmap.ScanLine(sy);
     for (int i = 0; i < outW; ++i) {
       const uint8_t* p = row + columns[static_cast<size_t>(i)];
       out[i] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
@@ -560,10 +576,10 @@ void TImgViewBox::paintEvent(QPaintEvent* event) {
   const QRegion dirty = event->region();
   const QRect visibleImage = imageRect_ & viewport()->rect();
   QRegion margins = dirty;
-  if (!bitmap_.Empty() && !visibleImage.isEmpty()) margins -= visibleImage;
+  if (!Bitmap().Empty() && !visibleImage.isEmpty()) margins -= visibleImage;
   for (const QRect& r : margins)
     painter.fillRect(r, palette().color(QPalette::Window));
-  if (bitmap_.Empty() || visibleImage.isEmpty()) {
+  if (Bitmap().Empty() || visibleImage.isEmpty()) {
     frameShown_ = false;
     return;
   }

@@ -16,6 +16,7 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 #include "imaging/geometry.h"
 #include "imaging/raster.h"
@@ -49,9 +50,12 @@ class TImgViewBox : public QAbstractScrollArea {
   explicit TImgViewBox(QWidget* parent = nullptr);
   ~TImgViewBox() override;
 
-  // The raster shown; empty when nothing was shown yet. Setting it copies (or takes) the raster,
-  // converted to 24 bits, and runs the picture-change handling.
-  const TRasterImage& Bitmap() const { return bitmap_; }
+  // The raster shown; empty when nothing was shown yet. Setting it runs the picture-change
+  // handling. A shared raster is kept, not copied, as long as it is shown (its owner must not
+  // change it meanwhile); one that is not 24-bit is shown from a 24-bit copy. The other two
+  // forms copy or take the raster.
+  const TRasterImage& Bitmap() const;
+  void SetBitmap(std::shared_ptr<const TRasterImage> raster);
   void SetBitmap(const TRasterImage& raster);
   void SetBitmap(TRasterImage&& raster);
   // Releases the shown raster and empties the picture.
@@ -140,7 +144,7 @@ class TImgViewBox : public QAbstractScrollArea {
   void RebuildDisplay(const QRect& area, qreal ratio);
   QPoint ToControl(QPoint viewportPoint) const;
 
-  TRasterImage bitmap_;
+  std::shared_ptr<const TRasterImage> bitmap_;  // null when empty
   uint64_t bitmapGeneration_ = 0;
   TImgViewBoxZoom zoom_ = ivz11;
   float zoomFactor_ = 1.0f;

@@ -449,7 +449,7 @@ void TForm1::ShowView() {
     case TViewContent::TKind::Source:
     case TViewContent::TKind::Preview:
       ImgViewBox1->SetSelectable(view.Selectable);
-      if (view.Picture) ImgViewBox1->SetBitmap(*view.Picture);
+      if (view.Picture) ImgViewBox1->SetBitmap(view.Picture);
       break;
   }
   SetText(LImageFileSize, view.ImageFileSizeText);

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
@@ -283,6 +285,94 @@ TEST_F(PipelineTest, PaletteSourceIsWidenedForComposition) {
   const TPreview out = DecodePreview(ConvertImage(source, r).Bytes);
   EXPECT_EQ(out.Width, 4);
   EXPECT_NEAR(Channel(out.Picture, 2, 4, 2), 255, 4);
+}
+
+// Every stored byte of a raster (rows up to their used length, palette and masks), so that two
+// rasters compare equal exactly when a reader could not tell them apart.
+std::string StoredBytes(const TRasterImage& image) {
+  std::string bytes = std::to_string(image.Width()) + "x" + std::to_string(image.Height()) + "@" +
+                      std::to_string(image.BitsPerPixel()) + "/" + std::to_string(image.RedMask()) +
+                      "," + std::to_string(image.GreenMask()) + "," +
+                      std::to_string(image.BlueMask()) + ":";
+  const auto used = static_cast<size_t>((int64_t{image.Width()} * image.BitsPerPixel() + 7) / 8);
+  for (int y = 0; y < image.Height(); ++y)
+    bytes.append(reinterpret_cast<const char*>(image.ScanLine(y)), used);
+  for (const TRGBQuad& q : image.Palette())
+    bytes += {static_cast<char>(q.blue), static_cast<char>(q.green), static_cast<char>(q.red)};
+  return bytes;
+}
+
+// A w x h raster in the given format whose every pixel differs from its neighbours once widened.
+TRasterImage Varied(int width, int height, TPixelFormat format) {
+  TRasterImage image(width, height, format);
+  if (format == TPixelFormat::pf8bit || format == TPixelFormat::pf4bit) {
+    const int entries = format == TPixelFormat::pf8bit ? 256 : 16;
+    for (int i = 0; i < entries; ++i)
+      image.Palette().push_back(TRGBQuad{static_cast<uint8_t>(i * 7), static_cast<uint8_t>(255 - i),
+                                         static_cast<uint8_t>(i * 3), 0});
+  }
+  const auto used = static_cast<size_t>((int64_t{width} * image.BitsPerPixel() + 7) / 8);
+  for (int y = 0; y < height; ++y)
+    for (size_t i = 0; i < used; ++i)
+      image.ScanLine(y)[i] = static_cast<uint8_t>(i * 13 + static_cast<size_t>(y) * 29);
+  return image;
+}
+
+// The window converts the raster it shows: converting through a read-only source must leave it
+// untouched whatever its format, and write the bytes the in-place conversion writes.
+TEST_F(PipelineTest, ReadOnlySourceStaysUntouchedAndGivesTheSameBytes) {
+  TResizeSettings percent;  // Percent 50: resampled as it is, not composed
+  TResizeSettings cropped = NoResize();
+  TResizeSettings croppedAndScaled;
+  SelectRule(croppedAndScaled, ResizeRule::LongerSide);
+  croppedAndScaled.LongerPixels = 7;
+  TResizeSettings recompressed = NoResize();
+  recompressed.AlwaysRecompress = true;
+  struct TCase {
+    const char* name;
+    TResizeSettings settings;
+    std::optional<TSelection> selection;
+  };
+  const TCase cases[] = {
+      {"resampled", percent, std::nullopt},
+      {"cropped", cropped, TSelection{3, 2, 17, 11}},
+      {"cropped and resampled", croppedAndScaled, TSelection{1, 1, 12, 9}},
+      {"padded", PaddedFit(30, 12, kAlignRightBottom, 0x00123456), std::nullopt},
+      {"padded selection", PaddedFit(9, 9, kAlignLeftTop, 0x00FFFFFF), TSelection{0, 4, 20, 6}},
+      {"encoded only", recompressed, std::nullopt},
+  };
+  for (TPixelFormat format : {TPixelFormat::pf24bit, TPixelFormat::pf8bit, TPixelFormat::pf4bit,
+                              TPixelFormat::pf16bit, TPixelFormat::pf32bit}) {
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " from " + std::to_string(static_cast<int>(format)));
+      const TRasterImage shared = Varied(21, 13, format);
+      const std::string before = StoredBytes(shared);
+      TConvertRequest r = Request("/x/p.bmp", c.settings);
+      r.Selection = c.selection;
+      const TConversion readOnly = ConvertImage(shared, r);
+      const TPreview preview = RenderPreview(shared, r);
+      EXPECT_EQ(StoredBytes(shared), before);
+
+      TRasterImage own = Varied(21, 13, format);
+      const TConversion inPlace = ConvertImage(own, r);
+      ASSERT_EQ(readOnly.Kind, TOutputKind::Encoded);
+      EXPECT_TRUE(readOnly.Bytes == inPlace.Bytes);
+      EXPECT_EQ(readOnly.Geometry.FrameWidth, inPlace.Geometry.FrameWidth);
+      EXPECT_EQ(preview.ByteSize, static_cast<int64_t>(inPlace.Bytes.size()));
+    }
+  }
+}
+
+TEST_F(PipelineTest, ReadOnlySourceIsCopiedDirectlyAndNeverReleased) {
+  const std::string path = Write("photo.jpg", EncodeJpeg(Solid(32, 16, 0x00336699)));
+  const TRasterImage shared = LoadSourceImage(path);
+  TConvertRequest r = Request(path, NoResize());
+  r.Retention = TSourceRetention::Release;  // not this caller's to free
+  const TConversion c = ConvertImage(shared, r);
+  EXPECT_EQ(c.Kind, TOutputKind::DirectCopy);
+  EXPECT_TRUE(c.Bytes == ReadWholeFile(path));
+  EXPECT_EQ(shared.Width(), 32);
+  EXPECT_EQ(ConvertImage(TRasterImage(), r).Kind, TOutputKind::Nothing);
 }
 
 TEST_F(PipelineTest, PreviewReportsTheBytesASaveWrites) {

@@ -177,6 +177,25 @@ TEST_F(ViewBoxTest, PaletteRasterIsShownAsColour) {
   EXPECT_EQ(Screen().pixel(At(3, 1)), qRgb(121, 121, 121));
 }
 
+TEST_F(ViewBoxTest, SharedRasterIsShownWithoutACopyAndOnlyAWidenedOneIsCopied) {
+  const auto photo = std::make_shared<const TRasterImage>(Pattern(300, 200));
+  box->SetZoom(ivz11);
+  box->SetBitmap(photo);
+  EXPECT_EQ(&box->Bitmap(), photo.get());
+  EXPECT_EQ(Screen().pixel(At(7, 9)), qRgb(0x55, 9, 7));
+  // The owner's palette raster stays as it is; the view shows its 24-bit form.
+  auto gray = std::make_shared<TRasterImage>(2, 1, TPixelFormat::pf8bit);
+  gray->Palette().assign(256, TRGBQuad{10, 20, 30, 0});
+  gray->ScanLine(0)[0] = gray->ScanLine(0)[1] = 3;
+  box->SetBitmap(std::shared_ptr<const TRasterImage>(gray));
+  EXPECT_EQ(gray->PixelFormat(), TPixelFormat::pf8bit);
+  EXPECT_NE(&box->Bitmap(), gray.get());
+  EXPECT_EQ(Screen().pixel(At(1, 0)), qRgb(30, 20, 10));
+  box->ClearImage();
+  EXPECT_EQ(photo.use_count(), 1);  // released once no longer shown
+  EXPECT_EQ(gray.use_count(), 1);
+}
+
 TEST_F(ViewBoxTest, DragAtTwoToOneAndOneToTwo) {
   box->SetSelectable(true);
   Show(Pattern(300, 200), ivz21);

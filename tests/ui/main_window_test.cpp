@@ -285,6 +285,7 @@ TEST_F(MainWindowTest, PreviewShowsTheSavedBytesAndGivesBackSelectionAndZoom) {
   EXPECT_TRUE(view->Selectable());
   EXPECT_EQ(Widget<QComboBox>("CBZoom")->currentIndex(), 4);
   EXPECT_EQ(view->Bitmap().Width(), 200);
+  EXPECT_EQ(&view->Bitmap(), &form_->State().Image().Image());  // shown as loaded, not copied
   EXPECT_TRUE(view->HasSelection());
   EXPECT_EQ(view->GetSelection(), (TSelection{10, 10, 109, 59}));
   EXPECT_TRUE(Label("LImageFileSize")->text().isEmpty());
