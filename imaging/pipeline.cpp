@@ -83,14 +83,6 @@ TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,
 
 namespace {
 
-// The whole source at 24 bits, widened row by row (no copy in the stored format first).
-TRasterImage Widened(const TRasterImage& source) {
-  TRasterImage widened(source.Width(), source.Height());
-  for (int y = 0; y < source.Height(); ++y)
-    source.WidenRow(y, widened.ScanLine(y));
-  return widened;
-}
-
 // Copies the plan's crop of source into the working raster at the picture's place, with
 // CopyRect's clipping. A source that is not 24-bit is widened one row at a time.
 void PlaceSourcePicture(TRasterImage& work, const TRasterImage& source,
@@ -147,12 +139,8 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
     out = TRasterImage(plan.Geometry.FrameWidth, plan.Geometry.FrameHeight);
     if (workImage == &work) {
       ResampleImage(work, out, Lanczos3Kernel, kLanczos3Support);
-    } else if (source.PixelFormat() != TPixelFormat::pf24bit) {
-      TRasterImage widened = Widened(source);
-      ResampleImage(widened, out, Lanczos3Kernel, kLanczos3Support);
     } else {
-      // The resampler converts only a source that is not 24-bit; this one it only reads.
-      ResampleImage(const_cast<TRasterImage&>(source), out, Lanczos3Kernel, kLanczos3Support);
+      ResampleImage(source, out, Lanczos3Kernel, kLanczos3Support);
     }
     outImage = &out;
   }

@@ -389,8 +389,12 @@ TRowPasses MakeRowPasses(TResamplePath path, std::vector<TWeightList> horizontal
   }
 }
 
-void ResampleImageOnPath(TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel,
-                         float Support, TResamplePath path) {
+namespace {
+
+// The two passes over a source that is 24-bit, or is once widenInPlace (the source itself) has
+// been converted, after every check that may throw.
+void ResampleOnPath(const TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel,
+                    float Support, TResamplePath path, TRasterImage* widenInPlace) {
   const int sw = Source.Width(), sh = Source.Height();
   const int dw = Dest.Width(), dh = Dest.Height();
   CheckResampleArguments(sw, sh, dw, dh, Support);
@@ -398,10 +402,17 @@ void ResampleImageOnPath(TRasterImage& Source, TRasterImage& Dest, TFilterKernel
 
   // Every row of the source, already at the destination width.
   TRasterImage work(dw, sh, TPixelFormat::pf24bit);
-  Source.SetPixelFormat(TPixelFormat::pf24bit);
+  if (widenInPlace) widenInPlace->SetPixelFormat(TPixelFormat::pf24bit);
   Dest.SetPixelFormat(TPixelFormat::pf24bit);
   passes.Horizontal(Source, work, BuildWeightLists(sw, dw, Kernel, Support), 0);
   passes.Vertical(work, Dest, BuildWeightLists(sh, dh, Kernel, Support));
+}
+
+}  // namespace
+
+void ResampleImageOnPath(TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel,
+                         float Support, TResamplePath path) {
+  ResampleOnPath(Source, Dest, Kernel, Support, path, &Source);
 }
 
 }  // namespace resample_detail
@@ -409,6 +420,21 @@ void ResampleImageOnPath(TRasterImage& Source, TRasterImage& Dest, TFilterKernel
 void ResampleImage(TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel, float Support) {
   resample_detail::ResampleImageOnPath(Source, Dest, Kernel, Support,
                                        resample_detail::TResamplePath::Auto);
+}
+
+void ResampleImage(const TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel,
+                   float Support) {
+  if (Source.PixelFormat() != TPixelFormat::pf24bit) {
+    // Row by row into the copy, never a copy in the stored format first.
+    TRasterImage widened(Source.Width(), Source.Height());
+    for (int y = 0; y < Source.Height(); ++y)
+      Source.WidenRow(y, widened.ScanLine(y));
+    resample_detail::ResampleOnPath(widened, Dest, Kernel, Support,
+                                    resample_detail::TResamplePath::Auto, nullptr);
+    return;
+  }
+  resample_detail::ResampleOnPath(Source, Dest, Kernel, Support,
+                                  resample_detail::TResamplePath::Auto, nullptr);
 }
 
 }  // namespace picaxo

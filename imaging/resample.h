@@ -51,5 +51,8 @@ inline constexpr std::array<TResampleKernel, 7> ResampleKernels = {{
 // EPicaxoError with its own message for a negative or non-finite Support or weight lists too large
 // for memory, all before anything is changed.
 void ResampleImage(TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel, float Support);
+// The same bytes from a source that is only read: one that is not 24-bit is widened into a copy.
+void ResampleImage(const TRasterImage& Source, TRasterImage& Dest, TFilterKernel Kernel,
+                   float Support);
 
 }  // namespace picaxo
