@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QThread>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include "imaging/pipeline.h"
 #include "jobs/prompt.h"
+#include "ui/application.h"
 #include "ui/img_view_box.h"
 #include "ui/main_window.h"
 
@@ -46,6 +48,8 @@ class TWindowOnPhotos {
       QApplication::processEvents();
       QThread::msleep(5);
     }
+    // The Simple Resize view, whatever view the stored settings chose.
+    form_->findChild<QTabBar*>("TabControl")->setCurrentIndex(0);
   }
   ~TWindowOnPhotos() {
     form_.reset();
@@ -118,6 +122,7 @@ BENCHMARK(BM_SettingChangeToPreviewPainted)
 
 int main(int argc, char** argv) {
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  picaxo::KeepFreedPhotoMemory();  // as the program does at start-up
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
