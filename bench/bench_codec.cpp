@@ -4,27 +4,15 @@
 
 #include <string>
 
-#include "base/file_util.h"
+#include "bench/bench_photo.h"
 #include "imaging/jpeg.h"
 
 namespace {
 
 using namespace picaxo;
 
-const std::string& PhotoBytes() {
-  static const std::string bytes =
-      ReadWholeFile(std::string(PICAXO_TESTDATA) + "/photos/Kleiber_by_Lukas_Baubkus.jpg");
-  return bytes;
-}
-
-const TRasterImage& PhotoRaster() {
-  static const TRasterImage raster = [] {
-    TJPEGImage jpeg;
-    jpeg.LoadFromBytes(PhotoBytes());
-    return jpeg.TakeRaster();
-  }();
-  return raster;
-}
+using bench::PhotoBytes;
+using bench::PhotoRaster;
 
 void BM_DecodeKleiber20MP(benchmark::State& state) {
   const std::string& bytes = PhotoBytes();

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "base/file_util.h"
+#include "bench/bench_photo.h"
 #include "imaging/jpeg.h"
 #include "ui/img_view_box.h"
 
@@ -18,20 +18,8 @@ namespace {
 
 using namespace picaxo;
 
-const std::string& PhotoBytes() {
-  static const std::string bytes =
-      ReadWholeFile(std::string(PICAXO_TESTDATA) + "/photos/Kleiber_by_Lukas_Baubkus.jpg");
-  return bytes;
-}
-
-const TRasterImage& PhotoRaster() {
-  static const TRasterImage raster = [] {
-    TJPEGImage jpeg;
-    jpeg.LoadFromBytes(PhotoBytes());
-    return jpeg.TakeRaster();
-  }();
-  return raster;
-}
+using bench::PhotoBytes;
+using bench::PhotoRaster;
 
 std::unique_ptr<TImgViewBox> MakeView() {
   auto box = std::make_unique<TImgViewBox>();
