@@ -307,9 +307,26 @@ class THookFilter : public QObject {
       last_.widget = widget;
       return Answer(key, type, last_.handled);
     }
+    // A handler may run a nested event loop (a question box) whose own key events come through
+    // here: the state of this event is set only once its handlers are through, so the press that
+    // follows the override is still recognised as answered.
+    bool handled = Dispatch(*key);
+    if (type == QEvent::KeyRelease) {
+      // A key taken on its press is taken on its release too, whatever the handlers say now.
+      const auto taken = std::find(takenKeys_.begin(), takenKeys_.end(), key->key());
+      if (taken != takenKeys_.end()) {
+        takenKeys_.erase(taken);
+        handled = true;
+      }
+    } else {
+      // A release that came while a handler's question box was open leaves no stale entry: the
+      // next press of the key decides afresh.
+      std::erase(takenKeys_, key->key());
+      if (handled) takenKeys_.push_back(key->key());
+    }
     overridePending_ = type == QEvent::ShortcutOverride;
-    last_ = {key, QPointer<QWidget>(widget), sig, Dispatch(*key)};
-    return Answer(key, type, last_.handled);
+    last_ = {key, QPointer<QWidget>(widget), sig, handled};
+    return Answer(key, type, handled);
   }
 
  private:
@@ -351,6 +368,7 @@ class THookFilter : public QObject {
 
   TLast last_;
   bool overridePending_ = false;
+  std::vector<int> takenKeys_;  // Qt keys whose press was taken and whose release is to come
 };
 
 THookFilter* filter = nullptr;

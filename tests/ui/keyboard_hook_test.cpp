@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <string>
 #include <vector>
@@ -168,6 +170,59 @@ TEST_F(KeyboardHookTest, SwallowedKeyTriggersNoShortcut) {
   QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(triggered, 1);
   EXPECT_EQ(presses, 2);
+}
+
+// A handler that asks a question runs a nested event loop whose keys pass the same filter; the key
+// that opened the box must still be taken once, on its press and on its release, and never reach
+// the focused edit (Ctrl+Delete would cut its text).
+TEST_F(KeyboardHookTest, KeyTakenWhileAQuestionBoxIsOpenReachesNothing) {
+  edit->setText(QStringLiteral("var-exif-com"));
+  edit->setCursorPosition(0);
+  int presses = 0, releasesSeen = 0, answeredBoxes = 0;
+  TKeyboardHook hook([&](TKeyboardHook*, const TKeyInfo& k, bool& handled) {
+    if (k.VirtualKey != 0x2E || QApplication::activeModalWidget()) return;
+    if (k.KeyUp) {
+      ++releasesSeen;
+      return;  // the filter keeps the release from the edit by itself
+    }
+    ++presses;
+    handled = true;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Picaxo"), QStringLiteral("Delete?"),
+                    QMessageBox::Yes | QMessageBox::No, &window);
+    QTimer::singleShot(0, &box, [&] {
+      ++answeredBoxes;
+      QTest::keyClick(&box, Qt::Key_Control);
+      QTest::keyClick(&box, Qt::Key_N, Qt::AltModifier);
+      box.done(QMessageBox::No);
+    });
+    box.exec();
+  });
+  hook.Register();
+  int editKeys = 0;
+  struct TCounter : QObject {
+    int* count;
+    explicit TCounter(int* c) : count(c) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if ((e->type() == QEvent::KeyPress || e->type() == QEvent::KeyRelease) &&
+          static_cast<QKeyEvent*>(e)->key() == Qt::Key_Delete)
+        ++*count;
+      return false;
+    }
+  } counter(&editKeys);
+  edit->installEventFilter(&counter);
+
+  QTest::keyClick(edit, Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(presses, 1);
+  EXPECT_EQ(answeredBoxes, 1);
+  EXPECT_EQ(releasesSeen, 1);
+  EXPECT_EQ(editKeys, 0);
+  EXPECT_EQ(edit->text(), QStringLiteral("var-exif-com"));
+
+  // A key not taken still reaches the edit.
+  edit->removeEventFilter(&counter);
+  hook.Unregister();
+  QTest::keyClick(edit, Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(edit->text(), QStringLiteral("-exif-com"));
 }
 
 TEST_F(KeyboardHookTest, DestroyingAHookUnregistersIt) {
