@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 
 namespace picaxo {
@@ -23,6 +25,16 @@ QMessageBox::Icon IconOf(TPromptKind kind) {
   return QMessageBox::NoIcon;
 }
 
+// The application's style with the button-row order that reads Yes, No, actions, Cancel.
+class TButtonOrderStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_DialogButtonLayout) return QDialogButtonBox::WinLayout;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
 }  // namespace
 
 TPromptButton TMessageBoxPrompt::Ask(const TQuestion& question) {
@@ -41,16 +53,20 @@ TPromptButton TMessageBoxPrompt::Ask(const TQuestion& question) {
                                            {TPromptButton::No, QMessageBox::No},
                                            {TPromptButton::OK, QMessageBox::Ok},
                                            {TPromptButton::Cancel, QMessageBox::Cancel}};
+  // Yes | No | All | Cancel from left to right on every desktop: the button row is laid out in
+  // the role order that puts Yes, No, the All action and Cancel in that order (a desktop's own
+  // order would put Yes last or All first).
+  auto* order = new TButtonOrderStyle;
+  order->setParent(&box);
+  if (auto* row = box.findChild<QDialogButtonBox*>()) row->setStyle(order);
   QAbstractButton* all = nullptr;
   for (const TChoiceButton& b : kButtons) {
     if (!question.Buttons.Has(b.Button)) continue;
     box.addButton(b.Standard);
-    // "All" follows Yes and No, before Cancel.
-    if (b.Button == TPromptButton::No && question.Buttons.Has(TPromptButton::All))
-      all = box.addButton(QStringLiteral("All"), QMessageBox::YesRole);
   }
-  if (!all && question.Buttons.Has(TPromptButton::All))
-    all = box.addButton(QStringLiteral("All"), QMessageBox::YesRole);
+  if (question.Buttons.Has(TPromptButton::All))
+    all = box.addButton(QStringLiteral("All"), QMessageBox::ActionRole);
+
   // Escape and the frame's close button answer Cancel: a Cancel button exists or closing maps to
   // it below.
   if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) box.setEscapeButton(cancel);

@@ -2,6 +2,8 @@
 // click, Escape and the All button give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -63,13 +65,22 @@ TEST(MessageBoxPrompt, BatchQuestionsOfferAll) {
   const TQuestion question{
       TQuestionId::OverwriteFile, TPromptKind::Confirmation, "Destination file already exists.",
       TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel | TPromptButton::All};
+  QStringList order;
   EXPECT_EQ(AskAndAct(question,
-                      [](QMessageBox* box) {
+                      [&](QMessageBox* box) {
+                        // The buttons from left to right, whatever the desktop's habit.
+                        QList<QAbstractButton*> shown = box->buttons();
+                        std::sort(shown.begin(), shown.end(), [](auto* a, auto* b) {
+                          return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
+                        });
+                        for (QAbstractButton* b : shown)
+                          order << b->text().remove(QLatin1Char('&'));
                         QAbstractButton* all = ButtonNamed(box, "All");
                         ASSERT_NE(all, nullptr);
                         all->click();
                       }),
             TPromptButton::All);
+  EXPECT_EQ(order, (QStringList{"Yes", "No", "All", "Cancel"}));
 }
 
 TEST(MessageBoxPrompt, MessagesCarryTheirKindsIcon) {
