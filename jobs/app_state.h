@@ -63,7 +63,7 @@ enum class TRotateResult {
   NoImage,              // no current image: nothing done
   NotAvailable,         // not a JPEG by name, or the lossless option is off: nothing done
   Rotated,              // rotated on disk, selection rotated, image reloaded
-  RotatedWithWarnings,  // rotated on disk, but the decoder warned: view and selection kept
+  RotatedWithWarnings,  // the same, but the decoder warned (a damaged file): the status says so
 };
 struct TRotateOutcome {
   TRotateResult Result = TRotateResult::NoImage;
@@ -196,6 +196,10 @@ class TAppState {
   // The command-line argument: a folder, or a file whose folder is listed with that file current.
   // Does not scan.
   void TakeCommandLineArgument(const std::string& argument);
+  // Files or folders dropped onto the window (jobs/drop.h): lists the folder they name and shows
+  // the dropped image; a folder listed already is not read again. False (nothing done) when the
+  // drop names no folder and no source image.
+  bool OpenDropped(const std::vector<std::string>& paths);
   // Makes image index current (clamped). Outside a batch the source-name box gets its rename
   // check first and the current job row is redrawn.
   void GoToImage(int64_t index);

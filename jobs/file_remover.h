@@ -1,6 +1,6 @@
 #pragma once
 // Removing a file the user asked to delete. The window moves it to the desktop's trash; the core's
-// own remover (tests, picaxo-cli) deletes it.
+// deleting remover (tests, picaxo-cli) deletes it.
 #include <string>
 
 namespace picaxo {
@@ -19,5 +19,12 @@ class TDeletingFileRemover : public IFileRemover {
 };
 
 IFileRemover& DeletingFileRemover();
+
+// Moves the file into the user's trash (base/trash.h), where a file manager can restore it;
+// deletes it for good only where no trash can take it.
+class TTrashFileRemover : public IFileRemover {
+ public:
+  bool RemoveFile(const std::string& path) override;
+};
 
 }  // namespace picaxo

@@ -166,7 +166,9 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
     outcome.Result = TSaveResult::Saved;
     outcome.ByteCount = static_cast<int64_t>(bytes.size());
     status_(SavedMessage(path, outcome.ByteCount), TRepaint::Later);
-    observer_.DestinationFolderUsed(WithoutTrailingSeparator(folder));
+    // The recent list keeps the folder the user chose, not each mirrored subfolder below it.
+    observer_.DestinationFolderUsed(
+        WithoutTrailingSeparator(DestinationFolderFor(destinationField_, sourceFolder, {})));
   } else {
     outcome.Result = TSaveResult::NothingToConvert;
   }

@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "base/file_util.h"
+#include "base/trash.h"
 #include "jobs/app_state.h"
 #include "jobs/destination.h"
 #include "jobs/path_parts.h"
@@ -62,6 +63,11 @@ bool TDeletingFileRemover::RemoveFile(const std::string& path) {
   return !fs::exists(fs::symlink_status(path, error));
 }
 
+bool TTrashFileRemover::RemoveFile(const std::string& path) {
+  if (MoveToTrash(path)) return true;
+  return TDeletingFileRemover().RemoveFile(path);
+}
+
 IFileRemover& DeletingFileRemover() {
   static TDeletingFileRemover remover;
   return remover;
@@ -76,20 +82,29 @@ TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
     return outcome;
   }
   SetStatusText("Rotating image...", TRepaint::Now);
-  {
+  const std::string name = SplitPath(entry->FileName).Name;
+  try {
     TWaitCursor wait(observer_);
     outcome.Warnings = RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction));
+  } catch (...) {
+    // The file is unchanged; the status line says so instead of a rotation that never ends.
+    SetStatusText(UserErrorMessage(std::current_exception(), "rotate " + name), TRepaint::Now);
+    throw;
   }
-  if (outcome.Warnings != 0) {
-    // The file was rotated all the same; the window keeps what it shows and the text.
-    outcome.Result = TRotateResult::RotatedWithWarnings;
-    return outcome;
-  }
+  // A damaged source is rotated on disk all the same (what the decoder could read), so the window
+  // shows the file as it is now, its new size included, and says that it was damaged.
   if (entry->HasSelection() && entry->Width > 0 && entry->Height > 0)
     entry->Selection = RotatedSelection(entry->Selection, direction, entry->Width, entry->Height);
   SetStatusText("", TRepaint::Later);
   ReloadCurrentImage();
   outcome.Result = TRotateResult::Rotated;
+  if (outcome.Warnings != 0) {
+    outcome.Result = TRotateResult::RotatedWithWarnings;
+    SetStatusText("Rotated " + name +
+                      ", but the file is damaged: " + std::to_string(outcome.Warnings) +
+                      " decoder warning" + (outcome.Warnings == 1 ? "" : "s") + ".",
+                  TRepaint::Now);
+  }
   return outcome;
 }
 

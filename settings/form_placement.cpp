@@ -28,6 +28,14 @@ TRect RectFromSize(int64_t left, int64_t top, int64_t width, int64_t height) {
   return {Saturate(left), Saturate(top), Saturate(left + width), Saturate(top + height)};
 }
 
+TRect FirstStartMainWindowSize(const TRect& workArea) {
+  const int64_t areaWidth = std::max<int64_t>(workArea.Width(), 1);
+  const int64_t areaHeight = std::max<int64_t>(workArea.Height(), 1);
+  const int64_t width = std::min(std::max<int64_t>(areaWidth * 3 / 4, 960), areaWidth);
+  const int64_t height = std::min(std::max<int64_t>(areaHeight * 4 / 5, 640), areaHeight);
+  return RectFromSize(0, 0, width, height);
+}
+
 void ClampToWorkArea(int64_t& left, int64_t& top, int64_t& width, TClampSize size, int64_t& height,
                      const TRect& workArea) {
   if (size == TClampSize::ShrinkToWorkArea) {

@@ -86,6 +86,12 @@ struct TFormGeometry {
 inline constexpr int32_t kMainFormWidth = 686;
 inline constexpr int32_t kMainFormHeight = 544;
 
+// The main window's size at the first start (nothing stored yet), as a rectangle at 0, 0: the
+// designed 686 x 544 leaves a modern screen mostly empty and shows the job list's columns and the
+// photo side by side only cramped, so the window takes three quarters of the work area's width and
+// four fifths of its height, at least 960 x 640, never more than the work area.
+TRect FirstStartMainWindowSize(const TRect& workArea);
+
 enum class TClampSize { Keep, ShrinkToWorkArea };
 
 // Keeps a window reachable: with ShrinkToWorkArea its size is first limited to the work area's;

@@ -174,12 +174,15 @@ void WriteKey(TSettingsStore& store, const TSettingKey& key, TPicaxoSettings& se
       key.Field(settings));
 }
 
-void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSettings& settings) {
+void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSettings& settings,
+             TMissingKeys missing) {
+  const TReadDefault fallbackKind =
+      missing == TMissingKeys::KeepCurrent ? TReadDefault::Current : key.Default;
   std::visit(
       [&](auto* field) {
         using T = std::remove_pointer_t<decltype(field)>;
         if constexpr (std::is_same_v<T, bool>) {
-          const bool fallback = key.Default == TReadDefault::False ? false : *field;
+          const bool fallback = fallbackKind == TReadDefault::False ? false : *field;
           const bool value = store.ReadBool(kSettingsSection, key.Name, fallback);
           if (key.Apply == TApply::RuleButton && value) {
             ChooseRule(settings.Resize, field);
@@ -188,8 +191,8 @@ void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSetting
           }
         } else if constexpr (std::is_same_v<T, std::string>) {
           std::string fallback = *field;
-          if (key.Default == TReadDefault::WorkingFolder) fallback = WorkingFolder();
-          if (key.Default == TReadDefault::Empty) fallback.clear();
+          if (fallbackKind == TReadDefault::WorkingFolder) fallback = WorkingFolder();
+          if (fallbackKind == TReadDefault::Empty) fallback.clear();
           *field = store.ReadString(kSettingsSection, key.Name, fallback);
         } else {
           const int32_t value = store.ReadInteger(kSettingsSection, key.Name, ToStored(*field));
@@ -232,12 +235,23 @@ void SaveSettings(TSettingsStore& store, const TPicaxoSettings& settings, const 
     WriteKey(store, key, values);
 }
 
-void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const TRect& workArea) {
+void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const TRect& workArea,
+                  TMissingKeys missing) {
   try {
+    const TRect before = settings.MainWindow.Bounds;
     RestoreFormState(settings.MainWindow, store, kSettingsSection, kMainFormPrefix,
                      kMainFormPlacement, workArea);
+    const auto has = [&](const char* word) {
+      const std::string key = std::string(kMainFormPrefix) + word;
+      return store.ReadInteger(kSettingsSection, key, kIntMin) != kIntMin;
+    };
+    if (missing == TMissingKeys::KeepCurrent && !(has("Top") && has("Left"))) {
+      // A file without a position leaves the window where it is (the first start centres it).
+      TRect& bounds = settings.MainWindow.Bounds;
+      bounds = RectFromSize(before.Left, before.Top, bounds.Width(), bounds.Height());
+    }
     for (std::string_view name : kLoadOrder)
-      ReadKey(store, KeyNamed(name), settings);
+      ReadKey(store, KeyNamed(name), settings, missing);
   } catch (const std::exception&) {
     // Settings errors are never shown; the keys read so far stay applied.
   }
@@ -246,7 +260,7 @@ void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const 
 void LoadRegistrySettings(TPicaxoSettings& settings, const TRect& workArea) {
   try {
     const TIniSettingsStore store = OpenUserSettingsStore();
-    LoadSettings(store, settings, workArea);
+    LoadSettings(store, settings, workArea, TMissingKeys::StartDefaults);
   } catch (const std::exception&) {
     // No per-user folder known: the settings stay as they are.
   }
@@ -269,7 +283,7 @@ void LoadSettingsFile(const std::string& path, TPicaxoSettings& settings, const 
   if (!store.HasSection(kSettingsSection))
     throw EPicaxoError("The file \"" + path + "\" holds no [" + std::string(kSettingsSection) +
                        "] section, so it is not a settings file.");
-  LoadSettings(store, settings, workArea);
+  LoadSettings(store, settings, workArea, TMissingKeys::KeepCurrent);
 }
 
 void SaveSettingsFile(const std::string& path, const TPicaxoSettings& settings,

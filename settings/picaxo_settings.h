@@ -69,16 +69,27 @@ struct TPicaxoSettings {
 // nothing, so a file never holds half of the keys.
 void SaveSettings(TSettingsStore& store, const TPicaxoSettings& settings, const TRect& workArea);
 
+// What a key the store lacks does.
+enum class TMissingKeys {
+  // The per-user store at start: InputDir and OutputDir fall back to the working folder,
+  // CopyToDir to empty, the three batch flags to false, a missing position centres the window;
+  // every other missing key changes nothing.
+  StartDefaults,
+  // A settings file the user loads: a missing key changes nothing at all, so a file holding only
+  // JpegQuality changes only the quality (the folders, the list and the window stay).
+  KeepCurrent,
+};
+
 // Restores the placement, then reads every other key, each with the current value as its default
-// so that a missing key changes nothing, except that InputDir and OutputDir default to the
-// working folder, CopyToDir to empty and the three batch flags to false. Integers out of a
-// control's range are clamped to it; the fit sizes ignore values below 1; PaddedAlignment takes
+// so that a missing key changes nothing, except as missing says for StartDefaults. Integers out of
+// a control's range are clamped to it; the fit sizes ignore values below 1; PaddedAlignment takes
 // the low 7 bits and ignores values outside 1 ... 9. The rule keys act as one radio group: a true
 // one chooses its rule and clears the other three, a false one clears only its own (so of several
 // true ones the last wins, and four false ones leave no rule chosen). Keys are applied in the
 // window's order, which differs from the writing order; an error ends the pass without a message
 // and the keys applied before it stay.
-void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const TRect& workArea);
+void LoadSettings(const TSettingsStore& store, TPicaxoSettings& settings, const TRect& workArea,
+                  TMissingKeys missing = TMissingKeys::StartDefaults);
 
 // The per-user store at start and at close. Nothing is reported: a store that cannot be read or
 // written leaves the settings, and the file, as they were.
@@ -87,9 +98,9 @@ void SaveRegistrySettings(const TPicaxoSettings& settings, const TRect& workArea
 
 // Settings files the user names. LoadSettingsFile throws EPicaxoError when the file is missing,
 // cannot be read or has no "PicaxoSettings" section (picaxo-cli reports it; the desktop program
-// ignores it as it ignores every settings error); otherwise it is LoadSettings. SaveSettingsFile
-// throws when a value cannot be stored or the file cannot be written; the old file then stays
-// whole.
+// ignores it as it ignores every settings error); otherwise it is LoadSettings with KeepCurrent.
+// SaveSettingsFile throws when a value cannot be stored or the file cannot be written; the old file
+// then stays whole.
 void LoadSettingsFile(const std::string& path, TPicaxoSettings& settings,
                       const TRect& workArea = kFallbackWorkArea);
 void SaveSettingsFile(const std::string& path, const TPicaxoSettings& settings,

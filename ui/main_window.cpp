@@ -2,6 +2,7 @@
 // the state then holds. Decisions (what a key does, which commands are enabled, what a change
 // stores, which texts the labels carry) are the state's.
 #include "ui/main_window.h"
+#include "ui/status_panel.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
@@ -57,6 +59,10 @@ void SetText(QLabel* label, const std::string& text) {
   label->setText(Q(text));
 }
 
+void SetText(TStatusPanel* panel, const std::string& text) {
+  panel->SetFullText(Q(text));
+}
+
 QColor ColorOf(uint32_t bgr) {
   return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
                 static_cast<int>((bgr >> 16) & 0xFF));
@@ -68,13 +74,6 @@ uint32_t BgrOf(const QColor& color) {
 }
 
 }  // namespace
-
-bool TTrashFileRemover::RemoveFile(const std::string& path) {
-  const QString file = Q(path);
-  // A desktop without any trash the file could go to: delete it, as the platform expects.
-  if (!QFile::moveToTrash(file)) QFile::remove(file);
-  return !QFileInfo::exists(file) && !QFileInfo(file).isSymLink();
-}
 
 TForm1::TForm1(TForm1Options options, QWidget* parent)
     : QMainWindow(parent), commandLineArgument_(std::move(options.CommandLineArgument)) {
@@ -257,6 +256,13 @@ void TForm1::ConnectControls() {
 // --- Start-up ---
 
 void TForm1::DeferredStartUp() {
+  // Set before the window had its size, the job list's width was shared out by a splitter of
+  // another size; now it is the one stored (or designed), and so what the first exit stores.
+  if (PanelJobs->isVisible()) {
+    if (layout()) layout()->activate();
+    ApplyJobsListWidth();
+  }
+  jobsListSized_ = true;
   ShowRuleControls();
   // The keys of the window work at once: the window asks for the keyboard (a desktop does that
   // for a new window anyway; a bare X server does not) and no edit box holds the focus.

@@ -43,6 +43,7 @@ class TImgViewBox;
 class TJobListView;
 class TKeyboardHook;
 class TRecentFolderMenu;
+class TStatusPanel;
 struct TKeyInfo;
 
 // Start-up choices of a window: the command-line argument, where its questions go and how the
@@ -51,12 +52,6 @@ struct TForm1Options {
   std::string CommandLineArgument;  // a folder or a file; empty: none
   IPrompt* Prompt = nullptr;        // null: modal message boxes
   IFileRemover* Remover = nullptr;  // null: to the desktop's trash
-};
-
-// Moves a file to the user's trash; deletes it only where no trash can take it.
-class TTrashFileRemover : public IFileRemover {
- public:
-  bool RemoveFile(const std::string& path) override;
 };
 
 class TForm1 : public QMainWindow, private IJobObserver {
@@ -82,6 +77,9 @@ class TForm1 : public QMainWindow, private IJobObserver {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Folders and photos dropped from a file manager (the core decides what they open).
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -181,6 +179,8 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void AJobSelectAllExecute();
   void AJobToggleExecute();
   void SetJobsListVisible(bool show);
+  // Gives the shown job list its remembered width (the splitter gives the view the rest).
+  void ApplyJobsListWidth();
   void ShowJobCommands(const TCommandState& commands);
   void ShowJobCaptions();
   void LVJobsSelectionChanged(int row, int selectedRows);
@@ -200,6 +200,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QPointer<QWidget> FullScreenWindow;
   TBatchForm* batchForm_ = nullptr;  // the dialog of the run going on
   int jobsListWidth_ = 368;          // PanelJobs' width while the list is hidden
+  bool jobsListSized_ = false;       // the shown list has had its width since the window's start
   std::unique_ptr<TSettingsBinding> settings_;
   std::string confirmedCopyToFolder_;
 
@@ -263,7 +264,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   TJobListView* LVJobs = nullptr;
   TImgViewBox* ImgViewBox1 = nullptr;
 
-  QLabel* statusPanels_[3] = {};
+  TStatusPanel* statusPanels_[3] = {};
 
   // Menus and actions.
   QAction* LoadSettings1 = nullptr;

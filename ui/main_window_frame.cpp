@@ -9,9 +9,13 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
@@ -21,11 +25,14 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
+#include "jobs/drop.h"
 #include "ui/go_to_web.h"
 #include "ui/img_view_box.h"
 #include "ui/kelvo_util.h"
 #include "ui/keyboard_hook.h"
 #include "ui/main_window.h"
+#include "ui/recent_menu.h"
+#include "ui/status_panel.h"
 
 namespace picaxo {
 
@@ -48,12 +55,12 @@ TShiftState ShiftStateOf(Qt::KeyboardModifiers modifiers) {
 
 void TForm1::SetStatusText(const std::string& text, bool repaintNow) {
   statusBar()->clearMessage();  // leave the hint mode
-  statusPanels_[0]->setText(QString::fromStdString(text));
+  statusPanels_[0]->SetFullText(QString::fromStdString(text));
   if (repaintNow) statusPanels_[0]->repaint();
 }
 
 std::string TForm1::StatusText() const {
-  return statusPanels_[0]->text().toStdString();
+  return statusPanels_[0]->FullText().toStdString();
 }
 
 void TForm1::UpdateStatusPanelWidths() {
@@ -141,6 +148,41 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::MeasureGroupMargins() {
   GroupMarginResize = GBResize->height() - PaddedFitPanel->y() - PaddedFitPanel->height();
   GroupMarginOutput = GBOutputFile->height() - GBResize->y() - GBResize->height();
+}
+
+// --- Drag and drop ---
+
+namespace {
+
+std::vector<std::string> LocalPathsOf(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (!data) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) paths.push_back(PathFromText(url.toLocalFile()));
+  }
+  return paths;
+}
+
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (DropTargetOf(LocalPathsOf(event->mimeData())))
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = LocalPathsOf(event->mimeData());
+  if (!DropTargetOf(paths)) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  activateWindow();
+  RunCommand([this, &paths] { state_->OpenDropped(paths); });
+  EInputDir->setText(TextFromPath(state_->SourceFolderField()));
+  EInputDir->setCursorPosition(0);
 }
 
 // --- Full-screen mode ---

@@ -180,8 +180,7 @@ void TForm1::SetJobsListVisible(bool show) {
     LVJobs->SyncJobCount(state_->Count());
     Bevel1->hide();
     PanelJobs->show();
-    const int width = std::max(jobsListWidth_, kJobsPanelMinimum);
-    Splitter1->setSizes({width, std::max(Splitter1->width() - width, kJobsPanelMinimum)});
+    ApplyJobsListWidth();
     ToolBarJobs->show();
     state_->SetJobsListVisible(true);
     LVJobs->SelectOnlyRow(state_->CurrentIndex());
@@ -204,6 +203,11 @@ void TForm1::SetJobsListVisible(bool show) {
   }
   ShowJobCaptions();
   ShowJobCommands(state_->EnabledCommands());
+}
+
+void TForm1::ApplyJobsListWidth() {
+  const int width = std::max(jobsListWidth_, kJobsPanelMinimum);
+  Splitter1->setSizes({width, std::max(Splitter1->width() - width, kJobsPanelMinimum)});
 }
 
 // --- The list ---

@@ -22,6 +22,8 @@
 
 #include "ui/img_view_box.h"
 #include "ui/main_window.h"
+#include "ui/status_panel.h"
+#include "ui/window_placement.h"
 
 namespace picaxo {
 
@@ -69,7 +71,10 @@ void BoldCaption(QGroupBox* group) {
 void TForm1::CreateLayout() {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Picaxo"));
-  resize(686, 544);
+  // The first start's size; a stored placement replaces it when the window is first shown.
+  const TRect first = FirstStartMainWindowSize(WorkAreaOf(*this));
+  resize(static_cast<int>(first.Width()), static_cast<int>(first.Height()));
+  setAcceptDrops(true);
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("ClientArea"));
@@ -360,7 +365,7 @@ void TForm1::CreateStatusBar() {
   bar->setSizeGripEnabled(false);
   static const int kStretch[3] = {2, 1, 1};  // 400, 200 and 200 of the designed 800
   for (int i = 0; i < 3; ++i) {
-    auto* panel = new QLabel(bar);
+    auto* panel = new TStatusPanel(bar);
     panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
     panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     panel->setFrameShape(QFrame::StyledPanel);

@@ -74,7 +74,9 @@ void TForm1Settings::SetJobsListVisible(bool visible) {
 }
 
 int32_t TForm1Settings::JobsListWidth() const {
-  return form_.PanelJobs->isVisibleTo(&form_) ? form_.PanelJobs->width() : form_.jobsListWidth_;
+  // Before the start-up has given the list its width, the splitter's first share means nothing.
+  return form_.jobsListSized_ && form_.PanelJobs->isVisibleTo(&form_) ? form_.PanelJobs->width()
+                                                                      : form_.jobsListWidth_;
 }
 
 void TForm1Settings::SetJobsListWidth(int32_t width) {

@@ -92,10 +92,10 @@ TPicaxoSettings TSettingsBinding::FromWindow() const {
   return s;
 }
 
-void TSettingsBinding::ToWindow(const TPicaxoSettings& s) {
+void TSettingsBinding::ToWindow(const TPicaxoSettings& s, bool applyPlacement) {
   TFillingControls filling([this](bool on) { SetFillingControls(on); });
 
-  ApplyFormGeometry(window_, s.MainWindow);
+  if (applyPlacement) ApplyFormGeometry(window_, s.MainWindow);
   ShowFolders(s.InputDir, s.OutputDir);
   SelectZoomIndex(s.Zoom);
   ShowResizeSettings(s.Resize);
@@ -130,8 +130,10 @@ void TSettingsBinding::SaveRegistrySettings() {
 
 void TSettingsBinding::LoadSettingsFile(const std::string& path) {
   TPicaxoSettings settings = FromWindow();
+  const TFormGeometry before = settings.MainWindow;
   picaxo::LoadSettingsFile(path, settings, WorkArea());
-  ToWindow(settings);
+  // A file without placement keys leaves the window exactly where it is.
+  ToWindow(settings, !(settings.MainWindow == before));
 }
 
 void TSettingsBinding::SaveSettingsFile(const std::string& path) {

@@ -38,8 +38,8 @@ class TSettingsBinding {
   // on, when it is the remembered normal zoom.
   TPicaxoSettings FromWindow() const;
   // Applies every value to the window, in the order loading applies keys, with the window's
-  // filling-controls flag set throughout.
-  void ToWindow(const TPicaxoSettings& s);
+  // filling-controls flag set throughout; the placement only with applyPlacement.
+  void ToWindow(const TPicaxoSettings& s, bool applyPlacement = true);
 
   // The per-user store, when the window is first shown (before it appears, so that its placement
   // shows no jump) and when it closes. Nothing is reported.

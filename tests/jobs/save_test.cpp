@@ -71,6 +71,17 @@ TEST_F(SaveTest, MissingFolderAnsweredYesIsCreatedWithParents) {
   EXPECT_TRUE(f.state.CurrentDestinationExists());
 }
 
+// The recent destination folders get the folder the user chose, not the mirrored subfolder an
+// image of a subfolder is written to.
+TEST_F(SaveTest, TheChosenFolderIsTheRecentOneNotTheMirroredSubfolder) {
+  f.state.GoLast();
+  ASSERT_EQ(SplitPath(f.state.CurrentEntry()->FileName).Name, "c.bmp");
+  f.prompt.Push(B::Yes);
+  EXPECT_TRUE(Save());
+  EXPECT_TRUE(fs::exists(out + "/trip/c.jpg"));
+  EXPECT_EQ(f.destinationFolders, std::vector<std::string>{out});
+}
+
 TEST_F(SaveTest, MissingFolderAnsweredNoOrCancelCreatesNothing) {
   for (B answer : {B::No, B::Cancel}) {
     f.prompt.Push(answer);

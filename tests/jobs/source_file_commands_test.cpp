@@ -48,10 +48,39 @@ TEST(RotateCurrentImage, OnlyJpegsWithTheLosslessOptionAndErrorsRestoreTheCursor
   f.state.SetLosslessRotate(false);
   EXPECT_EQ(f.state.RotateCurrentImage(TRotation::Right).Result, TRotateResult::NotAvailable);
   f.state.SetLosslessRotate(true);
-  EXPECT_THROW(f.state.RotateCurrentImage(TRotation::Right), EPicaxoError);
+  std::string error;
+  try {
+    f.state.RotateCurrentImage(TRotation::Right);
+  } catch (const EPicaxoError& e) {
+    error = e.what();
+  }
+  EXPECT_EQ(error.rfind("Not a JPEG file", 0), 0u) << error;
   EXPECT_EQ(f.waitDepth, 0);
-  EXPECT_EQ(f.status.back(), "Rotating image...");  // the text stays after an error
+  // The status line tells the failure instead of a rotation that seems to go on.
+  EXPECT_EQ(f.status.back(), error);
   EXPECT_EQ(ReadFile(dir / "b.jpg"), "not a jpeg at all");
+}
+
+// A damaged photo (its data cut short) is rotated on disk all the same: the window shows the file
+// as it now is, with its new size, and the status line says that it was damaged.
+TEST(RotateCurrentImage, ADamagedFileIsShownRotatedWithItsDamageInTheStatus) {
+  TScratchFolder dir;
+  std::string bytes = JpegBytes(640, 480);
+  const size_t scan = bytes.find("\xFF\xDA");
+  ASSERT_NE(scan, std::string::npos);
+  bytes.resize(scan + (bytes.size() - scan) / 2);  // the picture data cut in half
+  WriteFile(dir / "d.jpg", bytes);
+  TStateFixture f;
+  f.Open(dir.Path());
+  ASSERT_EQ(f.state.Image().Image().Width(), 640);
+  const TRotateOutcome outcome = f.state.RotateCurrentImage(TRotation::Right);
+  EXPECT_EQ(outcome.Result, TRotateResult::RotatedWithWarnings);
+  EXPECT_GT(outcome.Warnings, 0);
+  EXPECT_EQ(JpegSize(dir / "d.jpg"), std::make_pair(480, 640));
+  EXPECT_EQ(f.state.CurrentImageTexts().OriginalSize, "480x640");
+  EXPECT_EQ(f.status.back().rfind("Rotated d.jpg, but the file is damaged: ", 0), 0u)
+      << f.status.back();
+  EXPECT_EQ(f.waitDepth, 0);
 }
 
 struct RenameTest : ::testing::Test {

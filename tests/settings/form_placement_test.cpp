@@ -40,6 +40,15 @@ TFormGeometry Restore(std::string_view keys, const TRect& workArea = kWorkArea,
   return form;
 }
 
+// The first start takes a sensible part of the screen, at least 960 x 640 where it fits.
+TEST(FormPlacement, FirstStartSizeFollowsTheWorkArea) {
+  EXPECT_EQ(FirstStartMainWindowSize({0, 0, 1600, 1000}), RectFromSize(0, 0, 1200, 800));
+  EXPECT_EQ(FirstStartMainWindowSize({0, 0, 1920, 1040}), RectFromSize(0, 0, 1440, 832));
+  EXPECT_EQ(FirstStartMainWindowSize({0, 27, 1366, 768}), RectFromSize(0, 0, 1024, 640));
+  EXPECT_EQ(FirstStartMainWindowSize({0, 0, 1024, 700}), RectFromSize(0, 0, 960, 640));
+  EXPECT_EQ(FirstStartMainWindowSize({100, 0, 900, 600}), RectFromSize(0, 0, 800, 600));
+}
+
 TEST(FormPlacement, NoStoredPositionCentresTheWindowOnTheWorkArea) {
   EXPECT_EQ(Restore("").Bounds, RectFromSize(617, 248, 686, 544));
   // Only one of the two stored: still centred. The work area need not start at 0.

@@ -126,13 +126,29 @@ TEST_F(SettingsFile, AFileWithOnlyTheQualityChangesOnlyTheQuality) {
   TPicaxoSettings expected = start;
   expected.Resize.JpegQuality = 70;
   TPicaxoSettings loaded = LoadText(*this, "[PicaxoSettings]\nJpegQuality=70\n", start);
-  loaded.MainWindow = start.MainWindow;  // placement: centred, tested with placement
-  EXPECT_EQ(loaded, expected);
+  EXPECT_EQ(loaded, expected);  // the window is not moved either
 }
 
-TEST_F(SettingsFile, MissingKeysKeepValuesExceptFoldersCopyToDirAndBatchFlags) {
+// A file the user loads changes only the keys it holds: not the folders (which would scan the
+// list again and lose every image's settings), the window, the "Copy to..." folder or the batch
+// answers.
+TEST_F(SettingsFile, MissingKeysOfAFileChangeNothing) {
+  const TPicaxoSettings start = ChangedSettings();
+  TPicaxoSettings expected = start;
+  expected.Zoom = 1;
+  EXPECT_EQ(LoadText(*this, "[PicaxoSettings]\nZoom=1\n", start), expected);
+  // A size without a position keeps the window's place.
+  expected.MainWindow.Bounds = RectFromSize(100, 50, 700, 600);
+  EXPECT_EQ(LoadText(*this, "[PicaxoSettings]\nZoom=1\nMainWidth=700\n", start), expected);
+}
+
+// The per-user store at start: the folders fall back to the working folder, the "Copy to..."
+// folder to none, the batch answers to no, and a window without a position is centred.
+TEST_F(SettingsFile, MissingKeysAtStartResetFoldersCopyToDirAndBatchFlags) {
   TPicaxoSettings start = ChangedSettings();
-  TPicaxoSettings loaded = LoadText(*this, "[PicaxoSettings]\nZoom=1\n", start);
+  TPicaxoSettings loaded = start;
+  const TIniSettingsStore store(Write("start.ini", "[PicaxoSettings]\nZoom=1\n"));
+  LoadSettings(store, loaded, kWorkArea, TMissingKeys::StartDefaults);
   EXPECT_EQ(loaded.Zoom, 1);
   EXPECT_EQ(loaded.InputDir, WorkingFolder());
   EXPECT_EQ(loaded.OutputDir, WorkingFolder());

@@ -8,6 +8,7 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -17,6 +18,8 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QTest>
+#include <QTreeView>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -253,21 +256,35 @@ TEST_F(MainWindowSettings, LoadSettingsUpdatesTheRuleControlsAndReadsTheSourceFo
   EXPECT_EQ(Widget<QLabel>("LNewDimension")->text(), "8x6");
 }
 
+// A file holding one key changes that key alone: the folders stay, the list is not read again (so
+// what the user set for each image stays), the window does not move and the batch answers stay.
 TEST_F(MainWindowSettings, AFileHoldingOnlyTheQualityChangesOnlyTheQuality) {
-  Start(PhotoFolder("photos", 1));
+  const std::string photos = PhotoFolder("photos", 2);
+  const std::string out = MakeFolder("out");
+  Start(photos);
+  Widget<QLineEdit>("EOutputDir")->setText(TextFromPath(out));
   Widget<QRadioButton>("RBFixedArea")->click();
   Widget<QSpinBox>("UDQuality")->setValue(40);
   Widget<QCheckBox>("CBAllowEnlarge")->click();
+  Widget<QCheckBox>("CBExcludeOutputFile")->click();
+  form_->State().Flags().BatchJobOverwriteAll = true;
+  form_->move(form_->pos() + QPoint(7, 5));
+  const QPoint place = form_->pos();
+  const TFileEntry* entry = form_->State().CurrentEntry();
+  ASSERT_TRUE(entry && entry->Excluded);
   TPicaxoSettings expected = TForm1Settings(*form_).FromWindow();
-  LoadFile("JpegQuality=70\r\n");
-  TPicaxoSettings loaded = TForm1Settings(*form_).FromWindow();
-  expected.Resize.JpegQuality = 70;
-  // Missing folders are the working folder, a missing position centres the window.
-  expected.InputDir = expected.OutputDir = WorkingFolder();
-  loaded.MainWindow = expected.MainWindow;
-  EXPECT_EQ(loaded, expected);
-  EXPECT_EQ(Widget<QSpinBox>("UDQuality")->value(), 70);
+
+  LoadFile("JpegQuality=71\r\n");
+  expected.Resize.JpegQuality = 71;
+  EXPECT_EQ(TForm1Settings(*form_).FromWindow(), expected);
+  EXPECT_EQ(Widget<QSpinBox>("UDQuality")->value(), 71);
   EXPECT_EQ(CheckedRules(), "RBFixedArea");
+  EXPECT_EQ(form_->pos(), place);
+  EXPECT_EQ(form_->State().SourceFolder(), photos);
+  EXPECT_EQ(Text("EOutputDir"), TextFromPath(out));
+  EXPECT_EQ(form_->State().CurrentEntry(), entry);
+  EXPECT_TRUE(entry->Excluded);
+  EXPECT_TRUE(form_->State().Flags().BatchJobOverwriteAll);
 }
 
 TEST_F(MainWindowSettings, RuleButtonsAlignmentAndValuesThatAreNoNumbers) {
@@ -296,18 +313,32 @@ TEST_F(MainWindowSettings, RuleButtonsAlignmentAndValuesThatAreNoNumbers) {
   }
 }
 
-TEST_F(MainWindowSettings, TheFirstStartCentresTheDesignedWindow) {
+// The first start takes a sensible part of the screen, centred, and the Batch Resize view shows
+// the whole job list (Flags column included) at its designed width beside a useful picture; the
+// first exit stores that width.
+TEST_F(MainWindowSettings, TheFirstStartShowsTheWholeJobListBesideThePicture) {
   Start(PhotoFolder("photos", 1));
   const TRect area = WorkAreaOf(*form_);
-  EXPECT_EQ(form_->size(), QSize(686, 544));
-  EXPECT_EQ(form_->pos(), QPoint(area.Left + int(area.Width() / 2 - 343),
-                                 area.Top + int(area.Height() / 2 - 272)));
+  const TRect first = FirstStartMainWindowSize(area);
+  EXPECT_EQ(form_->size(), QSize(int(first.Width()), int(first.Height())));
+  EXPECT_GE(form_->width(), std::min(960, int(area.Width())));
+  EXPECT_GE(form_->height(), std::min(640, int(area.Height())));
+  EXPECT_EQ(form_->pos(), QPoint(area.Left + int(area.Width() / 2 - first.Width() / 2),
+                                 area.Top + int(area.Height() / 2 - first.Height() / 2)));
   EXPECT_EQ(Hints("RecentOutputDirs1"), QStringList{"(none)"});
   // The Batch Resize view, with its toolbar and menu.
   EXPECT_EQ(form_->findChild<QTabBar*>("TabControl")->currentIndex(), 1);
   EXPECT_TRUE(form_->findChild<QWidget*>("PanelJobs")->isVisible());
   EXPECT_TRUE(form_->findChild<QWidget*>("ToolBarJobs")->isVisible());
   EXPECT_FALSE(form_->findChild<QWidget*>("Bevel1")->isVisible());
+  EXPECT_EQ(Widget("PanelJobs")->width(), 368);
+  auto* list = Widget<QTreeView>("LVJobs");
+  const QHeaderView* header = list->header();
+  EXPECT_LE(header->sectionViewportPosition(2) + header->sectionSize(2), list->viewport()->width());
+  EXPECT_GE(Widget("ImgViewBox1")->width(), 200);
+
+  Close();
+  EXPECT_TRUE(Holds("JobsListWidth=368"));
 }
 
 }  // namespace

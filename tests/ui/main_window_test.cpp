@@ -7,13 +7,17 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
+#include <QUrl>
 #include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
@@ -538,6 +542,41 @@ TEST_F(MainWindowTest, FullScreenTakesTheViewAndGivesItBack) {
   Action("FullScreen1")->trigger();
   form_->close();
   EXPECT_EQ(view->parentWidget(), home);
+}
+
+// Folders and photos dropped from a file manager open as the command-line argument opens them;
+// several photos open the first one's folder with it shown; other drops are refused.
+TEST_F(MainWindowTest, DroppedFoldersAndPhotosOpen) {
+  Open(2);
+  const fs::path other = dir_ / "other";
+  fs::create_directories(other);
+  WriteJpeg(other / "a.jpg", 32, 24, 1);
+  WriteJpeg(other / "b.jpg", 32, 24, 2);
+  std::ofstream(other / "notes.txt") << "x";
+  const auto drop = [&](const std::vector<fs::path>& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const fs::path& p : paths)
+      urls << QUrl::fromLocalFile(QString::fromStdString(p.string()));
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form_.get(), &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent dropped(QPointF(300, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(form_.get(), &dropped);
+    return dropped.isAccepted();
+  };
+  EXPECT_FALSE(drop({other / "notes.txt"}));
+  EXPECT_EQ(form_->State().List().SourceFolder(), source_.string());
+
+  EXPECT_TRUE(drop({other / "b.jpg", other / "a.jpg"}));
+  EXPECT_EQ(form_->State().List().SourceFolder(), other.string());
+  EXPECT_EQ(Field("EInputDir")->text().toStdString(), other.string());
+  EXPECT_EQ(Field("EInFilename")->text(), "b");
+
+  EXPECT_TRUE(drop({source_}));
+  EXPECT_EQ(form_->State().Count(), 2);
+  EXPECT_EQ(Field("EInFilename")->text(), "img01");
 }
 
 }  // namespace

@@ -19,8 +19,8 @@ class TrashRemoverTest : public testing::TempFolderTest {
     const char* old = std::getenv("XDG_DATA_HOME");
     if (old) oldDataHome_ = old;
     hadDataHome_ = old != nullptr;
+    // A data folder that does not exist yet, as on a fresh account.
     ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-    fs::create_directories(dir_ / "data");
   }
   void TearDown() override {
     if (hadDataHome_)
@@ -44,6 +44,10 @@ TEST_F(TrashRemoverTest, MovesTheFileToTheTrashWhereItCanBeRestored) {
   std::string content;
   in >> content;
   EXPECT_EQ(content, "pixels");
+  EXPECT_TRUE(fs::exists(dir_ / "data" / "Trash" / "info" / "photo.jpg.trashinfo"));
+  // Nothing lands beside the file or in the working folder.
+  EXPECT_FALSE(fs::exists(dir_ / "files"));
+  EXPECT_FALSE(fs::exists(fs::current_path() / "files" / "photo.jpg"));
 }
 
 }  // namespace
