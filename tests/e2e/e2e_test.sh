@@ -6,7 +6,9 @@
 # is closed through its window frame. Run 3 is opened on one file and saves it. Run 4 changes the
 # zoom, quits, and starts again elsewhere without an argument: the stored folders and zoom hold,
 # in the window and in the per-user file. Run 5 starts on a fresh configuration, which shows the
-# Batch Resize view, and saves every photo through the batch dialog. Each saved file
+# Batch Resize view, and saves every photo through the batch dialog. Run 6 answers Ctrl+Delete in
+# the destination-name box with No (the name stays) and then with Yes (the photo goes into a trash
+# that did not exist before, never beside the working folder). Each saved file
 # must hold exactly the bytes picaxo-cli writes for the same photo with the first-start settings
 # (50 percent, quality 85); each run must end with status 0. Without any display the program must
 # say so in one line and fail. On a failure a picture of the screen goes to
@@ -165,5 +167,49 @@ x_focus "$WINDOW" || fail "the window did not take the keyboard focus back"
 keys ctrl+q
 expect_clean_exit "Ctrl+Q after the batch"
 [ "$(ls "$OUT" | tr '\n' ' ')" = "a1.jpg a2.jpg a3.jpg " ] || fail "the batch wrote: $(ls "$OUT")"
+
+step "run 6: Ctrl+Delete in the name box answered No leaves the name; Ctrl+Delete answered Yes trashes"
+# A fresh configuration (the Batch Resize view) whose data folder has no trash yet. Thirteen Tabs
+# lead from the view to the destination-name box; typing there proves the focus is in it.
+export XDG_CONFIG_HOME="$X_TMP/config-delete"
+SRC6="$X_TMP/photos-delete" OUT="$X_TMP/out-delete" TRASH="$X_TMP/home/.local/share/Trash"
+mkdir -p "$SRC6" "$OUT"
+cp "$SRC/a1.jpg" "$SRC6/a1.jpg"
+[ ! -e "$TRASH" ] || fail "the data folder of this session has a trash already"
+# The question box, answered by its key: a window titled as the main window, but another one.
+answer() {
+  local box="" deadline=$((SECONDS + WAIT))
+  while [ -z "$box" ] && [ "$SECONDS" -lt "$deadline" ]; do
+    box="$(timeout 5 xdotool search --onlyvisible --name '^Picaxo$' 2>/dev/null |
+      grep -vx "$WINDOW" | head -n 1)" || true
+    [ -n "$box" ] || sleep 0.2
+  done
+  [ -n "$box" ] || fail "no question box appeared after $2"
+  x_focus "$box" || fail "the question box did not take the keyboard focus"
+  keys "$1"
+  x_focus "$WINDOW" || fail "the window did not take the keyboard focus back"
+}
+x_start_picaxo "$PICAXO" "$OUT" "$SRC6" || fail "could not start $PICAXO"
+open_window
+keys Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Home ctrl+Delete
+answer n "Ctrl+Delete"
+sleep 0.5
+keys x ctrl+s
+x_wait_for "$WAIT" test -s "$OUT/xa1.jpg" ||
+  fail "the name box did not keep its name after Ctrl+Delete answered No: $(ls "$OUT")"
+[ "$(ls "$OUT")" = xa1.jpg ] || fail "Ctrl+Delete answered No changed more: $(ls "$OUT")"
+[ -f "$SRC6/a1.jpg" ] || fail "Ctrl+Delete answered No removed the photo"
+keys ctrl+Delete
+answer y "Ctrl+Delete"
+x_wait_for "$WAIT" test -f "$TRASH/files/a1.jpg" || fail "the deleted photo is not in $TRASH/files"
+[ ! -e "$SRC6/a1.jpg" ] || fail "the deleted photo is still in its folder"
+grep -qx "Path=$SRC6/a1.jpg" "$TRASH/info/a1.jpg.trashinfo" ||
+  fail "the trash record does not name the photo's place"
+[ "$(stat -c %a "$TRASH")" = 700 ] || fail "the new trash is not private to the user"
+for place in "$OUT" "$SRC6" "$X_TMP"; do
+  [ ! -e "$place/files" ] && [ ! -e "$place/info" ] || fail "deleting left files or info in $place"
+done
+keys ctrl+q
+expect_clean_exit "Ctrl+Q after the deletes"
 
 step "all saved files equal picaxo-cli's"
