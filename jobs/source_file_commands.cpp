@@ -78,7 +78,8 @@ TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
   SetStatusText("Rotating image...", TRepaint::Now);
   {
     TWaitCursor wait(observer_);
-    outcome.Warnings = RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction));
+    outcome.Warnings =
+        RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction), AutoOrient());
   }
   if (outcome.Warnings != 0) {
     // The file was rotated all the same; the window keeps what it shows and the text.

@@ -18,6 +18,7 @@ namespace {
 
 using testing::ExifMarker;
 using testing::ExifTiff;
+using testing::TurnByTable;
 using testing::WithMarker;
 using testing::WithOrientation;
 
@@ -35,50 +36,6 @@ const std::string& PhotoCrop() {
     return jpeg.CompressedData();
   }();
   return jpeg;
-}
-
-// The upright picture by the EXIF table itself: for each orientation, the side of the upright
-// picture where the stored row 0 and the stored column 0 end up.
-TRasterImage TurnByTable(const TRasterImage& stored, int orientation) {
-  enum Side { Top, Bottom, Left, Right };
-  static const Side row0[9] = {Top, Top, Top, Bottom, Bottom, Left, Right, Right, Left};
-  static const Side col0[9] = {Left, Left, Right, Right, Left, Top, Top, Bottom, Bottom};
-  const bool swap = orientation >= 5;
-  TRasterImage up(swap ? stored.Height() : stored.Width(), swap ? stored.Width() : stored.Height());
-  for (int sy = 0; sy < stored.Height(); ++sy)
-    for (int sx = 0; sx < stored.Width(); ++sx) {
-      int x = 0, y = 0;
-      switch (row0[orientation]) {
-        case Top:
-          y = sy;
-          break;
-        case Bottom:
-          y = up.Height() - 1 - sy;
-          break;
-        case Left:
-          x = sy;
-          break;
-        case Right:
-          x = up.Width() - 1 - sy;
-          break;
-      }
-      switch (col0[orientation]) {
-        case Top:
-          y = sx;
-          break;
-        case Bottom:
-          y = up.Height() - 1 - sx;
-          break;
-        case Left:
-          x = sx;
-          break;
-        case Right:
-          x = up.Width() - 1 - sx;
-          break;
-      }
-      std::copy_n(stored.ScanLine(sy) + 3 * sx, 3, up.ScanLine(y) + 3 * x);
-    }
-  return up;
 }
 
 TResizeSettings Longer(int pixels) {

@@ -1,8 +1,11 @@
 #pragma once
 // EXIF APP1 markers made on the spot, as cameras write them: IFD0 with a camera make and the
 // orientation, and optionally an IFD1 thumbnail.
+#include <algorithm>
 #include <cstdint>
 #include <string>
+
+#include "imaging/raster.h"
 
 namespace picaxo::testing {
 
@@ -91,6 +94,51 @@ inline std::string WithMarker(const std::string& jpeg, const std::string& marker
 // jpeg carrying an EXIF orientation tag.
 inline std::string WithOrientation(const std::string& jpeg, int orientation) {
   return WithMarker(jpeg, ExifMarker(ExifTiff({orientation, false, {}})));
+}
+
+// The upright picture by the EXIF table itself: for each orientation, the side of the upright
+// picture where the stored row 0 and the stored column 0 end up.
+inline picaxo::TRasterImage TurnByTable(const picaxo::TRasterImage& stored, int orientation) {
+  enum Side { Top, Bottom, Left, Right };
+  static const Side row0[9] = {Top, Top, Top, Bottom, Bottom, Left, Right, Right, Left};
+  static const Side col0[9] = {Left, Left, Right, Right, Left, Top, Top, Bottom, Bottom};
+  const bool swap = orientation >= 5;
+  picaxo::TRasterImage up(swap ? stored.Height() : stored.Width(),
+                          swap ? stored.Width() : stored.Height());
+  for (int sy = 0; sy < stored.Height(); ++sy)
+    for (int sx = 0; sx < stored.Width(); ++sx) {
+      int x = 0, y = 0;
+      switch (row0[orientation]) {
+        case Top:
+          y = sy;
+          break;
+        case Bottom:
+          y = up.Height() - 1 - sy;
+          break;
+        case Left:
+          x = sy;
+          break;
+        case Right:
+          x = up.Width() - 1 - sy;
+          break;
+      }
+      switch (col0[orientation]) {
+        case Top:
+          y = sx;
+          break;
+        case Bottom:
+          y = up.Height() - 1 - sx;
+          break;
+        case Left:
+          x = sx;
+          break;
+        case Right:
+          x = up.Width() - 1 - sx;
+          break;
+      }
+      std::copy_n(stored.ScanLine(sy) + 3 * sx, 3, up.ScanLine(y) + 3 * x);
+    }
+  return up;
 }
 
 }  // namespace picaxo::testing
