@@ -14,6 +14,7 @@
 #include "bench/bench_photo.h"
 #include "imaging/exif_orientation.h"
 #include "imaging/jpeg.h"
+#include "imaging/orient.h"
 #include "imaging/pipeline.h"
 #include "imaging/pipeline_stream.h"
 #include "jobs/app_state.h"
@@ -46,12 +47,14 @@ std::string Tagged(const std::string& jpeg, int orientation) {
          static_cast<char>(length & 0xFF) + data + jpeg.substr(2);
 }
 
+fs::path BenchRoot() {
+  return fs::temp_directory_path() / ("picaxo_bench_orient_" + std::to_string(::getpid()));
+}
+
 const std::string& BenchFolder() {
   static const std::string folder = [] {
-    const fs::path root =
-        fs::temp_directory_path() / ("picaxo_bench_orient_" + std::to_string(::getpid()));
-    fs::create_directories(root);
-    return root.string();
+    fs::create_directories(BenchRoot());
+    return BenchRoot().string();
   }();
   return folder;
 }
@@ -169,6 +172,21 @@ BENCHMARK(BM_ConvertWhole20MP)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// The pixel move alone, on the decoded photo.
+void BM_OrientRaster20MP(benchmark::State& state) {
+  const TRasterImage& photo = bench::PhotoRaster();
+  for (auto _ : state) {
+    TRasterImage up = OrientRaster(photo, static_cast<int>(state.range(0)));
+    benchmark::DoNotOptimize(up.ScanLine(0));
+  }
+}
+BENCHMARK(BM_OrientRaster20MP)
+    ->ArgName("orientation")
+    ->Arg(3)
+    ->Arg(6)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // Removes the files made above once the benchmarks are done.
 struct TCleanUp {
   ~TCleanUp() {
@@ -178,3 +196,5 @@ struct TCleanUp {
 } cleanUp;
 
 }  // namespace
+
+BENCHMARK_MAIN();
