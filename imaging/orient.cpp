@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "imaging/exif_orientation.h"
 
@@ -60,6 +61,51 @@ void TUprightRows::Read(int first, int count, uint8_t* const* rows) const {
       q[2] = p[2];
     }
   }
+}
+
+namespace {
+
+// dst = src with its width pixels in reverse order (the rows do not overlap).
+void MirrorCopy(uint8_t* dst, const uint8_t* src, int width) {
+  const uint8_t* p = src + 3 * static_cast<ptrdiff_t>(width - 1);
+  for (int x = 0; x < width; ++x, p -= 3, dst += 3) {
+    dst[0] = p[0];
+    dst[1] = p[1];
+    dst[2] = p[2];
+  }
+}
+
+}  // namespace
+
+bool OrientRasterInPlace(TRasterImage& stored, int orientation) {
+  if (stored.PixelFormat() != TPixelFormat::pf24bit || orientation < 2 || orientation > 4)
+    return false;
+  const int w = stored.Width(), h = stored.Height();
+  const size_t rowBytes = 3 * static_cast<size_t>(w);
+  if (orientation == 2) {
+    for (int y = 0; y < h; ++y)
+      MirrorRow(stored.ScanLine(y), w);
+    return true;
+  }
+  const bool mirror = orientation == 3;
+  std::vector<uint8_t> top(rowBytes);
+  for (int y = 0, z = h - 1; y <= z; ++y, --z) {
+    uint8_t* a = stored.ScanLine(y);
+    uint8_t* b = stored.ScanLine(z);
+    if (y == z) {
+      if (mirror) MirrorRow(a, w);
+      break;
+    }
+    std::memcpy(top.data(), a, rowBytes);
+    if (mirror) {
+      MirrorCopy(a, b, w);
+      MirrorCopy(b, top.data(), w);
+    } else {
+      std::memcpy(a, b, rowBytes);
+      std::memcpy(b, top.data(), rowBytes);
+    }
+  }
+  return true;
 }
 
 TRasterImage OrientRaster(const TRasterImage& stored, int orientation) {

@@ -34,6 +34,10 @@ class TUprightRows {
 // 24-bit). Orientation 1 (or any value outside 2 ... 8) gives a copy.
 TRasterImage OrientRaster(const TRasterImage& stored, int orientation);
 
+// Turns a 24-bit raster upright in place for the orientations that keep its sides (2, 3, 4), with
+// the pixels OrientRaster gives; returns false, changing nothing, for any other case.
+bool OrientRasterInPlace(TRasterImage& stored, int orientation);
+
 // Reverses the order of the width pixels of a 24-bit row in place.
 void MirrorRow(uint8_t* row, int width);
 

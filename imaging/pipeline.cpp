@@ -52,8 +52,10 @@ TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options)
   loaded.Notes = SourceOrientation(jpeg.CompressedData(), options);
   // The component's raster is handed over, not copied: a 20-megapixel source exists once.
   loaded.Picture = jpeg.TakeRaster();
-  if (loaded.Notes.AppliedOrientation != 1)
-    loaded.Picture = OrientRaster(loaded.Picture, loaded.Notes.AppliedOrientation);
+  const int orientation = loaded.Notes.AppliedOrientation;
+  // Turns that keep the sides move the pixels within the decoded raster: no second one.
+  if (orientation != 1 && !OrientRasterInPlace(loaded.Picture, orientation))
+    loaded.Picture = OrientRaster(loaded.Picture, orientation);
   return loaded;
 }
 
