@@ -34,7 +34,7 @@ namespace {
 
 constexpr const char* kUsage =
     "[resize options | --settings FILE.ini] [--recursive] [--overwrite | --skip-existing] "
-    "[--jobs N] SOURCE_DIR DEST_DIR";
+    "[--no-auto-orient] [--jobs N] SOURCE_DIR DEST_DIR";
 
 void PrintBatchHelp() {
   std::printf(
@@ -49,6 +49,7 @@ void PrintBatchHelp() {
       "  --skip-existing    never replace existing destination files; they are listed as\n"
       "                     skipped (without either option, existing files are kept and\n"
       "                     reported)\n"
+      "  --no-auto-orient   keep pictures as stored, ignoring their EXIF orientation\n"
       "  --jobs N           save N images at a time (default: the number of cores)\n"
       "  --help             this text\n\n"
       "Prints one line per image and \"Successfully saved S of T images!\"; exits with 1 when\n"
@@ -63,6 +64,7 @@ struct TBatchArgs {
   bool recursive = false;
   TExisting existing = TExisting::Report;
   unsigned jobs = 0;  // 0: the number of cores
+  bool autoOrient = true;
   bool help = false;
   std::vector<std::string> paths;
 };
@@ -81,6 +83,8 @@ TBatchArgs ParseArgs(const std::vector<std::string>& args) {
             throw EUsageError("--overwrite and --skip-existing exclude each other");
           parsed.existing = wanted;
           existingGiven = true;
+        } else if (name == "--no-auto-orient" && !option.value) {
+          parsed.autoOrient = false;
         } else if (name == "--jobs") {
           parsed.jobs =
               static_cast<unsigned>(ParseInteger("--jobs", OptionValue(option, args, i), 1, 256));
@@ -135,7 +139,7 @@ struct TWorker {
   }
 
   // Saves entry index; returns the line to print for it (empty for an entry left out).
-  TJobOutcome Save(int32_t index, std::string& message) {
+  TJobOutcome Save(int32_t index, std::string& message, std::string& warning) {
     prompt.keptExisting = false;
     observer.lastStatus.clear();
     const TJobOutcome outcome =
@@ -146,6 +150,9 @@ struct TWorker {
                           if (state.Image().Failed()) throw EPicaxoError(state.Image().LoadError());
                           state.SaveCurrentJob()(entry, i, success, row);
                         });
+    // What loading the image ignored (broken EXIF), for a warning line of its own.
+    if (outcome.Result != TJobResult::Filtered && !state.Image().Notes().Ignored.empty())
+      warning = "ignored " + state.Image().Notes().Ignored;
     switch (outcome.Result) {
       case TJobResult::Succeeded:
         message = observer.lastStatus;
@@ -172,9 +179,10 @@ class TOrderedPrinter {
   TOrderedPrinter(const TAppState& state, int total)
       : state_(state), lines_(static_cast<size_t>(state.Count())), total_(total) {}
 
-  void Done(int32_t index, const TJobOutcome& outcome, std::string message) {
+  void Done(int32_t index, const TJobOutcome& outcome, std::string message, std::string warning) {
     std::lock_guard<std::mutex> lock(mutex_);
-    lines_[static_cast<size_t>(index)] = TLine{outcome.Result, std::move(message)};
+    lines_[static_cast<size_t>(index)] =
+        TLine{outcome.Result, std::move(message), std::move(warning)};
     while (next_ < lines_.size() && lines_[next_]) {
       Print(next_, *lines_[next_]);
       ++next_;
@@ -185,12 +193,18 @@ class TOrderedPrinter {
   struct TLine {
     TJobResult result;
     std::string message;
+    std::string warning;
   };
 
   void Print(size_t index, const TLine& line) {
     if (line.result == TJobResult::Filtered) return;
     const std::string name =
         JobFileNameText(&state_.List().At(static_cast<int32_t>(index)), state_.SourceFolder());
+    if (!line.warning.empty()) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "picaxo-cli batch: warning: %s: %s\n", name.c_str(),
+                   line.warning.c_str());
+    }
     if (line.result == TJobResult::ExistingSkipped) {
       std::printf("[-] %s: %s\n", name.c_str(), line.message.c_str());
     } else {
@@ -225,6 +239,7 @@ int RunBatch(const std::vector<std::string>& args) {
   TWorker lead;
   TAppState& state = lead.state;
   state.SetSourceAccess(TSourceAccess::Stream);
+  state.SetAutoOrient(parsed.autoOrient);
   state.SetSettings(parsed.settings);
   state.SetRecursiveInput(parsed.recursive);
   state.SetSourceFolderField(parsed.paths[0]);
@@ -286,12 +301,12 @@ int RunBatch(const std::vector<std::string>& args) {
         group.insert(group.end(), followers[static_cast<size_t>(i)].begin(),
                      followers[static_cast<size_t>(i)].end());
         for (int32_t index : group) {
-          std::string message;
-          const TJobOutcome outcome = worker.Save(index, message);
+          std::string message, warning;
+          const TJobOutcome outcome = worker.Save(index, message, warning);
           if (outcome.Result != TJobResult::Filtered) ++considered;
           if (outcome.Result == TJobResult::Succeeded) ++saved;
           if (outcome.Result == TJobResult::Failed) failed = true;
-          printer.Done(index, outcome, std::move(message));
+          printer.Done(index, outcome, std::move(message), std::move(warning));
         }
       }
     };

@@ -30,7 +30,8 @@ void PrintConvertHelp() {
       "A JPEG whose pixels would not change is copied byte for byte.\n\n"
       "%s"
       "Other options:\n"
-      "  --crop L,T,R,B     crop to the inclusive source rectangle L,T - R,B first\n"
+      "  --crop L,T,R,B     crop to the inclusive rectangle L,T - R,B of the upright picture\n"
+      "  --no-auto-orient   keep the picture as stored, ignoring its EXIF orientation\n"
       "  --dry-run          compute everything, write nothing\n"
       "  --help             this text\n\n"
       "Prints: DEST: FRAMExSIZE, FILE SIZE  [RATIO], copied|encoded\n",
@@ -41,6 +42,7 @@ struct TConvertArgs {
   TResizeSettings settings;
   std::optional<TSelection> crop;
   bool dryRun = false;
+  TSourceOptions source;
   bool help = false;
   std::vector<std::string> paths;
 };
@@ -53,6 +55,8 @@ TConvertArgs ParseArgs(const std::vector<std::string>& args) {
                        parsed.crop = ParseCrop(OptionValue(option, args, i));
                      } else if (option.name == "--dry-run" && !option.value) {
                        parsed.dryRun = true;
+                     } else if (option.name == "--no-auto-orient" && !option.value) {
+                       parsed.source.AutoOrient = false;
                      } else {
                        return false;
                      }
@@ -96,12 +100,15 @@ int RunConvert(const std::vector<std::string>& args) {
   // Rows stream from the decoder to the encoder: the decoded source is never held whole.
   std::unique_ptr<TRowSource> picture;
   try {
-    picture = OpenRowSource(source);
+    picture = OpenRowSource(source, parsed.source);
   } catch (...) {
     std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(),
                  ErrorReason(std::current_exception()).c_str());
     return kExitFailure;
   }
+  if (!picture->Notes().Ignored.empty())
+    std::fprintf(stderr, "picaxo-cli convert: warning: %s: ignored %s\n", source.c_str(),
+                 picture->Notes().Ignored.c_str());
   if (picture->Width() <= 0 || picture->Height() <= 0) {
     std::fprintf(stderr, "picaxo-cli convert: %s: the picture has no pixels\n", source.c_str());
     return kExitFailure;

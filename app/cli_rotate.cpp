@@ -12,7 +12,7 @@ namespace picaxo::cli {
 
 namespace {
 
-constexpr const char* kUsage = "right|left|180 FILE...";
+constexpr const char* kUsage = "[--no-auto-orient] right|left|180 FILE...";
 
 bool ParseDirection(const std::string& word, uint8_t& direction) {
   if (word == "right")
@@ -28,15 +28,23 @@ bool ParseDirection(const std::string& word, uint8_t& direction) {
 
 // Each file is rotated on its own; one failure does not stop the others. Decoder warnings mean
 // the file was rotated from damaged data: reported, but not a failure.
-int RunRotate(const std::vector<std::string>& args) {
+int RunRotate(const std::vector<std::string>& given) {
+  std::vector<std::string> args = given;
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::printf(
         "Usage: picaxo-cli rotate %s\n"
         "Rotates each JPEG file in place without loss of quality (right = clockwise).\n"
         "The file keeps its name, modification time and permissions; all its markers\n"
-        "(EXIF, comments, ...) are kept unchanged.\n",
+        "(EXIF, comments, ...) are kept. A file tagged with an EXIF orientation is turned\n"
+        "as it is shown and its tag set to 1 (its EXIF thumbnail is dropped); with\n"
+        "--no-auto-orient it is turned as stored and its markers stay unchanged.\n",
         kUsage);
     return kExitOk;
+  }
+  bool autoOrient = true;
+  if (!args.empty() && args[0] == "--no-auto-orient") {
+    autoOrient = false;
+    args.erase(args.begin());
   }
   uint8_t direction = 0;
   if (args.size() < 2 || !ParseDirection(args[0], direction)) {
@@ -47,7 +55,7 @@ int RunRotate(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& file = args[i];
     try {
-      const int warnings = RotateJPEGFile(file, direction);
+      const int warnings = RotateJPEGFile(file, direction, autoOrient);
       if (warnings == 0)
         std::printf("%s: done\n", file.c_str());
       else

@@ -10,6 +10,7 @@
 
 #include "imaging/bmp.h"
 #include "imaging/jpeg.h"
+#include "imaging/orient.h"
 #include "imaging/pipeline.h"
 #include "imaging/pipeline_stream.h"
 
@@ -31,7 +32,12 @@ TRasterImage DecodeWhole(const std::string& file, bool jpeg) {
   TJPEGImage codec;
   codec.SetMaxPixels(kMaxPixels);
   codec.LoadFromBytes(file);
-  return codec.TakeRaster();
+  // Upright by the EXIF orientation, as loading a source turns it.
+  TRasterImage picture = codec.TakeRaster();
+  const int orientation = SourceOrientation(file, {}).AppliedOrientation;
+  if (orientation != 1 && !OrientRasterInPlace(picture, orientation))
+    picture = OrientRaster(picture, orientation);
+  return picture;
 }
 
 TConvertRequest MakeRequest(const uint8_t* p, int width, int height) {

@@ -6,7 +6,9 @@
 
 #include "base/file_util.h"
 #include "imaging/bmp.h"
+#include "imaging/exif_orientation.h"
 #include "imaging/jpeg.h"
+#include "imaging/orient.h"
 #include "imaging/resample.h"
 
 namespace picaxo {
@@ -30,14 +32,35 @@ void CheckPlannedRaster(const char* what, double width, double height) {
 
 }  // namespace
 
-TRasterImage LoadSourceImage(const std::string& path) {
-  if (HasExtension(path, ".jpg")) {
-    TJPEGImage jpeg;
-    jpeg.LoadFromFile(path);
-    // The component's raster is handed over, not copied: a 20-megapixel source exists once.
-    return jpeg.TakeRaster();
+TSourceNotes SourceOrientation(std::string_view jpegFile, const TSourceOptions& options) {
+  TSourceNotes notes;
+  if (!options.AutoOrient) return notes;
+  const TExifOrientation exif = ReadExifOrientation(jpegFile);
+  notes.AppliedOrientation = exif.Orientation;
+  notes.Ignored = exif.Ignored;
+  return notes;
+}
+
+TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options) {
+  TLoadedSource loaded;
+  if (!HasExtension(path, ".jpg")) {
+    loaded.Picture = ReadBitmapFile(path);
+    return loaded;
   }
-  return ReadBitmapFile(path);
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(path);
+  loaded.Notes = SourceOrientation(jpeg.CompressedData(), options);
+  // The component's raster is handed over, not copied: a 20-megapixel source exists once.
+  loaded.Picture = jpeg.TakeRaster();
+  const int orientation = loaded.Notes.AppliedOrientation;
+  // Turns that keep the sides move the pixels within the decoded raster: no second one.
+  if (orientation != 1 && !OrientRasterInPlace(loaded.Picture, orientation))
+    loaded.Picture = OrientRaster(loaded.Picture, orientation);
+  return loaded;
+}
+
+TRasterImage LoadSourceImage(const std::string& path) {
+  return LoadSource(path, TSourceOptions{}).Picture;
 }
 
 TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,
@@ -109,6 +132,7 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
   if (source.Empty()) return result;
   const TConversionPlan plan = PlanConversion(source.Width(), source.Height(), request);
   result.Geometry = plan.Geometry;
+  result.AppliedOrientation = request.AppliedOrientation;
   const auto release = [releasable] {
     if (releasable) *releasable = TRasterImage();
   };

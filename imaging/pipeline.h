@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "imaging/geometry.h"
 #include "imaging/raster.h"
@@ -20,9 +21,34 @@ namespace picaxo {
 // Support radius that goes with the Lanczos-3 kernel the conversion resamples with.
 inline constexpr float kLanczos3Support = 3.0f;
 
+// How a source is read besides decoding it.
+struct TSourceOptions {
+  // Turn a JPEG upright by its EXIF orientation right after decoding, before anything sees it.
+  bool AutoOrient = true;
+};
+
+// What reading a source did besides decoding it.
+struct TSourceNotes {
+  // The EXIF orientation (1 ... 8) the pixels were turned by; 1 when they are as stored.
+  int AppliedOrientation = 1;
+  // What of the file's metadata was ignored as broken, for a warning (empty when nothing was).
+  std::string Ignored;
+};
+
+// The EXIF orientation a JPEG source held in memory is turned by under options, and what was
+// ignored reading it.
+TSourceNotes SourceOrientation(std::string_view jpegFile, const TSourceOptions& options);
+
+struct TLoadedSource {
+  TRasterImage Picture;
+  TSourceNotes Notes;
+};
+
 // Decodes a source file: a ".jpg" name (any letter case) through the JPEG codec, anything else
-// through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit).
-// Throws the codec's or the reader's error.
+// through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit)
+// unless it is turned upright, which gives 24 bits. Throws the codec's or the reader's error.
+TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options);
+// The picture of LoadSource with the default options.
 TRasterImage LoadSourceImage(const std::string& path);
 
 enum class TOutputKind {
@@ -42,6 +68,9 @@ struct TConvertRequest {
   bool AllowEnlarge = false;     // resolved per image (entry's choice, else the settings)
   bool ForceRecompress = false;  // resolved per image (entry's choice, else AlwaysRecompress)
   TSourceRetention Retention = TSourceRetention::Keep;
+  // The EXIF orientation the source raster was turned by on loading (TSourceNotes), passed on to
+  // the result.
+  int AppliedOrientation = 1;
 };
 
 // What a conversion will do, decided from sizes and names alone (no pixels touched).
@@ -66,6 +95,9 @@ struct TConversion {
   TOutputKind Kind = TOutputKind::Nothing;
   OutputGeometry Geometry;
   std::string Bytes;  // the complete destination file
+  // The EXIF orientation (1 ... 8) the source's pixels were turned by before the conversion saw
+  // them; 1 when they are as stored. Kept metadata must then say 1.
+  int AppliedOrientation = 1;
 };
 
 // Converts source (which may be converted to 24-bit in place, and is emptied when the request

@@ -1,14 +1,17 @@
 #include "imaging/pipeline_stream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "base/file_util.h"
 #include "imaging/bmp.h"
+#include "imaging/exif_orientation.h"
 #include "imaging/jpeg.h"
 #include "imaging/jpeg_rows.h"
+#include "imaging/orient.h"
 #include "imaging/resample.h"
 
 namespace picaxo {
@@ -28,7 +31,9 @@ void SourceStep(bool& failed, const Step& step) {
 
 class TJpegRowSource final : public TRowSource {
  public:
-  TJpegRowSource(std::string data, int64_t maxPixels) : data_(std::move(data)) {
+  // mirror: each row is delivered mirrored left to right (orientation 2).
+  TJpegRowSource(std::string data, int64_t maxPixels, bool mirror)
+      : data_(std::move(data)), mirror_(mirror) {
     SourceStep(failed_, [&] {
       decoder_.emplace(data_, maxPixels);
       if (decoder_->Format() != TPixelFormat::pf24bit) {
@@ -48,13 +53,16 @@ class TJpegRowSource final : public TRowSource {
     SourceStep(failed_, [&] {
       if (indices_.Empty()) {
         decoder_->ReadRows(rows, count);
-        return;
+      } else {
+        uint8_t* row = indices_.ScanLine(0);
+        for (int r = 0; r < count; ++r) {
+          decoder_->ReadRows(&row, 1);
+          indices_.WidenRow(0, rows[r]);
+        }
       }
-      uint8_t* row = indices_.ScanLine(0);
-      for (int r = 0; r < count; ++r) {
-        decoder_->ReadRows(&row, 1);
-        indices_.WidenRow(0, rows[r]);
-      }
+      if (mirror_)
+        for (int r = 0; r < count; ++r)
+          MirrorRow(rows[r], Width());
     });
   }
 
@@ -71,8 +79,80 @@ class TJpegRowSource final : public TRowSource {
 
  private:
   std::string data_;  // the whole file, which the decoder reads
+  bool mirror_;
   std::optional<TJpegRowDecoder> decoder_;
   TRasterImage indices_;
+};
+
+// The rows of a picture that must be turned by a transposing or upside-down orientation: the
+// first row needs the last stored one, so the stored picture is decoded whole, once, at the first
+// read (the size, known from the header, is the upright one before that).
+class TTurnedRowSource final : public TRowSource {
+ public:
+  TTurnedRowSource(std::unique_ptr<TRowSource> stored, int orientation)
+      : stored_(std::move(stored)),
+        orientation_(orientation),
+        width_(OrientationSwapsSides(orientation) ? stored_->Height() : stored_->Width()),
+        height_(OrientationSwapsSides(orientation) ? stored_->Width() : stored_->Height()) {}
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  int NextRow() const override { return next_; }
+  int PreferredRows() const override { return 16; }
+
+  void ReadRows(uint8_t* const* rows, int count) override {
+    Decode();
+    if (count >= kBlockRows / 2 || !OrientationSwapsSides(orientation_)) {
+      upright_->Read(next_, count, rows);
+      next_ += count;
+      return;
+    }
+    // A transposed row costs a visit of every stored row: rows asked for one at a time (a crop)
+    // are made a block at a time.
+    for (int r = 0; r < count; ++r, ++next_) {
+      if (block_.Empty() || next_ < blockFirst_ || next_ >= blockFirst_ + block_.Height()) {
+        blockFirst_ = next_;
+        block_ = TRasterImage(width_, std::min(kBlockRows, height_ - next_));
+        std::vector<uint8_t*> blockRows(static_cast<size_t>(block_.Height()));
+        for (int b = 0; b < block_.Height(); ++b)
+          blockRows[static_cast<size_t>(b)] = block_.ScanLine(b);
+        upright_->Read(blockFirst_, block_.Height(), blockRows.data());
+      }
+      std::memcpy(rows[r], block_.ScanLine(next_ - blockFirst_), 3 * static_cast<size_t>(width_));
+    }
+  }
+  void Finish() override {
+    Decode();
+    next_ = height_;
+  }
+
+ private:
+  void Decode() {
+    if (upright_) return;
+    SourceStep(failed_, [&] {
+      picture_ = TRasterImage(stored_->Width(), stored_->Height());
+      const int block = std::max(1, stored_->PreferredRows());
+      std::vector<uint8_t*> rows(static_cast<size_t>(block));
+      for (int y = 0; y < picture_.Height(); y += block) {
+        const int count = std::min(block, picture_.Height() - y);
+        for (int r = 0; r < count; ++r)
+          rows[static_cast<size_t>(r)] = picture_.ScanLine(y + r);
+        stored_->ReadRows(rows.data(), count);
+      }
+      stored_->Finish();
+    });
+    upright_.emplace(picture_, orientation_);
+  }
+
+  static constexpr int kBlockRows = 16;
+  std::unique_ptr<TRowSource> stored_;
+  int orientation_;
+  int width_;
+  int height_;
+  int next_ = 0;
+  TRasterImage picture_;
+  std::optional<TUprightRows> upright_;
+  TRasterImage block_;  // upright rows blockFirst_ ... for rows read one at a time
+  int blockFirst_ = 0;
 };
 
 class TRasterRowSource final : public TRowSource {
@@ -207,13 +287,21 @@ void ResampleRows(TWorkRows& work, const TConversionPlan& plan, TJpegRowEncoder&
 
 }  // namespace
 
-std::unique_ptr<TRowSource> OpenRowSource(const std::string& path) {
-  return RowSourceFromBytes(ReadWholeFile(path), HasExtension(path, ".jpg"), kMaxRasterPixels);
+std::unique_ptr<TRowSource> OpenRowSource(const std::string& path, const TSourceOptions& options) {
+  return RowSourceFromBytes(ReadWholeFile(path), HasExtension(path, ".jpg"), kMaxRasterPixels,
+                            options);
 }
 
-std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels) {
-  if (jpeg) return std::make_unique<TJpegRowSource>(std::move(file), maxPixels);
-  return std::make_unique<TRasterRowSource>(ReadBitmap(file, maxPixels));
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels,
+                                               const TSourceOptions& options) {
+  if (!jpeg) return std::make_unique<TRasterRowSource>(ReadBitmap(file, maxPixels));
+  TSourceNotes notes = SourceOrientation(file, options);
+  const int orientation = notes.AppliedOrientation;
+  std::unique_ptr<TRowSource> source =
+      std::make_unique<TJpegRowSource>(std::move(file), maxPixels, orientation == 2);
+  if (orientation > 2) source = std::make_unique<TTurnedRowSource>(std::move(source), orientation);
+  source->SetNotes(std::move(notes));
+  return source;
 }
 
 std::unique_ptr<TRowSource> RasterRowSource(const TRasterImage& raster) {
@@ -232,6 +320,7 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
   if (source.Width() <= 0 || source.Height() <= 0) return result;
   const TConversionPlan plan = PlanConversion(source.Width(), source.Height(), request);
   result.Geometry = plan.Geometry;
+  result.AppliedOrientation = source.Notes().AppliedOrientation;
 
   if (plan.DirectCopy) {
     source.Finish();

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "imaging/pipeline.h"
 #include "imaging/raster.h"
@@ -32,21 +33,31 @@ class TRowSource {
   virtual void Finish() = 0;
   // Whether reading or decoding the source has thrown (as opposed to the conversion itself).
   bool Failed() const { return failed_; }
+  // How the rows were turned upright, and what of the file was ignored.
+  const TSourceNotes& Notes() const { return notes_; }
+  void SetNotes(TSourceNotes notes) { notes_ = std::move(notes); }
 
  protected:
   bool failed_ = false;
+
+ private:
+  TSourceNotes notes_;
 };
 
-// Opens a source file for streaming, by the rule LoadSourceImage decodes it with: a ".jpg" name
+// Opens a source file for streaming, by the rule LoadSource decodes it with: a ".jpg" name
 // (any case) through the JPEG decoder, anything else through the BMP reader. A JPEG is read into
 // memory whole and its header parsed (a progressive one is decoded into coefficients here); a
-// BMP is read into its stored format and widened row by row. Throws the codec's or the reader's
-// error.
-std::unique_ptr<TRowSource> OpenRowSource(const std::string& path);
+// BMP is read into its stored format and widened row by row. The rows are those of the upright
+// picture LoadSource gives: as stored, or mirrored row by row (orientation 2), stream straight
+// from the decoder; the other turns need the whole picture, which is decoded at the first read of
+// rows. Throws the codec's or the reader's error.
+std::unique_ptr<TRowSource> OpenRowSource(const std::string& path,
+                                          const TSourceOptions& options = {});
 
 // The same over a file already in memory: a JPEG when jpeg is set, else a BMP; frames above
 // maxPixels are refused as the decoders refuse them.
-std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels);
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels,
+                                               const TSourceOptions& options = {});
 
 // The rows of a raster of any pixel format, widened as SetPixelFormat(pf24bit) would. The raster
 // must outlive the source.

@@ -201,10 +201,19 @@ void TAppState::ReloadCurrentImage() {
   LoadCurrentImage();
 }
 
+void TAppState::SetAutoOrient(bool on) {
+  if (on == AutoOrient()) return;
+  TSourceOptions options = image_.Options();
+  options.AutoOrient = on;
+  image_.SetOptions(options);
+  if (list_.Current()) LoadCurrentImage();
+}
+
 void TAppState::TakeWorkFrom(const TAppState& lead) {
   list_ = lead.list_.WorkerCopy();
   image_.Clear();
   image_.SetAccess(lead.image_.Access());
+  image_.SetOptions(lead.image_.Options());
   sourceFolderField_ = lead.sourceFolderField_;
   recursiveInput_ = lead.recursiveInput_;
   saver_.SetDestinationField(lead.saver_.DestinationField());

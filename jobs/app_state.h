@@ -127,6 +127,10 @@ class TAppState {
   void SetRecursiveInput(bool on) { recursiveInput_ = on; }
   bool LosslessRotate() const { return losslessRotate_; }
   void SetLosslessRotate(bool on) { losslessRotate_ = on; }
+  // "Auto-Rotate by EXIF": JPEG sources are turned upright by their EXIF orientation. A change
+  // loads the current image again (view, labels and preview follow).
+  bool AutoOrient() const { return image_.Options().AutoOrient; }
+  void SetAutoOrient(bool on);
   // EOutputDir: every change updates the marker and status panel 2 (FileExistsMarkerChanged).
   const std::string& DestinationFolderField() const { return saver_.DestinationField(); }
   void SetDestinationFolderField(std::string text);

@@ -5,8 +5,9 @@ namespace picaxo {
 namespace {
 
 TConvertRequest RequestFor(const TFileEntry& entry, const std::optional<TSelection>& selection,
-                           const TResizeSettings& settings) {
+                           const TResizeSettings& settings, int appliedOrientation = 1) {
   TConvertRequest request;
+  request.AppliedOrientation = appliedOrientation;
   request.SourcePath = entry.FileName;
   request.Selection = selection;
   request.Settings = settings;
@@ -34,9 +35,9 @@ OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, int32_t sourceWid
 
 TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, const TRasterImage& sourceImage,
                                         const std::optional<TSelection>& selection,
-                                        const TResizeSettings& settings) {
+                                        const TResizeSettings& settings, int appliedOrientation) {
   if (!entry || sourceImage.Empty()) return {};
-  return ConvertImage(sourceImage, RequestFor(*entry, selection, settings));
+  return ConvertImage(sourceImage, RequestFor(*entry, selection, settings, appliedOrientation));
 }
 
 TConversion ConvertCurrentRows(const TFileEntry* entry, TRowSource* source,
@@ -48,8 +49,10 @@ TConversion ConvertCurrentRows(const TFileEntry* entry, TRowSource* source,
 
 bool ConvertCurrentImage(const TFileEntry* entry, const TRasterImage& sourceImage,
                          const std::optional<TSelection>& selection,
-                         const TResizeSettings& settings, std::string& output) {
-  TConversion conversion = ConvertCurrentImageDetailed(entry, sourceImage, selection, settings);
+                         const TResizeSettings& settings, std::string& output,
+                         int appliedOrientation) {
+  TConversion conversion =
+      ConvertCurrentImageDetailed(entry, sourceImage, selection, settings, appliedOrientation);
   if (conversion.Kind == TOutputKind::Nothing) return false;
   if (output.empty())
     output = std::move(conversion.Bytes);
@@ -60,9 +63,9 @@ bool ConvertCurrentImage(const TFileEntry* entry, const TRasterImage& sourceImag
 
 TPreview RenderCurrentPreview(const TFileEntry* entry, const TRasterImage& sourceImage,
                               const std::optional<TSelection>& selection,
-                              const TResizeSettings& settings) {
+                              const TResizeSettings& settings, int appliedOrientation) {
   if (!entry || sourceImage.Empty()) return {};
-  return RenderPreview(sourceImage, RequestFor(*entry, selection, settings));
+  return RenderPreview(sourceImage, RequestFor(*entry, selection, settings, appliedOrientation));
 }
 
 }  // namespace picaxo

@@ -29,14 +29,17 @@ OutputGeometry ComputeCurrentGeometry(const TFileEntry* entry, int32_t sourceWid
 // recompression choices are resolved against settings; selection is the view's selection.
 // sourceImage is only read (the view may be showing it). Errors of reading,
 // decoding, resampling or encoding are thrown (EPicaxoError and its kinds).
+// appliedOrientation is the EXIF orientation sourceImage was turned by on loading.
 bool ConvertCurrentImage(const TFileEntry* entry, const TRasterImage& sourceImage,
                          const std::optional<TSelection>& selection,
-                         const TResizeSettings& settings, std::string& output);
+                         const TResizeSettings& settings, std::string& output,
+                         int appliedOrientation = 1);
 
 // The same, with the details a caller may report (copied or encoded, geometry).
 TConversion ConvertCurrentImageDetailed(const TFileEntry* entry, const TRasterImage& sourceImage,
                                         const std::optional<TSelection>& selection,
-                                        const TResizeSettings& settings);
+                                        const TResizeSettings& settings,
+                                        int appliedOrientation = 1);
 
 // The same over the rows of a streamed source: the same request, the same bytes. Nothing to
 // convert without an entry or a source.
@@ -48,6 +51,6 @@ TConversion ConvertCurrentRows(const TFileEntry* entry, TRowSource* source,
 // (ByteSize 0) when there is nothing to convert.
 TPreview RenderCurrentPreview(const TFileEntry* entry, const TRasterImage& sourceImage,
                               const std::optional<TSelection>& selection,
-                              const TResizeSettings& settings);
+                              const TResizeSettings& settings, int appliedOrientation = 1);
 
 }  // namespace picaxo

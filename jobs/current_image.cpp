@@ -28,13 +28,17 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
   image_.reset();
   rows_.reset();
   width_ = height_ = 0;
+  notes_ = {};
   try {
     if (access_ == TSourceAccess::Stream) {
-      rows_ = OpenRowSource(path);
+      rows_ = OpenRowSource(path, options_);
       width_ = rows_->Width();
       height_ = rows_->Height();
+      notes_ = rows_->Notes();
     } else {
-      TRasterImage decoded = LoadSourceImage(path);
+      TLoadedSource loaded = LoadSource(path, options_);
+      notes_ = std::move(loaded.Notes);
+      TRasterImage decoded = std::move(loaded.Picture);
       // Widened once here, so that neither the view nor a conversion needs a 24-bit copy.
       if (decoded.PixelFormat() != TPixelFormat::pf24bit)
         decoded.SetPixelFormat(TPixelFormat::pf24bit);
@@ -46,6 +50,7 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
     image_.reset();
     rows_.reset();
     width_ = height_ = 0;
+    notes_ = {};
     loadError_ = LoadFailureMessage(std::current_exception(), path);
     return TLoadResult::Failed;
   }
@@ -56,7 +61,7 @@ std::unique_ptr<TRowSource> TCurrentImage::TakeRowSource() {
   if (Empty() || loadedFileName_.empty()) return nullptr;
   if (rows_) return std::move(rows_);
   try {
-    return OpenRowSource(loadedFileName_);
+    return OpenRowSource(loadedFileName_, options_);
   } catch (...) {
     throw EPicaxoError(LoadFailureMessage(std::current_exception(), loadedFileName_));
   }
@@ -68,6 +73,12 @@ void TCurrentImage::SetAccess(TSourceAccess access) {
   Forget();
 }
 
+void TCurrentImage::SetOptions(const TSourceOptions& options) {
+  if (options.AutoOrient == options_.AutoOrient) return;
+  options_ = options;
+  Forget();
+}
+
 void TCurrentImage::Forget() {
   loadedFileName_.clear();
 }
@@ -76,6 +87,7 @@ void TCurrentImage::Clear() {
   image_.reset();
   rows_.reset();
   width_ = height_ = 0;
+  notes_ = {};
   loadedFileName_.clear();
   loadError_.clear();
 }

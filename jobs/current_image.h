@@ -29,8 +29,8 @@ enum class TSourceAccess : bool { Whole, Stream };
 class TCurrentImage {
  public:
   // Decodes path unless it is the file already loaded (JPEG by the codec, anything else by the
-  // BMP reader); in streaming access opens it instead. Failed: the image is empty and
-  // LoadError() holds the message.
+  // BMP reader) and turns it upright as Options() say; in streaming access opens it instead.
+  // Failed: the image is empty and LoadError() holds the message.
   TLoadResult Load(const std::string& path);
   // Forgets the loaded name (the file list was rebuilt, the file changed on disk): the next Load
   // decodes again. The pixels stay until then.
@@ -43,6 +43,12 @@ class TCurrentImage {
   TSourceAccess Access() const { return access_; }
   // A change forgets the loaded name: the next Load reads the file the new way.
   void SetAccess(TSourceAccess access);
+  // How files are read (turned upright or not); a change forgets the loaded name too.
+  const TSourceOptions& Options() const { return options_; }
+  void SetOptions(const TSourceOptions& options);
+  // What loading the current file did besides decoding it (the orientation applied, what was
+  // ignored); empty notes without a picture.
+  const TSourceNotes& Notes() const { return notes_; }
 
   // No picture: nothing loaded, or the load failed.
   bool Empty() const { return width_ <= 0 || height_ <= 0; }
@@ -62,6 +68,8 @@ class TCurrentImage {
 
  private:
   TSourceAccess access_ = TSourceAccess::Whole;
+  TSourceOptions options_;
+  TSourceNotes notes_;
   std::shared_ptr<const TRasterImage> image_;
   std::unique_ptr<TRowSource> rows_;
   int width_ = 0;

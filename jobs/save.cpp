@@ -154,7 +154,7 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
   } else {
     const TRasterImage none;
     converted = ConvertCurrentImage(entry, request.Image ? *request.Image : none, request.Selection,
-                                    request.Settings, bytes);
+                                    request.Settings, bytes, request.AppliedOrientation);
   }
   if (converted) {
     try {
@@ -185,6 +185,7 @@ TSaveRequest TAppState::MakeSaveRequest() {
     request.Rows = image_.TakeRowSource();
   else
     request.Image = image_.SharedImage();
+  request.AppliedOrientation = image_.Notes().AppliedOrientation;
   request.Selection = extras_.Selection;
   request.Settings = settings_;
   request.OutputNameText = extras_.OutputName;

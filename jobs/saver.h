@@ -47,6 +47,7 @@ struct TSaveRequest {
   // The decoded source, only read; held so that it outlives a reload during the questions.
   std::shared_ptr<const TRasterImage> Image;
   std::unique_ptr<TRowSource> Rows;  // instead of Image: the source's rows, streamed
+  int AppliedOrientation = 1;        // the EXIF orientation Image was turned by on loading
   std::optional<TSelection> Selection;
   TResizeSettings Settings;
   std::string OutputNameText;  // the output-name box, used when there is no entry

@@ -85,7 +85,8 @@ TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
   const std::string name = SplitPath(entry->FileName).Name;
   try {
     TWaitCursor wait(observer_);
-    outcome.Warnings = RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction));
+    outcome.Warnings =
+        RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction), AutoOrient());
   } catch (...) {
     // The file is unchanged; the status line says so instead of a rotation that never ends.
     SetStatusText(UserErrorMessage(std::current_exception(), "rotate " + name), TRepaint::Now);

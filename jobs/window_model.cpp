@@ -101,7 +101,8 @@ void TAppState::RenderView() {
     }
     TPreview preview;
     try {
-      preview = RenderCurrentPreview(entry, image_.Image(), extras_.Selection, settings_);
+      preview = RenderCurrentPreview(entry, image_.Image(), extras_.Selection, settings_,
+                                     image_.Notes().AppliedOrientation);
     } catch (...) {
       // No preview is shown; the error reaches the window's error box.
       view_.Kind = TViewContent::TKind::Empty;

@@ -11,6 +11,7 @@
 
 #include "base/error.h"
 #include "base/file_util.h"
+#include "imaging/exif_orientation.h"
 #include "imaging/jpeg_glue.h"
 #include "imaging/raster.h"
 
@@ -242,8 +243,44 @@ void ReplaceSourceFile(const std::string& path, std::string_view data,
   ReplaceFile(path, path, data, state);
 }
 
-int RotateJPEGFile(const std::string& path, uint8_t direction) {
-  const TTransformCode code = TransformForDirection(direction);
+namespace {
+
+// A transform as the 2 x 2 matrix it applies to a pixel's offset from the centre (y downwards).
+struct TMatrix {
+  int a, b, c, d;  // (x, y) -> (a x + b y, c x + d y)
+  bool operator==(const TMatrix&) const = default;
+};
+
+constexpr TMatrix kMatrices[8] = {
+    {1, 0, 0, 1},    // TransformNone
+    {-1, 0, 0, 1},   // TransformFlipH
+    {1, 0, 0, -1},   // TransformFlipV
+    {0, 1, 1, 0},    // TransformTranspose
+    {0, -1, -1, 0},  // TransformTransverse
+    {0, -1, 1, 0},   // TransformRot90
+    {-1, 0, 0, -1},  // TransformRot180
+    {0, 1, -1, 0},   // TransformRot270
+};
+
+// What makes a stored picture with each EXIF orientation upright.
+constexpr TTransformCode kUpright[9] = {TransformNone,   TransformNone,       TransformFlipH,
+                                        TransformRot180, TransformFlipV,      TransformTranspose,
+                                        TransformRot90,  TransformTransverse, TransformRot270};
+
+}  // namespace
+
+TTransformCode ComposeWithOrientation(int orientation, TTransformCode turn) {
+  const TMatrix& u = kMatrices[kUpright[orientation >= 1 && orientation <= 8 ? orientation : 1]];
+  const TMatrix& t = kMatrices[turn];
+  const TMatrix product{t.a * u.a + t.b * u.c, t.a * u.b + t.b * u.d, t.c * u.a + t.d * u.c,
+                        t.c * u.b + t.d * u.d};
+  for (int code = 0; code < 8; ++code)
+    if (kMatrices[code] == product) return static_cast<TTransformCode>(code);
+  return turn;  // not reached: the eight transforms are closed under composition
+}
+
+int RotateJPEGFile(const std::string& path, uint8_t direction, bool autoOrient) {
+  const TTransformCode turn = TransformForDirection(direction);
   // A symbolic link stays a link: the file it points to is the one replaced.
   std::error_code ec;
   std::string target = path;
@@ -253,7 +290,13 @@ int RotateJPEGFile(const std::string& path, uint8_t direction) {
   }
 
   TSourceFileState state;
-  const TTransformedJPEG result = TransformJPEGData(ReadLocked(target, path, state), code);
+  std::string source = ReadLocked(target, path, state);
+  const int orientation = autoOrient ? ReadExifOrientation(source).Orientation : 1;
+  TTransformedJPEG result =
+      TransformJPEGData(std::move(source), ComposeWithOrientation(orientation, turn));
+  // The markers were copied unchanged, so the output's EXIF holds the tag where the reader finds
+  // it again.
+  if (orientation != 1) ResetExifOrientation(result.data, ReadExifOrientation(result.data));
   ReplaceFile(target, path, result.data, state);
   return result.warnings;
 }

@@ -19,6 +19,10 @@ inline constexpr uint8_t kRotateLeft = 2;
 // 0 -> TransformRot90, 1 -> TransformRot180, 2 -> TransformRot270; anything else is an error.
 TTransformCode TransformForDirection(uint8_t direction);
 
+// The one transform of the stored coefficients that shows a file tagged with EXIF orientation
+// `orientation` (1 ... 8; others act as 1) turned by `turn`: first upright, then turned.
+TTransformCode ComposeWithOrientation(int orientation, TTransformCode turn);
+
 struct TTransformedJPEG {
   std::string data;  // the whole output file
   int warnings = 0;  // warnings of the decoder (corrupt or missing entropy data)
@@ -47,10 +51,14 @@ void ReplaceSourceFile(const std::string& path, std::string_view data,
                        const TSourceFileState& state);
 
 // Rotates the JPEG file at path in place by direction (kRotateRight, kRotateHalf, kRotateLeft),
-// keeping its modification time and permission bits. Returns the decoder's warning count: the
-// file is rotated and replaced even when it is non-zero. Throws EPicaxoError with the library's
-// message for an unreadable image, and the message of ReplaceSourceFile when replacing fails;
-// in both cases the file is unchanged.
-int RotateJPEGFile(const std::string& path, uint8_t direction);
+// keeping its modification time and permission bits. With autoOrient, a file tagged with an EXIF
+// orientation other than 1 is turned as it is shown: the stored picture gets the composition of
+// the orientation and the turn, the tag is set to 1 in place and the EXIF thumbnail (which shows
+// the picture the old way) is unlinked; every other byte of the markers stays. Without a tag, with
+// tag 1 or without autoOrient, the file turns by direction alone and its markers stay unchanged.
+// Returns the decoder's warning count: the file is rotated and replaced even when it is non-zero.
+// Throws EPicaxoError with the library's message for an unreadable image, and the message of
+// ReplaceSourceFile when replacing fails; in both cases the file is unchanged.
+int RotateJPEGFile(const std::string& path, uint8_t direction, bool autoOrient = true);
 
 }  // namespace picaxo

@@ -91,6 +91,7 @@ constexpr TSettingKey kSettingKeys[] = {
     {"BatchJobOverwriteAll", PICAXO_FIELD(BatchJobOverwriteAll), 0, 0, TReadDefault::False},
     {"BatchJobOverwriteNone", PICAXO_FIELD(BatchJobOverwriteNone), 0, 0, TReadDefault::False},
     {"BatchJobCreateAllDirs", PICAXO_FIELD(BatchJobCreateAllDirs), 0, 0, TReadDefault::False},
+    {"AutoOrient", PICAXO_FIELD(AutoOrient)},
 };
 
 #undef PICAXO_FIELD
@@ -130,6 +131,7 @@ constexpr std::string_view kLoadOrder[] = {
     "BatchJobOverwriteAll",
     "BatchJobOverwriteNone",
     "BatchJobCreateAllDirs",
+    "AutoOrient",
 };
 static_assert(std::size(kLoadOrder) == std::size(kSettingKeys));
 

@@ -60,6 +60,8 @@ struct TPicaxoSettings {
   bool BatchJobOverwriteAll = false;
   bool BatchJobOverwriteNone = false;
   bool BatchJobCreateAllDirs = false;
+  // JPEG sources are turned upright by their EXIF orientation.
+  bool AutoOrient = true;
 
   bool operator==(const TPicaxoSettings&) const = default;
 };

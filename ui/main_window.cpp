@@ -165,6 +165,9 @@ void TForm1::ConnectControls() {
   connect(About1, &QAction::triggered, this, [this] { ShowAbout(); });
   connect(Recursiveinputdirs1, &QAction::toggled, this,
           [this](bool on) { state_->SetRecursiveInput(on); });
+  // The current image is loaded again, upright or as stored; the view and preview follow.
+  connect(MAutoOrient, &QAction::toggled, this,
+          [this](bool on) { RunCommand([this, on] { state_->SetAutoOrient(on); }); });
   connect(UseLosslessJPEGrotateofinputfile1, &QAction::toggled, this, [this](bool on) {
     state_->SetLosslessRotate(on);
     ShowCommands();

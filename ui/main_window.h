@@ -307,6 +307,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QToolButton* TBJobSelectAll = nullptr;
   QAction* Recursiveinputdirs1 = nullptr;
   QAction* UseLosslessJPEGrotateofinputfile1 = nullptr;
+  QAction* MAutoOrient = nullptr;
   QAction* ProgramHomepage1 = nullptr;
   QAction* Readme1 = nullptr;
   QAction* About1 = nullptr;

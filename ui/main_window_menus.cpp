@@ -98,6 +98,11 @@ void TForm1::CreateActions() {
   UseLosslessJPEGrotateofinputfile1->setCheckable(true);
   UseLosslessJPEGrotateofinputfile1->setChecked(true);
   UseLosslessJPEGrotateofinputfile1->setVisible(false);
+  MAutoOrient = MakeAction(this, "MAutoOrient", "Auto-Rotate by &EXIF",
+                           "If checked, photos are shown and saved upright as the EXIF orientation "
+                           "recorded by the camera says");
+  MAutoOrient->setCheckable(true);
+  MAutoOrient->setChecked(true);
 
   ProgramHomepage1 = MakeAction(this, "ProgramHomepage1", "Program &Homepage...");
   Readme1 = MakeAction(this, "Readme1", "&Readme", "Show readme file");
@@ -166,6 +171,9 @@ void TForm1::CreateMenus() {
   QMenu* options = menu("Options1", "&Options");
   options->addAction(Recursiveinputdirs1);
   options->addAction(UseLosslessJPEGrotateofinputfile1);
+  // How sources are read.
+  options->addSeparator();
+  options->addAction(MAutoOrient);
 
   QMenu* help = menu("Help1", "&Help");
   help->addAction(ProgramHomepage1);

@@ -26,6 +26,7 @@ struct TMenuCheck {
 constexpr TMenuCheck kMenuChecks[] = {
     {"Recursiveinputdirs1", &TPicaxoSettings::RecursiveInput},
     {"UseLosslessJPEGrotateofinputfile1", &TPicaxoSettings::LosslessRotate},
+    {"MAutoOrient", &TPicaxoSettings::AutoOrient},
 };
 
 template <typename T>

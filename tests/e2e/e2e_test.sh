@@ -8,7 +8,8 @@
 # in the window and in the per-user file. Run 5 starts on a fresh configuration, which shows the
 # Batch Resize view, and saves every photo through the batch dialog. Run 6 answers Ctrl+Delete in
 # the destination-name box with No (the name stays) and then with Yes (the photo goes into a trash
-# that did not exist before, never beside the working folder). Each saved file
+# that did not exist before, never beside the working folder). Run 7 saves a portrait photo stored
+# landscape with an EXIF orientation, which must come out upright. Each saved file
 # must hold exactly the bytes picaxo-cli writes for the same photo with the first-start settings
 # (50 percent, quality 85); each run must end with status 0. Without any display the program must
 # say so in one line and fail. On a failure a picture of the screen goes to
@@ -211,5 +212,29 @@ for place in "$OUT" "$SRC6" "$X_TMP"; do
 done
 keys ctrl+q
 expect_clean_exit "Ctrl+Q after the deletes"
+
+step "run 7: a phone portrait stored landscape with EXIF orientation 6 is saved upright, Ctrl+S"
+export XDG_CONFIG_HOME="$X_TMP/config-portrait"
+OUT="$X_TMP/out-portrait" PORTRAIT="$X_TMP/portrait"
+mkdir -p "$OUT" "$PORTRAIT"
+# An APP1 marker right after the start of image: "Exif", a little-endian TIFF header and IFD0
+# holding the one tag Orientation = 6 ("turn right to show").
+{
+  head -c 2 "$SRC/a1.jpg"
+  printf '\xff\xe1\x00\x22Exif\x00\x00II*\x00\x08\x00\x00\x00\x01\x00'
+  printf '\x12\x01\x03\x00\x01\x00\x00\x00\x06\x00\x00\x00\x00\x00\x00\x00'
+  tail -c +3 "$SRC/a1.jpg"
+} >"$PORTRAIT/p1.jpg"
+"$CLI" convert --percent 50 --quality 85 "$PORTRAIT/p1.jpg" "$EXPECTED/p1.jpg" >/dev/null
+x_start_picaxo "$PICAXO" "$OUT" "$PORTRAIT" || fail "could not start $PICAXO"
+open_window
+keys ctrl+s
+expect_saved p1.jpg
+keys ctrl+q
+expect_clean_exit "Ctrl+Q"
+read -r _ stored_w stored_h < <(djpeg "$SRC/a1.jpg" | head -c 64 | tr '\n' ' ' | cut -d' ' -f1-3)
+read -r _ saved_w saved_h < <(djpeg "$OUT/p1.jpg" | head -c 64 | tr '\n' ' ' | cut -d' ' -f1-3)
+[ "$saved_w" -lt "$saved_h" ] && [ "$stored_w" -gt "$stored_h" ] ||
+  fail "the portrait was saved ${saved_w}x${saved_h} from a ${stored_w}x${stored_h} stored picture"
 
 step "all saved files equal picaxo-cli's"

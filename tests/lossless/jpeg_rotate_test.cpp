@@ -41,7 +41,8 @@ std::string Bytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
-const std::string kExif = Bytes("Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x06\0\0");
+// Orientation 1: the markers of a file that is not turned by its tag are copied unchanged.
+const std::string kExif = Bytes("Exif\0\0MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0\x01\0\0");
 // The library's own JFIF header: version 1.01, units 0, density 1 x 1, no thumbnail.
 const std::string kDefaultJfif = Bytes("JFIF\0\x01\x01\0\0\x01\0\x01\0\0");
 

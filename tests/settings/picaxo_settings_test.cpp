@@ -49,6 +49,7 @@ TPicaxoSettings ChangedSettings() {
   s.BatchJobOverwriteAll = true;
   s.BatchJobOverwriteNone = true;
   s.BatchJobCreateAllDirs = true;
+  s.AutoOrient = false;
   return s;
 }
 
@@ -73,7 +74,8 @@ TEST_F(SettingsFile, SaveThenLoadReproducesEveryValueInTableOrder) {
             "PaddedAlignment=9\nPaddingColor=-1\nRecursiveInput=1\nLosslessRotate=0\n"
             "AlwaysRecompress=1\nCopyToDir=/copies\nShowJobsList=0\nJobsListWidth=500\n"
             "JobsListColWidth0=1\nJobsListColWidth1=2\nJobsListColWidth2=3\nNormalZoom=5\n"
-            "BatchJobOverwriteAll=1\nBatchJobOverwriteNone=1\nBatchJobCreateAllDirs=1\n");
+            "BatchJobOverwriteAll=1\nBatchJobOverwriteNone=1\nBatchJobCreateAllDirs=1\n"
+            "AutoOrient=0\n");
   TPicaxoSettings loaded;
   LoadSettingsFile(path, loaded, kWorkArea);
   EXPECT_EQ(loaded, saved);
