@@ -30,12 +30,15 @@ void CheckPlannedRaster(const char* what, double width, double height) {
 
 }  // namespace
 
-TRasterImage LoadSourceImage(const std::string& path) {
+TRasterImage LoadSourceImage(const std::string& path, bool* damaged) {
+  if (damaged) *damaged = false;
   if (HasExtension(path, ".jpg")) {
     TJPEGImage jpeg;
     jpeg.LoadFromFile(path);
     // The component's raster is handed over, not copied: a 20-megapixel source exists once.
-    return jpeg.TakeRaster();
+    TRasterImage raster = jpeg.TakeRaster();
+    if (damaged) *damaged = jpeg.DamageCount() > 0;
+    return raster;
   }
   return ReadBitmapFile(path);
 }

@@ -22,8 +22,9 @@ inline constexpr float kLanczos3Support = 3.0f;
 
 // Decodes a source file: a ".jpg" name (any letter case) through the JPEG codec, anything else
 // through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit).
-// Throws the codec's or the reader's error.
-TRasterImage LoadSourceImage(const std::string& path);
+// Throws the codec's or the reader's error. *damaged (when given) tells whether the decoder warned
+// of corrupt or missing image data, so that part of the picture is made up.
+TRasterImage LoadSourceImage(const std::string& path, bool* damaged = nullptr);
 
 enum class TOutputKind {
   Nothing,     // no source picture: nothing was produced
@@ -66,6 +67,9 @@ struct TConversion {
   TOutputKind Kind = TOutputKind::Nothing;
   OutputGeometry Geometry;
   std::string Bytes;  // the complete destination file
+  // The source's image data was damaged (corrupt or missing); known to conversions that decode
+  // the source themselves (ConvertRows).
+  bool SourceDamaged = false;
 };
 
 // Converts source (which may be converted to 24-bit in place, and is emptied when the request

@@ -43,6 +43,7 @@ class TJpegRowSource final : public TRowSource {
   int Height() const override { return decoder_->Height(); }
   int NextRow() const override { return decoder_->NextRow(); }
   int PreferredRows() const override { return decoder_->RowsPerCall(); }
+  bool Damaged() const override { return decoder_ && decoder_->DamageWarnings() > 0; }
 
   void ReadRows(uint8_t* const* rows, int count) override {
     SourceStep(failed_, [&] {
@@ -235,6 +236,7 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
 
   if (plan.DirectCopy) {
     source.Finish();
+    result.SourceDamaged = source.Damaged();
     // The source file itself, read-only and whole: every marker survives.
     result.Bytes = ReadWholeFile(request.SourcePath);
     result.Kind = TOutputKind::DirectCopy;
@@ -261,6 +263,7 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
     }
   }
   source.Finish();
+  result.SourceDamaged = source.Damaged();
   encoder.Finish();
   result.Bytes = std::move(bytes);
   result.Kind = TOutputKind::Encoded;

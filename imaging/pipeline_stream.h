@@ -32,6 +32,9 @@ class TRowSource {
   virtual void Finish() = 0;
   // Whether reading or decoding the source has thrown (as opposed to the conversion itself).
   bool Failed() const { return failed_; }
+  // Whether the decoder has warned of corrupt or missing image data so far (after Finish: in the
+  // whole file).
+  virtual bool Damaged() const { return false; }
 
  protected:
   bool failed_ = false;

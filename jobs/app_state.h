@@ -68,7 +68,10 @@ enum class TRotateResult {
 struct TRotateOutcome {
   TRotateResult Result = TRotateResult::NoImage;
   int Warnings = 0;
+  std::vector<std::string> NotKept;  // owner, group or attributes the rotated file lost
 };
+// The status text after a rotation that could not keep all of NotKept: "Rotated, but <...>; <...>."
+std::string RotatedButNotKeptText(const std::vector<std::string>& notKept);
 
 // Why the source-name box is checked for a rename.
 enum class TRenameTrigger : uint8_t { EnterKey, FocusLoss, Navigation };

@@ -28,13 +28,14 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
   image_.reset();
   rows_.reset();
   width_ = height_ = 0;
+  damaged_ = false;
   try {
     if (access_ == TSourceAccess::Stream) {
       rows_ = OpenRowSource(path);
       width_ = rows_->Width();
       height_ = rows_->Height();
     } else {
-      TRasterImage decoded = LoadSourceImage(path);
+      TRasterImage decoded = LoadSourceImage(path, &damaged_);
       // Widened once here, so that neither the view nor a conversion needs a 24-bit copy.
       if (decoded.PixelFormat() != TPixelFormat::pf24bit)
         decoded.SetPixelFormat(TPixelFormat::pf24bit);
@@ -78,6 +79,7 @@ void TCurrentImage::Clear() {
   width_ = height_ = 0;
   loadedFileName_.clear();
   loadError_.clear();
+  damaged_ = false;
 }
 
 void TCurrentImage::FileRenamed(const std::string& from, const std::string& to) {

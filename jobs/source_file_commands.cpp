@@ -67,6 +67,13 @@ IFileRemover& DeletingFileRemover() {
   return remover;
 }
 
+std::string RotatedButNotKeptText(const std::vector<std::string>& notKept) {
+  std::string text = "Rotated, but ";
+  for (size_t i = 0; i < notKept.size(); ++i)
+    text += (i > 0 ? "; " : "") + notKept[i];
+  return text + ".";
+}
+
 TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
   TRotateOutcome outcome;
   TFileEntry* entry = list_.Current();
@@ -78,7 +85,9 @@ TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
   SetStatusText("Rotating image...", TRepaint::Now);
   {
     TWaitCursor wait(observer_);
-    outcome.Warnings = RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction));
+    // A damaged source throws (the file is left as it was): the window shows the message.
+    outcome.Warnings =
+        RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction), &outcome.NotKept);
   }
   if (outcome.Warnings != 0) {
     // The file was rotated all the same; the window keeps what it shows and the text.
@@ -89,6 +98,8 @@ TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
     entry->Selection = RotatedSelection(entry->Selection, direction, entry->Width, entry->Height);
   SetStatusText("", TRepaint::Later);
   ReloadCurrentImage();
+  if (!outcome.NotKept.empty())
+    SetStatusText(RotatedButNotKeptText(outcome.NotKept), TRepaint::Later);
   outcome.Result = TRotateResult::Rotated;
   return outcome;
 }

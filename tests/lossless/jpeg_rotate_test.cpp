@@ -176,7 +176,7 @@ class RotateFile : public ::testing::Test {
   std::string path_;
 };
 
-TEST_F(RotateFile, GoesThroughTheFirstFreeTempNameAndKeepsTimeAndMode) {
+TEST_F(RotateFile, GoesThroughAHiddenTempFileAndKeepsTimeAndMode) {
   WriteFile((dir_ / "temp1.jpg").string(), "one");
   WriteFile((dir_ / "temp2.jpg").string(), "two");
   JpegRecipe recipe;
@@ -203,8 +203,13 @@ TEST_F(RotateFile, GoesThroughTheFirstFreeTempNameAndKeepsTimeAndMode) {
     }
   }
   ::close(watch);
-  // Written under temp3.jpg, then renamed over the photo in one step (never deleted first).
-  EXPECT_EQ(events, (std::vector<std::string>{"create temp3.jpg", "move temp3.jpg"}));
+  // Written under a hidden name that no scan takes for a photo, then renamed over the photo in
+  // one step (never deleted first). Files named like the old temporary names are left alone.
+  ASSERT_EQ(events.size(), 2u);
+  const std::string temp = events[0].substr(std::string("create ").size());
+  EXPECT_TRUE(IsTemporaryFileName(temp)) << temp;
+  EXPECT_EQ(temp.front(), '.');
+  EXPECT_EQ(events, (std::vector<std::string>{"create " + temp, "move " + temp}));
   EXPECT_EQ(Names(), (std::vector<std::string>{"photo.jpg", "temp1.jpg", "temp2.jpg"}));
   EXPECT_EQ(ReadFile((dir_ / "temp1.jpg").string()), "one");
 
@@ -240,17 +245,31 @@ TEST_F(RotateFile, PhotoWithCameraMarkersTurnsRightAndBack) {
   EXPECT_EQ(fs::last_write_time(path_), kOldTime);
 }
 
-TEST_F(RotateFile, DamagedDataIsRotatedAndReportsWarnings) {
+// Rotating would write only what the decoder could read, grey blocks for the rest: a damaged
+// file is left byte for byte as it was, and the user is told why.
+TEST_F(RotateFile, DamagedDataIsNotRotated) {
   JpegRecipe recipe;
   recipe.width = 64;
   recipe.height = 48;
   const std::string source = MakeJpeg(recipe);
-  Put(source.substr(0, source.size() * 2 / 3));
-  EXPECT_GT(RotateJPEGFile(path_, kRotateLeft), 0);
-  const testing::Coefficients rotated = ReadCoefficients(ReadFile(path_));
-  EXPECT_EQ(rotated.width, 48u);
-  EXPECT_EQ(rotated.height, 64u);
-  EXPECT_EQ(fs::last_write_time(path_), kOldTime);
+  std::string damaged = source;
+  const size_t middle =
+      damaged.rfind("\xFF\xDA") + (damaged.size() - damaged.rfind("\xFF\xDA")) / 2;
+  damaged[middle] = '\xFF';  // a marker inside the entropy data
+  damaged[middle + 1] = '\xD5';
+  for (const std::string& bytes : {source.substr(0, source.size() * 2 / 3), damaged}) {
+    Put(bytes);
+    try {
+      RotateJPEGFile(path_, kRotateLeft);
+      ADD_FAILURE() << "rotated";
+    } catch (const EDamagedJPEG& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "The image data of photo.jpg is damaged (corrupt or missing data): part of the "
+                "picture may be grey or wrong. It was not rotated, so that nothing more is lost; "
+                "the file is unchanged");
+    }
+    ExpectUntouched(bytes);
+  }
 }
 
 TEST_F(RotateFile, UnreadableImagesGiveTheLibrarysMessageAndChangeNothing) {
@@ -344,12 +363,12 @@ TEST_F(RotateFile, FileLockedByAWriterIsLeftAlone) {
 TEST_F(RotateFile, PipeAndHugeFileAreRefusedAtOnce) {
   ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);
   EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
-            "Cannot open file \"" + path_ + "\": not a regular file");
+            "Cannot read \"" + path_ + "\": it is a named pipe, not a regular file");
   fs::remove(path_);
   Put(MakeJpeg(JpegRecipe{}));
   fs::resize_file(path_, std::uintmax_t{5} << 30);
   EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
-            "Cannot open file \"" + path_ + "\": the file is larger than 4 GB");
+            "Cannot read \"" + path_ + "\": the file is larger than 4 GB");
   EXPECT_EQ(Names(), std::vector<std::string>{"photo.jpg"});
 }
 
