@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
+#include "imaging/jpeg.h"
 #include "jobs/app_state.h"
 #include "jobs_test_util.h"
+#include "lossless/jpeg_rotate.h"
 
 namespace picaxo {
 namespace {
@@ -52,6 +54,28 @@ TEST(RotateCurrentImage, OnlyJpegsWithTheLosslessOptionAndErrorsRestoreTheCursor
   EXPECT_EQ(f.waitDepth, 0);
   EXPECT_EQ(f.status.back(), "Rotating image...");  // the text stays after an error
   EXPECT_EQ(ReadFile(dir / "b.jpg"), "not a jpeg at all");
+}
+
+// A damaged source is shown as far as it decodes, with a status line that says so; rotating it
+// (which wrote grey blocks over the rest for good) is refused with the core's message, and the
+// file stays byte for byte as it was.
+TEST(RotateCurrentImage, ADamagedSourceIsNamedAndNeverRotated) {
+  TScratchFolder dir;
+  const std::string whole = JpegBytes(640, 480);
+  const std::string cut = whole.substr(0, whole.size() * 2 / 3);
+  WriteFile(dir / "p.jpg", cut);
+  TStateFixture f;
+  f.Open(dir.Path());
+  EXPECT_EQ(f.state.Image().Width(), 640);
+  EXPECT_EQ(f.status.back(), DamagedSourceText("p.jpg"));
+  try {
+    f.state.RotateCurrentImage(TRotation::Right);
+    ADD_FAILURE() << "rotated";
+  } catch (const EDamagedJPEG& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(DamagedSourceText("p.jpg"), 0), 0u) << e.what();
+  }
+  EXPECT_EQ(ReadFile(dir / "p.jpg"), cut);
+  EXPECT_EQ(f.waitDepth, 0);
 }
 
 struct RenameTest : ::testing::Test {

@@ -9,8 +9,10 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -370,6 +372,79 @@ TEST_F(RotateFile, PipeAndHugeFileAreRefusedAtOnce) {
   EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
             "Cannot read \"" + path_ + "\": the file is larger than 4 GB");
   EXPECT_EQ(Names(), std::vector<std::string>{"photo.jpg"});
+}
+
+// A few hundred bytes claiming 22000 x 22000 pixels used to cost 2.8 GB and replace the photo by a
+// 7.5 MB grey picture; they are refused as damaged before the coefficients are allocated.
+TEST_F(RotateFile, JpegBombsAreRefusedBeforeAllocatingAndLeftAlone) {
+  for (const auto& [shape, bytes] : testing::JpegBombs()) {
+    SCOPED_TRACE(shape);
+    Put(bytes);
+    EXPECT_EQ(testing::RunInChild(
+                  [&] {
+                    RotateJPEGFile(path_, kRotateRight);
+                    return std::string("(rotated)");
+                  },
+                  60, size_t{256} << 20),
+              "The JPEG file is damaged: its header claims 22000 x 22000 pixels, far more than "
+              "its " +
+                  std::to_string(bytes.size()) + " bytes can hold");
+    ExpectUntouched(bytes);
+  }
+}
+
+// Run by root, a rotation gave a photo of another user to root and dropped its attributes: the
+// owner could no longer read it. Owner, group, mode, an extended attribute and an access ACL stay.
+TEST_F(RotateFile, OwnerGroupAttributesAndAclAreKept) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file away";
+  Put(MakeJpeg(JpegRecipe{}));
+  ASSERT_EQ(::chown(path_.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0640), 0);
+  if (::setxattr(path_.c_str(), "user.origin", "camera", 6, 0) != 0)
+    GTEST_SKIP() << "no extended attributes here";
+  // Version 2; owner rw, user 1000 r, group r, mask r, others nothing.
+  std::string acl;
+  auto put = [&](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+      acl += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(2, 4);
+  for (const auto& [tag, perm, id] : std::vector<std::array<uint32_t, 3>>{{0x01, 6, 0xFFFFFFFF},
+                                                                          {0x02, 4, 1000},
+                                                                          {0x04, 4, 0xFFFFFFFF},
+                                                                          {0x10, 4, 0xFFFFFFFF},
+                                                                          {0x20, 0, 0xFFFFFFFF}}) {
+    put(tag, 2);
+    put(perm, 2);
+    put(id, 4);
+  }
+  const bool haveAcl =
+      ::setxattr(path_.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
+  fs::last_write_time(path_, kOldTime);
+  struct stat before {};
+  ASSERT_EQ(::stat(path_.c_str(), &before), 0);
+
+  std::vector<std::string> notKept{"(not set)"};
+  EXPECT_EQ(RotateJPEGFile(path_, kRotateRight, &notKept), 0);
+  EXPECT_EQ(notKept, std::vector<std::string>{});
+  struct stat after {};
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);  // a new file: the rename happened
+  EXPECT_EQ(after.st_uid, 65534u);
+  EXPECT_EQ(after.st_gid, 65534u);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  char value[64] = {};
+  EXPECT_EQ(::getxattr(path_.c_str(), "user.origin", value, sizeof value), 6);
+  EXPECT_STREQ(value, "camera");
+  if (haveAcl) {
+    std::string kept(acl.size() + 16, '\0');
+    const ssize_t n =
+        ::getxattr(path_.c_str(), "system.posix_acl_access", kept.data(), kept.size());
+    ASSERT_GT(n, 0);
+    kept.resize(static_cast<size_t>(n));
+    EXPECT_EQ(kept, acl);
+  }
+  EXPECT_EQ(fs::last_write_time(path_), kOldTime);
 }
 
 TEST_F(RotateFile, SymbolicLinkStaysALink) {
