@@ -63,7 +63,7 @@ enum class TRotateResult {
   NoImage,              // no current image: nothing done
   NotAvailable,         // not a JPEG by name, or the lossless option is off: nothing done
   Rotated,              // rotated on disk, selection rotated, image reloaded
-  RotatedWithWarnings,  // rotated on disk, but the decoder warned: view and selection kept
+  RotatedWithWarnings,  // rotated, but the decoder gave harmless warnings: view and selection kept
 };
 struct TRotateOutcome {
   TRotateResult Result = TRotateResult::NoImage;

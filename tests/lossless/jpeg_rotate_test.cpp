@@ -447,6 +447,33 @@ TEST_F(RotateFile, OwnerGroupAttributesAndAclAreKept) {
   EXPECT_EQ(fs::last_write_time(path_), kOldTime);
 }
 
+// A user who may not give the file its group back still rotates it, and is told what was lost.
+TEST_F(RotateFile, AGroupThatCannotBeKeptIsReported) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs a file of a group its user is not in";
+  const std::string source = MakeJpeg(JpegRecipe{});
+  Put(source);
+  ASSERT_EQ(::chown(path_.c_str(), 65534, 0), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0664), 0);
+  fs::permissions(dir_, fs::perms::all);
+  const std::string notes = testing::RunInChild(
+      [&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return std::string("(no user)");
+        std::vector<std::string> notKept;
+        RotateJPEGFile(path_, kRotateRight, &notKept);
+        std::string text;
+        for (const std::string& note : notKept)
+          text += note + "\n";
+        return text;
+      },
+      60);
+  if (notes == "(no user)") GTEST_SKIP() << notes;
+  EXPECT_EQ(notes, "the group could not be kept: Operation not permitted\n");
+  struct stat after {};
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_uid, 65534u);
+  EXPECT_NE(ReadFile(path_), source);  // rotated all the same
+}
+
 TEST_F(RotateFile, SymbolicLinkStaysALink) {
   JpegRecipe recipe;
   recipe.width = 32;

@@ -68,7 +68,7 @@ class TempFolderTest : public ::testing::Test {
 // that a large allocation fails there (not under AddressSanitizer, which reserves terabytes of
 // address space for itself).
 inline std::string RunInChild(const std::function<std::string()>& action, int seconds,
-                              size_t extraMemoryBytes = 0) {
+                              [[maybe_unused]] size_t extraMemoryBytes = 0) {
   int fds[2];
   if (::pipe(fds) != 0) return "(no pipe)";
   const pid_t child = ::fork();
