@@ -12,6 +12,7 @@
 #include "app/cli_options.h"
 #include "base/error.h"
 #include "base/file_util.h"
+#include "imaging/jpeg.h"
 #include "imaging/pipeline.h"
 #include "imaging/pipeline_stream.h"
 
@@ -144,6 +145,10 @@ int RunConvert(const std::vector<std::string>& args) {
       return kExitFailure;
     }
   }
+  // Converted all the same, as the window does; the user learns why part of it may look wrong.
+  if (conversion.SourceDamaged)
+    std::fprintf(stderr, "picaxo-cli convert: warning: %s\n",
+                 DamagedSourceText(SplitPath(source).Name).c_str());
   const OutputGeometry& g = conversion.Geometry;
   std::printf("%s: %dx%d, %s, %s%s\n", dest.c_str(), g.FrameWidth, g.FrameHeight,
               SizeAndRatioText(static_cast<int64_t>(conversion.Bytes.size()), g.FrameWidth,

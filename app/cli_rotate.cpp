@@ -26,18 +26,21 @@ bool ParseDirection(const std::string& word, uint8_t& direction) {
   return true;
 }
 
-// Each file is rotated on its own; one failure does not stop the others. Decoder warnings mean
-// the file was rotated from damaged data: reported, but not a failure.
+// Each file is rotated on its own; one failure does not stop the others. A damaged file is not
+// rotated (a failure); harmless decoder warnings and an owner or attribute that could not be kept
+// are reported, but the file was rotated.
 int RunRotate(const std::vector<std::string>& given) {
   std::vector<std::string> args = given;
   if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::printf(
         "Usage: picaxo-cli rotate %s\n"
         "Rotates each JPEG file in place without loss of quality (right = clockwise).\n"
-        "The file keeps its name, modification time and permissions; all its markers\n"
-        "(EXIF, comments, ...) are kept. A file tagged with an EXIF orientation is turned\n"
-        "as it is shown and its tag set to 1 (its EXIF thumbnail is dropped); with\n"
-        "--no-auto-orient it is turned as stored and its markers stay unchanged.\n",
+        "The file keeps its name, modification time, permissions and, where allowed,\n"
+        "its owner and extended attributes; all its markers (EXIF, comments, ...) are\n"
+        "kept. A file tagged with an EXIF orientation is turned as it is shown and its\n"
+        "tag set to 1 (its EXIF thumbnail is dropped); with --no-auto-orient it is\n"
+        "turned as stored and its markers stay unchanged. A file whose image data is\n"
+        "damaged is left as it is.\n",
         kUsage);
     return kExitOk;
   }
@@ -55,12 +58,15 @@ int RunRotate(const std::vector<std::string>& given) {
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& file = args[i];
     try {
-      const int warnings = RotateJPEGFile(file, direction, autoOrient);
+      std::vector<std::string> notKept;
+      const int warnings = RotateJPEGFile(file, direction, autoOrient, &notKept);
       if (warnings == 0)
         std::printf("%s: done\n", file.c_str());
       else
-        std::printf("%s: done, with %d decoder warning%s (the image data is damaged)\n",
-                    file.c_str(), warnings, warnings == 1 ? "" : "s");
+        std::printf("%s: done, with %d harmless decoder warning%s\n", file.c_str(), warnings,
+                    warnings == 1 ? "" : "s");
+      for (const std::string& note : notKept)
+        std::fprintf(stderr, "%s: warning: %s\n", file.c_str(), note.c_str());
     } catch (...) {
       std::fprintf(stderr, "%s: %s\n", file.c_str(), ErrorReason(std::current_exception()).c_str());
       status = kExitFailure;

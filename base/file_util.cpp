@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <random>
 
 #include "base/error.h"
 
@@ -74,17 +76,92 @@ bool HasExtension(std::string_view path, std::string_view extension) {
          SameTextAscii(name.substr(name.size() - extension.size()), extension);
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view data,
-                         const AtomicWriteOptions& options) {
+namespace {
+constexpr std::string_view kTempPrefix = ".picaxo-";
+constexpr std::string_view kTempSuffix = ".tmp";
+
+std::string RandomTempName() {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  thread_local std::mt19937 generator{std::random_device()()};
+  std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+  std::string name(kTempPrefix);
+  for (int i = 0; i < 6; ++i)
+    name += kLetters[pick(generator)];
+  return name + std::string(kTempSuffix);
+}
+
+// Gives the new file the old one's owner and group where the process may; returns what could not
+// be kept.
+void KeepOwner(int fd, uid_t uid, gid_t gid, std::vector<std::string>& notKept) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || (st.st_uid == uid && st.st_gid == gid)) return;
+  if (::fchown(fd, uid, gid) == 0) return;
+  const int err = errno;
+  // Not allowed to give the file away; perhaps to keep its group (one the user belongs to).
+  if (st.st_gid != gid && ::fchown(fd, static_cast<uid_t>(-1), gid) == 0) st.st_gid = gid;
+  if (st.st_uid != uid)
+    notKept.push_back(std::string("the owner could not be kept: ") + ErrnoText(err));
+  if (st.st_gid != gid)
+    notKept.push_back(std::string("the group could not be kept: ") + ErrnoText(err));
+}
+
+void KeepAttributes(int fd, const TExtendedAttributes& attributes,
+                    std::vector<std::string>& notKept) {
+  for (const auto& [name, value] : attributes) {
+    if (::fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) != 0)
+      notKept.push_back("the extended attribute " + name +
+                        " could not be kept: " + ErrnoText(errno));
+  }
+}
+}  // namespace
+
+bool IsTemporaryFileName(std::string_view name) {
+  return name.size() > kTempPrefix.size() + kTempSuffix.size() &&
+         name.substr(0, kTempPrefix.size()) == kTempPrefix &&
+         name.substr(name.size() - kTempSuffix.size()) == kTempSuffix;
+}
+
+TExtendedAttributes ReadExtendedAttributes(int fd) {
+  TExtendedAttributes attributes;
+  std::string names;
+  for (;;) {
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    if (size <= 0) return attributes;
+    names.resize(static_cast<size_t>(size));
+    const ssize_t got = ::flistxattr(fd, names.data(), names.size());
+    if (got >= 0) {
+      names.resize(static_cast<size_t>(got));
+      break;
+    }
+    if (errno != ERANGE) return attributes;  // ERANGE: the list grew meanwhile
+  }
+  for (size_t at = 0; at < names.size();) {
+    const std::string name(names.c_str() + at);
+    at += name.size() + 1;
+    if (name.empty()) continue;
+    const ssize_t size = ::fgetxattr(fd, name.c_str(), nullptr, 0);
+    if (size < 0) continue;
+    std::string value(static_cast<size_t>(size), '\0');
+    const ssize_t got = ::fgetxattr(fd, name.c_str(), value.data(), value.size());
+    if (got < 0) continue;
+    value.resize(static_cast<size_t>(got));
+    attributes.emplace_back(name, std::move(value));
+  }
+  return attributes;
+}
+
+std::vector<std::string> WriteFileAtomically(const std::string& path, std::string_view data,
+                                             const AtomicWriteOptions& options) {
   const fs::path target(path);
   std::string folder = target.parent_path().string();
   if (folder.empty()) folder = ".";
 
-  // Claim the first free temp name with O_EXCL so that two writers never share one.
+  // A fresh hidden name, claimed with O_EXCL so that two writers never share one.
   std::string temp;
   int fd = -1;
-  for (unsigned n = 1; fd < 0; ++n) {
-    temp = TempCandidate(folder, options.tempExtension, n);
+  while (fd < 0) {
+    temp = JoinPath(folder, RandomTempName());
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) throw EPicaxoError(ErrnoText(errno));
   }
@@ -101,8 +178,13 @@ void WriteFileAtomically(const std::string& path, std::string_view data,
     }
     done += static_cast<size_t>(n);
   }
+  // The owner before the mode (a change of owner clears the set-id bits), the attributes after it
+  // (an access ACL carries the group bits of the mode).
+  std::vector<std::string> notKept;
+  if (options.owner) KeepOwner(fd, options.owner->first, options.owner->second, notKept);
   if (options.permissions && ::fchmod(fd, static_cast<mode_t>(*options.permissions) & 07777) != 0)
     fail(errno);
+  KeepAttributes(fd, options.extendedAttributes, notKept);
   if (::fsync(fd) != 0) fail(errno);
   const int closed = ::close(fd);
   fd = -1;
@@ -113,27 +195,55 @@ void WriteFileAtomically(const std::string& path, std::string_view data,
     if (ec) fail(ec.value());
   }
   if (::rename(temp.c_str(), path.c_str()) != 0) fail(errno);
+  return notKept;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EPicaxoError(ErrnoText(errno));
-  std::string data;
+namespace {
+const char* FileTypeName(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISDIR(mode)) return "a folder";
+  return "not a regular file";
+}
+}  // namespace
+
+int64_t RegularFileSize(int fd, const std::string& shown, int64_t maxBytes) {
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) data.reserve(static_cast<size_t>(st.st_size));
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  if (::fstat(fd, &st) != 0)
+    throw EPicaxoError("Cannot read \"" + shown + "\": " + ErrnoText(errno));
+  if (!S_ISREG(st.st_mode)) {
+    const std::string kind = FileTypeName(st.st_mode);
+    throw EPicaxoError("Cannot read \"" + shown + "\": it is " +
+                       (kind.starts_with("a ") ? kind + ", not a regular file" : kind));
+  }
+  if (st.st_size > maxBytes)
+    throw EPicaxoError("Cannot read \"" + shown + "\": the file is larger than " +
+                       (maxBytes >= (int64_t{1} << 30) ? std::to_string(maxBytes >> 30) + " GB"
+                                                       : std::to_string(maxBytes) + " bytes"));
+  return st.st_size;
+}
+
+std::string ReadWholeFile(const std::string& path, int64_t maxBytes) {
+  // Without blocking: opening a named pipe would otherwise wait for a writer for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw EPicaxoError(ErrnoText(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  std::string data(static_cast<size_t>(RegularFileSize(fd, path, maxBytes)), '\0');
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      throw EPicaxoError(ErrnoText(err));
+      throw EPicaxoError(ErrnoText(errno));
     }
-    if (n == 0) break;
-    data.append(buffer, static_cast<size_t>(n));
+    if (n == 0) break;  // the file shrank meanwhile
+    done += static_cast<size_t>(n);
   }
-  ::close(fd);
+  data.resize(done);
   return data;
 }
 

@@ -223,7 +223,16 @@ TRasterImage ReadBitmap(std::string_view data, int64_t maxPixels) {
   const int64_t rowBytes = RasterRowBytes(width, bitsPerPixel);
   const bool rle = compression == kBiRle8 || compression == kBiRle4;
   // Uncompressed pixels must all be in the file before anything is allocated for them.
-  if (!rle && rowBytes * height > static_cast<int64_t>(data.size() - pixelOffset)) Truncated();
+  const int64_t pixelBytes = static_cast<int64_t>(data.size() - pixelOffset);
+  if (!rle && rowBytes * height > pixelBytes) Truncated();
+  // A run codes at most 255 pixels in two bytes: compressed data that could not cover the picture
+  // in runs belongs to a damaged file, refused before the raster is allocated. (Skipping parts of
+  // the picture with delta or end-of-bitmap codes is legal, but no encoder makes most of a
+  // picture undefined that way.)
+  if (rle && width * height > pixelBytes / 2 * 255)
+    Fail("the file is damaged: its header claims " + std::to_string(width) + " x " +
+         std::to_string(height) + " pixels, far more than its " + std::to_string(pixelBytes) +
+         " bytes of compressed data can hold");
 
   TRasterImage raster(static_cast<int>(width), static_cast<int>(height),
                       static_cast<TPixelFormat>(bitsPerPixel));

@@ -196,6 +196,9 @@ TJpegRowDecoder::TJpegRowDecoder(const std::string& data, int64_t maxPixels)
   const int64_t pixels = int64_t{cinfo.image_width} * int64_t{cinfo.image_height};
   if (pixels > maxPixels)
     throw EJPEG(RasterTooLargeMessage(cinfo.image_width, cinfo.image_height, maxPixels));
+  // A few hundred bytes claiming hundreds of megapixels would cost gigabytes of grey picture.
+  const std::string refusal = JpegSizeRefusal(cinfo, data.size());
+  if (!refusal.empty()) throw EJPEG(refusal);
 
   cinfo.scale_num = 1;
   cinfo.scale_denom = 1;
@@ -253,6 +256,14 @@ int TJpegRowDecoder::RowsPerCall() const {
 }
 int TJpegRowDecoder::Warnings() const {
   return impl_->d.err().warnings;
+}
+int TJpegRowDecoder::DamageWarnings() const {
+  return impl_->d.err().damage;
+}
+
+std::string DamagedSourceText(const std::string& name) {
+  return "The image data of " + name +
+         " is damaged (corrupt or missing data): part of the picture may be grey or wrong";
 }
 
 void TJpegRowDecoder::ReadRows(uint8_t* const* rows, int count) {
@@ -347,7 +358,7 @@ void TJPEGImage::LoadFromBytes(std::string data) {
   raster_.reset();
   headerWidth_ = headerHeight_ = 0;
   grayscale_ = progressive_ = false;
-  warnings_ = 0;
+  warnings_ = damage_ = 0;
   if (!data_.empty()) ParseHeader();
 }
 
@@ -405,6 +416,7 @@ void TJPEGImage::Decode() {
   }
   decoder.Finish();
   warnings_ = decoder.Warnings();
+  damage_ = decoder.DamageWarnings();
   raster_ = std::move(raster);
 }
 

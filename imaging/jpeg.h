@@ -41,6 +41,10 @@ class EJPEG : public EPicaxoError {
   int code_ = 0;
 };
 
+// What the user is told about a source whose image data is damaged (the decoder warned of
+// corrupt or missing data and filled in what it could not read); name is the file's name.
+std::string DamagedSourceText(const std::string& name);
+
 class TJPEGImage {
  public:
   static constexpr int kDefaultQuality = 90;
@@ -102,6 +106,8 @@ class TJPEGImage {
 
   // Library warnings counted during the last header parse, decode or encode.
   int WarningCount() const { return warnings_; }
+  // Those of the last decode that mean corrupt or missing image data (the picture is incomplete).
+  int DamageCount() const { return damage_; }
 
   // Largest frame, in pixels, that a decode accepts (default kMaxRasterPixels); libjpeg's own
   // working memory is capped in proportion. The fuzzer lowers it to explore logic, not memory.
@@ -119,6 +125,7 @@ class TJPEGImage {
   std::optional<TRasterImage> raster_;
   int quality_ = kDefaultQuality;
   int warnings_ = 0;
+  int damage_ = 0;
   int64_t maxPixels_ = kMaxRasterPixels;
 };
 

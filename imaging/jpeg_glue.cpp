@@ -1,5 +1,7 @@
 #include "imaging/jpeg_glue.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -28,6 +30,7 @@ void EmitMessage(j_common_ptr cinfo, int level) {
   if (level < 0) {
     ++cinfo->err->num_warnings;
     ++ManagerOf(cinfo).warnings;
+    if (IsJpegDamageWarning(cinfo->err->msg_code)) ++ManagerOf(cinfo).damage;
   }
 }
 
@@ -91,8 +94,40 @@ void InitJpegErrorManager(TJpegErrorManager& err, std::jmp_buf* jump) {
   err.pub.output_message = OutputMessage;
   err.jump = jump;
   err.warnings = 0;
+  err.damage = 0;
   err.ownMessage = false;
   err.message[0] = '\0';
+}
+
+bool IsJpegDamageWarning(int messageCode) {
+  switch (messageCode) {
+    case JWRN_HIT_MARKER:         // a marker inside the entropy data
+    case JWRN_HUFF_BAD_CODE:      // undecodable entropy data
+    case JWRN_ARITH_BAD_CODE:     // the same, arithmetic coding
+    case JWRN_MUST_RESYNC:        // a restart marker missing or out of order
+    case JWRN_EXTRANEOUS_DATA:    // stray bytes where a marker belongs
+    case JWRN_JPEG_EOF:           // the file ends before the picture does
+    case JWRN_BOGUS_PROGRESSION:  // a progressive scan refines coefficients it never received
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string JpegSizeRefusal(const jpeg_decompress_struct& cinfo, size_t fileBytes) {
+  if (cinfo.arith_code) return std::string();
+  uint64_t blocks = 0;
+  for (int ci = 0; ci < cinfo.num_components; ++ci)
+    blocks += uint64_t{cinfo.comp_info[ci].width_in_blocks} * cinfo.comp_info[ci].height_in_blocks;
+  // Half a bit per block, in bytes.
+  if (uint64_t{fileBytes} >= blocks / 16) return std::string();
+  char message[200];
+  std::snprintf(message, sizeof message,
+                "The JPEG file is damaged: its header claims %u x %u pixels, far more than its "
+                "%zu bytes can hold",
+                static_cast<unsigned>(cinfo.image_width), static_cast<unsigned>(cinfo.image_height),
+                fileBytes);
+  return message;
 }
 
 void JpegRefuse(j_common_ptr cinfo, const char* message) {

@@ -24,6 +24,8 @@ struct TJpegErrorManager {
   std::jmp_buf* jump;  // where a fatal error returns to: the caller's setjmp
   // Warnings seen; unlike pub.num_warnings never reset by the library.
   int warnings;
+  // Those of them that mean corrupt or missing image data (IsJpegDamageWarning).
+  int damage;
   // True when message is a refusal of our own (JpegRefuse); pub.msg_code then means nothing.
   bool ownMessage;
   // The library's formatted message of the fatal error, or our own refusal; empty until then.
@@ -33,6 +35,20 @@ struct TJpegErrorManager {
 // Resets err to the library's standard manager with our callbacks: fatal errors format their
 // message and jump to *jump, warnings are counted, nothing is ever printed.
 void InitJpegErrorManager(TJpegErrorManager& err, std::jmp_buf* jump);
+
+// True for the warnings that mean the image data is corrupt or missing (a bad Huffman code, a
+// marker inside the entropy data, a premature end of file, ...): the decoder went on with what it
+// could read, and the picture it gives is incomplete. Other warnings (an unknown JFIF version, an
+// unusual Adobe transform) lose nothing.
+bool IsJpegDamageWarning(int messageCode);
+
+// The refusal of a file whose frame header claims far more picture than its bytes can hold, or
+// empty when the size is plausible. Every 8 x 8 block of every component carries a Huffman code
+// of at least one bit for its DC coefficient in any complete file, sequential or progressive; a
+// file holding less than half a bit per block is refused (half, so that a file cut off near its
+// end still decodes as before). Arithmetic-coded files are not judged: their coder can spend far
+// less than a bit on a block. Valid once jpeg_read_header has returned.
+std::string JpegSizeRefusal(const jpeg_decompress_struct& cinfo, size_t fileBytes);
 
 // Ends the library work in progress with our own message, for a callback that refuses the input.
 // cinfo->err must be a TJpegErrorManager.

@@ -17,8 +17,9 @@ namespace picaxo {
 class TJpegRowDecoder {
  public:
   // Reads the header and starts decompressing data (which must outlive the decoder). A frame above
-  // maxPixels is refused before the library allocates anything in proportion to it. A progressive
-  // file is read whole here (the library needs every coefficient before the first row).
+  // maxPixels, and one far larger than the file's bytes can hold (JpegSizeRefusal), are refused
+  // before the library allocates anything in proportion to it. A progressive file is read whole
+  // here (the library needs every coefficient before the first row).
   TJpegRowDecoder(const std::string& data, int64_t maxPixels);
   ~TJpegRowDecoder();
   TJpegRowDecoder(const TJpegRowDecoder&) = delete;
@@ -40,6 +41,8 @@ class TJpegRowDecoder {
   // After the last row: lets the library read to the end of the file.
   void Finish();
   int Warnings() const;
+  // Those warnings that mean corrupt or missing image data, so far.
+  int DamageWarnings() const;
 
  private:
   struct TImpl;

@@ -52,6 +52,7 @@ TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options)
   loaded.Notes = SourceOrientation(jpeg.CompressedData(), options);
   // The component's raster is handed over, not copied: a 20-megapixel source exists once.
   loaded.Picture = jpeg.TakeRaster();
+  loaded.Notes.Damaged = jpeg.DamageCount() > 0;
   const int orientation = loaded.Notes.AppliedOrientation;
   // Turns that keep the sides move the pixels within the decoded raster: no second one.
   if (orientation != 1 && !OrientRasterInPlace(loaded.Picture, orientation))
@@ -59,8 +60,10 @@ TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options)
   return loaded;
 }
 
-TRasterImage LoadSourceImage(const std::string& path) {
-  return LoadSource(path, TSourceOptions{}).Picture;
+TRasterImage LoadSourceImage(const std::string& path, bool* damaged) {
+  TLoadedSource loaded = LoadSource(path, TSourceOptions{});
+  if (damaged) *damaged = loaded.Notes.Damaged;
+  return std::move(loaded.Picture);
 }
 
 TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,

@@ -33,6 +33,8 @@ struct TSourceNotes {
   int AppliedOrientation = 1;
   // What of the file's metadata was ignored as broken, for a warning (empty when nothing was).
   std::string Ignored;
+  // The decoder warned of corrupt or missing image data: part of the picture is made up.
+  bool Damaged = false;
 };
 
 // The EXIF orientation a JPEG source held in memory is turned by under options, and what was
@@ -48,8 +50,9 @@ struct TLoadedSource {
 // through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit)
 // unless it is turned upright, which gives 24 bits. Throws the codec's or the reader's error.
 TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options);
-// The picture of LoadSource with the default options.
-TRasterImage LoadSourceImage(const std::string& path);
+// The picture of LoadSource with the default options. *damaged (when given) tells whether the
+// decoder warned of corrupt or missing image data, so that part of the picture is made up.
+TRasterImage LoadSourceImage(const std::string& path, bool* damaged = nullptr);
 
 enum class TOutputKind {
   Nothing,     // no source picture: nothing was produced
@@ -98,6 +101,9 @@ struct TConversion {
   // The EXIF orientation (1 ... 8) the source's pixels were turned by before the conversion saw
   // them; 1 when they are as stored. Kept metadata must then say 1.
   int AppliedOrientation = 1;
+  // The source's image data was damaged (corrupt or missing); known to conversions that decode
+  // the source themselves (ConvertRows).
+  bool SourceDamaged = false;
 };
 
 // Converts source (which may be converted to 24-bit in place, and is emptied when the request

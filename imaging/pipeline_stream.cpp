@@ -48,6 +48,7 @@ class TJpegRowSource final : public TRowSource {
   int Height() const override { return decoder_->Height(); }
   int NextRow() const override { return decoder_->NextRow(); }
   int PreferredRows() const override { return decoder_->RowsPerCall(); }
+  bool Damaged() const override { return decoder_ && decoder_->DamageWarnings() > 0; }
 
   void ReadRows(uint8_t* const* rows, int count) override {
     SourceStep(failed_, [&] {
@@ -98,6 +99,7 @@ class TTurnedRowSource final : public TRowSource {
   int Height() const override { return height_; }
   int NextRow() const override { return next_; }
   int PreferredRows() const override { return 16; }
+  bool Damaged() const override { return stored_->Damaged(); }
 
   void ReadRows(uint8_t* const* rows, int count) override {
     Decode();
@@ -324,6 +326,7 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
 
   if (plan.DirectCopy) {
     source.Finish();
+    result.SourceDamaged = source.Damaged();
     // The source file itself, read-only and whole: every marker survives.
     result.Bytes = ReadWholeFile(request.SourcePath);
     result.Kind = TOutputKind::DirectCopy;
@@ -350,6 +353,7 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
     }
   }
   source.Finish();
+  result.SourceDamaged = source.Damaged();
   encoder.Finish();
   result.Bytes = std::move(bytes);
   result.Kind = TOutputKind::Encoded;

@@ -36,6 +36,9 @@ class TRowSource {
   // How the rows were turned upright, and what of the file was ignored.
   const TSourceNotes& Notes() const { return notes_; }
   void SetNotes(TSourceNotes notes) { notes_ = std::move(notes); }
+  // Whether the decoder has warned of corrupt or missing image data so far (after Finish: in the
+  // whole file).
+  virtual bool Damaged() const { return false; }
 
  protected:
   bool failed_ = false;

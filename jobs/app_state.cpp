@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "base/file_util.h"
+#include "imaging/jpeg.h"
 #include "imaging/pipeline.h"
 #include "jobs/batch.h"
 #include "jobs/convert.h"
@@ -190,8 +191,11 @@ void TAppState::LoadCurrentImage() {
   observer_.CurrentImageLoaded();
   wait.reset();
   // A good load, and an empty list, leave the status line empty; a failed decode keeps its
-  // message there.
-  if (haveFile || !entry) SetStatusText("", TRepaint::Later);
+  // message there, and a damaged source (shown as far as it could be read) says so.
+  if (haveFile && image_.Damaged())
+    SetStatusText(DamagedSourceText(SplitPath(entry->FileName).Name), TRepaint::Later);
+  else if (haveFile || !entry)
+    SetStatusText("", TRepaint::Later);
   if (previewFailure) std::rethrow_exception(previewFailure);
 }
 

@@ -63,12 +63,15 @@ enum class TRotateResult {
   NoImage,              // no current image: nothing done
   NotAvailable,         // not a JPEG by name, or the lossless option is off: nothing done
   Rotated,              // rotated on disk, selection rotated, image reloaded
-  RotatedWithWarnings,  // the same, but the decoder warned (a damaged file): the status says so
+  RotatedWithWarnings,  // rotated, but the decoder gave harmless warnings: view and selection kept
 };
 struct TRotateOutcome {
   TRotateResult Result = TRotateResult::NoImage;
   int Warnings = 0;
+  std::vector<std::string> NotKept;  // owner, group or attributes the rotated file lost
 };
+// The status text after a rotation that could not keep all of NotKept: "Rotated, but <...>; <...>."
+std::string RotatedButNotKeptText(const std::vector<std::string>& notKept);
 
 // Why the source-name box is checked for a rename.
 enum class TRenameTrigger : uint8_t { EnterKey, FocusLoss, Navigation };

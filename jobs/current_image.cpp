@@ -29,6 +29,7 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
   rows_.reset();
   width_ = height_ = 0;
   notes_ = {};
+  damaged_ = false;
   try {
     if (access_ == TSourceAccess::Stream) {
       rows_ = OpenRowSource(path, options_);
@@ -38,6 +39,7 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
     } else {
       TLoadedSource loaded = LoadSource(path, options_);
       notes_ = std::move(loaded.Notes);
+      damaged_ = notes_.Damaged;
       TRasterImage decoded = std::move(loaded.Picture);
       // Widened once here, so that neither the view nor a conversion needs a 24-bit copy.
       if (decoded.PixelFormat() != TPixelFormat::pf24bit)
@@ -90,6 +92,7 @@ void TCurrentImage::Clear() {
   notes_ = {};
   loadedFileName_.clear();
   loadError_.clear();
+  damaged_ = false;
 }
 
 void TCurrentImage::FileRenamed(const std::string& from, const std::string& to) {

@@ -65,6 +65,8 @@ class TCurrentImage {
   const std::string& LoadedFileName() const { return loadedFileName_; }
   const std::string& LoadError() const { return loadError_; }
   bool Failed() const { return !loadError_.empty(); }
+  // The decoder warned of corrupt or missing image data while loading (whole access only).
+  bool Damaged() const { return damaged_; }
 
  private:
   TSourceAccess access_ = TSourceAccess::Whole;
@@ -76,6 +78,7 @@ class TCurrentImage {
   int height_ = 0;
   std::string loadedFileName_;
   std::string loadError_;
+  bool damaged_ = false;
 };
 
 // The message of a source file that could not be read or decoded (what a failed load shows).

@@ -49,6 +49,9 @@ bool ListFolder(const std::string& folder, bool recursive, std::vector<TScannedF
       continue;
     }
     if (!IsSourceImageName(name)) continue;
+    // Only files hold photos: a named pipe, a device or a socket under a photo's name (or a link
+    // to one, or a dangling link) is not listed. Given by name, the loader refuses it.
+    if (!entry.is_regular_file(typeError)) continue;
     std::error_code sizeError;
     const uintmax_t size = entry.file_size(sizeError);
     files.push_back(

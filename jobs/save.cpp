@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "base/file_util.h"
+#include "imaging/jpeg.h"
 #include "imaging/pipeline.h"
 #include "jobs/app_state.h"
 #include "jobs/batch.h"
@@ -165,7 +166,12 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
     }
     outcome.Result = TSaveResult::Saved;
     outcome.ByteCount = static_cast<int64_t>(bytes.size());
-    status_(SavedMessage(path, outcome.ByteCount), TRepaint::Later);
+    std::string saved = SavedMessage(path, outcome.ByteCount);
+    // A streamed source learns only now that its data is damaged; the line says so, as the
+    // window's status line does when it loads one.
+    if (streamed && streamed->SourceDamaged)
+      saved += " Warning: " + DamagedSourceText(SplitPath(entry->FileName).Name) + ".";
+    status_(saved, TRepaint::Later);
     // The recent list keeps the folder the user chose, not each mirrored subfolder below it.
     observer_.DestinationFolderUsed(
         WithoutTrailingSeparator(DestinationFolderFor(destinationField_, sourceFolder, {})));

@@ -73,6 +73,13 @@ IFileRemover& DeletingFileRemover() {
   return remover;
 }
 
+std::string RotatedButNotKeptText(const std::vector<std::string>& notKept) {
+  std::string text = "Rotated, but ";
+  for (size_t i = 0; i < notKept.size(); ++i)
+    text += (i > 0 ? "; " : "") + notKept[i];
+  return text + ".";
+}
+
 TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
   TRotateOutcome outcome;
   TFileEntry* entry = list_.Current();
@@ -85,25 +92,26 @@ TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
   const std::string name = SplitPath(entry->FileName).Name;
   try {
     TWaitCursor wait(observer_);
-    outcome.Warnings =
-        RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction), AutoOrient());
+    // A damaged source throws (the file is left as it was): the status line and the window show
+    // the message instead of a rotation that never ends.
+    outcome.Warnings = RotateJPEGFile(entry->FileName, static_cast<uint8_t>(direction),
+                                      AutoOrient(), &outcome.NotKept);
   } catch (...) {
-    // The file is unchanged; the status line says so instead of a rotation that never ends.
     SetStatusText(UserErrorMessage(std::current_exception(), "rotate " + name), TRepaint::Now);
     throw;
   }
-  // A damaged source is rotated on disk all the same (what the decoder could read), so the window
-  // shows the file as it is now, its new size included, and says that it was damaged.
+  // The file is rotated on disk, so the window shows it as it is now, its new size included.
   if (entry->HasSelection() && entry->Width > 0 && entry->Height > 0)
     entry->Selection = RotatedSelection(entry->Selection, direction, entry->Width, entry->Height);
   SetStatusText("", TRepaint::Later);
   ReloadCurrentImage();
+  if (!outcome.NotKept.empty())
+    SetStatusText(RotatedButNotKeptText(outcome.NotKept), TRepaint::Later);
   outcome.Result = TRotateResult::Rotated;
   if (outcome.Warnings != 0) {
     outcome.Result = TRotateResult::RotatedWithWarnings;
-    SetStatusText("Rotated " + name +
-                      ", but the file is damaged: " + std::to_string(outcome.Warnings) +
-                      " decoder warning" + (outcome.Warnings == 1 ? "" : "s") + ".",
+    SetStatusText("Rotated " + name + ", with " + std::to_string(outcome.Warnings) +
+                      " harmless decoder warning" + (outcome.Warnings == 1 ? "" : "s") + ".",
                   TRepaint::Now);
   }
   return outcome;

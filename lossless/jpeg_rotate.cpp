@@ -12,6 +12,7 @@
 #include "base/error.h"
 #include "base/file_util.h"
 #include "imaging/exif_orientation.h"
+#include "imaging/jpeg.h"
 #include "imaging/jpeg_glue.h"
 #include "imaging/raster.h"
 
@@ -79,6 +80,10 @@ class TransformSession {
     jpeg_read_header(&src_, TRUE);
     CheckRasterSize(src_.image_width, src_.image_height);
     CheckCoefficientSize(src_);
+    // A few hundred bytes claiming hundreds of megapixels would become gigabytes of coefficients
+    // and a file of grey blocks in place of the photo.
+    const std::string refusal = JpegSizeRefusal(src_, jpeg.size());
+    if (!refusal.empty()) throw EPicaxoError(refusal);
     RequestWorkspace(&src_, info);
     jvirt_barray_ptr* srcCoefs = jpeg_read_coefficients(&src_);
     // The output is about as large as the input; start there to avoid most regrowth.
@@ -104,11 +109,13 @@ class TransformSession {
     dstCreated_ = false;
     jpeg_finish_decompress(&src_);
     warnings_ = srcErr_.warnings;
+    damage_ = srcErr_.damage;
     jpeg_destroy_decompress(&src_);
     srcCreated_ = false;
   }
 
   int warnings() const { return warnings_; }
+  int damage() const { return damage_; }
 
  private:
   [[noreturn]] void Fail() {
@@ -126,19 +133,17 @@ class TransformSession {
   bool srcCreated_ = false;
   bool dstCreated_ = false;
   int warnings_ = 0;
+  int damage_ = 0;
 };
 
 std::string ErrnoText(int err) {
   return std::strerror(err);
 }
 
-// Larger than any photo the size limits let through: a bigger (or sparse) file is refused before
-// it is read into memory.
-constexpr int64_t kMaxFileBytes = int64_t{4} << 30;
-
 // Reads the whole file while holding a shared lock, so that cooperating writers (which take an
-// exclusive lock) cannot change it under us. Also notes its time and permission bits.
-// Messages name the file as the caller gave it (shown), also when path is the target of a link.
+// exclusive lock) cannot change it under us. Also notes what the replacement keeps: time, mode,
+// owner and extended attributes. Messages name the file as the caller gave it (shown), also when
+// path is the target of a link.
 std::string ReadLocked(const std::string& path, const std::string& shown, TSourceFileState& state) {
   // Non-blocking, so that a named pipe under a photo's name is refused instead of waiting for a
   // writer; reads of a regular file are not affected.
@@ -148,6 +153,8 @@ std::string ReadLocked(const std::string& path, const std::string& shown, TSourc
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
+  // The type first: a device or a pipe is refused before anything else is asked of it.
+  const int64_t size = RegularFileSize(fd, shown);
   if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK)
       throw EPicaxoError("Cannot open file \"" + shown +
@@ -157,23 +164,17 @@ std::string ReadLocked(const std::string& path, const std::string& shown, TSourc
   struct stat st {};
   if (::fstat(fd, &st) != 0)
     throw EPicaxoError("Cannot open file \"" + shown + "\": " + ErrnoText(errno));
-  if (!S_ISREG(st.st_mode))
-    throw EPicaxoError("Cannot open file \"" + shown + "\": not a regular file");
   state.permissions = static_cast<fs::perms>(st.st_mode & 07777);
+  state.owner = std::make_pair(static_cast<uint32_t>(st.st_uid), static_cast<uint32_t>(st.st_gid));
+  state.extendedAttributes = ReadExtendedAttributes(fd);
   std::error_code ec;
   const fs::file_time_type when = fs::last_write_time(path, ec);
   if (!ec) state.modificationTime = when;
 
-  const std::string tooLarge = "Cannot open file \"" + shown + "\": the file is larger than " +
-                               std::to_string(kMaxFileBytes >> 30) + " GB";
-  if (st.st_size > kMaxFileBytes) throw EPicaxoError(tooLarge);
-  std::string data(static_cast<size_t>(st.st_size), '\0');
+  // Never more than the size found: a file that grows meanwhile is not followed.
+  std::string data(static_cast<size_t>(size), '\0');
   size_t done = 0;
-  for (;;) {
-    if (done == data.size()) {  // the file grew: read on
-      if (done >= static_cast<size_t>(kMaxFileBytes)) throw EPicaxoError(tooLarge);
-      data.resize(done + 65536);
-    }
+  while (done < data.size()) {
     const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -186,8 +187,8 @@ std::string ReadLocked(const std::string& path, const std::string& shown, TSourc
   return data;  // the lock goes with the descriptor
 }
 
-void ReplaceFile(const std::string& path, const std::string& shown, std::string_view data,
-                 const TSourceFileState& state) {
+std::vector<std::string> ReplaceFile(const std::string& path, const std::string& shown,
+                                     std::string_view data, const TSourceFileState& state) {
   try {
     // Renaming over a path that vanished meanwhile would bring back a file the user removed.
     struct stat st {};
@@ -197,10 +198,11 @@ void ReplaceFile(const std::string& path, const std::string& shown, std::string_
     if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
       throw EPicaxoError(ErrnoText(errno));
     AtomicWriteOptions options;
-    options.tempExtension = ".jpg";
     options.modificationTime = state.modificationTime;
     options.permissions = state.permissions;
-    WriteFileAtomically(path, data, options);
+    options.owner = state.owner;
+    options.extendedAttributes = state.extendedAttributes;
+    return WriteFileAtomically(path, data, options);
   } catch (...) {
     throw EPicaxoError("Error saving image to " + shown + ":\n" +
                        ErrorReason(std::current_exception()));
@@ -227,6 +229,7 @@ TTransformedJPEG TransformJPEGData(std::string_view jpeg, TTransformCode code) {
   TransformSession session;
   session.Run(jpeg, code, result.data, nullptr);
   result.warnings = session.warnings();
+  result.damage = session.damage();
   return result;
 }
 
@@ -235,12 +238,13 @@ TTransformedJPEG TransformJPEGData(std::string&& jpeg, TTransformCode code) {
   TransformSession session;
   session.Run(jpeg, code, result.data, &jpeg);
   result.warnings = session.warnings();
+  result.damage = session.damage();
   return result;
 }
 
-void ReplaceSourceFile(const std::string& path, std::string_view data,
-                       const TSourceFileState& state) {
-  ReplaceFile(path, path, data, state);
+std::vector<std::string> ReplaceSourceFile(const std::string& path, std::string_view data,
+                                           const TSourceFileState& state) {
+  return ReplaceFile(path, path, data, state);
 }
 
 namespace {
@@ -279,7 +283,8 @@ TTransformCode ComposeWithOrientation(int orientation, TTransformCode turn) {
   return turn;  // not reached: the eight transforms are closed under composition
 }
 
-int RotateJPEGFile(const std::string& path, uint8_t direction, bool autoOrient) {
+int RotateJPEGFile(const std::string& path, uint8_t direction, bool autoOrient,
+                   std::vector<std::string>* notKept) {
   const TTransformCode turn = TransformForDirection(direction);
   // A symbolic link stays a link: the file it points to is the one replaced.
   std::error_code ec;
@@ -294,10 +299,16 @@ int RotateJPEGFile(const std::string& path, uint8_t direction, bool autoOrient) 
   const int orientation = autoOrient ? ReadExifOrientation(source).Orientation : 1;
   TTransformedJPEG result =
       TransformJPEGData(std::move(source), ComposeWithOrientation(orientation, turn));
+  // The rotated file would hold only what the decoder could read: grey blocks in place of the
+  // rest, which other programs might still recover from the source.
+  if (result.damage > 0)
+    throw EDamagedJPEG(DamagedSourceText(SplitPath(path).Name) +
+                       ". It was not rotated, so that nothing more is lost; the file is unchanged");
   // The markers were copied unchanged, so the output's EXIF holds the tag where the reader finds
   // it again.
   if (orientation != 1) ResetExifOrientation(result.data, ReadExifOrientation(result.data));
-  ReplaceFile(target, path, result.data, state);
+  std::vector<std::string> notes = ReplaceFile(target, path, result.data, state);
+  if (notKept) *notKept = std::move(notes);
   return result.warnings;
 }
 

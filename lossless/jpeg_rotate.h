@@ -6,6 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+#include "base/error.h"
+#include "base/file_util.h"
 
 #include "lossless/transupp.h"
 
@@ -25,7 +30,14 @@ TTransformCode ComposeWithOrientation(int orientation, TTransformCode turn);
 
 struct TTransformedJPEG {
   std::string data;  // the whole output file
-  int warnings = 0;  // warnings of the decoder (corrupt or missing entropy data)
+  int warnings = 0;  // warnings of the decoder
+  int damage = 0;    // those that mean corrupt or missing image data
+};
+
+// A source whose image data is damaged is never rotated: the file stays as it was.
+class EDamagedJPEG : public EPicaxoError {
+ public:
+  using EPicaxoError::EPicaxoError;
 };
 
 // Transforms a whole JPEG file held in memory, copying every COM and APPn marker. The output is
@@ -40,25 +52,32 @@ TTransformedJPEG TransformJPEGData(std::string&& jpeg, TTransformCode code);
 struct TSourceFileState {
   std::optional<std::filesystem::file_time_type> modificationTime;
   std::optional<std::filesystem::perms> permissions;
+  std::optional<std::pair<uint32_t, uint32_t>> owner;  // user and group ids
+  TExtendedAttributes extendedAttributes;              // access ACLs included
 };
 
-// Replaces the existing file at path with data through "temp" + N + ".jpg" in its folder, which
-// gets the given time and permissions before it is renamed over path. On any failure (including
-// a path that no longer exists, and a file the user may not write to) the file at path is left as
-// it was, the temporary file is removed and EPicaxoError "Error saving image to <path>:\n<cause>"
-// is thrown.
-void ReplaceSourceFile(const std::string& path, std::string_view data,
-                       const TSourceFileState& state);
+// Replaces the existing file at path with data through a hidden temporary file in its folder
+// (WriteFileAtomically), which gets the given owner, permissions, attributes and time before it
+// is renamed over path. On any failure (including a path that no longer exists, and a file the
+// user may not write to) the file at path is left as it was, the temporary file is removed and
+// EPicaxoError "Error saving image to <path>:\n<cause>" is thrown. Returns what of the owner and
+// attributes could not be kept (see WriteFileAtomically).
+std::vector<std::string> ReplaceSourceFile(const std::string& path, std::string_view data,
+                                           const TSourceFileState& state);
 
 // Rotates the JPEG file at path in place by direction (kRotateRight, kRotateHalf, kRotateLeft),
-// keeping its modification time and permission bits. With autoOrient, a file tagged with an EXIF
-// orientation other than 1 is turned as it is shown: the stored picture gets the composition of
-// the orientation and the turn, the tag is set to 1 in place and the EXIF thumbnail (which shows
-// the picture the old way) is unlinked; every other byte of the markers stays. Without a tag, with
-// tag 1 or without autoOrient, the file turns by direction alone and its markers stay unchanged.
-// Returns the decoder's warning count: the file is rotated and replaced even when it is non-zero.
-// Throws EPicaxoError with the library's message for an unreadable image, and the message of
-// ReplaceSourceFile when replacing fails; in both cases the file is unchanged.
-int RotateJPEGFile(const std::string& path, uint8_t direction, bool autoOrient = true);
+// keeping its modification time, permission bits and, where the process may set them, its owner,
+// group and extended attributes (ACLs included); what could not be kept goes to *notKept, one
+// sentence each. With autoOrient, a file tagged with an EXIF orientation other than 1 is turned as
+// it is shown: the stored picture gets the composition of the orientation and the turn, the tag is
+// set to 1 in place and the EXIF thumbnail (which shows the picture the old way) is unlinked;
+// every other byte of the markers stays. Without a tag, with tag 1 or without autoOrient, the file
+// turns by direction alone and its markers stay unchanged. Returns the decoder's count of harmless
+// warnings. Throws, leaving the file as it was: EDamagedJPEG when the decoder warned of corrupt or
+// missing image data (the rotated file would lose what it could not read), EPicaxoError with the
+// library's message for an unreadable image or a header claiming far more picture than the file
+// holds, and the message of ReplaceSourceFile when replacing fails.
+int RotateJPEGFile(const std::string& path, uint8_t direction, bool autoOrient = true,
+                   std::vector<std::string>* notKept = nullptr);
 
 }  // namespace picaxo

@@ -137,6 +137,22 @@ TEST_F(CliBatchTest, AFailingImageDoesNotStopTheOthers) {
   EXPECT_NE(run.out.find("Successfully saved 2 of 3 images!"), std::string::npos) << run.out;
 }
 
+// A damaged source is converted as far as it decodes; its line says so, the others do not.
+TEST_F(CliBatchTest, ADamagedSourceIsSavedWithAWarningOnItsLine) {
+  const std::string full = ReadWholeFile(kPhotos + "Path_by_Risto_Saukonpaa.jpg");
+  Put("a.bmp", Bmp(8, 6, 1));
+  Put("cut.jpg", full.substr(0, full.size() / 3));
+  const TCliRun run = Batch("--longer 100 --jobs 1 " + Dirs());
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(Tree().size(), 2u);
+  const size_t line = run.out.find("[2/2] cut.jpg: Saved ");
+  ASSERT_NE(line, std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("Warning: The image data of cut.jpg is damaged"),
+            run.out.find(". Warning: ", line) + 2)
+      << run.out;
+  EXPECT_EQ(run.out.find("Warning"), run.out.find("Warning", line)) << run.out;
+}
+
 TEST_F(CliBatchTest, OutputDoesNotDependOnTheNumberOfJobs) {
   for (int i = 0; i < 7; ++i)
     Put((i % 2 ? "odd/" : "") + std::to_string(i) + ".bmp",

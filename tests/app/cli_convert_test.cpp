@@ -149,8 +149,14 @@ TEST_F(CliConvertTest, StreamedOutputAndErrorsAreThoseOfTheWholeConversion) {
   const fs::path cut = dir_ / "cut.jpg";
   WriteFileAtomically(cut.string(), full.substr(0, full.size() / 3));
   const fs::path out = dir_ / "out.jpg";
-  ASSERT_EQ(RunCli("--longer 500 --crop 10,20,1500,900 " + Quote(cut) + " " + Quote(out)).exitCode,
-            0);
+  // Converted as before, with one line saying why part of it may look wrong.
+  const TCliRun cutRun = testing::RunCli("convert --longer 500 --crop 10,20,1500,900 " +
+                                         Quote(cut) + " " + Quote(out));
+  ASSERT_EQ(cutRun.exitCode, 0);
+  const std::string warning = "picaxo-cli convert: warning: " + DamagedSourceText("cut.jpg") + "\n";
+  const size_t at = cutRun.out.find(warning);
+  EXPECT_NE(at, std::string::npos) << cutRun.out;
+  EXPECT_EQ(cutRun.out.find("warning", at + warning.size()), std::string::npos) << cutRun.out;
   TRasterImage picture = LoadSourceImage(cut.string());
   TConvertRequest request;
   request.SourcePath = cut.string();

@@ -29,6 +29,17 @@ TEST(CliRotate, RotatesEachFileAndReportsFailuresPerFile) {
   EXPECT_NE(run.out.find(missing + ": Cannot open file"), std::string::npos) << run.out;
   EXPECT_EQ(picaxo::testing::ReadCoefficients(picaxo::testing::ReadFile(good)).width, 32u);
 
+  // A damaged file is left byte for byte as it was, with the reason, and counts as a failure.
+  const std::string damaged = (dir / "damaged.jpg").string();
+  const std::string whole = picaxo::testing::MakeJpeg(recipe);
+  picaxo::testing::WriteFile(damaged, whole.substr(0, whole.size() * 2 / 3));
+  const picaxo::testing::TCliRun refused = RunCli("rotate right '" + damaged + "'");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.out.find(damaged + ": The image data of damaged.jpg is damaged"),
+            std::string::npos)
+      << refused.out;
+  EXPECT_EQ(picaxo::testing::ReadFile(damaged), whole.substr(0, whole.size() * 2 / 3));
+
   EXPECT_EQ(RunCli("rotate 180 '" + good + "'").exitCode, 0);
   EXPECT_EQ(RunCli("rotate sideways '" + good + "'").exitCode, 2);
   EXPECT_EQ(RunCli("rotate right").exitCode, 2);

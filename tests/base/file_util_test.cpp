@@ -76,6 +76,25 @@ TEST_F(TempDir, AtomicWriteReplacesWholeAndKeepsRequestedTimeAndMode) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
+// A named pipe, a link to an endless device and a folder under photo names are refused at once,
+// naming the file, instead of waiting for a writer or reading until memory runs out.
+TEST_F(TempDir, SpecialFilesAreRefusedAtOnceNamingTheFile) {
+  ASSERT_EQ(::mkfifo((dir_ / "a.jpg").c_str(), 0644), 0);
+  fs::create_symlink("/dev/zero", dir_ / "zero.jpg");
+  fs::create_directory(dir_ / "folder.jpg");
+  for (const auto& [name, kind] : std::vector<std::pair<std::string, std::string>>{
+           {"a.jpg", "a named pipe"}, {"zero.jpg", "a device"}, {"folder.jpg", "a folder"}}) {
+    const std::string path = (dir_ / name).string();
+    EXPECT_EQ(testing::RunInChild(
+                  [&] {
+                    ReadWholeFile(path);
+                    return std::string("(read)");
+                  },
+                  10, size_t{256} << 20),
+              "Cannot read \"" + path + "\": it is " + kind + ", not a regular file");
+  }
+}
+
 TEST_F(TempDir, AtomicWriteIntoMissingFolderFailsAndLeavesNothing) {
   EXPECT_THROW(WriteFileAtomically((dir_ / "missing" / "a.txt").string(), "x"), EPicaxoError);
   EXPECT_THROW(ReadWholeFile((dir_ / "nothing").string()), EPicaxoError);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 #include <string>
 #include <vector>
 
@@ -401,10 +403,31 @@ TEST(BmpReader, InconsistentHeadersNameTheProblem) {
   rle.height = 30000;
   rle.width = 30000;
   EXPECT_NE(ErrorOf(rle.Build(), 1'000'000).find("too large"), std::string::npos);
-  rle.width = rle.height = 100;
+  rle.width = rle.height = 15;  // 225 pixels: as many as one two-byte run could cover
   EXPECT_EQ(ErrorOf(rle.Build(), 1'000'000), "");
 
   EXPECT_THROW(ReadBitmapFile("/nonexistent/picture.bmp"), EPicaxoError);
+}
+
+// A 1 KB RLE8 file claiming 20000 x 20000 pixels allocated 384 MB before it was found truncated;
+// two bytes per 255 pixels is the least its runs need, so it is refused before allocating.
+TEST(BmpReader, Rle8BombIsRefusedBeforeAllocating) {
+  BmpFile rle;
+  rle.width = rle.height = 20000;
+  rle.bitsPerPixel = 8;
+  rle.compression = 1;
+  for (int i = 0; i < 500; ++i)
+    rle.pixels += Bytes({255, 7});
+  rle.pixels += Bytes({0, 1});
+  const std::string file = rle.Build();
+  EXPECT_EQ(testing::RunInChild(
+                [&] {
+                  ReadBitmap(file);
+                  return std::string("(read)");
+                },
+                60, size_t{64} << 20),
+            "Cannot read the BMP file: the file is damaged: its header claims 20000 x 20000 "
+            "pixels, far more than its 1002 bytes of compressed data can hold");
 }
 
 }  // namespace

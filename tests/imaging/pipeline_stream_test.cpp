@@ -1,6 +1,7 @@
 #include "imaging/pipeline_stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
+#include "lossless/jpeg_test_util.h"
 #include "support/test_support.h"
 
 namespace picaxo {
@@ -274,6 +276,76 @@ TEST_F(StreamConversionFiles, BrokenFilesFailWithTheirMessage) {
   const std::string bmp = (dir_ / "short.bmp").string();
   WriteFileAtomically(bmp, "BM");
   EXPECT_THROW(OpenRowSource(bmp), EPicaxoError);
+}
+
+// What the window (LoadSourceImage) and the command line (OpenRowSource) do with a source, in a
+// child process that must finish within a minute and a few hundred megabytes.
+std::string LoadInChild(const std::string& path, bool streamed) {
+  return testing::RunInChild(
+      [&] {
+        if (streamed)
+          OpenRowSource(path);
+        else
+          LoadSourceImage(path);
+        return std::string("(loaded)");
+      },
+      60, size_t{256} << 20);
+}
+
+// A named pipe and a link to an endless device are refused at once instead of hanging or reading
+// until memory runs out.
+TEST_F(StreamConversionFiles, PipeAndEndlessDeviceAreRefusedAtLoad) {
+  const std::string pipe = (dir_ / "a.jpg").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  const std::string zero = (dir_ / "zero.bmp").string();
+  fs::create_symlink("/dev/zero", zero);
+  for (const bool streamed : {false, true}) {
+    EXPECT_EQ(LoadInChild(pipe, streamed),
+              "Cannot read \"" + pipe + "\": it is a named pipe, not a regular file");
+    EXPECT_EQ(LoadInChild(zero, streamed),
+              "Cannot read \"" + zero + "\": it is a device, not a regular file");
+  }
+}
+
+// Files of a few hundred bytes claiming 22000 x 22000 pixels are refused as damaged before
+// anything in proportion to the frame is allocated (they cost gigabytes before).
+TEST_F(StreamConversionFiles, JpegBombsAreRefusedBeforeAllocating) {
+  for (const auto& [shape, bytes] : testing::JpegBombs()) {
+    SCOPED_TRACE(shape);
+    ASSERT_LT(bytes.size(), 1000u);
+    const std::string path = (dir_ / (shape + ".jpg")).string();
+    WriteFileAtomically(path, bytes);
+    for (const bool streamed : {false, true})
+      EXPECT_EQ(LoadInChild(path, streamed),
+                "The JPEG file is damaged: its header claims 22000 x 22000 pixels, far more than "
+                "its " +
+                    std::to_string(bytes.size()) + " bytes can hold");
+  }
+}
+
+// The least data real pictures have: flat grey with optimised tables, sequential and progressive
+// (about one bit per block), still load and convert.
+TEST_F(StreamConversionFiles, FlatGreyPicturesInTheirSmallestFormsStillLoad) {
+  for (const bool progressive : {false, true}) {
+    testing::JpegRecipe recipe;
+    recipe.width = recipe.height = 2048;
+    recipe.flat = true;
+    recipe.optimize = true;
+    recipe.progressive = progressive;
+    const std::string bytes = testing::MakeJpeg(recipe);
+    const size_t blocks = 256 * 256 + 2 * 128 * 128;
+    // About two bits per block: the bound (half a bit) is tested near its edge.
+    if (progressive) {
+      EXPECT_LT(bytes.size() * 8, 3 * blocks);
+    }
+    const std::string path = (dir_ / "flat.jpg").string();
+    WriteFileAtomically(path, bytes);
+    EXPECT_EQ(LoadSourceImage(path).Width(), 2048);
+    auto source = OpenRowSource(path);
+    const TConversion c = ConvertRows(*source, Request(path, Longer(100)));
+    EXPECT_EQ(c.Kind, TOutputKind::Encoded);
+    EXPECT_FALSE(c.SourceDamaged);
+  }
 }
 
 }  // namespace

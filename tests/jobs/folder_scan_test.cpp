@@ -2,10 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+
+#include "base/file_util.h"
+#include "imaging/pipeline.h"
+#include "lossless/jpeg_rotate.h"
 
 #include "jobs_test_util.h"
 
@@ -36,6 +43,55 @@ TEST(FolderScan, ListsJpgAndBmpInAnyCaseOnly) {
     WriteFile(dir / name, "x");
   EXPECT_EQ(Scan(dir.Path(), false),
             (std::vector<std::string>{dir / "a.JPG", dir / "b.bmp", dir / "e.Bmp"}));
+}
+
+// A named pipe or a device under a photo's name is no photo (listed, it hung every batch), nor is
+// a temporary file a killed writer left behind. A link to a photo is one.
+TEST(FolderScan, ListsOnlyRegularFilesAndNoTemporaryOnes) {
+  TScratchFolder dir;
+  WriteFile(dir / "a.jpg", "x");
+  ASSERT_EQ(::mkfifo((dir / "pipe.jpg").c_str(), 0644), 0);
+  fs::create_symlink("/dev/zero", dir / "zero.bmp");
+  fs::create_symlink(dir / "a.jpg", dir / "link.jpg");
+  WriteFile(dir / ".picaxo-Ab12Cd.tmp", "half a rotation");
+  EXPECT_EQ(Scan(dir.Path(), true), (std::vector<std::string>{dir / "a.jpg", dir / "link.jpg"}));
+}
+
+// A rotation killed at any moment leaves the photo whole, turned or not, and nothing that a later
+// run would take for a photo (it used to leave temp1.jpg, which the next batch converted).
+TEST(FolderScan, AKilledRotationLeavesNothingToList) {
+  TScratchFolder dir;
+  const std::string photo = dir / "photo.jpg";
+  const std::string original =
+      std::string(PICAXO_TESTDATA) + "/photos/Kleiber_by_Lukas_Baubkus.jpg";
+  WriteFile(photo, ReadFile(original));
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      for (;;)
+        RotateJPEGFile(photo, kRotateRight);
+    } catch (...) {
+    }
+    ::_exit(1);
+  }
+  // Killed while its temporary file exists, as a crash would catch it.
+  bool seenTemporary = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!seenTemporary && std::chrono::steady_clock::now() < deadline) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(dir.Path(), ec))
+      seenTemporary = seenTemporary || e.path().filename() != "photo.jpg";
+  }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  EXPECT_TRUE(seenTemporary);
+  EXPECT_EQ(Scan(dir.Path(), true), std::vector<std::string>{photo});
+  bool damaged = true;
+  const TRasterImage picture = LoadSourceImage(photo, &damaged);
+  EXPECT_FALSE(damaged);
+  const auto [width, height] = JpegSize(original);
+  EXPECT_EQ(int64_t{picture.Width()} * picture.Height(), int64_t{width} * height);
 }
 
 TEST(FolderScan, ReportsTheSizeOfEachFile) {

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
+#include "imaging/jpeg.h"
 #include "jobs/app_state.h"
 #include "jobs_test_util.h"
+#include "lossless/jpeg_rotate.h"
 
 namespace picaxo {
 namespace {
@@ -61,25 +63,27 @@ TEST(RotateCurrentImage, OnlyJpegsWithTheLosslessOptionAndErrorsRestoreTheCursor
   EXPECT_EQ(ReadFile(dir / "b.jpg"), "not a jpeg at all");
 }
 
-// A damaged photo (its data cut short) is rotated on disk all the same: the window shows the file
-// as it now is, with its new size, and the status line says that it was damaged.
-TEST(RotateCurrentImage, ADamagedFileIsShownRotatedWithItsDamageInTheStatus) {
+// A damaged source is shown as far as it decodes, with a status line that says so; rotating it
+// (which wrote grey blocks over the rest for good) is refused with the core's message, and the
+// file stays byte for byte as it was.
+TEST(RotateCurrentImage, ADamagedSourceIsNamedAndNeverRotated) {
   TScratchFolder dir;
-  std::string bytes = JpegBytes(640, 480);
-  const size_t scan = bytes.find("\xFF\xDA");
-  ASSERT_NE(scan, std::string::npos);
-  bytes.resize(scan + (bytes.size() - scan) / 2);  // the picture data cut in half
-  WriteFile(dir / "d.jpg", bytes);
+  const std::string whole = JpegBytes(640, 480);
+  const std::string cut = whole.substr(0, whole.size() * 2 / 3);
+  WriteFile(dir / "p.jpg", cut);
   TStateFixture f;
   f.Open(dir.Path());
-  ASSERT_EQ(f.state.Image().Image().Width(), 640);
-  const TRotateOutcome outcome = f.state.RotateCurrentImage(TRotation::Right);
-  EXPECT_EQ(outcome.Result, TRotateResult::RotatedWithWarnings);
-  EXPECT_GT(outcome.Warnings, 0);
-  EXPECT_EQ(JpegSize(dir / "d.jpg"), std::make_pair(480, 640));
-  EXPECT_EQ(f.state.CurrentImageTexts().OriginalSize, "480x640");
-  EXPECT_EQ(f.status.back().rfind("Rotated d.jpg, but the file is damaged: ", 0), 0u)
-      << f.status.back();
+  EXPECT_EQ(f.state.Image().Width(), 640);
+  EXPECT_EQ(f.status.back(), DamagedSourceText("p.jpg"));
+  try {
+    f.state.RotateCurrentImage(TRotation::Right);
+    ADD_FAILURE() << "rotated";
+  } catch (const EDamagedJPEG& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(DamagedSourceText("p.jpg"), 0), 0u) << e.what();
+  }
+  EXPECT_EQ(ReadFile(dir / "p.jpg"), cut);
+  // The status line tells why, instead of a rotation that seems to go on.
+  EXPECT_EQ(f.status.back().rfind(DamagedSourceText("p.jpg"), 0), 0u) << f.status.back();
   EXPECT_EQ(f.waitDepth, 0);
 }
 

@@ -9,8 +9,10 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -177,7 +179,7 @@ class RotateFile : public ::testing::Test {
   std::string path_;
 };
 
-TEST_F(RotateFile, GoesThroughTheFirstFreeTempNameAndKeepsTimeAndMode) {
+TEST_F(RotateFile, GoesThroughAHiddenTempFileAndKeepsTimeAndMode) {
   WriteFile((dir_ / "temp1.jpg").string(), "one");
   WriteFile((dir_ / "temp2.jpg").string(), "two");
   JpegRecipe recipe;
@@ -204,8 +206,13 @@ TEST_F(RotateFile, GoesThroughTheFirstFreeTempNameAndKeepsTimeAndMode) {
     }
   }
   ::close(watch);
-  // Written under temp3.jpg, then renamed over the photo in one step (never deleted first).
-  EXPECT_EQ(events, (std::vector<std::string>{"create temp3.jpg", "move temp3.jpg"}));
+  // Written under a hidden name that no scan takes for a photo, then renamed over the photo in
+  // one step (never deleted first). Files named like the old temporary names are left alone.
+  ASSERT_EQ(events.size(), 2u);
+  const std::string temp = events[0].substr(std::string("create ").size());
+  EXPECT_TRUE(IsTemporaryFileName(temp)) << temp;
+  EXPECT_EQ(temp.front(), '.');
+  EXPECT_EQ(events, (std::vector<std::string>{"create " + temp, "move " + temp}));
   EXPECT_EQ(Names(), (std::vector<std::string>{"photo.jpg", "temp1.jpg", "temp2.jpg"}));
   EXPECT_EQ(ReadFile((dir_ / "temp1.jpg").string()), "one");
 
@@ -241,17 +248,31 @@ TEST_F(RotateFile, PhotoWithCameraMarkersTurnsRightAndBack) {
   EXPECT_EQ(fs::last_write_time(path_), kOldTime);
 }
 
-TEST_F(RotateFile, DamagedDataIsRotatedAndReportsWarnings) {
+// Rotating would write only what the decoder could read, grey blocks for the rest: a damaged
+// file is left byte for byte as it was, and the user is told why.
+TEST_F(RotateFile, DamagedDataIsNotRotated) {
   JpegRecipe recipe;
   recipe.width = 64;
   recipe.height = 48;
   const std::string source = MakeJpeg(recipe);
-  Put(source.substr(0, source.size() * 2 / 3));
-  EXPECT_GT(RotateJPEGFile(path_, kRotateLeft), 0);
-  const testing::Coefficients rotated = ReadCoefficients(ReadFile(path_));
-  EXPECT_EQ(rotated.width, 48u);
-  EXPECT_EQ(rotated.height, 64u);
-  EXPECT_EQ(fs::last_write_time(path_), kOldTime);
+  std::string damaged = source;
+  const size_t middle =
+      damaged.rfind("\xFF\xDA") + (damaged.size() - damaged.rfind("\xFF\xDA")) / 2;
+  damaged[middle] = '\xFF';  // a marker inside the entropy data
+  damaged[middle + 1] = '\xD5';
+  for (const std::string& bytes : {source.substr(0, source.size() * 2 / 3), damaged}) {
+    Put(bytes);
+    try {
+      RotateJPEGFile(path_, kRotateLeft);
+      ADD_FAILURE() << "rotated";
+    } catch (const EDamagedJPEG& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "The image data of photo.jpg is damaged (corrupt or missing data): part of the "
+                "picture may be grey or wrong. It was not rotated, so that nothing more is lost; "
+                "the file is unchanged");
+    }
+    ExpectUntouched(bytes);
+  }
 }
 
 TEST_F(RotateFile, UnreadableImagesGiveTheLibrarysMessageAndChangeNothing) {
@@ -345,13 +366,113 @@ TEST_F(RotateFile, FileLockedByAWriterIsLeftAlone) {
 TEST_F(RotateFile, PipeAndHugeFileAreRefusedAtOnce) {
   ASSERT_EQ(::mkfifo(path_.c_str(), 0644), 0);
   EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
-            "Cannot open file \"" + path_ + "\": not a regular file");
+            "Cannot read \"" + path_ + "\": it is a named pipe, not a regular file");
   fs::remove(path_);
   Put(MakeJpeg(JpegRecipe{}));
   fs::resize_file(path_, std::uintmax_t{5} << 30);
   EXPECT_EQ(ErrorOf([&] { RotateJPEGFile(path_, kRotateRight); }),
-            "Cannot open file \"" + path_ + "\": the file is larger than 4 GB");
+            "Cannot read \"" + path_ + "\": the file is larger than 4 GB");
   EXPECT_EQ(Names(), std::vector<std::string>{"photo.jpg"});
+}
+
+// A few hundred bytes claiming 22000 x 22000 pixels used to cost 2.8 GB and replace the photo by a
+// 7.5 MB grey picture; they are refused as damaged before the coefficients are allocated.
+TEST_F(RotateFile, JpegBombsAreRefusedBeforeAllocatingAndLeftAlone) {
+  for (const auto& [shape, bytes] : testing::JpegBombs()) {
+    SCOPED_TRACE(shape);
+    Put(bytes);
+    EXPECT_EQ(testing::RunInChild(
+                  [&] {
+                    RotateJPEGFile(path_, kRotateRight);
+                    return std::string("(rotated)");
+                  },
+                  60, size_t{256} << 20),
+              "The JPEG file is damaged: its header claims 22000 x 22000 pixels, far more than "
+              "its " +
+                  std::to_string(bytes.size()) + " bytes can hold");
+    ExpectUntouched(bytes);
+  }
+}
+
+// Run by root, a rotation gave a photo of another user to root and dropped its attributes: the
+// owner could no longer read it. Owner, group, mode, an extended attribute and an access ACL stay.
+TEST_F(RotateFile, OwnerGroupAttributesAndAclAreKept) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file away";
+  Put(MakeJpeg(JpegRecipe{}));
+  ASSERT_EQ(::chown(path_.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0640), 0);
+  if (::setxattr(path_.c_str(), "user.origin", "camera", 6, 0) != 0)
+    GTEST_SKIP() << "no extended attributes here";
+  // Version 2; owner rw, user 1000 r, group r, mask r, others nothing.
+  std::string acl;
+  auto put = [&](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+      acl += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  put(2, 4);
+  for (const auto& [tag, perm, id] : std::vector<std::array<uint32_t, 3>>{{0x01, 6, 0xFFFFFFFF},
+                                                                          {0x02, 4, 1000},
+                                                                          {0x04, 4, 0xFFFFFFFF},
+                                                                          {0x10, 4, 0xFFFFFFFF},
+                                                                          {0x20, 0, 0xFFFFFFFF}}) {
+    put(tag, 2);
+    put(perm, 2);
+    put(id, 4);
+  }
+  const bool haveAcl =
+      ::setxattr(path_.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) == 0;
+  fs::last_write_time(path_, kOldTime);
+  struct stat before {};
+  ASSERT_EQ(::stat(path_.c_str(), &before), 0);
+
+  std::vector<std::string> notKept{"(not set)"};
+  EXPECT_EQ(RotateJPEGFile(path_, kRotateRight, true, &notKept), 0);
+  EXPECT_EQ(notKept, std::vector<std::string>{});
+  struct stat after {};
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);  // a new file: the rename happened
+  EXPECT_EQ(after.st_uid, 65534u);
+  EXPECT_EQ(after.st_gid, 65534u);
+  EXPECT_EQ(after.st_mode, before.st_mode);
+  char value[64] = {};
+  EXPECT_EQ(::getxattr(path_.c_str(), "user.origin", value, sizeof value), 6);
+  EXPECT_STREQ(value, "camera");
+  if (haveAcl) {
+    std::string kept(acl.size() + 16, '\0');
+    const ssize_t n =
+        ::getxattr(path_.c_str(), "system.posix_acl_access", kept.data(), kept.size());
+    ASSERT_GT(n, 0);
+    kept.resize(static_cast<size_t>(n));
+    EXPECT_EQ(kept, acl);
+  }
+  EXPECT_EQ(fs::last_write_time(path_), kOldTime);
+}
+
+// A user who may not give the file its group back still rotates it, and is told what was lost.
+TEST_F(RotateFile, AGroupThatCannotBeKeptIsReported) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs a file of a group its user is not in";
+  const std::string source = MakeJpeg(JpegRecipe{});
+  Put(source);
+  ASSERT_EQ(::chown(path_.c_str(), 65534, 0), 0);
+  ASSERT_EQ(::chmod(path_.c_str(), 0664), 0);
+  fs::permissions(dir_, fs::perms::all);
+  const std::string notes = testing::RunInChild(
+      [&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) return std::string("(no user)");
+        std::vector<std::string> notKept;
+        RotateJPEGFile(path_, kRotateRight, true, &notKept);
+        std::string text;
+        for (const std::string& note : notKept)
+          text += note + "\n";
+        return text;
+      },
+      60);
+  if (notes == "(no user)") GTEST_SKIP() << notes;
+  EXPECT_EQ(notes, "the group could not be kept: Operation not permitted\n");
+  struct stat after {};
+  ASSERT_EQ(::stat(path_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_uid, 65534u);
+  EXPECT_NE(ReadFile(path_), source);  // rotated all the same
 }
 
 TEST_F(RotateFile, SymbolicLinkStaysALink) {

@@ -34,6 +34,8 @@ struct JpegRecipe {
   uint8_t densityUnit = 1;  // a non-default density, which must not survive
   uint16_t density = 300;
   std::vector<std::pair<int, std::string>> markers;  // written after the header, in order
+  bool flat = false;      // every sample mid-grey: the least data a picture of its size can have
+  bool optimize = false;  // optimised Huffman tables (a progressive file always has them)
 };
 
 struct Component {
@@ -96,6 +98,7 @@ inline std::string MakeJpeg(const JpegRecipe& recipe) {
   for (int c = 1; c < cinfo.num_components; ++c)
     cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
   if (recipe.progressive) jpeg_simple_progression(&cinfo);
+  if (recipe.optimize) cinfo.optimize_coding = TRUE;
   cinfo.restart_interval = static_cast<unsigned>(recipe.restartInterval);
   cinfo.write_JFIF_header = recipe.jfif && !recipe.rgb ? TRUE : FALSE;
   cinfo.density_unit = recipe.densityUnit;
@@ -109,7 +112,8 @@ inline std::string MakeJpeg(const JpegRecipe& recipe) {
     const int y = static_cast<int>(cinfo.next_scanline);
     for (int x = 0; x < recipe.width; ++x)
       for (int c = 0; c < recipe.components; ++c)
-        row[static_cast<size_t>(x * recipe.components + c)] = detail::Sample(x, y, c);
+        row[static_cast<size_t>(x * recipe.components + c)] =
+            recipe.flat ? JSAMPLE{128} : detail::Sample(x, y, c);
     JSAMPROW rows[1] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }
@@ -160,6 +164,26 @@ inline Coefficients ReadCoefficients(std::string_view jpeg) {
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return result;
+}
+
+// Small files whose frame header claims 22000 x 22000 pixels (just under the pixel limit): a
+// baseline 4:2:0 colour file, a progressive one (whose decoder holds every coefficient) and a
+// one-component grayscale file (the fewest blocks for its size), a few hundred bytes each.
+inline std::vector<std::pair<std::string, std::string>> JpegBombs() {
+  std::vector<std::pair<std::string, std::string>> bombs;
+  for (const char* shape : {"baseline", "progressive", "grayscale"}) {
+    JpegRecipe recipe;
+    recipe.width = recipe.height = 16;
+    recipe.flat = true;
+    recipe.progressive = std::string(shape) == "progressive";
+    if (std::string(shape) == "grayscale") recipe.components = 1;
+    std::string file = MakeJpeg(recipe);
+    const size_t sof = file.find(recipe.progressive ? "\xFF\xC2" : "\xFF\xC0");
+    file[sof + 5] = file[sof + 7] = static_cast<char>(22000 >> 8);
+    file[sof + 6] = file[sof + 8] = static_cast<char>(22000 & 0xFF);
+    bombs.emplace_back(shape, std::move(file));
+  }
+  return bombs;
 }
 
 inline std::string ReadFile(const std::string& path) {

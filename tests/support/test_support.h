@@ -2,8 +2,16 @@
 // What tests of several folders share: a scratch folder of their own, running picaxo-cli as a user
 // would, and small BMP files written on the spot.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <exception>
+#include <fstream>
+#include <functional>
 
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +60,70 @@ class TempFolderTest : public ::testing::Test {
   TScratchFolder scratch_;
   const std::filesystem::path dir_ = scratch_.Root();
 };
+
+// Runs action in a child process and returns the text it returned, or the what() of what it
+// threw: so that a test of something that might hang or exhaust memory fails instead. The child
+// is killed after `seconds` ("(timed out)"); "(crashed)" when it died otherwise. With
+// extraMemoryBytes, the child's address space is capped at what it holds now plus that much, so
+// that a large allocation fails there (not under AddressSanitizer, which reserves terabytes of
+// address space for itself).
+inline std::string RunInChild(const std::function<std::string()>& action, int seconds,
+                              [[maybe_unused]] size_t extraMemoryBytes = 0) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "(no pipe)";
+  const pid_t child = ::fork();
+  if (child < 0) return "(no fork)";
+  if (child == 0) {
+    ::close(fds[0]);
+#ifndef __SANITIZE_ADDRESS__
+    if (extraMemoryBytes > 0) {
+      size_t pages = 0;
+      std::ifstream("/proc/self/statm") >> pages;
+      const rlim_t limit = pages * static_cast<size_t>(::sysconf(_SC_PAGESIZE)) + extraMemoryBytes;
+      const rlimit cap{limit, limit};
+      ::setrlimit(RLIMIT_AS, &cap);
+    }
+#endif
+    std::string text;
+    try {
+      text = action();
+    } catch (const std::exception& e) {
+      text = e.what();
+    } catch (...) {
+      text = "(unknown exception)";
+    }
+    for (size_t done = 0; done < text.size();) {
+      const ssize_t n = ::write(fds[1], text.data() + done, text.size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string text;
+  bool timedOut = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd p{fds[0], POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) == 0) {
+      timedOut = true;
+      break;
+    }
+    char buffer[4096];
+    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fds[0]);
+  if (timedOut) ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  if (timedOut) return "(timed out)";
+  if (!WIFEXITED(status)) return "(crashed)";
+  return text;
+}
 
 // A path in single quotes, for a shell command line.
 inline std::string Quote(const std::filesystem::path& path) {
