@@ -12,7 +12,7 @@ namespace picaxo::cli {
 
 namespace {
 
-constexpr const char* kUsage = "right|left|180 FILE...";
+constexpr const char* kUsage = "right|left|180 [--] FILE...";
 
 bool ParseDirection(const std::string& word, uint8_t& direction) {
   if (word == "right")
@@ -28,8 +28,25 @@ bool ParseDirection(const std::string& word, uint8_t& direction) {
 
 // Each file is rotated on its own; one failure does not stop the others. Decoder warnings mean
 // the file was rotated from damaged data: reported, but not a failure.
-int RunRotate(const std::vector<std::string>& args) {
-  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+int RunRotate(const std::vector<std::string>& arguments) {
+  // "--" ends the options: after it every word is a file, whatever it looks like.
+  std::vector<std::string> args;
+  bool help = false;
+  bool optionsEnded = false;
+  for (const std::string& arg : arguments) {
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      args.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
+      help = true;
+    } else {
+      std::fprintf(stderr, "picaxo-cli rotate: unknown option '%s' (usage: picaxo-cli rotate %s)\n",
+                   arg.c_str(), kUsage);
+      return kExitUsage;
+    }
+  }
+  if (help) {
     std::printf(
         "Usage: picaxo-cli rotate %s\n"
         "Rotates each JPEG file in place without loss of quality (right = clockwise).\n"

@@ -116,8 +116,12 @@ void WriteFileAtomically(const std::string& path, std::string_view data,
 }
 
 std::string ReadWholeFile(const std::string& path) {
+  // The message names the file and the step: in a batch the bare reason would not say which.
+  const auto failure = [&path](int err) {
+    return EPicaxoError("Could not read \"" + path + "\": " + ErrnoText(err));
+  };
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EPicaxoError(ErrnoText(errno));
+  if (fd < 0) throw failure(errno);
   std::string data;
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) data.reserve(static_cast<size_t>(st.st_size));
@@ -128,7 +132,7 @@ std::string ReadWholeFile(const std::string& path) {
       if (errno == EINTR) continue;
       const int err = errno;
       ::close(fd);
-      throw EPicaxoError(ErrnoText(err));
+      throw failure(err);
     }
     if (n == 0) break;
     data.append(buffer, static_cast<size_t>(n));

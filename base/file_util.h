@@ -46,7 +46,8 @@ struct AtomicWriteOptions {
 void WriteFileAtomically(const std::string& path, std::string_view data,
                          const AtomicWriteOptions& options = {});
 
-// Reads a whole file; throws EPicaxoError with the cause when it cannot.
+// Reads a whole file; throws EPicaxoError naming the file and the cause when it cannot
+// ("Could not read \"P\": No such file or directory").
 std::string ReadWholeFile(const std::string& path);
 
 }  // namespace picaxo

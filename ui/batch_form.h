@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QLabel;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -22,6 +23,9 @@ class TBatchForm : public QDialog {
   // Client area as designed.
   static constexpr int kClientWidth = 288;
   static constexpr int kClientHeight = 215;
+  // With failed images the result page lists them, and the dialog grows to show the list.
+  static constexpr int kDetailsWidth = 480;
+  static constexpr int kDetailsHeight = 360;
 
   TBatchForm(TBatchRun& run, QWidget* owner);
 
@@ -65,6 +69,7 @@ class TBatchForm : public QDialog {
   QPushButton* bStart_;
   QPushButton* bCancel_;
   QLabel* lClose_;
+  QPlainTextEdit* mDetails_;
   QPushButton* bClose_;
 };
 
