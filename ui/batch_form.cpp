@@ -156,7 +156,12 @@ void TBatchForm::ShowChoices(const TBatchChoices& choices) {
 
 void TBatchForm::ShowStatusText(const std::string& text) {
   lStatus_->setText(Text(text));
-  if (lStatus_->isVisible()) lStatus_->repaint();
+  // Painted at once, but not more often than the eye follows: two texts per image of a run of
+  // small images would otherwise cost more than the images.
+  if (!lStatus_->isVisible()) return;
+  if (statusPainted_.isValid() && statusPainted_.elapsed() < kStatusRepaintInterval) return;
+  statusPainted_.start();
+  lStatus_->repaint();
 }
 
 void TBatchForm::ShowProgress(int position, int maximum) {

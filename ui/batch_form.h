@@ -3,6 +3,7 @@
 // stops and what it reports are the run's (jobs/batch.h); the dialog shows them and forwards
 // clicks. The dialog does not own the run: the state creates it for the dialog's lifetime.
 #include <QDialog>
+#include <QElapsedTimer>
 #include <string>
 
 #include "jobs/batch.h"
@@ -57,6 +58,8 @@ class TBatchForm : public QDialog {
 
   TBatchRun& run_;
   bool formShown_ = false;
+  static constexpr qint64 kStatusRepaintInterval = 25;
+  QElapsedTimer statusPainted_;
   QStackedWidget* notebook_;
   QWidget* pageStart_;
   QWidget* pageSuccess_;
