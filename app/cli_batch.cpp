@@ -52,8 +52,11 @@ void PrintBatchHelp() {
       "  --no-auto-orient   keep pictures as stored, ignoring their EXIF orientation\n"
       "  --jobs N           save N images at a time (default: the number of cores)\n"
       "  --help             this text\n\n"
-      "Prints one line per image and \"Successfully saved S of T images!\"; exits with 1 when\n"
-      "an image failed, SOURCE_DIR is not a folder or a subfolder could not be read.\n",
+      "Images that would go to the same destination file are named before the run; only the\n"
+      "first of them is saved. With --recursive, a DEST_DIR inside SOURCE_DIR is not scanned.\n\n"
+      "Prints one line per image, then \"Successfully saved T of T images!\" or how many were\n"
+      "saved, skipped and failed; exits with 1 when an image failed, SOURCE_DIR is not a folder\n"
+      "or a subfolder could not be read. \"--\" ends the options.\n",
       kUsage, ResizeOptionsHelp());
 }
 
@@ -132,24 +135,21 @@ struct TWorker {
   TAppState state{prompt, observer};
   std::optional<TBatchRun> ownRun;
 
-  // A helper worker: the lead's list, folders, settings and flags, in batch mode of its own.
-  void Prepare(const TAppState& lead) {
+  // A helper worker: the lead's list, folders, settings and flags, in batch mode of its own, with
+  // the lead run's record of the files written.
+  void Prepare(const TAppState& lead, const TBatchRun& leadRun) {
     state.TakeWorkFrom(lead);
     ownRun.emplace(state, state.SaveCurrentJob());
+    ownRun->ShareWrittenFiles(leadRun);
   }
 
   // Saves entry index; returns the line to print for it (empty for an entry left out).
   TJobOutcome Save(int32_t index, std::string& message, std::string& warning) {
     prompt.keptExisting = false;
     observer.lastStatus.clear();
-    const TJobOutcome outcome =
-        state.HandleJob(index, TNavigate::Yes, TSkipExcluded::Yes, TPassScope::AllRows,
-                        [this](TFileEntry& entry, int i, bool& success, int row) {
-                          // A source that cannot be decoded is a failure of this image, not a quiet
-                          // skip.
-                          if (state.Image().Failed()) throw EPicaxoError(state.Image().LoadError());
-                          state.SaveCurrentJob()(entry, i, success, row);
-                        });
+    // A source that cannot be decoded fails with its reason (SaveCurrentJob).
+    const TJobOutcome outcome = state.HandleJob(index, TNavigate::Yes, TSkipExcluded::Yes,
+                                                TPassScope::AllRows, state.SaveCurrentJob());
     // What loading the image ignored (broken EXIF), for a warning line of its own.
     if (outcome.Result != TJobResult::Filtered && !state.Image().Notes().Ignored.empty())
       warning = "ignored " + state.Image().Notes().Ignored;
@@ -287,12 +287,26 @@ int RunBatch(const std::vector<std::string>& args) {
     jobs = std::min<unsigned>(jobs, static_cast<unsigned>(count));
     std::vector<TWorker> helpers(jobs - 1);
     for (TWorker& w : helpers)
-      w.Prepare(state);
+      w.Prepare(state, run);
+    // Images that share a destination file are named before the run: only the first of each is
+    // saved, the others fail.
+    for (const std::vector<int32_t>& group : state.DestinationCollisions()) {
+      std::string names;
+      for (size_t k = 0; k < group.size(); ++k) {
+        if (k > 0) names += k + 1 == group.size() ? " and " : ", ";
+        names += JobFileNameText(&state.List().At(group[k]), state.SourceFolder());
+      }
+      std::fprintf(
+          stderr, "picaxo-cli batch: warning: %s go to the same file %s; only the first is saved\n",
+          names.c_str(), state.DestinationPathOf(&state.List().At(group[0])).c_str());
+    }
 
     TOrderedPrinter printer(state, toSave);
     std::atomic<int32_t> nextIndex{0};
     std::atomic<int> saved{0};
     std::atomic<int> considered{0};
+    std::atomic<int> skipped{0};
+    std::atomic<int> failedCount{0};
     std::atomic<bool> failed{false};
     auto work = [&](TWorker& worker, int32_t firstIndex) {
       for (int32_t i = firstIndex; i < count; i = nextIndex++) {
@@ -305,7 +319,13 @@ int RunBatch(const std::vector<std::string>& args) {
           const TJobOutcome outcome = worker.Save(index, message, warning);
           if (outcome.Result != TJobResult::Filtered) ++considered;
           if (outcome.Result == TJobResult::Succeeded) ++saved;
-          if (outcome.Result == TJobResult::Failed) failed = true;
+          if (outcome.Result == TJobResult::Declined ||
+              outcome.Result == TJobResult::ExistingSkipped)
+            ++skipped;
+          if (outcome.Result == TJobResult::Failed) {
+            ++failedCount;
+            failed = true;
+          }
           printer.Done(index, outcome, std::move(message), std::move(warning));
         }
       }
@@ -323,6 +343,8 @@ int RunBatch(const std::vector<std::string>& args) {
 
     run.SavedCount = saved;
     run.TotalCount = considered;
+    run.SkippedCount = skipped;
+    run.FailedCount = failedCount;
     run.Finish();
     std::printf("%s\n", run.ResultText.c_str());
     anyFailed = failed;

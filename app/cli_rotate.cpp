@@ -12,7 +12,7 @@ namespace picaxo::cli {
 
 namespace {
 
-constexpr const char* kUsage = "[--no-auto-orient] right|left|180 FILE...";
+constexpr const char* kUsage = "[--no-auto-orient] right|left|180 [--] FILE...";
 
 bool ParseDirection(const std::string& word, uint8_t& direction) {
   if (word == "right")
@@ -29,9 +29,28 @@ bool ParseDirection(const std::string& word, uint8_t& direction) {
 // Each file is rotated on its own; one failure does not stop the others. A damaged file is not
 // rotated (a failure); harmless decoder warnings and an owner or attribute that could not be kept
 // are reported, but the file was rotated.
-int RunRotate(const std::vector<std::string>& given) {
-  std::vector<std::string> args = given;
-  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+int RunRotate(const std::vector<std::string>& arguments) {
+  // "--" ends the options: after it every word is a file, whatever it looks like.
+  std::vector<std::string> args;
+  bool help = false;
+  bool autoOrient = true;
+  bool optionsEnded = false;
+  for (const std::string& arg : arguments) {
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      args.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
+      help = true;
+    } else if (arg == "--no-auto-orient") {
+      autoOrient = false;
+    } else {
+      std::fprintf(stderr, "picaxo-cli rotate: unknown option '%s' (usage: picaxo-cli rotate %s)\n",
+                   arg.c_str(), kUsage);
+      return kExitUsage;
+    }
+  }
+  if (help) {
     std::printf(
         "Usage: picaxo-cli rotate %s\n"
         "Rotates each JPEG file in place without loss of quality (right = clockwise).\n"
@@ -43,11 +62,6 @@ int RunRotate(const std::vector<std::string>& given) {
         "damaged is left as it is.\n",
         kUsage);
     return kExitOk;
-  }
-  bool autoOrient = true;
-  if (!args.empty() && args[0] == "--no-auto-orient") {
-    autoOrient = false;
-    args.erase(args.begin());
   }
   uint8_t direction = 0;
   if (args.size() < 2 || !ParseDirection(args[0], direction)) {

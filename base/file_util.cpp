@@ -227,7 +227,8 @@ int64_t RegularFileSize(int fd, const std::string& shown, int64_t maxBytes) {
 std::string ReadWholeFile(const std::string& path, int64_t maxBytes) {
   // Without blocking: opening a named pipe would otherwise wait for a writer for ever.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw EPicaxoError(ErrnoText(errno));
+  // The message names the file and the step: in a batch the bare reason would not say which.
+  if (fd < 0) throw EPicaxoError("Could not read \"" + path + "\": " + ErrnoText(errno));
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
@@ -238,7 +239,7 @@ std::string ReadWholeFile(const std::string& path, int64_t maxBytes) {
     const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw EPicaxoError(ErrnoText(errno));
+      throw EPicaxoError("Could not read \"" + path + "\": " + ErrnoText(errno));
     }
     if (n == 0) break;  // the file shrank meanwhile
     done += static_cast<size_t>(n);

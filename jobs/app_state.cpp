@@ -81,7 +81,9 @@ void TAppState::ScanSourceFolder() {
   std::exception_ptr failure;
   std::vector<TScannedFile> files;
   try {
-    ScanFolder(folder, recursiveInput_, files, unreadableFolders_);
+    // A destination inside the source holds the outputs of earlier runs: never list them.
+    ScanFolder(folder, recursiveInput_, files, unreadableFolders_,
+               LongPathForm(saver_.DestinationField()));
   } catch (...) {
     failure = std::current_exception();
   }

@@ -240,6 +240,12 @@ class TAppState {
   std::string DestinationFileNameOf(const TFileEntry* entry) const;
   std::string DestinationPathOf(const TFileEntry* entry) const;
   bool CurrentDestinationExists() const;  // the "X" marker
+  // The images (not excluded) that share their destination file with another such image, in
+  // groups of two or more indices in list order: a run saves only the first of each group.
+  std::vector<std::vector<int32_t>> DestinationCollisions() const;
+  // Whether image index is in such a group (the job list's "C" flag). Worked out once for the
+  // whole list and again only after the list, an entry or the destination field changed.
+  bool SharesDestination(int32_t index) const;
   // Writes the destination file of the current image (see TSaver::Save).
   TSaveOutcome SaveCurrentImage();
   // Saves and moves on; after the last image tells "Finished !".
@@ -362,6 +368,14 @@ class TAppState {
   std::string copyToDir_;
   std::string lastCopyTarget_;
   TBatchRun* batchForm_ = nullptr;
+  struct TCollisionCache {
+    bool valid = false;
+    uint64_t generation = 0;
+    std::string sourceFolder;
+    std::string destinationField;
+    std::vector<bool> shared;
+  };
+  mutable TCollisionCache collisions_;
 };
 
 // The number typed into the image-number box: its decimal value, 0 when it is not a 32-bit

@@ -1,5 +1,7 @@
 #include "jobs/batch.h"
 
+#include <sys/stat.h>
+
 #include <exception>
 
 #include "base/error.h"
@@ -12,7 +14,46 @@ namespace picaxo {
 namespace {
 const char kNoFiles[] = "No files in current folder!";
 
+std::optional<std::pair<uint64_t, uint64_t>> FileIdentity(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return std::make_pair(static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino));
+}
+
 }  // namespace
+
+// --- Destinations written by a run ---
+
+std::optional<std::string> TWrittenFiles::WriterOf(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (const auto it = byPath_.find(path); it != byPath_.end()) return it->second;
+  if (byIdentity_.empty()) return std::nullopt;
+  if (const auto identity = FileIdentity(path)) {
+    if (const auto it = byIdentity_.find(*identity); it != byIdentity_.end()) return it->second;
+  }
+  return std::nullopt;
+}
+
+void TWrittenFiles::Record(const std::string& path, const std::string& source) {
+  const auto identity = FileIdentity(path);
+  std::lock_guard<std::mutex> lock(mutex_);
+  byPath_.emplace(path, source);
+  if (identity) byIdentity_.emplace(*identity, source);
+}
+
+std::string CollisionMessage(const std::string& source, const std::string& earlierSource,
+                             const std::string& destination) {
+  return "Not saved: " + source + " and " + earlierSource + " both go to \"" + destination +
+         "\", which this run already saved from " + earlierSource + ".";
+}
+
+std::string BatchResultText(int saved, int total, int skipped, int failed) {
+  if (saved == total)
+    return "Successfully saved " + std::to_string(saved) + " of " + std::to_string(total) +
+           " images!";
+  return "Saved " + std::to_string(saved) + " of " + std::to_string(total) +
+         " images: " + std::to_string(skipped) + " skipped, " + std::to_string(failed) + " failed.";
+}
 
 // --- The walk over the entries ---
 
@@ -24,24 +65,39 @@ TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExclude
                                  TPassScope scope, const TJobProc& jobProc) {
   TJobOutcome outcome;
   const bool restricted = scope == TPassScope::SelectedRows;
+  bool counted = false;
   try {
     const TFileEntry& entry = list_.At(index);
     const bool selected = !restricted || observer_.IsRowSelected(index);
     if ((skipExcluded == TSkipExcluded::Yes && entry.Excluded) || !selected) return outcome;
-    if (batchForm_) ++batchForm_->TotalCount;
-    if (batchForm_ && Flags().BatchJobOverwriteNone && FileExists(DestinationPathOf(&entry))) {
-      outcome.Result = TJobResult::ExistingSkipped;
-      return outcome;
+    if (batchForm_) {
+      ++batchForm_->TotalCount;
+      counted = true;
+      // A destination this run has written is never replaced by a later image of the run,
+      // whatever the overwrite boxes say: it did not exist before the run.
+      const std::string path = DestinationPathOf(&entry);
+      if (const auto writer = batchForm_->WrittenFiles().WriterOf(path)) {
+        outcome.Result = TJobResult::Failed;
+        outcome.Error = CollisionMessage(JobFileNameText(&entry, SourceFolder()), *writer, path);
+        ++batchForm_->FailedCount;
+        return outcome;
+      }
+      if (Flags().BatchJobOverwriteNone && FileExists(path)) {
+        outcome.Result = TJobResult::ExistingSkipped;
+        ++batchForm_->SkippedCount;
+        return outcome;
+      }
     }
     if (navigate == TNavigate::Yes) GoToImage(index);
     bool success = true;
     // The entry is looked up again: navigation never changes the list, but the reference is the
     // job procedure's to use.
     jobProc(list_.At(index), index, success, restricted ? index : -1);
-    if (success && batchForm_) ++batchForm_->SavedCount;
+    if (batchForm_) ++(success ? batchForm_->SavedCount : batchForm_->SkippedCount);
     outcome.Result = success ? TJobResult::Succeeded : TJobResult::Declined;
   } catch (...) {
     outcome.Result = TJobResult::Failed;
+    if (counted && batchForm_) ++batchForm_->FailedCount;
     const bool known = index >= 0 && index < Count();
     outcome.Error = UserErrorMessage(std::current_exception(),
                                      known ? "process " + SplitPath(list_.At(index).FileName).Name
@@ -64,6 +120,8 @@ std::vector<TJobOutcome> TAppState::ForEachJob(TNavigate navigate, TSkipExcluded
   if (batchForm_) {
     batchForm_->SavedCount = 0;
     batchForm_->TotalCount = 0;
+    batchForm_->SkippedCount = 0;
+    batchForm_->FailedCount = 0;
   }
   const TPassScope scope = PassScope();
   for (int32_t index = 0; index < Count(); ++index) {
@@ -76,7 +134,14 @@ std::vector<TJobOutcome> TAppState::ForEachJob(TNavigate navigate, TSkipExcluded
 }
 
 TJobProc TAppState::SaveCurrentJob() {
-  return [this](TFileEntry&, int, bool& success, int) { success = SaveCurrentImage().Saved(); };
+  return [this](TFileEntry& entry, int, bool& success, int) {
+    // A source that did not load fails with the load's reason, never as a quiet "not saved".
+    if (image_.Failed()) throw EPicaxoError(image_.LoadError());
+    const TSaveOutcome saved = SaveCurrentImage();
+    success = saved.Saved();
+    if (success && batchForm_)
+      batchForm_->WrittenFiles().Record(saved.Path, JobFileNameText(&entry, SourceFolder()));
+  };
 }
 
 void TAppState::ApplySettingsToJobs() {
@@ -231,13 +296,23 @@ void TBatchRun::Finish() {
     Close(TCloseResult::Cancel);
     return;
   }
-  ResultText = "Successfully saved " + std::to_string(SavedCount) + " of " +
-               std::to_string(TotalCount) + " images!";
+  ResultText = BatchResultText(SavedCount, TotalCount, SkippedCount, FailedCount);
   if (!InterruptedBy.empty())
     ResultText = "Saved " + std::to_string(SavedCount) + " of " + std::to_string(TotalCount) +
                  " images, then the run stopped: " + InterruptedBy;
   // A close asked for by the frame during the run takes effect now, showing the result.
   if (closeRequested_) Close(TCloseResult::Cancel);
+}
+
+std::string TBatchRun::FailureDetails() const {
+  std::string details;
+  for (size_t i = 0; i < Outcomes.size() && i < static_cast<size_t>(state_.Count()); ++i) {
+    if (Outcomes[i].Result != TJobResult::Failed) continue;
+    if (!details.empty()) details += '\n';
+    details += JobFileNameText(&state_.List().At(static_cast<int32_t>(i)), state_.SourceFolder()) +
+               ": " + Outcomes[i].Error;
+  }
+  return details;
 }
 
 void TBatchRun::Cancel() {

@@ -2,8 +2,14 @@
 // The batch dialog's logic without its widgets: the three option boxes, the counting pass and the
 // working pass of a run, progress, cancellation and the result text. The window shows it as a
 // modal dialog; tests and picaxo-cli drive it directly.
+#include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "jobs/app_state.h"
@@ -23,6 +29,31 @@ struct TBatchChoices {
 
 // The dialog's title text for the job captions' form (Hidden: the Simple Resize view).
 std::string BatchTitleText(TJobCaptionMode mode);
+
+// The destination files one run has written, with the source each came from. A later image of
+// the same run whose destination is one of them is not saved (it would destroy what the run made
+// moments before). Files are known by path and by identity (device and inode), so that another
+// spelling of the same file (a folder that ignores letter case, a linked folder) is caught too.
+// picaxo-cli's workers share one; it is safe to use from several threads.
+class TWrittenFiles {
+ public:
+  // The source that wrote path in this run, if any.
+  std::optional<std::string> WriterOf(const std::string& path) const;
+  void Record(const std::string& path, const std::string& source);
+
+ private:
+  mutable std::mutex mutex_;
+  std::map<std::string, std::string> byPath_;
+  std::map<std::pair<uint64_t, uint64_t>, std::string> byIdentity_;
+};
+
+// The reason a colliding image is not saved, naming both sources (relative names) and the file.
+std::string CollisionMessage(const std::string& source, const std::string& earlierSource,
+                             const std::string& destination);
+
+// The result text of a finished run: "Successfully saved N of N images!" only when every counted
+// image was saved; otherwise how many were saved, skipped and failed.
+std::string BatchResultText(int saved, int total, int skipped, int failed);
 
 class TBatchRun {
  public:
@@ -65,15 +96,24 @@ class TBatchRun {
 
   int SavedCount = 0;  // counts of the last pass
   int TotalCount = 0;
+  int SkippedCount = 0;  // kept because the destination existed, or a question answered No
+  int FailedCount = 0;   // an error, or a destination this run had written already
   int JobCounter = 0;
   int ProgressMax = 0;
   int ProgressPosition = 0;
-  std::string ResultText;  // "Successfully saved %d of %d images!" after a finished run
+  std::string ResultText;  // BatchResultText after a finished run
   std::string CancelCaption = "Cancel";
   // What happened to each image in the working pass of Start, in list order.
   std::vector<TJobOutcome> Outcomes;
   // The message of the error that ended a pass early, empty when none did.
   std::string InterruptedBy;
+  // The failed images of the working pass, one line each: "relative name: reason" (empty when
+  // none failed). The window shows them below the result.
+  std::string FailureDetails() const;
+
+  // The destination files written in this run. A picaxo-cli worker's run shares the lead's.
+  TWrittenFiles& WrittenFiles() { return *written_; }
+  void ShareWrittenFiles(const TBatchRun& lead) { written_ = lead.written_; }
 
  private:
   TAppState& state_;
@@ -81,6 +121,7 @@ class TBatchRun {
   TStage stage_ = TStage::Ready;
   TCloseResult closeResult_ = TCloseResult::None;
   bool closeRequested_ = false;
+  std::shared_ptr<TWrittenFiles> written_ = std::make_shared<TWrittenFiles>();
 };
 
 }  // namespace picaxo

@@ -31,7 +31,7 @@ bool IsSourceImageName(const std::string& name) {
 namespace {
 // Lists one folder (and its subfolders when recursive); false when its own listing failed.
 bool ListFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files,
-                std::vector<std::string>& unreadableFolders) {
+                std::vector<std::string>& unreadableFolders, const std::string& skipFolder) {
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
   if (ec) return false;
@@ -41,9 +41,11 @@ bool ListFolder(const std::string& folder, bool recursive, std::vector<TScannedF
     std::error_code typeError;
     const bool isLink = entry.is_symlink(typeError);
     if (entry.is_directory(typeError)) {
-      if (recursive && !isLink) {
-        const std::string subfolder = JoinPath(folder, name);
-        if (!ListFolder(subfolder, true, files, unreadableFolders))
+      // The folder is in long path form and links are not followed, so a subfolder's path is
+      // its long path form too.
+      const std::string subfolder = JoinPath(folder, name);
+      if (recursive && !isLink && subfolder != skipFolder) {
+        if (!ListFolder(subfolder, true, files, unreadableFolders, skipFolder))
           unreadableFolders.push_back(subfolder);
       }
       continue;
@@ -63,10 +65,10 @@ bool ListFolder(const std::string& folder, bool recursive, std::vector<TScannedF
 }  // namespace
 
 void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files,
-                std::vector<std::string>& unreadableFolders) {
+                std::vector<std::string>& unreadableFolders, const std::string& skipFolder) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return;
-  if (!ListFolder(folder, recursive, files, unreadableFolders))
+  if (!ListFolder(folder, recursive, files, unreadableFolders, skipFolder))
     throw EPicaxoError(ScanFailureMessage(folder));
 }
 

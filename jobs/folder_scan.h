@@ -24,9 +24,11 @@ struct TScannedFile {
 // whose listing fails part of the way, throws ScanFailureMessage(folder), leaving what was
 // appended so far. A subfolder that cannot be listed (wholly or in part) keeps what it listed and
 // is appended to unreadableFolders; the scan goes on with the others. Symbolic links to folders
-// are not descended into, so a link cycle cannot make the scan run away.
+// are not descended into, so a link cycle cannot make the scan run away. A subfolder whose long
+// path form is skipFolder (the destination folder, when it lies inside the source) is left out
+// with everything below it, so that a run never lists its own earlier outputs.
 void ScanFolder(const std::string& folder, bool recursive, std::vector<TScannedFile>& files,
-                std::vector<std::string>& unreadableFolders);
+                std::vector<std::string>& unreadableFolders, const std::string& skipFolder = {});
 
 // "Could not iterate through files in " + folder.
 std::string ScanFailureMessage(const std::string& folder);

@@ -9,6 +9,7 @@
 namespace picaxo {
 
 TFileEntry& TImageList::At(int32_t index) {
+  ++generation_;
   return entries_.at(static_cast<size_t>(index));
 }
 
@@ -17,6 +18,7 @@ const TFileEntry& TImageList::At(int32_t index) const {
 }
 
 TFileEntry* TImageList::Current() {
+  ++generation_;
   if (currentIndex_ < 0 || currentIndex_ >= Count()) return nullptr;
   return &entries_[static_cast<size_t>(currentIndex_)];
 }
@@ -28,6 +30,7 @@ const TFileEntry* TImageList::Current() const {
 
 void TImageList::Replace(std::string sourceFolder, std::vector<TFileEntry> entries,
                          const std::string& selectFile) {
+  ++generation_;
   sourceFolder_ = std::move(sourceFolder);
   entries_ = std::move(entries);
   const std::locale& locale = UserCollationLocale();
@@ -58,6 +61,7 @@ bool TImageList::MoveTo(int64_t index) {
 }
 
 void TImageList::RemoveCurrent() {
+  ++generation_;
   if (!Current()) return;
   entries_.erase(entries_.begin() + currentIndex_);
   if (currentIndex_ > Count() - 1) currentIndex_ = std::max(Count() - 1, 0);

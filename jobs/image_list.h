@@ -48,12 +48,16 @@ class TImageList {
   // A copy of this list for a parallel worker: same entries and folder, no current image (so the
   // worker's first move loads).
   TImageList WorkerCopy() const;
+  // Grows with every operation that may change an entry or the list (each non-const access), so
+  // that what is computed from the entries can tell when to compute it again.
+  uint64_t Generation() const { return generation_; }
 
  private:
   std::vector<TFileEntry> entries_;
   int32_t currentIndex_ = 0;
   int32_t previousIndex_ = -1;
   std::string sourceFolder_;
+  uint64_t generation_ = 0;
 };
 
 }  // namespace picaxo

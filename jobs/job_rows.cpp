@@ -10,7 +10,9 @@ std::string JobCellText(const TAppState& state, int32_t row, TJobColumn column) 
     case TJobColumn::Actions:
       return entry ? JobActionsText(*entry, state.Settings()) : std::string();
     case TJobColumn::Flags:
-      return entry ? JobFlagsText(*entry) : std::string();
+      // "C": another image of the list goes to the same destination file.
+      return entry ? JobFlagsText(*entry) + (state.SharesDestination(row) ? "C" : "")
+                   : std::string();
   }
   return {};
 }

@@ -4,8 +4,10 @@
 // before anything on disk changes, and they reach the destination through a temporary file in the
 // same folder that is renamed over the destination in one step. A failed conversion or write thus
 // leaves neither a truncated file nor a destroyed earlier one.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <map>
 #include <optional>
 
 #include "base/error.h"
@@ -213,6 +215,37 @@ std::string TAppState::DestinationPathOf(const TFileEntry* entry) const {
 
 bool TAppState::CurrentDestinationExists() const {
   return FileExists(DestinationPathOf(CurrentEntry()));
+}
+
+std::vector<std::vector<int32_t>> TAppState::DestinationCollisions() const {
+  std::map<std::string, std::vector<int32_t>> byPath;
+  for (int32_t i = 0; i < Count(); ++i) {
+    const TFileEntry& entry = list_.At(i);
+    if (!entry.Excluded) byPath[DestinationPathOf(&entry)].push_back(i);
+  }
+  std::vector<std::vector<int32_t>> groups;
+  for (auto& [path, indices] : byPath)
+    if (indices.size() > 1) groups.push_back(std::move(indices));
+  std::sort(groups.begin(), groups.end());
+  return groups;
+}
+
+bool TAppState::SharesDestination(int32_t index) const {
+  TCollisionCache& cache = collisions_;
+  if (!cache.valid || cache.generation != list_.Generation() ||
+      cache.sourceFolder != list_.SourceFolder() ||
+      cache.destinationField != saver_.DestinationField()) {
+    cache.shared.assign(static_cast<size_t>(Count()), false);
+    for (const std::vector<int32_t>& group : DestinationCollisions())
+      for (int32_t i : group)
+        cache.shared[static_cast<size_t>(i)] = true;
+    cache.generation = list_.Generation();
+    cache.sourceFolder = list_.SourceFolder();
+    cache.destinationField = saver_.DestinationField();
+    cache.valid = true;
+  }
+  return index >= 0 && static_cast<size_t>(index) < cache.shared.size() &&
+         cache.shared[static_cast<size_t>(index)];
 }
 
 TSaveOutcome TAppState::SaveCurrentImage() {

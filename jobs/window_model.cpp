@@ -36,6 +36,8 @@ TRedraw TAppState::ApplyControlChange(TControl control, TTrigger trigger) {
   redraw.DimensionLabel = true;
   redraw.SelectionLabel = true;
   if (mask & cmOutputName) redraw.FileExistsMarker = true;
+  // A name or an exclusion may make another row's destination shared or no longer shared.
+  if (mask & (cmOutputName | cmExclude)) redraw.AllJobRows = true;
   if (trigger == TTrigger::Commit && previewMode_ && (mask & kRenderingGroups)) {
     redraw.View = true;
     RenderView();

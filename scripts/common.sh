@@ -27,10 +27,14 @@ ensure_packages() {
 }
 
 # configure_and_build DIR [cmake options...]
+# The options are given again to a configured tree, so that a tree made with older options (the
+# sanitizer tree once built no window) follows the script.
 configure_and_build() {
   local dir="$1"; shift
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
+  elif [ $# -gt 0 ]; then
+    cmake -S "$ROOT" -B "$dir" "$@" >/dev/null
   fi
   cmake --build "$dir" -j "$JOBS"
 }

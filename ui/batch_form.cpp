@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
@@ -101,6 +102,13 @@ TBatchForm::TBatchForm(TBatchRun& run, QWidget* owner)
   lClose_ = WrappedLabel("LClose", 4, pageSuccess_);
   lClose_->setAlignment(Qt::AlignCenter);
   success->addWidget(lClose_, 1);
+  // The failed images with their reasons, one a line; shown only when there are any.
+  mDetails_ = new QPlainTextEdit(pageSuccess_);
+  mDetails_->setObjectName("MDetails");
+  mDetails_->setReadOnly(true);
+  mDetails_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  mDetails_->hide();
+  success->addWidget(mDetails_, 3);
   bClose_ = new QPushButton("Close", pageSuccess_);
   bClose_->setObjectName("BClose");
   auto* closeRow = new QHBoxLayout();
@@ -148,7 +156,12 @@ void TBatchForm::ShowChoices(const TBatchChoices& choices) {
 
 void TBatchForm::ShowStatusText(const std::string& text) {
   lStatus_->setText(Text(text));
-  if (lStatus_->isVisible()) lStatus_->repaint();
+  // Painted at once, but not more often than the eye follows: two texts per image of a run of
+  // small images would otherwise cost more than the images.
+  if (!lStatus_->isVisible()) return;
+  if (statusPainted_.isValid() && statusPainted_.elapsed() < kStatusRepaintInterval) return;
+  statusPainted_.start();
+  lStatus_->repaint();
 }
 
 void TBatchForm::ShowProgress(int position, int maximum) {
@@ -183,6 +196,13 @@ void TBatchForm::BStartClick() {
     return;
   }
   lClose_->setText(Text(run_.ResultText));
+  const std::string details = run_.FailureDetails();
+  if (!details.empty()) {
+    mDetails_->setPlainText(Text(details));
+    mDetails_->show();
+    setFixedSize(kDetailsWidth, kDetailsHeight);
+    CenterDialogOn(*this, parentWidget());
+  }
   notebook_->setCurrentWidget(pageSuccess_);
   bClose_->setDefault(true);
   bClose_->setFocus();

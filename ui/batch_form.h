@@ -3,12 +3,14 @@
 // stops and what it reports are the run's (jobs/batch.h); the dialog shows them and forwards
 // clicks. The dialog does not own the run: the state creates it for the dialog's lifetime.
 #include <QDialog>
+#include <QElapsedTimer>
 #include <string>
 
 #include "jobs/batch.h"
 
 class QCheckBox;
 class QLabel;
+class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -22,6 +24,9 @@ class TBatchForm : public QDialog {
   // Client area as designed.
   static constexpr int kClientWidth = 288;
   static constexpr int kClientHeight = 215;
+  // With failed images the result page lists them, and the dialog grows to show the list.
+  static constexpr int kDetailsWidth = 480;
+  static constexpr int kDetailsHeight = 360;
 
   TBatchForm(TBatchRun& run, QWidget* owner);
 
@@ -53,6 +58,8 @@ class TBatchForm : public QDialog {
 
   TBatchRun& run_;
   bool formShown_ = false;
+  static constexpr qint64 kStatusRepaintInterval = 25;
+  QElapsedTimer statusPainted_;
   QStackedWidget* notebook_;
   QWidget* pageStart_;
   QWidget* pageSuccess_;
@@ -65,6 +72,7 @@ class TBatchForm : public QDialog {
   QPushButton* bStart_;
   QPushButton* bCancel_;
   QLabel* lClose_;
+  QPlainTextEdit* mDetails_;
   QPushButton* bClose_;
 };
 

@@ -293,6 +293,11 @@ void TForm1::EndWaitCursor() {
 }
 
 void TForm1::ProcessEvents() {
+  // During a run events are let through at most every kRunEventsInterval ms: Cancel and the
+  // repaints still come many times a second, but a run of small images no longer spends most of
+  // its time painting pictures nobody could follow.
+  if (batchForm_ && runEvents_.isValid() && runEvents_.elapsed() < kRunEventsInterval) return;
+  runEvents_.start();
   QCoreApplication::processEvents();
 }
 

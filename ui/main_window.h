@@ -4,6 +4,7 @@
 //
 // The window is split by concern: main_window_layout.cpp builds the widgets, main_window_menus.cpp
 // the menus and actions, main_window.cpp holds the slots and the display of the state.
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -199,8 +200,10 @@ class TForm1 : public QMainWindow, private IJobObserver {
   int32_t GroupMarginOutput = 0;
   QPointer<QWidget> FullScreenWindow;
   TBatchForm* batchForm_ = nullptr;  // the dialog of the run going on
-  int jobsListWidth_ = 368;          // PanelJobs' width while the list is hidden
-  bool jobsListSized_ = false;       // the shown list has had its width since the window's start
+  static constexpr qint64 kRunEventsInterval = 25;
+  QElapsedTimer runEvents_;      // since events were last let through during a run
+  int jobsListWidth_ = 368;      // PanelJobs' width while the list is hidden
+  bool jobsListSized_ = false;   // the shown list has had its width since the window's start
   std::unique_ptr<TSettingsBinding> settings_;
   std::string confirmedCopyToFolder_;
 

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <exception>
+#include <memory>
 
 #include "settings/picaxo_settings.h"
 #include "ui/recent_menu.h"
@@ -16,10 +17,11 @@ namespace {
 const QStringList kIniFilters = {QStringLiteral("Ini files (*.ini)"),
                                  QStringLiteral("All files (*.*)")};
 
-QFileDialog* MakeDialog(QWidget& window, const char* name, const char* title,
-                        QFileDialog::AcceptMode mode) {
-  auto* dialog = new QFileDialog(&window, QString::fromLatin1(title));
-  dialog->setObjectName(QString::fromLatin1(name));
+std::unique_ptr<QFileDialog> MakeDialog(QWidget& window, QFileDialog::AcceptMode mode) {
+  const bool save = mode == QFileDialog::AcceptSave;
+  auto dialog = std::make_unique<QFileDialog>(
+      &window, QString::fromLatin1(save ? "Choose export file" : "Choose import file"));
+  dialog->setObjectName(QString::fromLatin1(save ? "SDSaveIni" : "OPLoadIni"));
   dialog->setAcceptMode(mode);
   // Saving asks before it replaces a file (the dialog's default); loading takes existing files.
   dialog->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
@@ -40,25 +42,26 @@ void ShowError(QWidget& window, const std::exception& error) {
 }  // namespace
 
 TSettingsFileCommands::TSettingsFileCommands(TSettingsBinding& binding, QWidget& window)
-    : QObject(&window),
-      binding_(binding),
-      window_(window),
-      saveDialog_(MakeDialog(window, "SDSaveIni", "Choose export file", QFileDialog::AcceptSave)),
-      loadDialog_(MakeDialog(window, "OPLoadIni", "Choose import file", QFileDialog::AcceptOpen)) {}
+    : QObject(&window), binding_(binding), window_(window) {}
 
-QString TSettingsFileCommands::ChooseFile(QFileDialog& dialog) {
+QString TSettingsFileCommands::ChooseFile(QFileDialog::AcceptMode mode) {
+  const std::unique_ptr<QFileDialog> dialog = MakeDialog(window_, mode);
+  QString& lastFolder = mode == QFileDialog::AcceptSave ? lastSaveFolder_ : lastLoadFolder_;
   // A new proposal lies in the folder the dialog showed last.
-  dialog.selectFile(lastSettingsFile_.isEmpty()
-                        ? QString::fromLatin1(kDefaultSettingsFileName.data(),
-                                              qsizetype(kDefaultSettingsFileName.size()))
-                        : lastSettingsFile_);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  lastSettingsFile_ = dialog.selectedFiles().constFirst();
+  if (!lastFolder.isEmpty()) dialog->setDirectory(lastFolder);
+  dialog->selectFile(lastSettingsFile_.isEmpty()
+                         ? QString::fromLatin1(kDefaultSettingsFileName.data(),
+                                               qsizetype(kDefaultSettingsFileName.size()))
+                         : lastSettingsFile_);
+  const bool accepted = dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty();
+  lastFolder = dialog->directory().absolutePath();
+  if (!accepted) return {};
+  lastSettingsFile_ = dialog->selectedFiles().constFirst();
   return lastSettingsFile_;
 }
 
 void TSettingsFileCommands::SaveSettingsClick() {
-  const QString path = ChooseFile(*saveDialog_);
+  const QString path = ChooseFile(QFileDialog::AcceptSave);
   if (path.isEmpty()) return;
   try {
     binding_.SaveSettingsFile(PathFromText(path));
@@ -70,7 +73,7 @@ void TSettingsFileCommands::SaveSettingsClick() {
 }
 
 void TSettingsFileCommands::LoadSettingsClick() {
-  const QString path = ChooseFile(*loadDialog_);
+  const QString path = ChooseFile(QFileDialog::AcceptOpen);
   if (path.isEmpty()) return;
   try {
     binding_.LoadSettingsFile(PathFromText(path));

@@ -1,10 +1,10 @@
 #pragma once
 // File > "&Save Settings..." and "&Load Settings...": the file dialogs SDSaveIni and OPLoadIni,
 // the file last chosen in either of them (LastSettingsFile, shared by both) and the messages.
+#include <QFileDialog>
 #include <QObject>
 #include <QString>
 
-class QFileDialog;
 class QWidget;
 
 namespace picaxo {
@@ -15,7 +15,7 @@ class TSettingsFileCommands final : public QObject {
   Q_OBJECT
 
  public:
-  // The dialogs are children of window; binding outlives this object.
+  // The dialogs are children of window while they are open; binding outlives this object.
   TSettingsFileCommands(TSettingsBinding& binding, QWidget& window);
 
   const QString& LastSettingsFile() const { return lastSettingsFile_; }
@@ -36,14 +36,17 @@ class TSettingsFileCommands final : public QObject {
   void SettingsLoaded();
 
  private:
-  // Shows the dialog with the proposed file; the chosen path, or empty when cancelled.
-  QString ChooseFile(QFileDialog& dialog);
+  // Makes the dialog, shows it with the proposed file and destroys it; the chosen path, or empty
+  // when cancelled. A file dialog watches the folder it shows for as long as it exists, and every
+  // file saved there would make it read the folder again: the dialogs exist only while open.
+  QString ChooseFile(QFileDialog::AcceptMode mode);
 
   TSettingsBinding& binding_;
   QWidget& window_;
-  QFileDialog* saveDialog_;
-  QFileDialog* loadDialog_;
   QString lastSettingsFile_;
+  // The folder each dialog showed when it was last closed, where it opens next time.
+  QString lastSaveFolder_;
+  QString lastLoadFolder_;
 };
 
 }  // namespace picaxo

@@ -31,6 +31,15 @@ std::string Bmp(int w, int h, uint8_t shade) {
   return file;
 }
 
+std::string Jpeg(int w, int h) {
+  TRasterImage raster(w, h);
+  raster.FillRect(0, 0, w, h, 0x00336699);
+  TJPEGImage jpeg;
+  jpeg.Assign(raster);
+  jpeg.Compress();
+  return jpeg.CompressedData();
+}
+
 struct CliBatchTest : TempFolderTest {
   std::string src = scratch_ / "src";
   std::string dst = scratch_ / "dst";
@@ -103,7 +112,8 @@ TEST_F(CliBatchTest, SkipExistingWritesNothingTheSecondTime) {
     times[name] = fs::last_write_time(fs::path(dst) / name);
   const TCliRun again = Batch("--percent 50 --recursive --skip-existing " + Dirs());
   EXPECT_EQ(again.exitCode, 0) << again.out;
-  EXPECT_NE(again.out.find("Successfully saved 0 of 3 images!"), std::string::npos) << again.out;
+  EXPECT_NE(again.out.find("Saved 0 of 3 images: 3 skipped, 0 failed."), std::string::npos)
+      << again.out;
   EXPECT_EQ(Tree(), first);
   for (const auto& [name, time] : times)
     EXPECT_EQ(fs::last_write_time(fs::path(dst) / name), time);
@@ -118,7 +128,8 @@ TEST_F(CliBatchTest, ExistingFilesAreKeptAndReportedUnlessOverwriteIsGiven) {
   EXPECT_EQ(kept.exitCode, 0) << kept.out;
   EXPECT_NE(kept.out.find("a.bmp: Destination file already exists, kept."), std::string::npos)
       << kept.out;
-  EXPECT_NE(kept.out.find("Successfully saved 1 of 2 images!"), std::string::npos) << kept.out;
+  EXPECT_NE(kept.out.find("Saved 1 of 2 images: 1 skipped, 0 failed."), std::string::npos)
+      << kept.out;
   EXPECT_EQ(ReadWholeFile(dst + "/a.jpg"), "old");
   const TCliRun replaced = Batch("--no-resize --overwrite " + Dirs());
   EXPECT_EQ(replaced.exitCode, 0) << replaced.out;
@@ -134,7 +145,8 @@ TEST_F(CliBatchTest, AFailingImageDoesNotStopTheOthers) {
   EXPECT_EQ(run.exitCode, 1) << run.out;
   EXPECT_EQ(Tree().size(), 2u);
   EXPECT_NE(run.out.find("[2/3] b.bmp: error: "), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("Successfully saved 2 of 3 images!"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Saved 2 of 3 images: 0 skipped, 1 failed."), std::string::npos)
+      << run.out;
 }
 
 // A damaged source is converted as far as it decodes; its line says so, the others do not.
@@ -161,13 +173,72 @@ TEST_F(CliBatchTest, OutputDoesNotDependOnTheNumberOfJobs) {
   Put("same.bmp", Bmp(10, 10, 1));
   Put("same.BMP", Bmp(12, 12, 2));
   const TCliRun one = Batch("--percent 70 --recursive --overwrite --jobs 1 " + Dirs());
-  ASSERT_EQ(one.exitCode, 0) << one.out;
+  ASSERT_EQ(one.exitCode, 1) << one.out;
   const auto sequential = Tree();
   fs::remove_all(dst);
   const TCliRun three = Batch("--percent 70 --recursive --overwrite --jobs 3 " + Dirs());
-  ASSERT_EQ(three.exitCode, 0) << three.out;
+  ASSERT_EQ(three.exitCode, 1) << three.out;
   EXPECT_EQ(Tree(), sequential);
   EXPECT_EQ(one.out, three.out);
+}
+
+// b.JPG and b.jpg go to one file: named before the run, only the first saved, whatever the
+// overwrite option, and the run is no success.
+TEST_F(CliBatchTest, CollidingNamesNeverReplaceEachOther) {
+  Put("b.JPG", Jpeg(8, 6));
+  Put("b.jpg", Jpeg(10, 6));
+  Put("c.bmp", Bmp(8, 6, 3));
+  for (const char* option : {"", "--overwrite ", "--skip-existing "}) {
+    SCOPED_TRACE(option);
+    fs::remove_all(dst);
+    const TCliRun run = Batch(std::string("--no-resize --jobs 2 ") + option + Dirs());
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_EQ(run.out.rfind("picaxo-cli batch: warning: b.JPG and b.jpg go to the same file " +
+                                dst + "/b.jpg; only the first is saved\n",
+                            0),
+              0u)
+        << run.out;
+    EXPECT_NE(run.out.find("[2/3] b.jpg: error: Not saved: b.jpg and b.JPG both go to"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\nSaved 2 of 3 images: 0 skipped, 1 failed.\n"), std::string::npos)
+        << run.out;
+    TJPEGImage jpeg;
+    jpeg.LoadFromFile(dst + "/b.jpg");
+    EXPECT_EQ(jpeg.Width(), 8);  // from b.JPG, the first in the list
+  }
+}
+
+TEST_F(CliBatchTest, ARunWhereEveryImageFailedIsNoSuccess) {
+  Put("a.bmp", "broken");
+  Put("b.jpg", "broken too");
+  const TCliRun run = Batch("--no-resize " + Dirs());
+  EXPECT_EQ(run.exitCode, 1) << run.out;
+  EXPECT_EQ(run.out.find("Successfully"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("[1/2] a.bmp: error: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("[2/2] b.jpg: error: "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Saved 0 of 2 images: 0 skipped, 2 failed."), std::string::npos)
+      << run.out;
+}
+
+// Run twice into a folder inside the source: the second run must not take the first run's
+// outputs for sources. "--" ends the options.
+TEST_F(CliBatchTest, ADestinationInsideTheSourceIsNotScanned) {
+  Put("a.bmp", Bmp(8, 6, 1));
+  Put("sub/b.bmp", Bmp(8, 6, 2));
+  const std::string out = src + "/out";
+  for (int pass = 0; pass < 2; ++pass) {
+    const TCliRun run =
+        Batch("--no-resize --recursive --skip-existing -- " + Quote(src) + " " + Quote(out));
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    EXPECT_EQ(run.out.find("] out/"), std::string::npos) << run.out;  // no line for an output
+    EXPECT_NE(run.out.find(pass == 0 ? "Successfully saved 2 of 2 images!"
+                                     : "Saved 0 of 2 images: 2 skipped, 0 failed."),
+              std::string::npos)
+        << run.out;
+  }
+  EXPECT_TRUE(fs::exists(out + "/sub/b.jpg"));
+  EXPECT_FALSE(fs::exists(out + "/out"));
 }
 
 TEST_F(CliBatchTest, SameFolderIsRefusedPerImage) {

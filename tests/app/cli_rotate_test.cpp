@@ -45,4 +45,27 @@ TEST(CliRotate, RotatesEachFileAndReportsFailuresPerFile) {
   EXPECT_EQ(RunCli("rotate right").exitCode, 2);
 }
 
+// "--" ends the options: it is no file, and files named like options after it are rotated.
+TEST(CliRotate, DoubleDashEndsTheOptions) {
+  const picaxo::testing::TScratchFolder scratch;
+  picaxo::testing::JpegRecipe recipe;
+  recipe.width = 48;
+  recipe.height = 32;
+  for (const char* name : {"-odd.jpg", "plain.jpg"})
+    picaxo::testing::WriteFile((scratch.Root() / name).string(), picaxo::testing::MakeJpeg(recipe));
+  const fs::path back = fs::current_path();
+  fs::current_path(scratch.Root());
+  const picaxo::testing::TCliRun run = RunCli("rotate right -- -odd.jpg plain.jpg");
+  const picaxo::testing::TCliRun refused = RunCli("rotate right -odd.jpg");
+  fs::current_path(back);
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_EQ(run.out, "-odd.jpg: done\nplain.jpg: done\n");
+  for (const char* name : {"-odd.jpg", "plain.jpg"})
+    EXPECT_EQ(picaxo::testing::ReadCoefficients(
+                  picaxo::testing::ReadFile((scratch.Root() / name).string()))
+                  .width,
+              32u);
+  EXPECT_EQ(refused.exitCode, 2) << refused.out;
+}
+
 }  // namespace

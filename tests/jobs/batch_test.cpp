@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <new>
 #include <set>
 #include <stdexcept>
 
 #include "base/error.h"
+#include "base/file_util.h"
 #include "jobs_test_util.h"
 
 namespace picaxo {
@@ -107,7 +109,7 @@ TEST_F(BatchTest, AnErrorOfOneEntryDoesNotStopTheOthers) {
     if (index == 1) throw std::runtime_error("boom");
   });
   EXPECT_EQ(run->Stage(), TBatchRun::TStage::Finished);
-  EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
+  EXPECT_EQ(run->ResultText, "Saved 4 of 5 images: 0 skipped, 1 failed.");
   TJobOutcome outcome =
       f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, TPassScope::AllRows,
                         [](TFileEntry&, int, bool&, int) { throw EPicaxoError("boom"); });
@@ -148,7 +150,7 @@ TEST_F(BatchTest, NeverOverwriteSkipsExistingFilesWithoutAsking) {
   });
   EXPECT_EQ(called, (std::vector<int>{1, 3}));
   EXPECT_EQ(run->ProgressMax, 2);
-  EXPECT_EQ(run->ResultText, "Successfully saved 2 of 5 images!");
+  EXPECT_EQ(run->ResultText, "Saved 2 of 5 images: 3 skipped, 0 failed.");
   EXPECT_TRUE(f.prompt.Questions().empty());
   EXPECT_EQ(ReadFile(out + "/c.jpg"), "old");
 }
@@ -352,7 +354,7 @@ TEST_F(BatchTest, AFailingImageIsReportedInPlainWordsAndTheRunGoesOn) {
   auto run = Run({}, [&](TFileEntry&, int, bool&, int) {
     if (index++ == 1) throw std::bad_alloc();
   });
-  EXPECT_EQ(run->ResultText, "Successfully saved 4 of 5 images!");
+  EXPECT_EQ(run->ResultText, "Saved 4 of 5 images: 0 skipped, 1 failed.");
   ASSERT_EQ(run->Outcomes.size(), 5u);
   EXPECT_EQ(run->Outcomes[0].Result, TJobResult::Succeeded);
   EXPECT_EQ(run->Outcomes[1].Result, TJobResult::Failed);
@@ -374,6 +376,69 @@ TEST_F(BatchTest, AFailingImageIsReportedInPlainWordsAndTheRunGoesOn) {
   EXPECT_EQ(errorOf([] { throw std::runtime_error("basic_string::_M_create"); }),
             "Could not process b.bmp: an internal error occurred");
   EXPECT_EQ(errorOf([] { throw 42; }), "Could not process b.bmp: an internal error occurred");
+}
+
+// a.bmp and a.jpg both go to a.jpg. The run writes a.jpg from a.bmp; a.jpg must then not replace
+// it under any overwrite choice (it did not exist before the run), and the result says so.
+TEST_F(BatchTest, ALaterImageNeverReplacesAFileThisRunWrote) {
+  WriteFile(src + "/a.jpg", JpegBytes(32, 24));
+  const auto policies = {std::make_pair("ask", TBatchChoices{}),
+                         std::make_pair("overwrite all", TBatchChoices{true, false, true}),
+                         std::make_pair("never overwrite", TBatchChoices{false, true, true})};
+  for (const auto& [name, choices] : policies) {
+    SCOPED_TRACE(name);
+    fs::remove_all(out);
+    fs::create_directories(out);
+    f.Open(src);
+    ASSERT_EQ(f.state.Count(), 6);
+    ASSERT_EQ(SplitPath(f.state.List().At(1).FileName).Name, "a.jpg");
+    auto run = Run(choices);
+    EXPECT_TRUE(f.prompt.Questions().empty());
+    EXPECT_EQ(testing::JpegSize(out + "/a.jpg"), std::make_pair(8, 6));  // from a.bmp
+    EXPECT_EQ(run->Outcomes[0].Result, TJobResult::Succeeded);
+    EXPECT_EQ(run->Outcomes[1].Result, TJobResult::Failed);
+    EXPECT_EQ(run->Outcomes[1].Error, "Not saved: a.jpg and a.bmp both go to \"" + out +
+                                          "/a.jpg\", which this run already saved from a.bmp.");
+    EXPECT_EQ(run->ResultText, "Saved 5 of 6 images: 0 skipped, 1 failed.");
+    EXPECT_EQ(run->FailureDetails(), "a.jpg: " + run->Outcomes[1].Error);
+  }
+}
+
+// The same file under another spelling (a linked folder) is the same destination.
+TEST_F(BatchTest, AnotherSpellingOfAWrittenFileIsCaughtToo) {
+  TWrittenFiles written;
+  fs::create_directory_symlink(out, dir / "link");
+  WriteFile(out + "/x.jpg", "x");
+  written.Record(out + "/x.jpg", "x.bmp");
+  EXPECT_EQ(written.WriterOf(dir / "link/x.jpg"), "x.bmp");
+  EXPECT_EQ(written.WriterOf(out + "/y.jpg"), std::nullopt);
+}
+
+TEST_F(BatchTest, ARunWhereEveryImageFailedSaysSoWithEachReason) {
+  for (char c = 'a'; c <= 'e'; ++c)
+    WriteFile(src + "/" + c + ".bmp", "not a picture");
+  f.Open(src);
+  auto run = Run({});
+  EXPECT_EQ(run->ResultText, "Saved 0 of 5 images: 0 skipped, 5 failed.");
+  const std::string details = run->FailureDetails();
+  EXPECT_EQ(std::count(details.begin(), details.end(), '\n'), 4) << details;
+  EXPECT_EQ(details.rfind("a.bmp: ", 0), 0u) << details;
+  EXPECT_NE(details.find("\ne.bmp: "), std::string::npos) << details;
+  for (const TJobOutcome& outcome : run->Outcomes) {
+    EXPECT_EQ(outcome.Result, TJobResult::Failed);
+    EXPECT_FALSE(outcome.Error.empty());
+  }
+  EXPECT_TRUE(Written().empty());
+}
+
+// A source deleted after the scan: its line names the file and what could not be done.
+TEST_F(BatchTest, AVanishedSourceIsNamedInItsError) {
+  fs::remove(src + "/c.bmp");
+  auto run = Run({});
+  EXPECT_EQ(run->Outcomes[2].Result, TJobResult::Failed);
+  EXPECT_EQ(run->Outcomes[2].Error,
+            "Could not read \"" + src + "/c.bmp\": No such file or directory");
+  EXPECT_EQ(run->ResultText, "Saved 4 of 5 images: 0 skipped, 1 failed.");
 }
 
 }  // namespace

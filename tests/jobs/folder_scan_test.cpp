@@ -250,5 +250,21 @@ TEST(ScanSourceFolder, SortsByFullPathWithTheUserCollation) {
   }
 }
 
+// A destination inside the source holds the outputs of the last run: a recursive scan must not
+// list them as sources, however the destination field is spelled.
+TEST(ScanSourceFolder, LeavesOutTheDestinationFolderInsideTheSource) {
+  TScratchFolder dir;
+  for (const char* name : {"a.jpg", "sub/b.jpg", "out/a.jpg", "out/sub/b.jpg", "outer/c.jpg"})
+    WriteFile(dir / name, "x");
+  for (const std::string& field : {dir / "out", dir / "sub/../out/", dir / "out//"}) {
+    SCOPED_TRACE(field);
+    TStateFixture f;
+    f.state.SetDestinationFolderField(field);
+    f.Open(dir.Path(), true);
+    EXPECT_EQ(f.Names(),
+              (std::vector<std::string>{dir / "a.jpg", dir / "outer/c.jpg", dir / "sub/b.jpg"}));
+  }
+}
+
 }  // namespace
 }  // namespace picaxo

@@ -36,5 +36,28 @@ TEST(JobRows, CellsShowTheEntryTextsAndAnErrorRowPastTheList) {
   EXPECT_EQ(JobCellText(f.state, -1, TJobColumn::FileName), "(error)");
 }
 
+// Images that would go to one destination file carry "C" before the run; an output name or an
+// exclusion that ends the sharing clears it on both rows.
+TEST(JobRows, ImagesSharingADestinationAreFlagged) {
+  TScratchFolder dir;
+  for (const char* name : {"b.JPG", "b.jpg", "c.bmp", "d.bmp"})
+    WriteBmp(dir / name);
+  TStateFixture f;
+  f.state.SetDestinationFolderField(dir / "out");
+  f.Open(dir.Path());
+  auto flags = [&] {
+    std::vector<std::string> texts;
+    for (int row = 0; row < f.state.Count(); ++row)
+      texts.push_back(JobCellText(f.state, row, TJobColumn::Flags));
+    return texts;
+  };
+  EXPECT_EQ(flags(), (std::vector<std::string>{"C", "C", "", ""}));
+  f.OnEntry(3, [](TAppState& s) { EXPECT_TRUE(s.ChangeOutputName("c").AllJobRows); });
+  EXPECT_EQ(flags(), (std::vector<std::string>{"C", "C", "C", "C"}));
+  f.Exclude(0);
+  EXPECT_EQ(flags(), (std::vector<std::string>{"E", "", "C", "C"}));
+  EXPECT_EQ(f.state.DestinationCollisions(), (std::vector<std::vector<int32_t>>{{2, 3}}));
+}
+
 }  // namespace
 }  // namespace picaxo

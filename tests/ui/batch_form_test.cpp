@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -173,13 +174,34 @@ TEST_F(BatchFormTest, AllExcludedSavesNothingOfNothing) {
   EXPECT_TRUE(Written().empty());
 }
 
+// The result page lists the images that failed, with their reasons; without failures the list
+// stays hidden and the dialog keeps its size.
+TEST_F(BatchFormTest, FailedImagesAreListedWithTheirReasons) {
+  WriteFile(src + "/b.bmp", "not a picture");
+  fs::remove(src + "/d.bmp");
+  SaveAll([&] {
+    EXPECT_FALSE(Find<QPlainTextEdit>("MDetails")->isVisibleTo(form));
+    Click("BStart");
+    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Saved 3 of 5 images: 0 skipped, 2 failed.");
+    auto* details = Find<QPlainTextEdit>("MDetails");
+    EXPECT_TRUE(details->isVisible());
+    EXPECT_TRUE(details->isReadOnly());
+    const QStringList lines = details->toPlainText().split('\n');
+    ASSERT_EQ(lines.size(), 2) << details->toPlainText().toStdString();
+    EXPECT_TRUE(lines[0].startsWith("b.bmp: ")) << lines[0].toStdString();
+    EXPECT_EQ(lines[1].toStdString(),
+              "d.bmp: Could not read \"" + src + "/d.bmp\": No such file or directory");
+    EXPECT_EQ(form->size(), QSize(TBatchForm::kDetailsWidth, TBatchForm::kDetailsHeight));
+  });
+}
+
 TEST_F(BatchFormTest, NeverOverwriteSkipsExistingFilesWithoutAsking) {
   for (const char* name : {"a.jpg", "c.jpg", "e.jpg"})
     WriteFile(out + "/" + name, "old");
   SaveAll([&] {
     Click("CBDontOverwrite");
     Click("BStart");
-    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Successfully saved 2 of 5 images!");
+    EXPECT_EQ(Find<QLabel>("LClose")->text(), "Saved 2 of 5 images: 3 skipped, 0 failed.");
     EXPECT_EQ(Find<QProgressBar>("ProgressBar")->maximum(), 2);
   });
   EXPECT_TRUE(prompt.Questions().empty());
