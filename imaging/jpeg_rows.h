@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/color_profile.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -40,6 +41,9 @@ class TJpegRowDecoder {
   // After the last row: lets the library read to the end of the file.
   void Finish();
   int Warnings() const;
+  // Converts the colours of every row delivered from now on through transform (its kind must be
+  // the file's: RGB for colour files, CMYK for four-component ones); null converts nothing.
+  void SetColorTransform(std::shared_ptr<const TColorTransform> transform);
 
  private:
   struct TImpl;

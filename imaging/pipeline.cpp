@@ -7,6 +7,7 @@
 #include "base/file_util.h"
 #include "imaging/bmp.h"
 #include "imaging/jpeg.h"
+#include "imaging/jpeg_markers.h"
 #include "imaging/resample.h"
 
 namespace picaxo {
@@ -30,10 +31,28 @@ void CheckPlannedRaster(const char* what, double width, double height) {
 
 }  // namespace
 
-TRasterImage LoadSourceImage(const std::string& path) {
+TColorProfilePolicy ColorProfilePolicyOf(const TResizeSettings& settings) {
+  return settings.ColorProfile <= 2 ? static_cast<TColorProfilePolicy>(settings.ColorProfile)
+                                    : TColorProfilePolicy::Convert;
+}
+
+TMetadataPolicy MetadataPolicyOf(const TResizeSettings& settings) {
+  return settings.Metadata <= 2 ? static_cast<TMetadataPolicy>(settings.Metadata)
+                                : TMetadataPolicy::Strip;
+}
+
+void AddWarning(std::string& warning, const std::string& more) {
+  if (more.empty()) return;
+  if (!warning.empty()) warning += "; ";
+  warning += more;
+}
+
+TRasterImage LoadSourceImage(const std::string& path, TColorProfilePolicy color,
+                             std::string* warning) {
   if (HasExtension(path, ".jpg")) {
     TJPEGImage jpeg;
     jpeg.LoadFromFile(path);
+    jpeg.SetColorTransform(SourceColorTransform(jpeg.CompressedData(), color, warning));
     // The component's raster is handed over, not copied: a 20-megapixel source exists once.
     return jpeg.TakeRaster();
   }
@@ -115,8 +134,7 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
 
   if (plan.DirectCopy) {
     release();
-    // The source file itself, read-only and whole: every marker survives.
-    result.Bytes = ReadWholeFile(request.SourcePath);
+    result.Bytes = DirectCopyBytes(request, result.Warning);
     result.Kind = TOutputKind::DirectCopy;
     return result;
   }
@@ -154,12 +172,49 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
   release();
   jpeg.SetCompressionQuality(request.Settings.JpegQuality);
   jpeg.Compress();
-  result.Bytes = jpeg.CompressedData();
+  result.Bytes = WithSourceMarkers(jpeg.CompressedData(), request, plan.Geometry, result.Warning);
   result.Kind = TOutputKind::Encoded;
   return result;
 }
 
 }  // namespace
+
+std::string DirectCopyBytes(const TConvertRequest& request, std::string& warning) {
+  // The source file itself, read-only and whole: every marker survives (but private ones).
+  std::string file = ReadWholeFile(request.SourcePath);
+  if (MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic) return file;
+  std::string problem;
+  file = WithoutPrivateMetadata(std::move(file), &problem);
+  AddWarning(warning, problem);
+  return file;
+}
+
+std::string WithSourceMarkers(std::string encoded, const TConvertRequest& request,
+                              const OutputGeometry& geometry, std::string& warning) {
+  const TColorProfilePolicy color = ColorProfilePolicyOf(request.Settings);
+  const TMetadataPolicy metadata = MetadataPolicyOf(request.Settings);
+  if ((color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) ||
+      !HasExtension(request.SourcePath, ".jpg") || encoded.empty())
+    return encoded;
+  const std::string header = ReadJpegHeaderBytes(request.SourcePath);
+  std::string segments;
+  if (metadata != TMetadataPolicy::Strip) {
+    std::string problem;
+    const TPictureChanges changes{geometry.FrameWidth, geometry.FrameHeight, request.PixelsTurned};
+    segments = MetadataSegments(header, metadata, changes, &problem);
+    AddWarning(warning, problem);
+  }
+  if (color == TColorProfilePolicy::Keep) {
+    const TIccProfile profile = AssembleIccProfile(ReadJpegSegments(header));
+    // The output is an RGB file: only an RGB profile describes it.
+    if (profile.State == TIccProfile::TState::Present && profile.Data.compare(16, 4, "RGB ") == 0)
+      segments += IccProfileSegments(profile.Data);
+    else if (profile.State == TIccProfile::TState::Broken)
+      AddWarning(warning, "the colour profile was ignored: " + profile.Problem);
+  }
+  if (segments.empty()) return encoded;
+  return InsertSegmentsAfterApp0(encoded, segments);
+}
 
 TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request) {
   // Widened in place once, so that later conversions of the same raster read it as it is.

@@ -12,7 +12,9 @@
 #include <optional>
 #include <string>
 
+#include "imaging/color_profile.h"
 #include "imaging/geometry.h"
+#include "imaging/metadata.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -20,10 +22,18 @@ namespace picaxo {
 // Support radius that goes with the Lanczos-3 kernel the conversion resamples with.
 inline constexpr float kLanczos3Support = 3.0f;
 
+// The policies of settings (values out of range read as the defaults).
+TColorProfilePolicy ColorProfilePolicyOf(const TResizeSettings& settings);
+TMetadataPolicy MetadataPolicyOf(const TResizeSettings& settings);
+
 // Decodes a source file: a ".jpg" name (any letter case) through the JPEG codec, anything else
 // through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit).
-// Throws the codec's or the reader's error.
-TRasterImage LoadSourceImage(const std::string& path);
+// Under Convert a JPEG's colours are converted to sRGB by its profile as they are decoded; a
+// profile that cannot be used is ignored and warning (when given) says so. Throws the codec's or
+// the reader's error.
+TRasterImage LoadSourceImage(const std::string& path,
+                             TColorProfilePolicy color = TColorProfilePolicy::Convert,
+                             std::string* warning = nullptr);
 
 enum class TOutputKind {
   Nothing,     // no source picture: nothing was produced
@@ -42,6 +52,9 @@ struct TConvertRequest {
   bool AllowEnlarge = false;     // resolved per image (entry's choice, else the settings)
   bool ForceRecompress = false;  // resolved per image (entry's choice, else AlwaysRecompress)
   TSourceRetention Retention = TSourceRetention::Keep;
+  // The decoded pixels were turned upright by the source's EXIF orientation: kept EXIF then says
+  // orientation 1.
+  bool PixelsTurned = false;
 };
 
 // What a conversion will do, decided from sizes and names alone (no pixels touched).
@@ -66,7 +79,19 @@ struct TConversion {
   TOutputKind Kind = TOutputKind::Nothing;
   OutputGeometry Geometry;
   std::string Bytes;  // the complete destination file
+  // What was ignored on the way (a broken colour profile, unreadable metadata), one line; empty
+  // when nothing was.
+  std::string Warning;
 };
+
+// The bytes of a direct copy: the source file, without its private metadata under KeepPublic.
+std::string DirectCopyBytes(const TConvertRequest& request, std::string& warning);
+// Adds to a fresh encoding what the request's policies take over from a JPEG source: its
+// metadata (Keep, KeepPublic) and its colour profile (Keep).
+std::string WithSourceMarkers(std::string encoded, const TConvertRequest& request,
+                              const OutputGeometry& geometry, std::string& warning);
+// Joins two warnings into one line.
+void AddWarning(std::string& warning, const std::string& more);
 
 // Converts source (which may be converted to 24-bit in place, and is emptied when the request
 // allows it) into the complete destination file. An empty source gives TOutputKind::Nothing.

@@ -28,9 +28,11 @@ void SourceStep(bool& failed, const Step& step) {
 
 class TJpegRowSource final : public TRowSource {
  public:
-  TJpegRowSource(std::string data, int64_t maxPixels) : data_(std::move(data)) {
+  TJpegRowSource(std::string data, int64_t maxPixels, TColorProfilePolicy color)
+      : data_(std::move(data)) {
     SourceStep(failed_, [&] {
       decoder_.emplace(data_, maxPixels);
+      decoder_->SetColorTransform(SourceColorTransform(data_, color, &warning_));
       if (decoder_->Format() != TPixelFormat::pf24bit) {
         // Palette indices go through a one-row raster of the decoded format, which widens them
         // by the raster's own rule.
@@ -207,12 +209,14 @@ void ResampleRows(TWorkRows& work, const TConversionPlan& plan, TJpegRowEncoder&
 
 }  // namespace
 
-std::unique_ptr<TRowSource> OpenRowSource(const std::string& path) {
-  return RowSourceFromBytes(ReadWholeFile(path), HasExtension(path, ".jpg"), kMaxRasterPixels);
+std::unique_ptr<TRowSource> OpenRowSource(const std::string& path, TColorProfilePolicy color) {
+  return RowSourceFromBytes(ReadWholeFile(path), HasExtension(path, ".jpg"), kMaxRasterPixels,
+                            color);
 }
 
-std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels) {
-  if (jpeg) return std::make_unique<TJpegRowSource>(std::move(file), maxPixels);
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels,
+                                               TColorProfilePolicy color) {
+  if (jpeg) return std::make_unique<TJpegRowSource>(std::move(file), maxPixels, color);
   return std::make_unique<TRasterRowSource>(ReadBitmap(file, maxPixels));
 }
 
@@ -233,10 +237,10 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
   const TConversionPlan plan = PlanConversion(source.Width(), source.Height(), request);
   result.Geometry = plan.Geometry;
 
+  result.Warning = source.Warning();
   if (plan.DirectCopy) {
     source.Finish();
-    // The source file itself, read-only and whole: every marker survives.
-    result.Bytes = ReadWholeFile(request.SourcePath);
+    result.Bytes = DirectCopyBytes(request, result.Warning);
     result.Kind = TOutputKind::DirectCopy;
     return result;
   }
@@ -262,7 +266,7 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
   }
   source.Finish();
   encoder.Finish();
-  result.Bytes = std::move(bytes);
+  result.Bytes = WithSourceMarkers(std::move(bytes), request, plan.Geometry, result.Warning);
   result.Kind = TOutputKind::Encoded;
   return result;
 }

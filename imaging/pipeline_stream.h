@@ -32,21 +32,27 @@ class TRowSource {
   virtual void Finish() = 0;
   // Whether reading or decoding the source has thrown (as opposed to the conversion itself).
   bool Failed() const { return failed_; }
+  // What was ignored when the source was opened (a broken colour profile), or empty.
+  const std::string& Warning() const { return warning_; }
 
  protected:
   bool failed_ = false;
+  std::string warning_;
 };
 
 // Opens a source file for streaming, by the rule LoadSourceImage decodes it with: a ".jpg" name
 // (any case) through the JPEG decoder, anything else through the BMP reader. A JPEG is read into
 // memory whole and its header parsed (a progressive one is decoded into coefficients here); a
-// BMP is read into its stored format and widened row by row. Throws the codec's or the reader's
-// error.
-std::unique_ptr<TRowSource> OpenRowSource(const std::string& path);
+// BMP is read into its stored format and widened row by row. A JPEG's colours are handled as
+// LoadSourceImage handles them. Throws the codec's or the reader's error.
+std::unique_ptr<TRowSource> OpenRowSource(const std::string& path,
+                                          TColorProfilePolicy color = TColorProfilePolicy::Convert);
 
 // The same over a file already in memory: a JPEG when jpeg is set, else a BMP; frames above
 // maxPixels are refused as the decoders refuse them.
-std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels);
+std::unique_ptr<TRowSource> RowSourceFromBytes(
+    std::string file, bool jpeg, int64_t maxPixels,
+    TColorProfilePolicy color = TColorProfilePolicy::Convert);
 
 // The rows of a raster of any pixel format, widened as SetPixelFormat(pf24bit) would. The raster
 // must outlive the source.

@@ -146,6 +146,10 @@ class TAppState {
   const TResizeSettings& Settings() const { return settings_; }
   // Settings from elsewhere (a settings file, picaxo-cli): nothing is stored into entries.
   void SetSettings(const TResizeSettings& settings) { settings_ = settings; }
+  // The Options menu's "Colour Profile" and "Metadata" choices, kept in the settings: the current
+  // image is decoded again (colour) or its preview rendered again (metadata).
+  void SetColorProfilePolicy(TColorProfilePolicy policy);
+  void SetMetadataPolicy(TMetadataPolicy policy);
   bool Excluded() const { return extras_.Excluded; }
   const std::optional<TSelection>& ViewSelection() const { return extras_.Selection; }
   // While the window fills its controls from the state, their change events are ignored: the

@@ -18,11 +18,13 @@ const TRasterImage& TCurrentImage::Image() const {
   return image_ ? *image_ : kNone;
 }
 
-TLoadResult TCurrentImage::Load(const std::string& path) {
-  if (path == loadedFileName_)
+TLoadResult TCurrentImage::Load(const std::string& path, TColorProfilePolicy color) {
+  if (path == loadedFileName_ && color == color_)
     return loadError_.empty() ? TLoadResult::AlreadyLoaded : TLoadResult::Failed;
   loadedFileName_ = path;
+  color_ = color;
   loadError_.clear();
+  loadWarning_.clear();
   // The old picture goes before the new one is read: never two at once here (the view may still
   // hold it until it is given the new one).
   image_.reset();
@@ -30,11 +32,12 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
   width_ = height_ = 0;
   try {
     if (access_ == TSourceAccess::Stream) {
-      rows_ = OpenRowSource(path);
+      rows_ = OpenRowSource(path, color_);
+      loadWarning_ = rows_->Warning();
       width_ = rows_->Width();
       height_ = rows_->Height();
     } else {
-      TRasterImage decoded = LoadSourceImage(path);
+      TRasterImage decoded = LoadSourceImage(path, color_, &loadWarning_);
       // Widened once here, so that neither the view nor a conversion needs a 24-bit copy.
       if (decoded.PixelFormat() != TPixelFormat::pf24bit)
         decoded.SetPixelFormat(TPixelFormat::pf24bit);
@@ -56,7 +59,7 @@ std::unique_ptr<TRowSource> TCurrentImage::TakeRowSource() {
   if (Empty() || loadedFileName_.empty()) return nullptr;
   if (rows_) return std::move(rows_);
   try {
-    return OpenRowSource(loadedFileName_);
+    return OpenRowSource(loadedFileName_, color_);
   } catch (...) {
     throw EPicaxoError(LoadFailureMessage(std::current_exception(), loadedFileName_));
   }
@@ -78,6 +81,7 @@ void TCurrentImage::Clear() {
   width_ = height_ = 0;
   loadedFileName_.clear();
   loadError_.clear();
+  loadWarning_.clear();
 }
 
 void TCurrentImage::FileRenamed(const std::string& from, const std::string& to) {

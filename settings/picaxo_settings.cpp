@@ -91,6 +91,8 @@ constexpr TSettingKey kSettingKeys[] = {
     {"BatchJobOverwriteAll", PICAXO_FIELD(BatchJobOverwriteAll), 0, 0, TReadDefault::False},
     {"BatchJobOverwriteNone", PICAXO_FIELD(BatchJobOverwriteNone), 0, 0, TReadDefault::False},
     {"BatchJobCreateAllDirs", PICAXO_FIELD(BatchJobCreateAllDirs), 0, 0, TReadDefault::False},
+    {"ColorProfile", PICAXO_FIELD(Resize.ColorProfile), 0, 2},
+    {"Metadata", PICAXO_FIELD(Resize.Metadata), 0, 2},
 };
 
 #undef PICAXO_FIELD
@@ -130,6 +132,8 @@ constexpr std::string_view kLoadOrder[] = {
     "BatchJobOverwriteAll",
     "BatchJobOverwriteNone",
     "BatchJobCreateAllDirs",
+    "ColorProfile",
+    "Metadata",
 };
 static_assert(std::size(kLoadOrder) == std::size(kSettingKeys));
 
