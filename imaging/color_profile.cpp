@@ -3,6 +3,8 @@
 #include <lcms2.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <list>
 #include <mutex>
@@ -56,9 +58,119 @@ class TLcmsTransform final : public TColorTransform {
   bool cmyk_;
 };
 
-// Whether converting through transform (RGB in, RGB out, 8 bits) leaves every colour of the
-// 16 x 16 x 16 grid within one level.
-bool NearIdentity(cmsHTRANSFORM transform) {
+// An RGB profile made of three tone curves and a matrix (what cameras, phones and editors embed),
+// converted to sRGB in integers: stored values -> linear light (Q15) -> the matrix (Q13) to
+// sRGB's primaries -> sRGB's encoding. Four to five times faster than a general 8-bit transform
+// and exact to a level; the same arithmetic on every path, so the bytes are reproducible.
+class TMatrixShaperTransform final : public TColorTransform {
+ public:
+  static constexpr int kOne = 1 << 15;
+
+  // Null when the profile is not a matrix-shaper RGB profile.
+  static std::shared_ptr<TMatrixShaperTransform> Make(cmsHPROFILE source) {
+    if (cmsGetColorSpace(source) != cmsSigRgbData || !cmsIsMatrixShaper(source)) return nullptr;
+    TProfile srgb(cmsCreate_sRGBProfile());
+    double a[3][3], s[3][3];
+    if (!Colorants(source, a) || !Colorants(srgb.get(), s)) return nullptr;
+    double inverse[3][3];
+    if (!Invert(s, inverse)) return nullptr;
+    auto t = std::make_shared<TMatrixShaperTransform>();
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) {
+        double m = 0;
+        for (int k = 0; k < 3; ++k)
+          m += inverse[i][k] * a[k][j];
+        if (std::abs(m) > 16) return nullptr;
+        t->m_[i][j] = static_cast<int32_t>(std::lround(m * (1 << 13)));
+      }
+    const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+    for (int c = 0; c < 3; ++c) {
+      const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(source, curves[c]));
+      if (!curve) return nullptr;
+      for (int v = 0; v < 256; ++v) {
+        const float x = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
+        t->lin_[c][v] = static_cast<int32_t>(std::lround(std::clamp(x, 0.0f, 1.0f) * kOne));
+      }
+    }
+    for (int i = 0; i <= kOne; ++i) {
+      const double x = static_cast<double>(i) / kOne;
+      const double y = x <= 0.0031308 ? 12.92 * x : 1.055 * std::pow(x, 1 / 2.4) - 0.055;
+      t->encode_[static_cast<size_t>(i)] =
+          static_cast<uint8_t>(std::lround(std::clamp(y, 0.0, 1.0) * 255));
+    }
+    t->MakeTerms();
+    return t;
+  }
+
+  void ConvertBgr(uint8_t* p, int count) const override {
+    const uint8_t* encode = encode_.data();
+    const TTerms* t = terms_;
+    for (int i = 0; i < count; ++i, p += 3) {
+      // One table per input channel holds its three output terms (and, in red's, the rounding).
+      const TTerms& r = t[p[2]];
+      const TTerms& g = t[256 + p[1]];
+      const TTerms& b = t[512 + p[0]];
+      p[2] = encode[Clamp((r.R + g.R + b.R) >> 13)];
+      p[1] = encode[Clamp((r.G + g.G + b.G) >> 13)];
+      p[0] = encode[Clamp((r.B + g.B + b.B) >> 13)];
+    }
+  }
+  void ConvertCmyk(const uint8_t*, uint8_t*, int, bool) const override {}
+  bool Cmyk() const override { return false; }
+
+ private:
+  struct TTerms {
+    int32_t R, G, B, Unused;
+  };
+
+  static int32_t Clamp(int32_t v) { return v < 0 ? 0 : v > kOne ? kOne : v; }
+
+  void MakeTerms() {
+    for (int c = 0; c < 3; ++c)
+      for (int v = 0; v < 256; ++v) {
+        const int32_t lin = lin_[c][v];
+        const int32_t round = c == 0 ? 1 << 12 : 0;
+        terms_[256 * c + v] = {m_[0][c] * lin + round, m_[1][c] * lin + round,
+                               m_[2][c] * lin + round, 0};
+      }
+  }
+
+  // The D50 colorants as the columns of a matrix (rows X, Y, Z).
+  static bool Colorants(cmsHPROFILE profile, double m[3][3]) {
+    const cmsTagSignature tags[3] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
+                                     cmsSigBlueColorantTag};
+    for (int c = 0; c < 3; ++c) {
+      const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, tags[c]));
+      if (!xyz) return false;
+      m[0][c] = xyz->X;
+      m[1][c] = xyz->Y;
+      m[2][c] = xyz->Z;
+    }
+    return true;
+  }
+
+  static bool Invert(const double m[3][3], double out[3][3]) {
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (std::abs(det) < 1e-9) return false;
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) {
+        const int i1 = (j + 1) % 3, i2 = (j + 2) % 3, j1 = (i + 1) % 3, j2 = (i + 2) % 3;
+        out[i][j] = (m[i1][j1] * m[i2][j2] - m[i1][j2] * m[i2][j1]) / det;
+      }
+    return true;
+  }
+
+  int32_t lin_[3][256] = {};
+  int32_t m_[3][3] = {};
+  TTerms terms_[3 * 256] = {};
+  std::array<uint8_t, kOne + 1> encode_{};
+};
+
+// Whether converting through transform leaves every colour of the 16 x 16 x 16 grid within one
+// level.
+bool NearIdentity(const TColorTransform& transform) {
   std::vector<uint8_t> in, out(16 * 16 * 16 * 3);
   in.reserve(out.size());
   for (int r = 0; r < 16; ++r)
@@ -68,7 +180,8 @@ bool NearIdentity(cmsHTRANSFORM transform) {
         in.push_back(static_cast<uint8_t>(g * 17));
         in.push_back(static_cast<uint8_t>(r * 17));
       }
-  cmsDoTransform(transform, in.data(), out.data(), 16 * 16 * 16);
+  out = in;
+  transform.ConvertBgr(out.data(), 16 * 16 * 16);
   for (size_t i = 0; i < in.size(); ++i)
     if (std::abs(int{in[i]} - int{out[i]}) > 1) return false;
   return true;
@@ -96,6 +209,12 @@ TCacheEntry MakeEntry(const std::string& data, TDecodedColors colors) {
     entry.Problem = "the colour profile does not fit the picture's colours";
     return entry;
   }
+  if (!cmyk) {
+    if (std::shared_ptr<TColorTransform> fast = TMatrixShaperTransform::Make(source.get())) {
+      if (!NearIdentity(*fast)) entry.Transform = std::move(fast);
+      return entry;
+    }
+  }
   TProfile srgb(cmsCreate_sRGBProfile());
   const cmsUInt32Number flags = cmyk ? cmsFLAGS_BLACKPOINTCOMPENSATION : 0;
   cmsHTRANSFORM direct = cmsCreateTransform(source.get(), cmyk ? TYPE_CMYK_8 : TYPE_BGR_8,
@@ -115,7 +234,7 @@ TCacheEntry MakeEntry(const std::string& data, TDecodedColors colors) {
     }
   }
   auto transform = std::make_shared<TLcmsTransform>(direct, inverted, cmyk);
-  if (!cmyk && NearIdentity(direct)) return entry;  // sRGB
+  if (!cmyk && NearIdentity(*transform)) return entry;  // sRGB
   entry.Transform = std::move(transform);
   return entry;
 }
