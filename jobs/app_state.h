@@ -235,6 +235,8 @@ class TAppState {
   bool CurrentDestinationExists() const;  // the "X" marker
   // Writes the destination file of the current image (see TSaver::Save).
   TSaveOutcome SaveCurrentImage();
+  // What the last save's conversion ignored (see TSaveOutcome::Warning); empty when nothing.
+  const std::string& LastSaveWarning() const { return lastSaveWarning_; }
   // Saves and moves on; after the last image tells "Finished !".
   TSaveOutcome SaveAndNext();
 
@@ -334,6 +336,7 @@ class TAppState {
   TCurrentImage image_;
   TSaver saver_;
   TResizeSettings settings_;
+  std::string lastSaveWarning_;
   TEntryExtras extras_;  // the view's selection, the exclusion box, the output-name text
   std::string sourceFolderField_;
   std::string fileToSelectAfterScan_;
