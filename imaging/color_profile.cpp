@@ -30,6 +30,12 @@ struct TProfileCloser {
 };
 using TProfile = std::unique_ptr<void, TProfileCloser>;
 
+// The colour space a profile declares, as the number it is: the file may hold any value, which
+// the library's enumeration type cannot carry.
+uint32_t ColorSpaceOf(cmsHPROFILE profile) {
+  return static_cast<uint32_t>(cmsGetColorSpace(profile));
+}
+
 class TLcmsTransform final : public TColorTransform {
  public:
   TLcmsTransform(cmsHTRANSFORM direct, cmsHTRANSFORM inverted, bool cmyk)
@@ -68,7 +74,7 @@ class TMatrixShaperTransform final : public TColorTransform {
 
   // Null when the profile is not a matrix-shaper RGB profile.
   static std::shared_ptr<TMatrixShaperTransform> Make(cmsHPROFILE source) {
-    if (cmsGetColorSpace(source) != cmsSigRgbData || !cmsIsMatrixShaper(source)) return nullptr;
+    if (ColorSpaceOf(source) != cmsSigRgbData || !cmsIsMatrixShaper(source)) return nullptr;
     TProfile srgb(cmsCreate_sRGBProfile());
     double a[3][3], s[3][3];
     if (!Colorants(source, a) || !Colorants(srgb.get(), s)) return nullptr;
@@ -202,7 +208,7 @@ TCacheEntry MakeEntry(const std::string& data, TDecodedColors colors) {
     entry.Problem = "the colour profile cannot be read";
     return entry;
   }
-  const cmsColorSpaceSignature space = cmsGetColorSpace(source.get());
+  const uint32_t space = ColorSpaceOf(source.get());
   const bool cmyk = colors == TDecodedColors::Cmyk;
   if (colors == TDecodedColors::Gray) return entry;  // one-channel pictures stay as they are
   if ((cmyk && space != cmsSigCmykData) || (!cmyk && space != cmsSigRgbData)) {

@@ -176,9 +176,11 @@ TEST_F(ColorProfileTest, BrokenProfilesAreIgnoredWithAWarning) {
   for (size_t i = 4 + 14 + 128; i < refused.size(); ++i)
     refused[i] = '\x7F';  // a tag table Little CMS cannot read
   std::string wrongNumber = segments;
-  wrongNumber[4 + 12] = 2;  // chunk 2 of 1
+  wrongNumber[4 + 12] = 2;              // chunk 2 of 1
+  std::string unknownSpace = segments;  // a colour space no enumeration value names
+  unknownSpace.replace(4 + 14 + 16, 4, "\xAE\xBE\x3C\x20");
   const TRasterImage stored = LoadSourceImage(withSegments(""), TColorProfilePolicy::Convert);
-  for (const std::string& icc : {twoFirsts, truncated, refused, wrongNumber}) {
+  for (const std::string& icc : {twoFirsts, truncated, refused, wrongNumber, unknownSpace}) {
     std::string warning;
     const TRasterImage loaded =
         LoadSourceImage(withSegments(icc), TColorProfilePolicy::Convert, &warning);
