@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <list>
 #include <mutex>
 #include <utility>
@@ -86,16 +87,24 @@ class TMatrixShaperTransform final : public TColorTransform {
         double m = 0;
         for (int k = 0; k < 3; ++k)
           m += inverse[i][k] * a[k][j];
-        if (std::abs(m) > 16) return nullptr;
+        if (!(std::abs(m) <= 8)) return nullptr;
         t->m_[i][j] = static_cast<int32_t>(std::lround(m * (1 << 13)));
       }
+    // Each output sum must fit 32 bits; profiles with extreme colorants go the general way.
+    for (const auto& row : t->m_) {
+      int64_t largest = 1 << 12;
+      for (int32_t m : row)
+        largest += int64_t{std::abs(m)} * kOne;
+      if (largest > std::numeric_limits<int32_t>::max()) return nullptr;
+    }
     const cmsTagSignature curves[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
     for (int c = 0; c < 3; ++c) {
       const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(source, curves[c]));
       if (!curve) return nullptr;
       for (int v = 0; v < 256; ++v) {
         const float x = cmsEvalToneCurveFloat(curve, static_cast<float>(v) / 255.0f);
-        t->lin_[c][v] = static_cast<int32_t>(std::lround(std::clamp(x, 0.0f, 1.0f) * kOne));
+        const float linear = x >= 0.0f ? std::min(x, 1.0f) : 0.0f;  // NaN counts as 0
+        t->lin_[c][v] = static_cast<int32_t>(std::lround(linear * kOne));
       }
     }
     for (int i = 0; i <= kOne; ++i) {

@@ -140,6 +140,35 @@ TEST_F(ColorProfileTest, SrgbProfilesAndUntaggedPhotosAreNotTouched) {
   EXPECT_TRUE(warning.empty());
 }
 
+TEST_F(ColorProfileTest, ExtremeColorantsConvertWithoutOverflow) {
+  // Adobe RGB with its red colorant made twelve times as bright (found by fuzzing: the integer
+  // matrix overflowed).
+  std::string profile = adobeProfile_;
+  const auto word = [&](size_t at) {
+    return (uint32_t{static_cast<uint8_t>(profile[at])} << 24) |
+           (uint32_t{static_cast<uint8_t>(profile[at + 1])} << 16) |
+           (uint32_t{static_cast<uint8_t>(profile[at + 2])} << 8) |
+           static_cast<uint8_t>(profile[at + 3]);
+  };
+  const uint32_t tags = word(128);
+  for (uint32_t i = 0; i < tags; ++i) {
+    const size_t entry = 132 + 12 * i;
+    if (profile.compare(entry, 4, "rXYZ") != 0) continue;
+    for (size_t value = word(entry + 4) + 8; value < word(entry + 4) + 20; value += 4)
+      profile.replace(value, 4, std::string("\0\x0C\0\0", 4));
+  }
+  TIccProfile p;
+  p.State = TIccProfile::TState::Present;
+  p.Data = profile;
+  std::string warning;
+  const auto transform = ColorTransformFor(p, TDecodedColors::Rgb, &warning);
+  ASSERT_NE(transform, nullptr) << warning;
+  TRasterImage pixels = original_;
+  pixels.FillRect(0, 0, pixels.Width(), 1, 0x00FFFFFF);  // full red: the largest terms
+  for (int y = 0; y < pixels.Height(); ++y)
+    transform->ConvertBgr(pixels.ScanLine(y), pixels.Width());
+}
+
 TEST_F(ColorProfileTest, ChunksSplitOverSeveralMarkersAndInAnyOrderAreJoined) {
   // A profile of three chunks, stored in the order 3, 1, 2.
   std::string big = adobeProfile_;
