@@ -197,16 +197,16 @@ bool IsPhotoshop(const TJpegSegment& s) {
   return s.Marker == kApp13 && PayloadStartsWith(s.Payload, kPhotoshopId);
 }
 
-// One pass over the metadata segments of a header: each is kept, replaced or dropped. changes is
-// null for a direct copy. Returns whether anything private was found (or a part dropped).
+// One pass over the metadata segments of a header decides, for each, to keep, replace or drop it.
 struct TRewrite {
   // Per segment index: the bytes that replace it (a dropped one is empty); unset keeps it.
   std::vector<std::optional<std::string>> Replaced;
   std::string Irb;  // the joined Photoshop resources, when rewritten
   size_t FirstPhotoshop = 0;
-  bool Changed = false;
+  bool Changed = false;  // something private was found, or a segment dropped
 };
 
+// changes is null for a direct copy (the picture and its thumbnail stay as they are).
 TRewrite RewriteSegments(const std::vector<TJpegSegment>& segments, bool dropPrivate,
                          const TPictureChanges* changes, std::string* warning) {
   std::lock_guard<std::mutex> lock(ExivMutex());
