@@ -156,6 +156,8 @@ struct TWorker {
     switch (outcome.Result) {
       case TJobResult::Succeeded:
         message = observer.lastStatus;
+        // What the conversion ignored goes on the image's own line.
+        if (!state.LastSaveWarning().empty()) message += " warning: " + state.LastSaveWarning();
         break;
       case TJobResult::Declined:
         message = prompt.keptExisting ? "Destination file already exists, kept." : "Not saved.";

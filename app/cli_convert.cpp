@@ -101,7 +101,9 @@ int RunConvert(const std::vector<std::string>& args) {
   // Rows stream from the decoder to the encoder: the decoded source is never held whole.
   std::unique_ptr<TRowSource> picture;
   try {
-    picture = OpenRowSource(source, parsed.source);
+    TSourceOptions options = parsed.source;
+    options.Color = ColorProfilePolicyOf(parsed.settings);
+    picture = OpenRowSource(source, options);
   } catch (...) {
     std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(),
                  ErrorReason(std::current_exception()).c_str());
@@ -136,6 +138,9 @@ int RunConvert(const std::vector<std::string>& args) {
     return kExitFailure;
   }
   picture.reset();
+  if (!conversion.Warning.empty())
+    std::fprintf(stderr, "picaxo-cli convert: warning: %s: %s\n", source.c_str(),
+                 conversion.Warning.c_str());
   if (!parsed.dryRun) {
     try {
       WriteFileAtomically(dest, conversion.Bytes);

@@ -114,6 +114,18 @@ bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeS
   } else if (name == "--recompress") {
     flag();
     settings.AlwaysRecompress = true;
+  } else if (name == "--color-profile") {
+    const std::string value = OptionValue(option, args, i);
+    const int choice = value == "convert" ? 0 : value == "keep" ? 1 : value == "ignore" ? 2 : -1;
+    if (choice < 0)
+      throw EUsageError("--color-profile: '" + value + "' is not convert, keep or ignore");
+    settings.ColorProfile = static_cast<uint8_t>(choice);
+  } else if (name == "--metadata") {
+    const std::string value = OptionValue(option, args, i);
+    const int choice = value == "strip" ? 0 : value == "keep" ? 1 : value == "keep-public" ? 2 : -1;
+    if (choice < 0)
+      throw EUsageError("--metadata: '" + value + "' is not strip, keep or keep-public");
+    settings.Metadata = static_cast<uint8_t>(choice);
   } else if (name == "--settings") {
     // The destination settings of a file the desktop program saved; options after it override
     // its values, options before it are overridden where the file has the key.
@@ -161,6 +173,12 @@ const char* ResizeOptionsHelp() {
          "  --enlarge          allow the picture to become larger than the source\n"
          "  --quality Q        JPEG quality 1 ... 100\n"
          "  --recompress       encode even when the source JPEG could be copied unchanged\n"
+         "  --color-profile P  a JPEG's colour profile: convert (to sRGB, default), keep (embed "
+         "it\n"
+         "                     in the output, colours as stored) or ignore\n"
+         "  --metadata M       a re-encoded JPEG's EXIF, XMP, IPTC and comments: strip (default),\n"
+         "                     keep, or keep-public (without location, serial numbers, owner\n"
+         "                     names and maker notes; direct copies lose those too)\n"
          "  --settings FILE    the destination settings of a settings file saved by Picaxo\n"
          "                     (options are applied in the order given)\n";
 }

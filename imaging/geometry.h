@@ -47,6 +47,8 @@ struct TResizeSettings {
   bool AllowEnlarge = false;
   int16_t JpegQuality = 85;  // 1 ... 100
   bool AlwaysRecompress = false;
+  uint8_t ColorProfile = 0;  // TColorProfilePolicy: 0 convert to sRGB, 1 keep, 2 ignore
+  uint8_t Metadata = 0;      // TMetadataPolicy: 0 strip, 1 keep, 2 keep public
 
   bool operator==(const TResizeSettings&) const = default;
 };

@@ -184,6 +184,7 @@ struct TJpegRowDecoder::TImpl {
   int rowsPerCall = 1;
   JSAMPARRAY cmykRow = nullptr;
   std::vector<TRGBQuad> palette;
+  std::shared_ptr<const TColorTransform> transform;
 };
 
 TJpegRowDecoder::TJpegRowDecoder(const std::string& data, int64_t maxPixels)
@@ -276,7 +277,11 @@ void TJpegRowDecoder::ReadRows(uint8_t* const* rows, int count) {
       JDIMENSION got = 0;
       Guarded(err, [&] { got = jpeg_read_scanlines(&cinfo, row, 1); });
       if (got == 1) {
-        CmykRowToBgr(row[0], rows[r], cinfo.output_width, impl_->inverted);
+        if (impl_->transform)
+          impl_->transform->ConvertCmyk(row[0], rows[r], static_cast<int>(cinfo.output_width),
+                                        impl_->inverted);
+        else
+          CmykRowToBgr(row[0], rows[r], cinfo.output_width, impl_->inverted);
         ++r;
       } else if (++idle > kMaxIdleCalls) {
         throw EJPEG(std::string("The JPEG decoder delivered no row"));
@@ -295,8 +300,19 @@ void TJpegRowDecoder::ReadRows(uint8_t* const* rows, int count) {
     // The library may return without a row; it never does so for long with data in memory.
     if (got == 0 && ++idle > kMaxIdleCalls)
       throw EJPEG(std::string("The JPEG decoder delivered no row"));
+    // Converted while the rows are still in the cache.
+    if (impl_->transform)
+      for (JDIMENSION i = 0; i < got; ++i)
+        impl_->transform->ConvertBgr(out[i], static_cast<int>(cinfo.output_width));
     done += static_cast<int>(got);
   }
+}
+
+void TJpegRowDecoder::SetColorTransform(std::shared_ptr<const TColorTransform> transform) {
+  // Only a transform of the file's own kind applies; one-channel files keep their gray levels.
+  if (transform && (transform->Cmyk() != impl_->cmyk || Format() != TPixelFormat::pf24bit))
+    transform.reset();
+  impl_->transform = std::move(transform);
 }
 
 void TJpegRowDecoder::Finish() {
@@ -401,6 +417,7 @@ void TJPEGImage::ParseHeader() {
 void TJPEGImage::Decode() {
   raster_.reset();
   TJpegRowDecoder decoder(data_, maxPixels_);
+  decoder.SetColorTransform(transform_);
   const int height = decoder.Height();
   TRasterImage raster(decoder.Width(), height, decoder.Format());
   raster.Palette() = decoder.Palette();

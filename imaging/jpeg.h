@@ -18,10 +18,13 @@
 // Fatal library errors throw EJPEG "JPEG error #<code>: <reason>" with libjpeg's message code.
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "base/error.h"
+#include "imaging/color_profile.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -112,6 +115,10 @@ class TJPEGImage {
   // Largest frame, in pixels, that a decode accepts (default kMaxRasterPixels); libjpeg's own
   // working memory is capped in proportion. The fuzzer lowers it to explore logic, not memory.
   void SetMaxPixels(int64_t maxPixels) { maxPixels_ = maxPixels; }
+  // Colours of the next decode go through transform (see TJpegRowDecoder); null: as stored.
+  void SetColorTransform(std::shared_ptr<const TColorTransform> transform) {
+    transform_ = std::move(transform);
+  }
 
  private:
   void ParseHeader();
@@ -127,6 +134,7 @@ class TJPEGImage {
   int warnings_ = 0;
   int damage_ = 0;
   int64_t maxPixels_ = kMaxRasterPixels;
+  std::shared_ptr<const TColorTransform> transform_;
 };
 
 }  // namespace picaxo

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/color_profile.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -43,6 +44,9 @@ class TJpegRowDecoder {
   int Warnings() const;
   // Those warnings that mean corrupt or missing image data, so far.
   int DamageWarnings() const;
+  // Converts the colours of every row delivered from now on through transform (its kind must be
+  // the file's: RGB for colour files, CMYK for four-component ones); null converts nothing.
+  void SetColorTransform(std::shared_ptr<const TColorTransform> transform);
 
  private:
   struct TImpl;

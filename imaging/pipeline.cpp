@@ -9,6 +9,7 @@
 #include "imaging/exif_orientation.h"
 #include "imaging/jpeg.h"
 #include "imaging/orient.h"
+#include "imaging/jpeg_markers.h"
 #include "imaging/resample.h"
 
 namespace picaxo {
@@ -32,6 +33,22 @@ void CheckPlannedRaster(const char* what, double width, double height) {
 
 }  // namespace
 
+TColorProfilePolicy ColorProfilePolicyOf(const TResizeSettings& settings) {
+  return settings.ColorProfile <= 2 ? static_cast<TColorProfilePolicy>(settings.ColorProfile)
+                                    : TColorProfilePolicy::Convert;
+}
+
+TMetadataPolicy MetadataPolicyOf(const TResizeSettings& settings) {
+  return settings.Metadata <= 2 ? static_cast<TMetadataPolicy>(settings.Metadata)
+                                : TMetadataPolicy::Strip;
+}
+
+void AddWarning(std::string& warning, const std::string& more) {
+  if (more.empty()) return;
+  if (!warning.empty()) warning += "; ";
+  warning += more;
+}
+
 TSourceNotes SourceOrientation(std::string_view jpegFile, const TSourceOptions& options) {
   TSourceNotes notes;
   if (!options.AutoOrient) return notes;
@@ -41,7 +58,8 @@ TSourceNotes SourceOrientation(std::string_view jpegFile, const TSourceOptions& 
   return notes;
 }
 
-TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options) {
+TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options,
+                         std::string* warning) {
   TLoadedSource loaded;
   if (!HasExtension(path, ".jpg")) {
     loaded.Picture = ReadBitmapFile(path);
@@ -50,6 +68,7 @@ TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options)
   TJPEGImage jpeg;
   jpeg.LoadFromFile(path);
   loaded.Notes = SourceOrientation(jpeg.CompressedData(), options);
+  jpeg.SetColorTransform(SourceColorTransform(jpeg.CompressedData(), options.Color, warning));
   // The component's raster is handed over, not copied: a 20-megapixel source exists once.
   loaded.Picture = jpeg.TakeRaster();
   loaded.Notes.Damaged = jpeg.DamageCount() > 0;
@@ -64,6 +83,13 @@ TRasterImage LoadSourceImage(const std::string& path, bool* damaged) {
   TLoadedSource loaded = LoadSource(path, TSourceOptions{});
   if (damaged) *damaged = loaded.Notes.Damaged;
   return std::move(loaded.Picture);
+}
+
+TRasterImage LoadSourceImage(const std::string& path, TColorProfilePolicy color,
+                             std::string* warning) {
+  TSourceOptions options;
+  options.Color = color;
+  return std::move(LoadSource(path, options, warning).Picture);
 }
 
 TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,
@@ -142,8 +168,7 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
 
   if (plan.DirectCopy) {
     release();
-    // The source file itself, read-only and whole: every marker survives.
-    result.Bytes = ReadWholeFile(request.SourcePath);
+    result.Bytes = DirectCopyBytes(request, result.Warning);
     result.Kind = TOutputKind::DirectCopy;
     return result;
   }
@@ -181,12 +206,49 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
   release();
   jpeg.SetCompressionQuality(request.Settings.JpegQuality);
   jpeg.Compress();
-  result.Bytes = jpeg.CompressedData();
+  result.Bytes = WithSourceMarkers(jpeg.CompressedData(), request, plan.Geometry, result.Warning);
   result.Kind = TOutputKind::Encoded;
   return result;
 }
 
 }  // namespace
+
+std::string DirectCopyBytes(const TConvertRequest& request, std::string& warning) {
+  // The source file itself, read-only and whole: every marker survives (but private ones).
+  std::string file = ReadWholeFile(request.SourcePath);
+  if (MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic) return file;
+  std::string problem;
+  file = WithoutPrivateMetadata(std::move(file), &problem);
+  AddWarning(warning, problem);
+  return file;
+}
+
+std::string WithSourceMarkers(std::string encoded, const TConvertRequest& request,
+                              const OutputGeometry& geometry, std::string& warning) {
+  const TColorProfilePolicy color = ColorProfilePolicyOf(request.Settings);
+  const TMetadataPolicy metadata = MetadataPolicyOf(request.Settings);
+  if ((color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) ||
+      !HasExtension(request.SourcePath, ".jpg") || encoded.empty())
+    return encoded;
+  const std::string header = ReadJpegHeaderBytes(request.SourcePath);
+  std::string segments;
+  if (metadata != TMetadataPolicy::Strip) {
+    std::string problem;
+    const TPictureChanges changes{geometry.FrameWidth, geometry.FrameHeight, request.AppliedOrientation != 1};
+    segments = MetadataSegments(header, metadata, changes, &problem);
+    AddWarning(warning, problem);
+  }
+  if (color == TColorProfilePolicy::Keep) {
+    const TIccProfile profile = AssembleIccProfile(ReadJpegSegments(header));
+    // The output is an RGB file: only an RGB profile describes it.
+    if (profile.State == TIccProfile::TState::Present && profile.Data.compare(16, 4, "RGB ") == 0)
+      segments += IccProfileSegments(profile.Data);
+    else if (profile.State == TIccProfile::TState::Broken)
+      AddWarning(warning, "the colour profile was ignored: " + profile.Problem);
+  }
+  if (segments.empty()) return encoded;
+  return InsertSegmentsAfterApp0(encoded, segments);
+}
 
 TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request) {
   // Widened in place once, so that later conversions of the same raster read it as it is.

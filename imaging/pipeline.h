@@ -13,7 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "imaging/color_profile.h"
 #include "imaging/geometry.h"
+#include "imaging/metadata.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -21,10 +23,16 @@ namespace picaxo {
 // Support radius that goes with the Lanczos-3 kernel the conversion resamples with.
 inline constexpr float kLanczos3Support = 3.0f;
 
+// The policies of settings (values out of range read as the defaults).
+TColorProfilePolicy ColorProfilePolicyOf(const TResizeSettings& settings);
+TMetadataPolicy MetadataPolicyOf(const TResizeSettings& settings);
+
 // How a source is read besides decoding it.
 struct TSourceOptions {
   // Turn a JPEG upright by its EXIF orientation right after decoding, before anything sees it.
   bool AutoOrient = true;
+  // Under Convert a JPEG's colours are converted to sRGB by its profile as they are decoded.
+  TColorProfilePolicy Color = TColorProfilePolicy::Convert;
 };
 
 // What reading a source did besides decoding it.
@@ -48,11 +56,18 @@ struct TLoadedSource {
 
 // Decodes a source file: a ".jpg" name (any letter case) through the JPEG codec, anything else
 // through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit)
-// unless it is turned upright, which gives 24 bits. Throws the codec's or the reader's error.
-TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options);
-// The picture of LoadSource with the default options. *damaged (when given) tells whether the
-// decoder warned of corrupt or missing image data, so that part of the picture is made up.
-TRasterImage LoadSourceImage(const std::string& path, bool* damaged = nullptr);
+// unless it is turned upright, which gives 24 bits. Colours are handled by options.Color; a
+// profile that cannot be used is ignored and warning (when given) says so. Throws the codec's or
+// the reader's error.
+TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options,
+                         std::string* warning = nullptr);
+// The picture of LoadSource with the default options. *damaged tells whether the decoder warned
+// of corrupt or missing image data, so that part of the picture is made up.
+TRasterImage LoadSourceImage(const std::string& path, bool* damaged);
+// The picture of LoadSource with the default options but the colour policy.
+TRasterImage LoadSourceImage(const std::string& path,
+                             TColorProfilePolicy color = TColorProfilePolicy::Convert,
+                             std::string* warning = nullptr);
 
 enum class TOutputKind {
   Nothing,     // no source picture: nothing was produced
@@ -104,7 +119,19 @@ struct TConversion {
   // The source's image data was damaged (corrupt or missing); known to conversions that decode
   // the source themselves (ConvertRows).
   bool SourceDamaged = false;
+  // What was ignored on the way (a broken colour profile, unreadable metadata), one line; empty
+  // when nothing was.
+  std::string Warning;
 };
+
+// The bytes of a direct copy: the source file, without its private metadata under KeepPublic.
+std::string DirectCopyBytes(const TConvertRequest& request, std::string& warning);
+// Adds to a fresh encoding what the request's policies take over from a JPEG source: its
+// metadata (Keep, KeepPublic) and its colour profile (Keep).
+std::string WithSourceMarkers(std::string encoded, const TConvertRequest& request,
+                              const OutputGeometry& geometry, std::string& warning);
+// Joins two warnings into one line.
+void AddWarning(std::string& warning, const std::string& more);
 
 // Converts source (which may be converted to 24-bit in place, and is emptied when the request
 // allows it) into the complete destination file. An empty source gives TOutputKind::Nothing.

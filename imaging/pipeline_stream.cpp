@@ -32,10 +32,11 @@ void SourceStep(bool& failed, const Step& step) {
 class TJpegRowSource final : public TRowSource {
  public:
   // mirror: each row is delivered mirrored left to right (orientation 2).
-  TJpegRowSource(std::string data, int64_t maxPixels, bool mirror)
+  TJpegRowSource(std::string data, int64_t maxPixels, bool mirror, TColorProfilePolicy color)
       : data_(std::move(data)), mirror_(mirror) {
     SourceStep(failed_, [&] {
       decoder_.emplace(data_, maxPixels);
+      decoder_->SetColorTransform(SourceColorTransform(data_, color, &warning_));
       if (decoder_->Format() != TPixelFormat::pf24bit) {
         // Palette indices go through a one-row raster of the decoded format, which widens them
         // by the raster's own rule.
@@ -94,7 +95,9 @@ class TTurnedRowSource final : public TRowSource {
       : stored_(std::move(stored)),
         orientation_(orientation),
         width_(OrientationSwapsSides(orientation) ? stored_->Height() : stored_->Width()),
-        height_(OrientationSwapsSides(orientation) ? stored_->Width() : stored_->Height()) {}
+        height_(OrientationSwapsSides(orientation) ? stored_->Width() : stored_->Height()) {
+    warning_ = stored_->Warning();
+  }
   int Width() const override { return width_; }
   int Height() const override { return height_; }
   int NextRow() const override { return next_; }
@@ -299,8 +302,8 @@ std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int6
   if (!jpeg) return std::make_unique<TRasterRowSource>(ReadBitmap(file, maxPixels));
   TSourceNotes notes = SourceOrientation(file, options);
   const int orientation = notes.AppliedOrientation;
-  std::unique_ptr<TRowSource> source =
-      std::make_unique<TJpegRowSource>(std::move(file), maxPixels, orientation == 2);
+  std::unique_ptr<TRowSource> source = std::make_unique<TJpegRowSource>(
+      std::move(file), maxPixels, orientation == 2, options.Color);
   if (orientation > 2) source = std::make_unique<TTurnedRowSource>(std::move(source), orientation);
   source->SetNotes(std::move(notes));
   return source;
@@ -324,11 +327,11 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
   result.Geometry = plan.Geometry;
   result.AppliedOrientation = source.Notes().AppliedOrientation;
 
+  result.Warning = source.Warning();
   if (plan.DirectCopy) {
     source.Finish();
     result.SourceDamaged = source.Damaged();
-    // The source file itself, read-only and whole: every marker survives.
-    result.Bytes = ReadWholeFile(request.SourcePath);
+    result.Bytes = DirectCopyBytes(request, result.Warning);
     result.Kind = TOutputKind::DirectCopy;
     return result;
   }
@@ -355,7 +358,10 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
   source.Finish();
   result.SourceDamaged = source.Damaged();
   encoder.Finish();
-  result.Bytes = std::move(bytes);
+  // Kept metadata must say how the rows were turned, whatever the caller knew of it.
+  TConvertRequest turned = request;
+  turned.AppliedOrientation = result.AppliedOrientation;
+  result.Bytes = WithSourceMarkers(std::move(bytes), turned, plan.Geometry, result.Warning);
   result.Kind = TOutputKind::Encoded;
   return result;
 }

@@ -39,9 +39,12 @@ class TRowSource {
   // Whether the decoder has warned of corrupt or missing image data so far (after Finish: in the
   // whole file).
   virtual bool Damaged() const { return false; }
+  // What was ignored when the source was opened (a broken colour profile), or empty.
+  const std::string& Warning() const { return warning_; }
 
  protected:
   bool failed_ = false;
+  std::string warning_;
 
  private:
   TSourceNotes notes_;
@@ -53,7 +56,8 @@ class TRowSource {
 // BMP is read into its stored format and widened row by row. The rows are those of the upright
 // picture LoadSource gives: as stored, or mirrored row by row (orientation 2), stream straight
 // from the decoder; the other turns need the whole picture, which is decoded at the first read of
-// rows. Throws the codec's or the reader's error.
+// rows. A JPEG's colours are handled as LoadSource handles them. Throws the codec's or the
+// reader's error.
 std::unique_ptr<TRowSource> OpenRowSource(const std::string& path,
                                           const TSourceOptions& options = {});
 

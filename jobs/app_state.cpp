@@ -166,7 +166,7 @@ void TAppState::LoadCurrentImage() {
   decodedJpeg_ = false;
   ShowBaseNameInBoxes();
   if (entry) {
-    const TLoadResult result = image_.Load(entry->FileName);
+    const TLoadResult result = image_.Load(entry->FileName, ColorProfilePolicyOf(settings_));
     if (result == TLoadResult::Failed) {
       haveFile = false;
       SetStatusText(image_.LoadError(), TRepaint::Now);
@@ -199,6 +199,20 @@ void TAppState::LoadCurrentImage() {
   else if (haveFile || !entry)
     SetStatusText("", TRepaint::Later);
   if (previewFailure) std::rethrow_exception(previewFailure);
+}
+
+void TAppState::SetColorProfilePolicy(TColorProfilePolicy policy) {
+  if (ColorProfilePolicyOf(settings_) == policy) return;
+  settings_.ColorProfile = static_cast<uint8_t>(policy);
+  // The pixels themselves change: decoded again under the new policy, view and preview with them.
+  if (list_.Current()) LoadCurrentImage();
+}
+
+void TAppState::SetMetadataPolicy(TMetadataPolicy policy) {
+  if (MetadataPolicyOf(settings_) == policy) return;
+  settings_.Metadata = static_cast<uint8_t>(policy);
+  // Only the bytes a save writes change: the preview (and its size) is rendered again.
+  RenderView();
 }
 
 void TAppState::ReloadCurrentImage() {

@@ -153,6 +153,10 @@ class TAppState {
   const TResizeSettings& Settings() const { return settings_; }
   // Settings from elsewhere (a settings file, picaxo-cli): nothing is stored into entries.
   void SetSettings(const TResizeSettings& settings) { settings_ = settings; }
+  // The Options menu's "Colour Profile" and "Metadata" choices, kept in the settings: the current
+  // image is decoded again (colour) or its preview rendered again (metadata).
+  void SetColorProfilePolicy(TColorProfilePolicy policy);
+  void SetMetadataPolicy(TMetadataPolicy policy);
   bool Excluded() const { return extras_.Excluded; }
   const std::optional<TSelection>& ViewSelection() const { return extras_.Selection; }
   // While the window fills its controls from the state, their change events are ignored: the
@@ -248,6 +252,8 @@ class TAppState {
   bool SharesDestination(int32_t index) const;
   // Writes the destination file of the current image (see TSaver::Save).
   TSaveOutcome SaveCurrentImage();
+  // What the last save's conversion ignored (see TSaveOutcome::Warning); empty when nothing.
+  const std::string& LastSaveWarning() const { return lastSaveWarning_; }
   // Saves and moves on; after the last image tells "Finished !".
   TSaveOutcome SaveAndNext();
 
@@ -347,6 +353,7 @@ class TAppState {
   TCurrentImage image_;
   TSaver saver_;
   TResizeSettings settings_;
+  std::string lastSaveWarning_;
   TEntryExtras extras_;  // the view's selection, the exclusion box, the output-name text
   std::string sourceFolderField_;
   std::string fileToSelectAfterScan_;

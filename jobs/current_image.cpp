@@ -18,11 +18,13 @@ const TRasterImage& TCurrentImage::Image() const {
   return image_ ? *image_ : kNone;
 }
 
-TLoadResult TCurrentImage::Load(const std::string& path) {
-  if (path == loadedFileName_)
+TLoadResult TCurrentImage::Load(const std::string& path, TColorProfilePolicy color) {
+  if (path == loadedFileName_ && color == options_.Color)
     return loadError_.empty() ? TLoadResult::AlreadyLoaded : TLoadResult::Failed;
   loadedFileName_ = path;
+  options_.Color = color;
   loadError_.clear();
+  loadWarning_.clear();
   // The old picture goes before the new one is read: never two at once here (the view may still
   // hold it until it is given the new one).
   image_.reset();
@@ -33,11 +35,12 @@ TLoadResult TCurrentImage::Load(const std::string& path) {
   try {
     if (access_ == TSourceAccess::Stream) {
       rows_ = OpenRowSource(path, options_);
+      loadWarning_ = rows_->Warning();
       width_ = rows_->Width();
       height_ = rows_->Height();
       notes_ = rows_->Notes();
     } else {
-      TLoadedSource loaded = LoadSource(path, options_);
+      TLoadedSource loaded = LoadSource(path, options_, &loadWarning_);
       notes_ = std::move(loaded.Notes);
       damaged_ = notes_.Damaged;
       TRasterImage decoded = std::move(loaded.Picture);
@@ -77,7 +80,8 @@ void TCurrentImage::SetAccess(TSourceAccess access) {
 
 void TCurrentImage::SetOptions(const TSourceOptions& options) {
   if (options.AutoOrient == options_.AutoOrient) return;
-  options_ = options;
+  // The colour policy comes with each Load.
+  options_.AutoOrient = options.AutoOrient;
   Forget();
 }
 
@@ -93,6 +97,7 @@ void TCurrentImage::Clear() {
   loadedFileName_.clear();
   loadError_.clear();
   damaged_ = false;
+  loadWarning_.clear();
 }
 
 void TCurrentImage::FileRenamed(const std::string& from, const std::string& to) {

@@ -28,10 +28,12 @@ enum class TSourceAccess : bool { Whole, Stream };
 
 class TCurrentImage {
  public:
-  // Decodes path unless it is the file already loaded (JPEG by the codec, anything else by the
-  // BMP reader) and turns it upright as Options() say; in streaming access opens it instead.
-  // Failed: the image is empty and LoadError() holds the message.
-  TLoadResult Load(const std::string& path);
+  // Decodes path unless it is the file already loaded under the same colour policy (JPEG by the
+  // codec, anything else by the BMP reader) and turns it upright as Options() say; in streaming
+  // access opens it instead. Failed: the image is empty and LoadError() holds the message. A
+  // colour profile that was ignored leaves its reason in LoadWarning().
+  TLoadResult Load(const std::string& path,
+                   TColorProfilePolicy color = TColorProfilePolicy::Convert);
   // Forgets the loaded name (the file list was rebuilt, the file changed on disk): the next Load
   // decodes again. The pixels stay until then.
   void Forget();
@@ -64,6 +66,7 @@ class TCurrentImage {
   std::unique_ptr<TRowSource> TakeRowSource();
   const std::string& LoadedFileName() const { return loadedFileName_; }
   const std::string& LoadError() const { return loadError_; }
+  const std::string& LoadWarning() const { return loadWarning_; }
   bool Failed() const { return !loadError_.empty(); }
   // The decoder warned of corrupt or missing image data while loading (whole access only).
   bool Damaged() const { return damaged_; }
@@ -79,6 +82,7 @@ class TCurrentImage {
   std::string loadedFileName_;
   std::string loadError_;
   bool damaged_ = false;
+  std::string loadWarning_;
 };
 
 // The message of a source file that could not be read or decoded (what a failed load shows).

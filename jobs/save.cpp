@@ -153,11 +153,18 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
   if (request.Rows) {
     if (conversionFailure) std::rethrow_exception(conversionFailure);
     converted = streamed && streamed->Kind != TOutputKind::Nothing;
-    if (converted) bytes = std::move(streamed->Bytes);
+    if (converted) {
+      bytes = std::move(streamed->Bytes);
+      outcome.Warning = streamed->Warning;
+    }
   } else {
     const TRasterImage none;
-    converted = ConvertCurrentImage(entry, request.Image ? *request.Image : none, request.Selection,
-                                    request.Settings, bytes, request.AppliedOrientation);
+    TConversion conversion =
+        ConvertCurrentImageDetailed(entry, request.Image ? *request.Image : none, request.Selection,
+                                    request.Settings, request.AppliedOrientation);
+    converted = conversion.Kind != TOutputKind::Nothing;
+    bytes = std::move(conversion.Bytes);
+    outcome.Warning = std::move(conversion.Warning);
   }
   if (converted) {
     try {
@@ -249,7 +256,10 @@ bool TAppState::SharesDestination(int32_t index) const {
 }
 
 TSaveOutcome TAppState::SaveCurrentImage() {
-  return saver_.Save(MakeSaveRequest(), list_.SourceFolder());
+  lastSaveWarning_.clear();
+  TSaveOutcome outcome = saver_.Save(MakeSaveRequest(), list_.SourceFolder());
+  lastSaveWarning_ = outcome.Warning;
+  return outcome;
 }
 
 TSaveOutcome TAppState::SaveAndNext() {

@@ -35,6 +35,7 @@ struct TSaveOutcome {
   TSaveResult Result = TSaveResult::NothingToConvert;
   std::string Path;       // the destination path (empty when no destination was formed)
   int64_t ByteCount = 0;  // bytes written when Saved
+  std::string Warning;    // what the conversion ignored (a broken profile, unreadable metadata)
   bool Saved() const { return Result == TSaveResult::Saved; }
 };
 

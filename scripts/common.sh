@@ -7,7 +7,8 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 # Packages a build and its tests need on Debian 12.
 PICAXO_PACKAGES=(build-essential cmake ninja-build pkg-config libjpeg62-turbo-dev
   libjpeg-turbo-progs libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core
-  xvfb xauth xdotool x11-utils libx11-dev imagemagick desktop-file-utils librsvg2-bin)
+  xvfb xauth xdotool x11-utils libx11-dev imagemagick desktop-file-utils librsvg2-bin
+  liblcms2-dev libexiv2-dev)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

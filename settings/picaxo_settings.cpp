@@ -92,6 +92,8 @@ constexpr TSettingKey kSettingKeys[] = {
     {"BatchJobOverwriteNone", PICAXO_FIELD(BatchJobOverwriteNone), 0, 0, TReadDefault::False},
     {"BatchJobCreateAllDirs", PICAXO_FIELD(BatchJobCreateAllDirs), 0, 0, TReadDefault::False},
     {"AutoOrient", PICAXO_FIELD(AutoOrient)},
+    {"ColorProfile", PICAXO_FIELD(Resize.ColorProfile), 0, 2},
+    {"Metadata", PICAXO_FIELD(Resize.Metadata), 0, 2},
 };
 
 #undef PICAXO_FIELD
@@ -132,6 +134,8 @@ constexpr std::string_view kLoadOrder[] = {
     "BatchJobOverwriteNone",
     "BatchJobCreateAllDirs",
     "AutoOrient",
+    "ColorProfile",
+    "Metadata",
 };
 static_assert(std::size(kLoadOrder) == std::size(kSettingKeys));
 

@@ -6,6 +6,7 @@
 
 #include <QAbstractSpinBox>
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -172,6 +173,15 @@ void TForm1::ConnectControls() {
     state_->SetLosslessRotate(on);
     ShowCommands();
   });
+
+  for (QAction* item : colorProfileGroup_->actions())
+    command(item, &QAction::triggered, [this, item] {
+      state_->SetColorProfilePolicy(static_cast<TColorProfilePolicy>(item->data().toInt()));
+    });
+  for (QAction* item : metadataGroup_->actions())
+    command(item, &QAction::triggered, [this, item] {
+      state_->SetMetadataPolicy(static_cast<TMetadataPolicy>(item->data().toInt()));
+    });
 
   connect(BBrowseInput, &QToolButton::clicked, this, [this] { BrowseFolder(EInputDir); });
   connect(BBrowseOutput, &QToolButton::clicked, this, [this] { BrowseFolder(EOutputDir); });
@@ -401,6 +411,8 @@ void TForm1::ShowSettings() {
   UDQuality->setValue(s.JpegQuality);
   CBForceRecompress->setChecked(s.AlwaysRecompress);
   MForceRecompress->setChecked(s.AlwaysRecompress);
+  colorProfileGroup_->actions()[static_cast<int>(ColorProfilePolicyOf(s))]->setChecked(true);
+  metadataGroup_->actions()[static_cast<int>(MetadataPolicyOf(s))]->setChecked(true);
   CBExcludeOutputFile->setChecked(state_->Excluded());
   MExcludeInBatchMode->setChecked(state_->Excluded());
 }

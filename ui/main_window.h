@@ -311,6 +311,16 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QAction* Recursiveinputdirs1 = nullptr;
   QAction* UseLosslessJPEGrotateofinputfile1 = nullptr;
   QAction* MAutoOrient = nullptr;
+  QMenu* ColorProfile1 = nullptr;  // Convert, Keep, Ignore
+  QAction* MColorConvert = nullptr;
+  QAction* MColorKeep = nullptr;
+  QAction* MColorIgnore = nullptr;
+  QActionGroup* colorProfileGroup_ = nullptr;
+  QMenu* Metadata1 = nullptr;  // Strip, Keep, Keep Public
+  QAction* MMetadataStrip = nullptr;
+  QAction* MMetadataKeep = nullptr;
+  QAction* MMetadataKeepPublic = nullptr;
+  QActionGroup* metadataGroup_ = nullptr;
   QAction* ProgramHomepage1 = nullptr;
   QAction* Readme1 = nullptr;
   QAction* About1 = nullptr;

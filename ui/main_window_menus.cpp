@@ -104,6 +104,36 @@ void TForm1::CreateActions() {
   MAutoOrient->setCheckable(true);
   MAutoOrient->setChecked(true);
 
+  // Two radio groups; each item's data is the policy's settings value.
+  auto radio = [this](QActionGroup* group, const char* name, const char* caption, const char* hint,
+                      int value) {
+    QAction* item = MakeAction(this, name, caption, hint);
+    item->setCheckable(true);
+    item->setData(value);
+    group->addAction(item);
+    return item;
+  };
+  colorProfileGroup_ = new QActionGroup(this);
+  MColorConvert = radio(colorProfileGroup_, "MColorConvert", "&Convert",
+                        "Convert photos with a colour profile to sRGB, so that they show and save "
+                        "in their true colours",
+                        0);
+  MColorKeep =
+      radio(colorProfileGroup_, "MColorKeep", "&Keep",
+            "Keep the stored colours and embed the source's colour profile in saved files", 1);
+  MColorIgnore = radio(colorProfileGroup_, "MColorIgnore", "&Ignore",
+                       "Ignore colour profiles: stored colours, no profile in saved files", 2);
+  metadataGroup_ = new QActionGroup(this);
+  MMetadataStrip = radio(metadataGroup_, "MMetadataStrip", "&Strip",
+                         "Saved files carry no EXIF, XMP, IPTC or comments of the source", 0);
+  MMetadataKeep = radio(metadataGroup_, "MMetadataKeep", "&Keep",
+                        "Saved files keep the source's EXIF, XMP, IPTC and comments", 1);
+  MMetadataKeepPublic =
+      radio(metadataGroup_, "MMetadataKeepPublic", "Keep &Public",
+            "Keep the metadata without location, serial numbers, owner names and maker notes "
+            "(also removed from copied files)",
+            2);
+
   ProgramHomepage1 = MakeAction(this, "ProgramHomepage1", "Program &Homepage...");
   Readme1 = MakeAction(this, "Readme1", "&Readme", "Show readme file");
   About1 = MakeAction(this, "About1", "&About");
@@ -174,6 +204,10 @@ void TForm1::CreateMenus() {
   // How sources are read.
   options->addSeparator();
   options->addAction(MAutoOrient);
+  ColorProfile1 = submenu(options, "ColorProfile1", "&Colour Profile");
+  ColorProfile1->addActions(colorProfileGroup_->actions());
+  Metadata1 = submenu(options, "Metadata1", "&Metadata");
+  Metadata1->addActions(metadataGroup_->actions());
 
   QMenu* help = menu("Help1", "&Help");
   help->addAction(ProgramHomepage1);

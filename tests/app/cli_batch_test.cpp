@@ -9,6 +9,7 @@
 
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
+#include "imaging/jpeg_markers.h"
 #include "support/test_support.h"
 
 namespace picaxo {
@@ -318,6 +319,31 @@ TEST_F(CliBatchTest, UsageErrors) {
   const TCliRun empty = Batch(Dirs());
   EXPECT_EQ(empty.exitCode, 0);
   EXPECT_NE(empty.out.find("No files in current folder!"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace picaxo
+
+namespace picaxo {
+namespace {
+
+TEST_F(CliBatchTest, ABrokenColourProfileIsNamedOnTheImagesOwnLine) {
+  // A photo whose one profile chunk claims to be chunk 2 of 2.
+  TRasterImage raster(16, 8);
+  TJPEGImage jpeg;
+  jpeg.Assign(raster);
+  jpeg.Compress();
+  std::string icc("ICC_PROFILE\0\x02\x02", 14);
+  icc.append(200, 'p');
+  Put("a.jpg", InsertSegmentsAfterApp0(jpeg.CompressedData(), MakeSegment(0xE2, icc)));
+  Put("b.bmp", Bmp(8, 6, 1));
+  const TCliRun run = Batch("--longer 10 --metadata keep " + Dirs());
+  EXPECT_EQ(run.exitCode, 0) << run.out;
+  EXPECT_NE(run.out.find("[1/2] a.jpg: Saved "), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find(" warning: the colour profile was ignored: its chunks are missing or "
+                         "inconsistent\n[2/2] b.bmp: Saved"),
+            std::string::npos)
+      << run.out;
 }
 
 }  // namespace

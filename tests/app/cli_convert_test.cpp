@@ -6,6 +6,7 @@
 
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
+#include "imaging/jpeg_markers.h"
 #include "imaging/pipeline.h"
 #include "support/test_support.h"
 
@@ -34,6 +35,12 @@ std::string SmallBmp(int w, int h) {
 }
 
 using CliConvertTest = testing::TempFolderTest;
+
+// The entropy-coded data of a JPEG file: everything from its first SOS on.
+std::string ScanOf(const std::string& file) {
+  const std::vector<TJpegSegment> segments = ReadJpegSegments(file);
+  return segments.empty() ? file : file.substr(segments.back().Offset + segments.back().Length);
+}
 
 TEST_F(CliConvertTest, ResizesAPhotoAndDryRunAgrees) {
   const fs::path out = dir_ / "out.jpg";
@@ -180,6 +187,45 @@ TEST_F(CliConvertTest, StreamedOutputAndErrorsAreThoseOfTheWholeConversion) {
   EXPECT_NE(run.out.find("cannot read"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("JPEG error #"), std::string::npos) << run.out;
   EXPECT_TRUE(ReadWholeFile(out.string()) == ConvertImage(picture, request).Bytes);
+}
+
+}  // namespace
+}  // namespace picaxo
+
+namespace picaxo {
+namespace {
+
+TEST_F(CliConvertTest, ColourAndMetadataOptionsAndOneWarningForABrokenProfile) {
+  // The photo with its profile split into chunks that disagree (1 of 2, twice).
+  const std::string photo = ReadWholeFile(kPhoto);
+  std::string broken;
+  for (const TJpegSegment& s : ReadJpegSegments(photo)) {
+    if (s.Marker != 0xE2) continue;
+    std::string payload(s.Payload);
+    payload[13] = 2;
+    broken = MakeSegment(0xE2, payload) + MakeSegment(0xE2, payload);
+  }
+  ASSERT_FALSE(broken.empty());
+  const fs::path source = dir_ / "broken.jpg";
+  WriteFileAtomically(source.string(), InsertSegmentsAfterApp0(photo, broken));
+  const TCliRun run =
+      testing::RunCli("convert --longer 300 " + Quote(source) + " " + Quote(dir_ / "a.jpg"));
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  const size_t warning =
+      run.out.find("picaxo-cli convert: warning: " + source.string() + ": the colour profile");
+  EXPECT_EQ(warning, 0u) << run.out;
+  EXPECT_EQ(run.out.find('\n'), run.out.find('\n', warning));  // one line
+  ASSERT_EQ(RunCli("--longer 300 --color-profile ignore --metadata keep " + Quote(source) + " " +
+                   Quote(dir_ / "b.jpg"))
+                .exitCode,
+            0);
+  const std::string kept = ReadWholeFile((dir_ / "b.jpg").string());
+  // Same pixels as the default (the broken profile was ignored), now with the photo's EXIF.
+  EXPECT_TRUE(ScanOf(kept) == ScanOf(ReadWholeFile((dir_ / "a.jpg").string())));
+  EXPECT_NE(kept.find("Exif"), std::string::npos);
+  EXPECT_EQ(RunCli("--color-profile vivid " + Quote(source) + " " + Quote(dir_ / "c.jpg")).exitCode,
+            2);
+  EXPECT_EQ(RunCli("--metadata all " + Quote(source) + " " + Quote(dir_ / "c.jpg")).exitCode, 2);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 // clang-format on
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,8 @@
 
 #include "base/file_util.h"
 #include "imaging/bmp.h"
+#include "imaging/color_profile.h"
+#include "imaging/jpeg_markers.h"
 #include "support/test_support.h"
 
 namespace picaxo {
@@ -507,6 +510,82 @@ TEST(JPEGImage, ProgressiveFileWithThousandsOfScansIsRefused) {
   TJPEGImage ok;
   ok.LoadFromBytes(fewer);
   EXPECT_NO_THROW(ok.DecodeTo(image));
+}
+
+}  // namespace
+}  // namespace picaxo
+
+namespace picaxo {
+namespace {
+
+// A CMYK profile whose inks print with red and blue exchanged: (1 - Y)(1 - K) is red and
+// (1 - C)(1 - K) blue, so colours that went through it are told from the plain conversion.
+std::string SwappedInkProfile() {
+  cmsHPROFILE lab = cmsCreateLab4Profile(nullptr);
+  cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+  cmsHTRANSFORM toLab =
+      cmsCreateTransform(srgb, TYPE_RGB_DBL, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
+  cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+  cmsSetProfileVersion(profile, 2.1);
+  cmsSetDeviceClass(profile, cmsSigOutputClass);
+  cmsSetColorSpace(profile, cmsSigCmykData);
+  cmsSetPCS(profile, cmsSigLabData);
+  cmsPipeline* lut = cmsPipelineAlloc(nullptr, 4, 3);
+  cmsStage* clut = cmsStageAllocCLut16bit(nullptr, 9, 4, 3, nullptr);
+  cmsStageSampleCLut16bit(
+      clut,
+      [](const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) -> cmsInt32Number {
+        const double c = in[0] / 65535.0, m = in[1] / 65535.0, y = in[2] / 65535.0,
+                     k = in[3] / 65535.0;
+        const double rgb[3] = {(1 - y) * (1 - k), (1 - m) * (1 - k), (1 - c) * (1 - k)};
+        cmsCIELab value;
+        cmsDoTransform(static_cast<cmsHTRANSFORM>(cargo), rgb, &value, 1);
+        cmsFloat2LabEncoded(out, &value);
+        return TRUE;
+      },
+      toLab, 0);
+  cmsPipelineInsertStage(lut, cmsAT_BEGIN, clut);
+  cmsWriteTag(profile, cmsSigAToB0Tag, lut);
+  cmsPipelineFree(lut);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  std::string data(size, '\0');
+  cmsSaveProfileToMem(profile, data.data(), &size);
+  cmsCloseProfile(profile);
+  cmsDeleteTransform(toLab);
+  cmsCloseProfile(srgb);
+  cmsCloseProfile(lab);
+  return data;
+}
+
+TEST(JPEGImage, CmykFilesWithAProfileConvertThroughIt) {
+  const std::string profile = SwappedInkProfile();
+  const int w = 16 * static_cast<int>(std::size(kPatches));
+  EncodeOptions o;
+  o.inSpace = JCS_CMYK;
+  o.components = 4;
+  o.quality = 100;
+  for (bool adobe : {false, true}) {
+    o.adobeMarker = adobe;
+    const std::string file = InsertSegmentsAfterApp0(EncodeSamples(w, 16, PatchSamples(adobe), o),
+                                                     IccProfileSegments(profile));
+    std::string warning;
+    TJPEGImage jpeg;
+    jpeg.LoadFromBytes(file);
+    const auto transform = SourceColorTransform(file, TColorProfilePolicy::Convert, &warning);
+    ASSERT_NE(transform, nullptr);
+    jpeg.SetColorTransform(transform);
+    EXPECT_TRUE(warning.empty()) << warning;
+    const TRasterImage image = jpeg.TakeRaster();
+    // Perceptual rendering with black point compensation moves pure inks a little: within 20
+    // levels, against the 255 of the exchanged channels.
+    for (size_t i = 0; i < std::size(kPatches); ++i) {
+      const uint8_t* p = image.ScanLine(8) + 3 * (16 * i + 8);
+      EXPECT_NEAR(p[2], kPatches[i].b, 20) << "patch " << i << (adobe ? " adobe" : "");
+      EXPECT_NEAR(p[1], kPatches[i].g, 20) << "patch " << i << (adobe ? " adobe" : "");
+      EXPECT_NEAR(p[0], kPatches[i].r, 20) << "patch " << i << (adobe ? " adobe" : "");
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // in the real window are there after it is closed and started again, and the per-user file holds
 // them.
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,12 +21,15 @@
 #include <QTest>
 #include <QTreeView>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
 
+#include "imaging/color_profile.h"
 #include "imaging/jpeg.h"
+#include "imaging/jpeg_markers.h"
 #include "imaging/raster.h"
 #include "jobs/file_remover.h"
 #include "modal_helper.h"
@@ -339,6 +343,75 @@ TEST_F(MainWindowSettings, TheFirstStartShowsTheWholeJobListBesideThePicture) {
 
   Close();
   EXPECT_TRUE(Holds("JobsListWidth=368"));
+}
+
+}  // namespace
+}  // namespace picaxo
+
+namespace picaxo {
+namespace {
+
+// A photo of one strong colour, stored as Adobe RGB with its profile, and a long comment.
+void WriteAdobeRgbPhoto(const fs::path& path) {
+  const cmsCIExyY white{0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+  cmsHPROFILE adobe = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(gamma);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(adobe, nullptr, &size);
+  std::string profile(size, '\0');
+  cmsSaveProfileToMem(adobe, profile.data(), &size);
+  cmsCloseProfile(adobe);
+  TRasterImage raster(32, 24);
+  raster.FillRect(0, 0, 32, 24, 0x003020C0);
+  TJPEGImage jpeg;
+  jpeg.Assign(raster);
+  jpeg.Compress();
+  const std::string markers =
+      IccProfileSegments(profile) + MakeSegment(0xFE, std::string(6000, 'c'));
+  std::ofstream(path, std::ios::binary) << InsertSegmentsAfterApp0(jpeg.CompressedData(), markers);
+}
+
+TEST_F(MainWindowSettings, ColourProfileAndMetadataMenusRerenderAndAreKept) {
+  const std::string source = MakeFolder("adobe");
+  WriteAdobeRgbPhoto(fs::path(source) / "a.jpg");
+  Start(source);
+  QMenu* colour = Widget<QMenu>("ColorProfile1");
+  QMenu* metadata = Widget<QMenu>("Metadata1");
+  ASSERT_EQ(colour->actions().size(), 3);
+  ASSERT_EQ(metadata->actions().size(), 3);
+  EXPECT_TRUE(Widget<QMenu>("Options1")->actions().contains(colour->menuAction()));
+  for (QAction* item : colour->actions() + metadata->actions()) {
+    EXPECT_TRUE(item->isCheckable());
+    EXPECT_FALSE(item->statusTip().isEmpty()) << item->objectName().toStdString();
+  }
+  EXPECT_TRUE(Widget<QAction>("MColorConvert")->isChecked());
+  EXPECT_TRUE(Widget<QAction>("MMetadataStrip")->isChecked());
+
+  // The view shows the converted colour; Ignore shows the stored one, decoded again.
+  auto red = [this] { return form_->State().Image().Image().ScanLine(10)[3 * 10 + 2]; };
+  const int converted = red();
+  Widget<QAction>("MColorIgnore")->trigger();
+  EXPECT_EQ(form_->State().Settings().ColorProfile, 2);
+  EXPECT_GT(std::abs(red() - converted), 10);
+  EXPECT_NEAR(red(), 0xC0, 3);
+
+  // The preview's size follows the metadata choice: the comment goes into the saved file.
+  Widget<QAction>("MPreview")->trigger();
+  const std::string stripped = form_->State().View().ImageFileSizeText;
+  Widget<QAction>("MMetadataKeepPublic")->trigger();
+  EXPECT_EQ(form_->State().Settings().Metadata, 2);
+  EXPECT_NE(form_->State().View().ImageFileSizeText, stripped);
+  Close();
+  EXPECT_TRUE(Holds("ColorProfile=2"));
+  EXPECT_TRUE(Holds("Metadata=2"));
+
+  Start(source);
+  EXPECT_TRUE(Widget<QAction>("MColorIgnore")->isChecked());
+  EXPECT_TRUE(Widget<QAction>("MMetadataKeepPublic")->isChecked());
+  EXPECT_NEAR(red(), 0xC0, 3);
 }
 
 }  // namespace
