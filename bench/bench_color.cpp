@@ -76,7 +76,7 @@ double ConvertSeconds(const std::string& file) {
   request.Settings.LongerPixels = 1024;
   SelectRule(request.Settings, ResizeRule::LongerSide);
   const double start = CpuSeconds();
-  auto rows = RowSourceFromBytes(file, true, kMaxRasterPixels, TColorProfilePolicy::Convert);
+  auto rows = RowSourceFromBytes(file, true, kMaxRasterPixels);
   const TConversion c = ConvertRows(*rows, request);
   benchmark::DoNotOptimize(c.Bytes.data());
   return CpuSeconds() - start;

@@ -8,8 +8,8 @@
 #include "imaging/bmp.h"
 #include "imaging/exif_orientation.h"
 #include "imaging/jpeg.h"
-#include "imaging/orient.h"
 #include "imaging/jpeg_markers.h"
+#include "imaging/orient.h"
 #include "imaging/resample.h"
 
 namespace picaxo {
@@ -234,7 +234,8 @@ std::string WithSourceMarkers(std::string encoded, const TConvertRequest& reques
   std::string segments;
   if (metadata != TMetadataPolicy::Strip) {
     std::string problem;
-    const TPictureChanges changes{geometry.FrameWidth, geometry.FrameHeight, request.AppliedOrientation != 1};
+    const TPictureChanges changes{geometry.FrameWidth, geometry.FrameHeight,
+                                  request.AppliedOrientation != 1};
     segments = MetadataSegments(header, metadata, changes, &problem);
     AddWarning(warning, problem);
   }

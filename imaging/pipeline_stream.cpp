@@ -302,8 +302,8 @@ std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int6
   if (!jpeg) return std::make_unique<TRasterRowSource>(ReadBitmap(file, maxPixels));
   TSourceNotes notes = SourceOrientation(file, options);
   const int orientation = notes.AppliedOrientation;
-  std::unique_ptr<TRowSource> source = std::make_unique<TJpegRowSource>(
-      std::move(file), maxPixels, orientation == 2, options.Color);
+  std::unique_ptr<TRowSource> source =
+      std::make_unique<TJpegRowSource>(std::move(file), maxPixels, orientation == 2, options.Color);
   if (orientation > 2) source = std::make_unique<TTurnedRowSource>(std::move(source), orientation);
   source->SetNotes(std::move(notes));
   return source;

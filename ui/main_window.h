@@ -201,9 +201,9 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QPointer<QWidget> FullScreenWindow;
   TBatchForm* batchForm_ = nullptr;  // the dialog of the run going on
   static constexpr qint64 kRunEventsInterval = 25;
-  QElapsedTimer runEvents_;      // since events were last let through during a run
-  int jobsListWidth_ = 368;      // PanelJobs' width while the list is hidden
-  bool jobsListSized_ = false;   // the shown list has had its width since the window's start
+  QElapsedTimer runEvents_;     // since events were last let through during a run
+  int jobsListWidth_ = 368;     // PanelJobs' width while the list is hidden
+  bool jobsListSized_ = false;  // the shown list has had its width since the window's start
   std::unique_ptr<TSettingsBinding> settings_;
   std::string confirmedCopyToFolder_;
 

@@ -107,7 +107,7 @@ TEST_F(ColorProfileTest, ConvertShowsTheTrueColoursIgnoreAndKeepTheStoredOnes) {
   EXPECT_LT(MeanDifference(Decoded(converted.Bytes), original_), 1.5);
   EXPECT_TRUE(converted.Warning.empty());
   // The stream converts the same way.
-  auto rows = OpenRowSource(adobePath_, TColorProfilePolicy::Convert);
+  auto rows = OpenRowSource(adobePath_);
   EXPECT_TRUE(ConvertRows(*rows, SameSize(adobePath_, {})).Bytes == converted.Bytes);
 
   // Ignore: today's bytes, the stored colours re-encoded as they are (and visibly off).
@@ -215,7 +215,7 @@ TEST_F(ColorProfileTest, BrokenProfilesAreIgnoredWithAWarning) {
         LoadSourceImage(withSegments(icc), TColorProfilePolicy::Convert, &warning);
     EXPECT_EQ(MeanDifference(loaded, stored), 0.0);
     EXPECT_FALSE(warning.empty());
-    auto rows = OpenRowSource((dir_ / "broken.jpg").string(), TColorProfilePolicy::Convert);
+    auto rows = OpenRowSource((dir_ / "broken.jpg").string());
     EXPECT_FALSE(rows->Warning().empty());
   }
 }
