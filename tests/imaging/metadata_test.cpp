@@ -127,10 +127,12 @@ class MetadataTest : public testing::TempFolderTest {
     r.Settings.ResizeEnabled = resize;  // 50 percent when on; a direct copy when off
     return r;
   }
+  // The picture as stored, so that only the policy makes a difference.
   TConversion Convert(const std::string& path, TMetadataPolicy policy, bool resize = true) {
-    TRasterImage source = LoadSourceImage(path);
+    const TSourceOptions asStored{.AutoOrient = false};
+    TRasterImage source = LoadSource(path, asStored).Picture;
     const TConversion whole = ConvertImage(source, Request(path, policy, resize));
-    auto rows = OpenRowSource(path);
+    auto rows = OpenRowSource(path, asStored);
     EXPECT_TRUE(ConvertRows(*rows, Request(path, policy, resize)).Bytes == whole.Bytes);
     return whole;
   }
@@ -189,7 +191,14 @@ TEST_F(MetadataTest, TurnedPixelsMakeTheKeptOrientationOne) {
   TRasterImage source = LoadSourceImage(path);
   TConvertRequest r = Request(path, TMetadataPolicy::Keep, true);
   r.AppliedOrientation = 6;
-  EXPECT_EQ(ReadBack(ConvertImage(source, r).Bytes).Exif["Exif.Image.Orientation"].toLong(), 1);
+  const TConversion whole = ConvertImage(source, r);
+  TReadBack turned = ReadBack(whole.Bytes);
+  EXPECT_EQ(turned.Exif["Exif.Image.Orientation"].toLong(), 1);
+  EXPECT_EQ(turned.Exif["Exif.Photo.PixelXDimension"].toLong(), 30);
+  EXPECT_EQ(turned.Exif["Exif.Photo.PixelYDimension"].toLong(), 40);
+  // The stream learns the turn from its own rows: the same bytes.
+  auto rows = OpenRowSource(path);
+  EXPECT_TRUE(ConvertRows(*rows, Request(path, TMetadataPolicy::Keep, true)).Bytes == whole.Bytes);
 }
 
 TEST_F(MetadataTest, DirectCopiesStayWholeUnlessPrivateFieldsMustGo) {
