@@ -11,7 +11,7 @@
 
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
-#include "jobs/file_remover.h"
+#include "open_form.h"
 #include "settings/temp_config.h"
 #include "support/exif_test_util.h"
 #include "ui/img_view_box.h"
@@ -23,17 +23,7 @@ namespace {
 
 class AutoOrientOption : public TempConfig {
  protected:
-  void Start(const std::string& folder) {
-    TForm1Options options;
-    options.CommandLineArgument = folder;
-    options.Prompt = &prompt_;
-    options.Remover = &DeletingFileRemover();
-    form_ = std::make_unique<TForm1>(options);
-    form_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    for (int i = 0; i < 200 && form_->State().SourceFolder().empty(); ++i)
-      QTest::qWait(5);
-  }
+  void Start(const std::string& folder) { testing::OpenFormOnFolder(form_, folder, prompt_, 1); }
   template <typename T>
   T* Widget(const char* name) {
     T* widget = form_->findChild<T*>(QString::fromLatin1(name));
