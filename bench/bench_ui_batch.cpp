@@ -16,6 +16,7 @@
 #include <random>
 #include <string>
 
+#include "batch_dialog.h"
 #include "jobs/app_state.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
@@ -56,22 +57,6 @@ TPhotos& Photos() {
   return photos;
 }
 
-// Opens the batch dialog's run as a user would once it shows: folders created without asking,
-// Start, Close.
-void RunDialogWhenItShows() {
-  auto* timer = new QTimer();
-  QObject::connect(timer, &QTimer::timeout, [timer] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (!dialog || !dialog->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    dialog->findChild<QAbstractButton*>("CBPromptForCreateDir")->click();
-    dialog->findChild<QAbstractButton*>("BStart")->click();
-    dialog->findChild<QAbstractButton*>("BClose")->click();
-  });
-  timer->start(0);
-}
-
 // The main window's Save All, from the scan of the folder on (the command line's run starts
 // with its scan too); the window shows every image as it is saved.
 void BM_WindowBatch12Photos(benchmark::State& s) {
@@ -99,7 +84,7 @@ void BM_WindowBatch12Photos(benchmark::State& s) {
     form.State().SetSourceFolderField(p.src.string());
     s.ResumeTiming();
     form.State().RescanSourceFolder();
-    RunDialogWhenItShows();
+    bench::RunDialogWhenItShows();
     form.findChild<QAbstractButton*>("TBSaveAll")->click();
     s.PauseTiming();
     if (!fs::exists(out) || std::distance(fs::directory_iterator(out), {}) != 12) {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "base/file_util.h"
+#include "batch_dialog.h"
 #include "imaging/jpeg.h"
 #include "jobs/app_state.h"
 #include "ui/application.h"
@@ -84,20 +85,6 @@ size_t JpegCount(const fs::path& folder) {
   return n;
 }
 
-void RunDialogWhenItShows() {
-  auto* timer = new QTimer();
-  QObject::connect(timer, &QTimer::timeout, [timer] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (!dialog || !dialog->isVisible()) return;
-    timer->stop();
-    timer->deleteLater();
-    dialog->findChild<QAbstractButton*>("CBPromptForCreateDir")->click();
-    dialog->findChild<QAbstractButton*>("BStart")->click();
-    dialog->findChild<QAbstractButton*>("BClose")->click();
-  });
-  timer->start(0);
-}
-
 // The window is made with the working folder current, as a first start would be, so whatever it
 // creates at start-up sees that folder; its destination is that folder.
 void BM_WindowSaveAllIntoWorkingFolder(benchmark::State& s) {
@@ -121,7 +108,7 @@ void BM_WindowSaveAllIntoWorkingFolder(benchmark::State& s) {
       form.State().SetSourceFolderField(p.src.string());
       s.ResumeTiming();
       form.State().RescanSourceFolder();
-      RunDialogWhenItShows();
+      bench::RunDialogWhenItShows();
       form.findChild<QAbstractButton*>("TBSaveAll")->click();
       s.PauseTiming();
     }
