@@ -13,6 +13,7 @@
 #include "imaging/jpeg.h"
 #include "imaging/jpeg_markers.h"
 #include "imaging/pipeline_stream.h"
+#include "support/adobe_rgb.h"
 
 namespace {
 
@@ -24,21 +25,6 @@ double CpuSeconds() {
   return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
-std::string AdobeProfile() {
-  const cmsCIExyY white{0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
-  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(gamma);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  std::string data(size, '\0');
-  cmsSaveProfileToMem(profile, data.data(), &size);
-  cmsCloseProfile(profile);
-  return data;
-}
-
 // The photo's pixels made Adobe RGB and encoded at quality 90: without and with the profile.
 struct TFiles {
   std::string Untagged;
@@ -47,7 +33,7 @@ struct TFiles {
 
 const TFiles& Files() {
   static const TFiles files = [] {
-    const std::string profile = AdobeProfile();
+    const std::string profile = testing::AdobeRgbProfileBytes();
     TRasterImage pixels = bench::PhotoRaster();
     cmsHPROFILE adobe =
         cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
@@ -107,7 +93,7 @@ namespace {
 void BM_AdobeRgbToSrgbPixels20MP(benchmark::State& state) {
   TIccProfile profile;
   profile.State = TIccProfile::TState::Present;
-  profile.Data = AdobeProfile();
+  profile.Data = testing::AdobeRgbProfileBytes();
   const auto transform = ColorTransformFor(profile, TDecodedColors::Rgb, nullptr);
   TRasterImage pixels = bench::PhotoRaster();
   for (auto _ : state)

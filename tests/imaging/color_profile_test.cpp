@@ -13,6 +13,7 @@
 #include "imaging/jpeg_markers.h"
 #include "imaging/pipeline.h"
 #include "imaging/pipeline_stream.h"
+#include "support/adobe_rgb.h"
 #include "support/test_support.h"
 
 namespace picaxo {
@@ -20,23 +21,8 @@ namespace {
 
 const std::string kPhoto = std::string(PICAXO_TESTDATA) + "/photos/Path_by_Risto_Saukonpaa.jpg";
 
-std::string SaveProfile(cmsHPROFILE profile) {
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  std::string data(size, '\0');
-  cmsSaveProfileToMem(profile, data.data(), &size);
-  return data;
-}
-
-cmsHPROFILE CreateAdobeRgb() {
-  const cmsCIExyY white{0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
-  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(gamma);
-  return profile;
-}
+using testing::CreateAdobeRgb;
+using testing::SaveProfile;
 
 std::string Encode(const TRasterImage& image, int quality) {
   TJPEGImage jpeg;

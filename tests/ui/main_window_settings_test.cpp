@@ -2,7 +2,6 @@
 // in the real window are there after it is closed and started again, and the per-user file holds
 // them.
 #include <gtest/gtest.h>
-#include <lcms2.h>
 
 #include <QAction>
 #include <QCheckBox>
@@ -34,6 +33,7 @@
 #include "jobs/file_remover.h"
 #include "modal_helper.h"
 #include "settings/temp_config.h"
+#include "support/adobe_rgb.h"
 #include "ui/main_window.h"
 #include "ui/main_window_settings.h"
 #include "ui/recent_menu.h"
@@ -353,17 +353,7 @@ namespace {
 
 // A photo of one strong colour, stored as Adobe RGB with its profile, and a long comment.
 void WriteAdobeRgbPhoto(const fs::path& path) {
-  const cmsCIExyY white{0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
-  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-  cmsHPROFILE adobe = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(gamma);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(adobe, nullptr, &size);
-  std::string profile(size, '\0');
-  cmsSaveProfileToMem(adobe, profile.data(), &size);
-  cmsCloseProfile(adobe);
+  const std::string profile = testing::AdobeRgbProfileBytes();
   TRasterImage raster(32, 24);
   raster.FillRect(0, 0, 32, 24, 0x003020C0);
   TJPEGImage jpeg;
