@@ -30,6 +30,7 @@
 #include <array>
 #include <exception>
 
+#include "jobs/command_guard.h"
 #include "settings/picaxo_settings.h"
 #include "ui/img_view_box.h"
 #include "ui/keyboard_hook.h"
@@ -68,6 +69,14 @@ QColor ColorOf(uint32_t bgr) {
   return QColor(static_cast<int>(bgr & 0xFF), static_cast<int>((bgr >> 8) & 0xFF),
                 static_cast<int>((bgr >> 16) & 0xFF));
 }
+
+// What the commands were doing, for their error messages ("Not enough memory to save the image").
+constexpr const char* kGoToImage = "show the image";
+constexpr const char* kLoadImage = "load the image";
+constexpr const char* kSaveImage = "save the image";
+constexpr const char* kShowPreview = "show the preview";
+constexpr const char* kReadFolder = "read the source folder";
+constexpr const char* kChangeSettings = "change the settings";
 
 uint32_t BgrOf(const QColor& color) {
   return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8) |
@@ -142,20 +151,22 @@ void TForm1::ConnectControls() {
           [this](int index) { SelectZoomIndex(index); });
   connect(FullScreen1, &QAction::triggered, this, [this] { FullScreenToggle(); });
 
-  auto command = [this](auto* sender, auto signal, std::function<void()> run) {
-    connect(sender, signal, this, [this, run] { RunCommand(run); });
+  auto command = [this](auto* sender, auto signal, const char* doing, std::function<void()> run) {
+    connect(sender, signal, this, [this, doing, run] { RunCommand(doing, run); });
   };
-  command(MNext, &QAction::triggered, [this] { state_->GoNext(); });
-  command(TBNext, &QToolButton::clicked, [this] { state_->GoNext(); });
-  command(MPrevious, &QAction::triggered, [this] { state_->GoPrevious(); });
-  command(TBPrev, &QToolButton::clicked, [this] { state_->GoPrevious(); });
-  command(MFirst, &QAction::triggered, [this] { state_->GoFirst(); });
-  command(MLast, &QAction::triggered, [this] { state_->GoLast(); });
-  command(Refresh1, &QAction::triggered, [this] { state_->ReloadCurrentImage(); });
-  command(MSave, &QAction::triggered, [this] { state_->SaveCurrentImage(); });
-  command(TBSave, &QToolButton::clicked, [this] { state_->SaveCurrentImage(); });
-  command(MSaveAndNext, &QAction::triggered, [this] { state_->SaveAndNext(); });
-  command(MOutDelete, &QAction::triggered, [this] { state_->DeleteDestinationFile(); });
+  command(MNext, &QAction::triggered, kGoToImage, [this] { state_->GoNext(); });
+  command(TBNext, &QToolButton::clicked, kGoToImage, [this] { state_->GoNext(); });
+  command(MPrevious, &QAction::triggered, kGoToImage, [this] { state_->GoPrevious(); });
+  command(TBPrev, &QToolButton::clicked, kGoToImage, [this] { state_->GoPrevious(); });
+  command(MFirst, &QAction::triggered, kGoToImage, [this] { state_->GoFirst(); });
+  command(MLast, &QAction::triggered, kGoToImage, [this] { state_->GoLast(); });
+  command(Refresh1, &QAction::triggered, "reload the image",
+          [this] { state_->ReloadCurrentImage(); });
+  command(MSave, &QAction::triggered, kSaveImage, [this] { state_->SaveCurrentImage(); });
+  command(TBSave, &QToolButton::clicked, kSaveImage, [this] { state_->SaveCurrentImage(); });
+  command(MSaveAndNext, &QAction::triggered, kSaveImage, [this] { state_->SaveAndNext(); });
+  command(MOutDelete, &QAction::triggered, "delete the destination file",
+          [this] { state_->DeleteDestinationFile(); });
   connect(Rotateright1, &QAction::triggered, this,
           [this] { RotateCurrentImage(TRotation::Right); });
   connect(RotateLeft1, &QAction::triggered, this, [this] { RotateCurrentImage(TRotation::Left); });
@@ -168,18 +179,18 @@ void TForm1::ConnectControls() {
           [this](bool on) { state_->SetRecursiveInput(on); });
   // The current image is loaded again, upright or as stored; the view and preview follow.
   connect(MAutoOrient, &QAction::toggled, this,
-          [this](bool on) { RunCommand([this, on] { state_->SetAutoOrient(on); }); });
+          [this](bool on) { RunCommand(kLoadImage, [this, on] { state_->SetAutoOrient(on); }); });
   connect(UseLosslessJPEGrotateofinputfile1, &QAction::toggled, this, [this](bool on) {
     state_->SetLosslessRotate(on);
     ShowCommands();
   });
 
   for (QAction* item : colorProfileGroup_->actions())
-    command(item, &QAction::triggered, [this, item] {
+    command(item, &QAction::triggered, kLoadImage, [this, item] {
       state_->SetColorProfilePolicy(static_cast<TColorProfilePolicy>(item->data().toInt()));
     });
   for (QAction* item : metadataGroup_->actions())
-    command(item, &QAction::triggered, [this, item] {
+    command(item, &QAction::triggered, kShowPreview, [this, item] {
       state_->SetMetadataPolicy(static_cast<TMetadataPolicy>(item->data().toInt()));
     });
 
@@ -202,7 +213,7 @@ void TForm1::ConnectControls() {
   });
   connect(EOutFilename, &QLineEdit::textChanged, this, [this](const QString& text) {
     if (!state_->FillingControls())
-      RunCommand([&] { ShowRedraw(state_->ChangeOutputName(S(text))); });
+      RunCommand(kChangeSettings, [&] { ShowRedraw(state_->ChangeOutputName(S(text))); });
   });
   connect(EFitWidth, &QLineEdit::textChanged, this, [this] { FitTextEdited(); });
   connect(EFitHeight, &QLineEdit::textChanged, this, [this] { FitTextEdited(); });
@@ -253,13 +264,15 @@ void TForm1::ConnectControls() {
     const auto selection = ImgViewBox1->HasSelection()
                                ? std::optional<TSelection>(ImgViewBox1->GetSelection())
                                : std::nullopt;
-    RunCommand([&] { ShowRedraw(state_->ChangeSelection(selection, TSelectionPhase::Dragging)); });
+    RunCommand(kChangeSettings,
+               [&] { ShowRedraw(state_->ChangeSelection(selection, TSelectionPhase::Dragging)); });
   });
   connect(ImgViewBox1, &TImgViewBox::OnSelectionChange, this, [this] {
     const auto selection = ImgViewBox1->HasSelection()
                                ? std::optional<TSelection>(ImgViewBox1->GetSelection())
                                : std::nullopt;
-    RunCommand([&] { ShowRedraw(state_->ChangeSelection(selection, TSelectionPhase::Changed)); });
+    RunCommand(kChangeSettings,
+               [&] { ShowRedraw(state_->ChangeSelection(selection, TSelectionPhase::Changed)); });
   });
   connect(ImgViewBox1, &TImgViewBox::HintChanged, this, [this](const QString& hint) {
     if (ImgViewBox1->underMouse()) statusBar()->showMessage(hint);
@@ -285,7 +298,7 @@ void TForm1::DeferredStartUp() {
     state_->TakeCommandLineArgument(commandLineArgument_);
     SetText(EInputDir, state_->SourceFolderField());
   }
-  RunCommand([this] { state_->ScanSourceFolder(); });
+  RunCommand(kReadFolder, [this] { state_->ScanSourceFolder(); });
 }
 
 // --- What the core tells ---
@@ -507,12 +520,9 @@ void TForm1::ShowRedraw(const TRedraw& redraw) {
 
 // --- Commands ---
 
-void TForm1::RunCommand(const std::function<void()>& command) {
-  try {
-    command();
-  } catch (const std::exception& e) {
-    Inform(TPromptKind::Error, e.what());
-  }
+void TForm1::RunCommand(const std::string& doing, const std::function<void()>& command) {
+  if (const std::optional<std::string> error = RunGuarded(command, doing))
+    Inform(TPromptKind::Error, *error);
 }
 
 void TForm1::Inform(TPromptKind kind, const std::string& text) {
@@ -520,22 +530,22 @@ void TForm1::Inform(TPromptKind kind, const std::string& text) {
 }
 
 void TForm1::PreviewToggle() {
-  RunCommand([this] { state_->TogglePreview(); });
+  RunCommand(kShowPreview, [this] { state_->TogglePreview(); });
   MPreview->setChecked(state_->PreviewMode());
   TBPreview->setChecked(state_->PreviewMode());
 }
 
 void TForm1::RotateCurrentImage(TRotation direction) {
-  RunCommand([this, direction] { state_->RotateCurrentImage(direction); });
+  RunCommand("rotate the image", [this, direction] { state_->RotateCurrentImage(direction); });
 }
 
 void TForm1::CheckSourceRename(TRenameTrigger trigger) {
-  RunCommand([this, trigger] { state_->CheckSourceRename(trigger); });
+  RunCommand("rename the source file", [this, trigger] { state_->CheckSourceRename(trigger); });
 }
 
 void TForm1::DeleteSourceFile() {
   if (!state_->EnabledCommands().DeleteSource) return;
-  RunCommand([this] { state_->DeleteSourceFile(); });
+  RunCommand("delete the source file", [this] { state_->DeleteSourceFile(); });
 }
 
 void TForm1::CopySourceTo() {
@@ -547,7 +557,7 @@ void TForm1::CopySourceTo() {
                                    QStringLiteral("JPEG files (*.jpg);;All files (*.*)"));
   RememberCopyToFolder(target);
   if (target.isEmpty()) return;
-  RunCommand([this, &target] { state_->CopySourceTo(S(target)); });
+  RunCommand("copy the source file", [this, &target] { state_->CopySourceTo(S(target)); });
 }
 
 void TForm1::BrowseFolder(QLineEdit* field) {
@@ -557,7 +567,7 @@ void TForm1::BrowseFolder(QLineEdit* field) {
   if (dialog.Execute()) field->setText(dialog.Directory());
   // Either button re-checks the source folder; it is read again only when it changed.
   state_->SetSourceFolderField(S(EInputDir->text()));
-  RunCommand([this] { state_->ScanSourceFolder(); });
+  RunCommand(kReadFolder, [this] { state_->ScanSourceFolder(); });
 }
 
 void TForm1::ChoosePaddingColor() {
@@ -574,14 +584,15 @@ void TForm1::ChangeSettings(TControl control, TTrigger trigger) {
   if (state_->FillingControls()) return;
   TRedraw redraw;
   // A change in preview mode renders the preview, which can fail like any command.
-  RunCommand([&] { redraw = state_->ChangeSettings(control, trigger, SettingsFromControls()); });
+  RunCommand(kChangeSettings,
+             [&] { redraw = state_->ChangeSettings(control, trigger, SettingsFromControls()); });
   if (RerunsRuleControls(control)) ShowRuleControls();
   ShowRedraw(redraw);
 }
 
 void TForm1::ChangeExcluded(bool excluded) {
   if (state_->FillingControls()) return;
-  RunCommand([&] { ShowRedraw(state_->ChangeExcluded(excluded)); });
+  RunCommand(kChangeSettings, [&] { ShowRedraw(state_->ChangeExcluded(excluded)); });
 }
 
 void TForm1::ChangeSpinValue(QObject* spin, TControl control) {
@@ -601,13 +612,13 @@ void TForm1::FitTextEdited() {
 void TForm1::FieldEntered(QWidget* field) {
   if (field == EInputDir) {
     state_->SetSourceFolderField(S(EInputDir->text()));
-    RunCommand([this] { state_->RescanSourceFolder(); });
+    RunCommand(kReadFolder, [this] { state_->RescanSourceFolder(); });
   } else if (field == EOutputDir) {
     state_->CommitDestinationFolderField();
   } else if (field == EInFilename) {
     CheckSourceRename(TRenameTrigger::EnterKey);
   } else if (field == EInFileNumber) {
-    RunCommand([this] { state_->GoToNumberText(S(EInFileNumber->text())); });
+    RunCommand(kGoToImage, [this] { state_->GoToNumberText(S(EInFileNumber->text())); });
   } else if (field == EOutFilename) {
     state_->CommitOutputNameText();
   } else if (field == EFitWidth || field == EFitHeight) {
@@ -619,13 +630,13 @@ void TForm1::FieldEntered(QWidget* field) {
 void TForm1::FieldLeft(QWidget* field) {
   if (field == EInputDir) {
     state_->SetSourceFolderField(S(EInputDir->text()));
-    RunCommand([this] { state_->ScanSourceFolder(); });
+    RunCommand(kReadFolder, [this] { state_->ScanSourceFolder(); });
   } else if (field == EOutputDir) {
     state_->CommitDestinationFolderField();
   } else if (field == EInFilename) {
     CheckSourceRename(TRenameTrigger::FocusLoss);
   } else if (field == EInFileNumber) {
-    RunCommand([this] { state_->GoToNumberText(S(EInFileNumber->text())); });
+    RunCommand(kGoToImage, [this] { state_->GoToNumberText(S(EInFileNumber->text())); });
   } else if (field == EOutFilename) {
     state_->CommitOutputNameText();
   } else {
@@ -686,7 +697,7 @@ void TForm1::HandleHookedKey(const TKeyInfo& key, bool& handled) {
     case TKeyCommand::None:
       break;
     case TKeyCommand::GoToImage:
-      RunCommand([this, &action] { state_->GoToImage(action.Index); });
+      RunCommand(kGoToImage, [this, &action] { state_->GoToImage(action.Index); });
       break;
     case TKeyCommand::DeleteSource:
       DeleteSourceFile();

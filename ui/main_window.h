@@ -139,8 +139,9 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void ShowRedraw(const TRedraw& redraw);
 
   // --- commands ---
-  // Runs a command; an error it raises is shown in an error box and the window stays usable.
-  void RunCommand(const std::function<void()>& command);
+  // Runs a command; whatever it raises is shown as one plain message (jobs/command_guard.h) in an
+  // error box, and the window stays usable. doing names the command in that message.
+  void RunCommand(const std::string& doing, const std::function<void()>& command);
   void Inform(TPromptKind kind, const std::string& text);
   void ForwardWheel(QObject* sender, QWheelEvent* event);
   void PreviewToggle();

@@ -180,7 +180,7 @@ void TForm1::dropEvent(QDropEvent* event) {
   }
   event->acceptProposedAction();
   activateWindow();
-  RunCommand([this, &paths] { state_->OpenDropped(paths); });
+  RunCommand("open the dropped files", [this, &paths] { state_->OpenDropped(paths); });
   EInputDir->setText(TextFromPath(state_->SourceFolderField()));
   EInputDir->setCursorPosition(0);
 }

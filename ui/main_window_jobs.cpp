@@ -113,11 +113,13 @@ void TForm1::CreateJobList() {
 // --- The batch runs ---
 
 void TForm1::BSaveAllClick() {
-  RunCommand([this] { state_->SaveAll([this](TBatchRun& run) { RunBatchDialog(run); }); });
+  RunCommand("save all images",
+             [this] { state_->SaveAll([this](TBatchRun& run) { RunBatchDialog(run); }); });
 }
 
 void TForm1::AJobExecuteExecute() {
-  RunCommand([this] { state_->ExecuteJobs([this](TBatchRun& run) { RunBatchDialog(run); }); });
+  RunCommand("run the batch jobs",
+             [this] { state_->ExecuteJobs([this](TBatchRun& run) { RunBatchDialog(run); }); });
 }
 
 void TForm1::RunBatchDialog(TBatchRun& run) {
@@ -141,11 +143,11 @@ void TForm1::BatchProgressChanged(int position, int maximum) {
 // --- The job actions ---
 
 void TForm1::AJobApplyExecute() {
-  RunCommand([this] { state_->ApplySettingsToJobs(); });
+  RunCommand("apply the settings to the jobs", [this] { state_->ApplySettingsToJobs(); });
 }
 
 void TForm1::AJobResetExecute() {
-  RunCommand([this] { state_->ResetJobs(); });
+  RunCommand("reset the jobs", [this] { state_->ResetJobs(); });
 }
 
 void TForm1::AJobSelectAllExecute() {
@@ -213,7 +215,8 @@ void TForm1::ApplyJobsListWidth() {
 // --- The list ---
 
 void TForm1::LVJobsSelectionChanged(int row, int selectedRows) {
-  RunCommand([this, row, selectedRows] { state_->JobRowsSelected(row, selectedRows); });
+  RunCommand("show the image",
+             [this, row, selectedRows] { state_->JobRowsSelected(row, selectedRows); });
   ShowJobCaptions();
 }
 

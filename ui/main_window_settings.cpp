@@ -108,7 +108,7 @@ void TForm1::CreateSettings() {
   connect(HLInput, &TRecentFolderMenu::ItemChosen, this, [this](const QString& folder) {
     EInputDir->setText(folder);
     state_->SetSourceFolderField(PathFromText(folder));
-    RunCommand([this] { state_->ScanSourceFolder(); });
+    RunCommand("read the source folder", [this] { state_->ScanSourceFolder(); });
   });
   HLOutput = new TRecentFolderMenu(*RecentOutputDirs1, this);
   HLOutput->setObjectName(QStringLiteral("HLOutput"));
@@ -123,7 +123,7 @@ void TForm1::CreateSettings() {
     ShowRuleControls();
     // The labels follow the loaded settings also when the source folder stays the same.
     ShowTexts();
-    RunCommand([this] { state_->ScanSourceFolder(); });
+    RunCommand("read the source folder", [this] { state_->ScanSourceFolder(); });
   });
 }
 

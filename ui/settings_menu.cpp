@@ -3,9 +3,11 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
-#include <exception>
+#include <functional>
 #include <memory>
+#include <optional>
 
+#include "jobs/command_guard.h"
 #include "settings/picaxo_settings.h"
 #include "ui/recent_menu.h"
 #include "ui/settings_binding.h"
@@ -35,8 +37,13 @@ void ShowInformation(QWidget& window, const char* text) {
   QMessageBox::information(&window, QStringLiteral("Picaxo"), QString::fromLatin1(text));
 }
 
-void ShowError(QWidget& window, const std::exception& error) {
-  QMessageBox::critical(&window, QStringLiteral("Picaxo"), QString::fromUtf8(error.what()));
+// Runs a settings command through the window's one error path; false (error shown) when it failed.
+bool RunOrShowError(QWidget& window, const std::string& doing,
+                    const std::function<void()>& command) {
+  const std::optional<std::string> error = RunGuarded(command, doing);
+  if (error)
+    QMessageBox::critical(&window, QStringLiteral("Picaxo"), QString::fromStdString(*error));
+  return !error;
 }
 
 }  // namespace
@@ -63,24 +70,18 @@ QString TSettingsFileCommands::ChooseFile(QFileDialog::AcceptMode mode) {
 void TSettingsFileCommands::SaveSettingsClick() {
   const QString path = ChooseFile(QFileDialog::AcceptSave);
   if (path.isEmpty()) return;
-  try {
-    binding_.SaveSettingsFile(PathFromText(path));
-  } catch (const std::exception& error) {
-    ShowError(window_, error);
+  if (!RunOrShowError(window_, "save the settings",
+                      [&] { binding_.SaveSettingsFile(PathFromText(path)); }))
     return;
-  }
   ShowInformation(window_, "Settings saved successfully.");
 }
 
 void TSettingsFileCommands::LoadSettingsClick() {
   const QString path = ChooseFile(QFileDialog::AcceptOpen);
   if (path.isEmpty()) return;
-  try {
-    binding_.LoadSettingsFile(PathFromText(path));
-  } catch (const std::exception& error) {
-    ShowError(window_, error);
+  if (!RunOrShowError(window_, "load the settings",
+                      [&] { binding_.LoadSettingsFile(PathFromText(path)); }))
     return;
-  }
   emit SettingsLoaded();
   ShowInformation(window_, "Settings loaded successfully.");
 }
