@@ -57,7 +57,7 @@ void PrintBatchHelp() {
       "Prints one line per image, then \"Successfully saved T of T images!\" or how many were\n"
       "saved, skipped and failed; exits with 1 when an image failed, SOURCE_DIR is not a folder\n"
       "or a subfolder could not be read. \"--\" ends the options.\n",
-      kUsage, ResizeOptionsHelp());
+      kUsage, ResizeOptionsHelp().c_str());
 }
 
 enum class TExisting { Report, Overwrite, Skip };

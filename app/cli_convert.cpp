@@ -36,7 +36,7 @@ void PrintConvertHelp() {
       "  --dry-run          compute everything, write nothing\n"
       "  --help             this text\n\n"
       "Prints: DEST: FRAMExSIZE, FILE SIZE  [RATIO], copied|encoded\n",
-      kUsage, ResizeOptionsHelp());
+      kUsage, ResizeOptionsHelp().c_str());
 }
 
 struct TConvertArgs {

@@ -1,5 +1,6 @@
 #include "app/cli_options.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
@@ -7,11 +8,15 @@
 #include <limits>
 
 #include "base/file_util.h"
+#include "imaging/destination_parameters.h"
 #include "settings/picaxo_settings.h"
 
 namespace picaxo::cli {
 
 namespace {
+
+// Where the help texts of the options begin.
+constexpr size_t kHelpColumn = 21;
 
 // Alignment names for --pad, in the order of their numbers 1 ... 9.
 constexpr std::array<const char*, 9> kAlignmentNames = {
@@ -70,63 +75,7 @@ long long ParseInteger(const std::string& option, const std::string& text, long 
 bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeSettings& settings) {
   const TOption option = SplitOption(args[i]);
   const std::string& name = option.name;
-  auto flag = [&]() {
-    if (option.value) throw EUsageError(name + " takes no value");
-  };
-  if (name == "--no-resize") {
-    flag();
-    settings.ResizeEnabled = false;
-  } else if (name == "--longer") {
-    settings.LongerPixels = static_cast<int16_t>(
-        ParseInteger(name, OptionValue(option, args, i), kMinLongerPixels, kMaxLongerPixels));
-    SelectRule(settings, ResizeRule::LongerSide);
-    settings.ResizeEnabled = true;
-  } else if (name == "--area") {
-    settings.AreaPixels = static_cast<int16_t>(
-        ParseInteger(name, OptionValue(option, args, i), kMinAreaPixels, kMaxAreaPixels));
-    SelectRule(settings, ResizeRule::FixedArea);
-    settings.ResizeEnabled = true;
-  } else if (name == "--percent") {
-    settings.Percent = static_cast<int16_t>(
-        ParseInteger(name, OptionValue(option, args, i), kMinPercent, kMaxPercent));
-    SelectRule(settings, ResizeRule::Percent);
-    settings.ResizeEnabled = true;
-  } else if (name == "--fit") {
-    const std::string value = OptionValue(option, args, i);
-    const size_t x = value.find_first_of("xX");
-    if (x == std::string::npos) throw EUsageError("--fit: '" + value + "' is not WIDTHxHEIGHT");
-    const long long max = std::numeric_limits<int32_t>::max();
-    settings.FixedFitWidth = static_cast<int32_t>(ParseInteger(name, value.substr(0, x), 1, max));
-    settings.FixedFitHeight = static_cast<int32_t>(ParseInteger(name, value.substr(x + 1), 1, max));
-    SelectRule(settings, ResizeRule::Fit);
-    settings.ResizeEnabled = true;
-  } else if (name == "--pad") {
-    settings.PaddedAlignment = ParseAlignment(OptionValue(option, args, i));
-    settings.PaddedFitEnabled = true;
-  } else if (name == "--pad-color") {
-    settings.PaddingColor = ParseColor(OptionValue(option, args, i));
-  } else if (name == "--enlarge") {
-    flag();
-    settings.AllowEnlarge = true;
-  } else if (name == "--quality") {
-    settings.JpegQuality = static_cast<int16_t>(
-        ParseInteger(name, OptionValue(option, args, i), kMinJpegQuality, kMaxJpegQuality));
-  } else if (name == "--recompress") {
-    flag();
-    settings.AlwaysRecompress = true;
-  } else if (name == "--color-profile") {
-    const std::string value = OptionValue(option, args, i);
-    const int choice = value == "convert" ? 0 : value == "keep" ? 1 : value == "ignore" ? 2 : -1;
-    if (choice < 0)
-      throw EUsageError("--color-profile: '" + value + "' is not convert, keep or ignore");
-    settings.ColorProfile = static_cast<uint8_t>(choice);
-  } else if (name == "--metadata") {
-    const std::string value = OptionValue(option, args, i);
-    const int choice = value == "strip" ? 0 : value == "keep" ? 1 : value == "keep-public" ? 2 : -1;
-    if (choice < 0)
-      throw EUsageError("--metadata: '" + value + "' is not strip, keep or keep-public");
-    settings.Metadata = static_cast<uint8_t>(choice);
-  } else if (name == "--settings") {
+  if (name == "--settings") {
     // The destination settings of a file the desktop program saved; options after it override
     // its values, options before it are overridden where the file has the key.
     const std::string path = OptionValue(option, args, i);
@@ -135,9 +84,57 @@ bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeS
     } catch (const EPicaxoError& e) {
       throw EUsageError("--settings: " + std::string(e.what()));
     }
-  } else {
-    return false;
+    return true;
   }
+  const TDestinationParameter* parameter = ParameterOfOption(name);
+  if (!parameter) return false;
+  const TDestinationParameter& p = *parameter;
+  const auto integer = [&](const TDestinationParameter& of, const std::string& text) {
+    return ParseInteger(name, text, of.Min, of.Max);
+  };
+  switch (p.Syntax) {
+    case TParameterSyntax::None:
+      return false;
+    case TParameterSyntax::Flag:
+      if (option.value) throw EUsageError(name + " takes no value");
+      SetParameterValue(p, settings, p.FlagValue ? 1 : 0);
+      break;
+    case TParameterSyntax::Integer:
+      SetParameterValue(p, settings, integer(p, OptionValue(option, args, i)));
+      break;
+    case TParameterSyntax::Frame: {
+      const std::string value = OptionValue(option, args, i);
+      const size_t x = value.find_first_of("xX");
+      if (x == std::string::npos) throw EUsageError(name + ": '" + value + "' is not WIDTHxHEIGHT");
+      // The frame's second side is the parameter after the first in the table.
+      const TDestinationParameter& height = *(&p + 1);
+      const long long width = integer(p, value.substr(0, x));
+      SetParameterValue(height, settings, integer(height, value.substr(x + 1)));
+      SetParameterValue(p, settings, width);
+      break;
+    }
+    case TParameterSyntax::Alignment:
+      SetParameterValue(p, settings, ParseAlignment(OptionValue(option, args, i)));
+      break;
+    case TParameterSyntax::Color:
+      SetParameterValue(p, settings, ParseColor(OptionValue(option, args, i)));
+      break;
+    case TParameterSyntax::Choice: {
+      const std::string value = OptionValue(option, args, i);
+      const auto& choices = p.Choices;
+      const auto found = std::find(choices.begin(), choices.end(), value);
+      if (value.empty() || found == choices.end())
+        throw EUsageError(name + ": '" + value + "' is not " + std::string(choices[0]) + ", " +
+                          std::string(choices[1]) + " or " + std::string(choices[2]));
+      SetParameterValue(p, settings, found - choices.begin());
+      break;
+    }
+  }
+  if (p.ChoosesRule) {
+    SelectRule(settings, *p.ChoosesRule);
+    settings.ResizeEnabled = true;
+  }
+  if (p.TurnsPaddingOn) settings.PaddedFitEnabled = true;
   return true;
 }
 
@@ -159,28 +156,28 @@ void ParseCommandLine(const std::vector<std::string>& args, TResizeSettings& set
   }
 }
 
-const char* ResizeOptionsHelp() {
-  return "Resize options (default: resize to 50 percent, quality 85):\n"
-         "  --no-resize        keep the picture's size (the last of --no-resize and a rule wins)\n"
-         "  --longer N         longer side N pixels (10 ... 10000)\n"
-         "  --area N           area of about N x N pixels (10 ... 10000)\n"
-         "  --percent N        N percent of the side lengths (1 ... 500)\n"
-         "  --fit WxH          fit into a frame of W x H pixels\n"
-         "  --pad ALIGN        with --fit: write the whole frame, the picture placed at ALIGN\n"
-         "                     (1 ... 9 or left-top, center-top, right-top, left-center, center,\n"
-         "                     right-center, left-bottom, center-bottom, right-bottom)\n"
-         "  --pad-color RRGGBB colour of the padded border (default 000000)\n"
-         "  --enlarge          allow the picture to become larger than the source\n"
-         "  --quality Q        JPEG quality 1 ... 100\n"
-         "  --recompress       encode even when the source JPEG could be copied unchanged\n"
-         "  --color-profile P  a JPEG's colour profile: convert (to sRGB, default), keep (embed "
-         "it\n"
-         "                     in the output, colours as stored) or ignore\n"
-         "  --metadata M       a re-encoded JPEG's EXIF, XMP, IPTC and comments: strip (default),\n"
-         "                     keep, or keep-public (without location, serial numbers, owner\n"
-         "                     names and maker notes; direct copies lose those too)\n"
-         "  --settings FILE    the destination settings of a settings file saved by Picaxo\n"
-         "                     (options are applied in the order given)\n";
+const std::string& ResizeOptionsHelp() {
+  static const std::string help = [] {
+    const TResizeSettings defaults;
+    std::string text = "Resize options (default: resize to " + std::to_string(defaults.Percent) +
+                       " percent, quality " + std::to_string(defaults.JpegQuality) + "):\n";
+    for (const TDestinationParameter& p : kDestinationParameters) {
+      if (p.Option.empty()) continue;
+      std::string head = "  " + std::string(p.Option);
+      if (!p.ValueName.empty()) head += " " + std::string(p.ValueName);
+      head.resize(std::max<size_t>(head.size() + 1, kHelpColumn), ' ');
+      std::string body(p.Help);
+      for (size_t at = body.find("{range}"); at != std::string::npos; at = body.find("{range}"))
+        body.replace(at, 7, ParameterRangeText(p));
+      for (size_t at = body.find('\n'); at != std::string::npos; at = body.find('\n', at + 1))
+        body.insert(at + 1, std::string(kHelpColumn, ' '));
+      text += head + body + "\n";
+    }
+    return text +
+           "  --settings FILE    the destination settings of a settings file saved by Picaxo\n"
+           "                     (options are applied in the order given)\n";
+  }();
+  return help;
 }
 
 TSelection ParseCrop(const std::string& text) {

@@ -47,8 +47,9 @@ void ParseCommandLine(const std::vector<std::string>& args, TResizeSettings& set
                       std::vector<std::string>& paths, bool& help,
                       const std::function<bool(const TOption&, size_t& i)>& otherOption);
 
-// Help lines for the resize options, ready to print.
-const char* ResizeOptionsHelp();
+// Help lines for the resize options, ready to print: one per destination parameter that has an
+// option (imaging/destination_parameters.h), then --settings.
+const std::string& ResizeOptionsHelp();
 
 // "LEFT,TOP,RIGHT,BOTTOM" in inclusive source pixels (not yet clamped to a picture).
 TSelection ParseCrop(const std::string& text);

@@ -4,36 +4,50 @@
 
 #include <cctype>
 #include <limits>
+#include <string_view>
 
 namespace picaxo {
 
 ChangeMask ChangeMaskOf(TControl control) {
+  // A control that edits a destination parameter touches that parameter's group.
+  const auto group = [](std::string_view key) { return DestinationParameter(key).Group; };
   switch (control) {
     case TControl::CBResize:
+      return group("ResizeEnabled");
     case TControl::RBFixedLonger:
+      return group("FixedLongerEnabled");
     case TControl::RBFixedArea:
+      return group("FixedAreaEnabled");
     case TControl::RBPercent:
+      return group("PercentEnabled");
     case TControl::RBFixedFit:
-      return cmResize;
+      return group("FixedFitEnabled");
     case TControl::CBAllowEnlarge:
-      return cmEnlarge;
+      return group("AllowEnlarge");
     case TControl::ELongerSide:
     case TControl::UDLongerSide:
+      return group("LongerPixels");
     case TControl::EFixedArea:
     case TControl::UDFixedArea:
+      return group("AreaPixels");
     case TControl::EPercent:
     case TControl::UDPercent:
+      return group("Percent");
     case TControl::EFitWidth:
+      return group("FixedFitWidth");
     case TControl::EFitHeight:
+      return group("FixedFitHeight");
     case TControl::CBPaddedFit:
+      return group("PaddedFitEnabled");
     case TControl::RBAlignment:
+      return group("PaddedAlignment");
     case TControl::PaddedFitColorPanel:
-      return cmResize | cmValues;
+      return group("PaddingColor");
     case TControl::EQuality:
     case TControl::UDQuality:
-      return cmQuality;
+      return group("JpegQuality");
     case TControl::CBForceRecompress:
-      return cmRecompress;
+      return group("AlwaysRecompress");
     case TControl::CBExcludeOutputFile:
       return cmExclude;
     case TControl::ImgViewBox:

@@ -31,8 +31,9 @@ std::string Format(const char* format, int a, int b = 0) {
   return text;
 }
 
-int16_t ClampTo16(int32_t value, int lo, int hi) {
-  return static_cast<int16_t>(std::clamp<int32_t>(value, lo, hi));
+// A stored value within its parameter's range, as the spin controls would take it.
+int16_t StoredValue(std::string_view key, int32_t value) {
+  return static_cast<int16_t>(ClampToParameter(DestinationParameter(key), value));
 }
 
 }  // namespace
@@ -154,15 +155,15 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
   switch (entry.ResizeMode) {
     case TResizeMode::LongerSide:
       SelectRule(settings, ResizeRule::LongerSide);
-      settings.LongerPixels = ClampTo16(entry.LongerPixels, kMinLongerPixels, kMaxLongerPixels);
+      settings.LongerPixels = StoredValue("LongerPixels", entry.LongerPixels);
       break;
     case TResizeMode::FixedArea:
       SelectRule(settings, ResizeRule::FixedArea);
-      settings.AreaPixels = ClampTo16(entry.AreaPixels, kMinAreaPixels, kMaxAreaPixels);
+      settings.AreaPixels = StoredValue("AreaPixels", entry.AreaPixels);
       break;
     case TResizeMode::Percent:
       SelectRule(settings, ResizeRule::Percent);
-      settings.Percent = ClampTo16(entry.Percent, kMinPercent, kMaxPercent);
+      settings.Percent = StoredValue("Percent", entry.Percent);
       break;
     case TResizeMode::Fit:
       SelectRule(settings, ResizeRule::Fit);
@@ -181,8 +182,7 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
   // size the geometry computes from the entry.
   if (entry.EnlargeChoice != TChoice::Unset)
     settings.AllowEnlarge = entry.EnlargeChoice == TChoice::Yes;
-  if (entry.JpegQuality > 0)
-    settings.JpegQuality = ClampTo16(entry.JpegQuality, kMinJpegQuality, kMaxJpegQuality);
+  if (entry.JpegQuality > 0) settings.JpegQuality = StoredValue("JpegQuality", entry.JpegQuality);
   extras.Excluded = entry.Excluded;
   if (entry.RecompressChoice != TChoice::Unset)
     settings.AlwaysRecompress = entry.RecompressChoice == TChoice::Yes;

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "imaging/destination_parameters.h"
 #include "imaging/geometry.h"
 
 namespace picaxo {
@@ -19,16 +20,8 @@ enum class TResizeMode : uint8_t { Unset, NoResize, LongerSide, FixedArea, Perce
 // leaves the decision to the settings in effect.
 enum class TChoice : uint8_t { Unset, No, Yes };
 
-// Groups of entry fields a change touches.
-using ChangeMask = uint8_t;
-inline constexpr ChangeMask cmResize = 1;       // ResizeMode and its rule (for Fit: frame, padding)
-inline constexpr ChangeMask cmValues = 2;       // the value of the selected rule
-inline constexpr ChangeMask cmEnlarge = 4;      // EnlargeChoice
-inline constexpr ChangeMask cmQuality = 8;      // JpegQuality
-inline constexpr ChangeMask cmExclude = 16;     // Excluded
-inline constexpr ChangeMask cmRecompress = 32;  // RecompressChoice
-inline constexpr ChangeMask cmSelection = 64;   // Selection
-inline constexpr ChangeMask cmOutputName = 128;  // OutputName (never reset)
+// The groups of entry fields a change touches (ChangeMask, cmResize ...) are declared with the
+// destination parameters (imaging/destination_parameters.h).
 // Apply: every group except selection and output name.
 inline constexpr ChangeMask cmApplyAll = 63;
 // Reset: all groups (OutputName is kept regardless).

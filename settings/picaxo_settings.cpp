@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "base/error.h"
+#include "imaging/destination_parameters.h"
 
 namespace picaxo {
 
@@ -45,9 +46,24 @@ struct TSettingKey {
   int32_t Max = kIntMax;
   TReadDefault Default = TReadDefault::Current;
   TApply Apply = TApply::Plain;
+  // A destination parameter: name, field and range are the parameter's.
+  const TDestinationParameter* Parameter = nullptr;
 };
 
 #define PICAXO_FIELD(member) [](TPicaxoSettings& s) -> TFieldRef { return &s.member; }
+
+// The key of a destination parameter (imaging/destination_parameters.h).
+constexpr TSettingKey ResizeKey(std::string_view name, TApply apply = TApply::Plain) {
+  const TDestinationParameter& parameter = DestinationParameter(name);
+  return {parameter.Key,         nullptr, parameter.Min, parameter.Max,
+          TReadDefault::Current, apply,   &parameter};
+}
+
+TFieldRef FieldOf(const TSettingKey& key, TPicaxoSettings& settings) {
+  if (!key.Parameter) return key.Field(settings);
+  return std::visit([](auto* field) -> TFieldRef { return field; },
+                    key.Parameter->Field(settings.Resize));
+}
 
 // Every key after the placement keys, in the order the files hold them. Types and first-start
 // values are those of the members of TPicaxoSettings.
@@ -55,32 +71,25 @@ constexpr TSettingKey kSettingKeys[] = {
     {"InputDir", PICAXO_FIELD(InputDir), kIntMin, kIntMax, TReadDefault::WorkingFolder},
     {"OutputDir", PICAXO_FIELD(OutputDir), kIntMin, kIntMax, TReadDefault::WorkingFolder},
     {"Zoom", PICAXO_FIELD(Zoom), 0, 5},
-    {"JpegQuality", PICAXO_FIELD(Resize.JpegQuality), 1, 100},
-    {"ResizeEnabled", PICAXO_FIELD(Resize.ResizeEnabled)},
-    {"FixedLongerEnabled", PICAXO_FIELD(Resize.FixedLongerEnabled), 0, 0, TReadDefault::Current,
-     TApply::RuleButton},
-    {"FixedAreaEnabled", PICAXO_FIELD(Resize.FixedAreaEnabled), 0, 0, TReadDefault::Current,
-     TApply::RuleButton},
-    {"PercentEnabled", PICAXO_FIELD(Resize.PercentEnabled), 0, 0, TReadDefault::Current,
-     TApply::RuleButton},
-    {"FixedFitEnabled", PICAXO_FIELD(Resize.FixedFitEnabled), 0, 0, TReadDefault::Current,
-     TApply::RuleButton},
-    {"LongerPixels", PICAXO_FIELD(Resize.LongerPixels), 10, 10000},
-    {"AreaPixels", PICAXO_FIELD(Resize.AreaPixels), 10, 10000},
-    {"Percent", PICAXO_FIELD(Resize.Percent), 1, 500},
-    {"AllowEnlarge", PICAXO_FIELD(Resize.AllowEnlarge)},
+    ResizeKey("JpegQuality"),
+    ResizeKey("ResizeEnabled"),
+    ResizeKey("FixedLongerEnabled", TApply::RuleButton),
+    ResizeKey("FixedAreaEnabled", TApply::RuleButton),
+    ResizeKey("PercentEnabled", TApply::RuleButton),
+    ResizeKey("FixedFitEnabled", TApply::RuleButton),
+    ResizeKey("LongerPixels"),
+    ResizeKey("AreaPixels"),
+    ResizeKey("Percent"),
+    ResizeKey("AllowEnlarge"),
     {"ViewAllowEnlargeInAutoMode", PICAXO_FIELD(ViewAllowEnlargeInAutoMode)},
-    {"FixedFitWidth", PICAXO_FIELD(Resize.FixedFitWidth), 1, kIntMax, TReadDefault::Current,
-     TApply::FitSize},
-    {"FixedFitHeight", PICAXO_FIELD(Resize.FixedFitHeight), 1, kIntMax, TReadDefault::Current,
-     TApply::FitSize},
-    {"PaddedFitEnabled", PICAXO_FIELD(Resize.PaddedFitEnabled)},
-    {"PaddedAlignment", PICAXO_FIELD(Resize.PaddedAlignment), 1, 9, TReadDefault::Current,
-     TApply::Alignment},
-    {"PaddingColor", PICAXO_FIELD(Resize.PaddingColor)},
+    ResizeKey("FixedFitWidth", TApply::FitSize),
+    ResizeKey("FixedFitHeight", TApply::FitSize),
+    ResizeKey("PaddedFitEnabled"),
+    ResizeKey("PaddedAlignment", TApply::Alignment),
+    ResizeKey("PaddingColor"),
     {"RecursiveInput", PICAXO_FIELD(RecursiveInput)},
     {"LosslessRotate", PICAXO_FIELD(LosslessRotate)},
-    {"AlwaysRecompress", PICAXO_FIELD(Resize.AlwaysRecompress)},
+    ResizeKey("AlwaysRecompress"),
     {"CopyToDir", PICAXO_FIELD(CopyToDir), kIntMin, kIntMax, TReadDefault::Empty},
     {"ShowJobsList", PICAXO_FIELD(ShowJobsList)},
     {"JobsListWidth", PICAXO_FIELD(JobsListWidth), 0, kIntMax},
@@ -92,8 +101,8 @@ constexpr TSettingKey kSettingKeys[] = {
     {"BatchJobOverwriteNone", PICAXO_FIELD(BatchJobOverwriteNone), 0, 0, TReadDefault::False},
     {"BatchJobCreateAllDirs", PICAXO_FIELD(BatchJobCreateAllDirs), 0, 0, TReadDefault::False},
     {"AutoOrient", PICAXO_FIELD(AutoOrient)},
-    {"ColorProfile", PICAXO_FIELD(Resize.ColorProfile), 0, 2},
-    {"Metadata", PICAXO_FIELD(Resize.Metadata), 0, 2},
+    ResizeKey("ColorProfile"),
+    ResizeKey("Metadata"),
 };
 
 #undef PICAXO_FIELD
@@ -177,7 +186,7 @@ void WriteKey(TSettingsStore& store, const TSettingKey& key, TPicaxoSettings& se
           store.WriteInteger(kSettingsSection, key.Name, value);
         }
       },
-      key.Field(settings));
+      FieldOf(key, settings));
 }
 
 void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSettings& settings,
@@ -216,7 +225,7 @@ void ReadKey(const TSettingsStore& store, const TSettingKey& key, TPicaxoSetting
           }
         }
       },
-      key.Field(settings));
+      FieldOf(key, settings));
 }
 
 }  // namespace

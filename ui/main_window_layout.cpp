@@ -19,6 +19,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <string_view>
+
+#include "imaging/destination_parameters.h"
 
 #include "ui/img_view_box.h"
 #include "ui/main_window.h"
@@ -43,11 +46,12 @@ QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y, int w, int h 
 }
 
 // A spin box standing for an edit with its up-down control: the box carries the up-down's name,
-// its text field the edit's, so that both names are found.
-QSpinBox* MakeSpin(QWidget* parent, const char* upDownName, const char* editName, int minimum,
-                   int maximum) {
+// its text field the edit's, so that both names are found. Its range is the parameter's.
+QSpinBox* MakeSpin(QWidget* parent, const char* upDownName, const char* editName,
+                   std::string_view parameter) {
   auto* spin = Named(new QSpinBox(parent), upDownName);
-  spin->setRange(minimum, maximum);
+  const TDestinationParameter& range = DestinationParameter(parameter);
+  spin->setRange(range.Min, range.Max);
   spin->setKeyboardTracking(false);  // a value is taken on Enter, on leaving or from the arrows
   spin->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
   if (auto* edit = spin->findChild<QLineEdit*>())
@@ -246,7 +250,7 @@ QGroupBox* TForm1::CreateOutputGroup(QWidget* parent) {
 
   // Anchored to the group's bottom edge (kept there by eventFilter on every resize).
   LQuality = Named(MakeLabel(group, "JPEG Quality (100: best)", 8, 324 - 60, 136), "LQuality");
-  UDQuality = MakeSpin(group, "UDQuality", "EQuality", 1, 100);
+  UDQuality = MakeSpin(group, "UDQuality", "EQuality", "JpegQuality");
   UDQuality->setGeometry(142, 324 - 63, 46, 21);
   CBForceRecompress =
       Named(new QCheckBox(QStringLiteral("Force Recompress"), group), "CBForceRecompress",
@@ -295,9 +299,9 @@ QGroupBox* TForm1::CreateResizeGroup(QWidget* parent) {
   RBFixedFit = rule("RBFixedFit", "Fit", 94, 44);
 
   // The value inputs share one place: only the selected rule's inputs are shown.
-  UDLongerSide = MakeSpin(group, "UDLongerSide", "ELongerSide", 10, 10000);
-  UDFixedArea = MakeSpin(group, "UDFixedArea", "EFixedArea", 10, 10000);
-  UDPercent = MakeSpin(group, "UDPercent", "EPercent", 1, 500);
+  UDLongerSide = MakeSpin(group, "UDLongerSide", "ELongerSide", "LongerPixels");
+  UDFixedArea = MakeSpin(group, "UDFixedArea", "EFixedArea", "AreaPixels");
+  UDPercent = MakeSpin(group, "UDPercent", "EPercent", "Percent");
   for (QSpinBox* s : {UDLongerSide, UDFixedArea, UDPercent})
     s->setGeometry(24, 61, 72, 20);
   EFitWidth = Named(new QLineEdit(group), "EFitWidth");
