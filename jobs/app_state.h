@@ -130,6 +130,9 @@ class TAppState {
   void SetRecursiveInput(bool on) { recursiveInput_ = on; }
   bool LosslessRotate() const { return losslessRotate_; }
   void SetLosslessRotate(bool on) { losslessRotate_ = on; }
+  // Whether the view may enlarge a small picture in its Auto zoom (kept for the settings).
+  bool ViewAllowEnlargeInAutoMode() const { return viewAllowEnlarge_; }
+  void SetViewAllowEnlargeInAutoMode(bool allow) { viewAllowEnlarge_ = allow; }
   // "Auto-Rotate by EXIF": JPEG sources are turned upright by their EXIF orientation. A change
   // loads the current image again (view, labels and preview follow).
   bool AutoOrient() const { return image_.Options().AutoOrient; }
@@ -305,6 +308,10 @@ class TAppState {
   void SetCopyToDir(std::string folder) { copyToDir_ = std::move(folder); }
   const std::string& CopyToDir() const { return copyToDir_; }
   void CopySourceTo(const std::string& target);
+  // The "Copy to..." dialog closed on target (empty: cancelled). The settings keep the folder of
+  // the last confirmed target of this run, and nothing after a cancel.
+  void CopyTargetChosen(const std::string& target);
+  const std::string& ConfirmedCopyToFolder() const { return confirmedCopyToFolder_; }
 
   // --- Batch ---
   TBatchFlags& Flags() { return saver_.Flags(); }
@@ -374,6 +381,8 @@ class TAppState {
   TJobCaptionMode jobCaptionMode_ = TJobCaptionMode::Hidden;
   std::string copyToDir_;
   std::string lastCopyTarget_;
+  std::string confirmedCopyToFolder_;
+  bool viewAllowEnlarge_ = true;
   TBatchRun* batchForm_ = nullptr;
   struct TCollisionCache {
     bool valid = false;

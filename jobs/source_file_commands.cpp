@@ -217,4 +217,10 @@ void TAppState::CopySourceTo(const std::string& target) {
   copyToDir_ = SplitPath(target).Folder;
 }
 
+void TAppState::CopyTargetChosen(const std::string& target) {
+  confirmedCopyToFolder_ = target.empty()
+                               ? std::string()
+                               : fs::absolute(target).lexically_normal().parent_path().string();
+}
+
 }  // namespace picaxo

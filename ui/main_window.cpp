@@ -112,8 +112,10 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   EOutputDir->clear();
   ImgViewBox1->SetAllowEnlargeInAutoSizeMode(true);
   ShowZoom();
-  // The view starts as designed, tab 0 with the job panel present; the settings load at the first
-  // show then brings tab, panel and menus into line with the stored (or default) choice.
+  // The view starts as designed, tab 0 with the job panel present (so the model has the list
+  // shown); the settings load at the first show then brings tab, panel and menus into line with
+  // the stored (or default) choice.
+  state_->SetJobsListVisible(true);
   ShowJobCaptions();
 }
 
@@ -206,6 +208,8 @@ void TForm1::ConnectControls() {
   }
   for (QSpinBox* spin : {UDLongerSide, UDFixedArea, UDPercent, UDQuality})
     spin->installEventFilter(this);
+  connect(EInputDir, &QLineEdit::textChanged, this,
+          [this](const QString& text) { state_->SetSourceFolderField(S(text)); });
   connect(EOutputDir, &QLineEdit::textChanged, this,
           [this](const QString& text) { state_->SetDestinationFolderField(S(text)); });
   connect(EInFilename, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -555,7 +559,7 @@ void TForm1::CopySourceTo() {
       QFileDialog::getSaveFileName(this, QStringLiteral("Save image as..."),
                                    start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
                                    QStringLiteral("JPEG files (*.jpg);;All files (*.*)"));
-  RememberCopyToFolder(target);
+  state_->CopyTargetChosen(S(target));
   if (target.isEmpty()) return;
   RunCommand("copy the source file", [this, &target] { state_->CopySourceTo(S(target)); });
 }

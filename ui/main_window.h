@@ -106,8 +106,8 @@ class TForm1 : public QMainWindow, private IJobObserver {
   friend class TForm1Settings;
   void CreateSettings();
   void SaveSettingsAtClose();
-  // The folder of a confirmed "Copy to..." target; an empty target (cancelled) forgets it.
-  void RememberCopyToFolder(const QString& target);
+  // Gives the shown job list width as its share of the splitter.
+  void ShareJobsListWidth(int32_t width);
   void SourceFolderUsed(const std::string& folder) override;
   void DestinationFolderUsed(const std::string& folder) override;
 
@@ -206,7 +206,6 @@ class TForm1 : public QMainWindow, private IJobObserver {
   int jobsListWidth_ = 368;     // PanelJobs' width while the list is hidden
   bool jobsListSized_ = false;  // the shown list has had its width since the window's start
   std::unique_ptr<TSettingsBinding> settings_;
-  std::string confirmedCopyToFolder_;
 
  public:
   // Widgets, by the object names they carry (public so that the commands' owners can reach them;

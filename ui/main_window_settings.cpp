@@ -1,100 +1,79 @@
 #include "ui/main_window_settings.h"
 
 #include <QAction>
-#include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSplitter>
+#include <algorithm>
 
 #include "settings/history_list.h"
 #include "ui/img_view_box.h"
+#include "ui/job_list.h"
 #include "ui/main_window.h"
 #include "ui/recent_menu.h"
 #include "ui/settings_menu.h"
+#include "ui/window_placement.h"
 
 namespace picaxo {
 
-TForm1Settings::TForm1Settings(TForm1& form) : TSettingsBinding(form), form_(form) {}
+TForm1Settings::TForm1Settings(TForm1& form) : TSettingsBinding(form.State()), form_(form) {}
 
-void TForm1Settings::SetFillingControls(bool filling) {
-  if (filling) {
-    filling_.emplace(form_.State());
-  } else {
-    filling_.reset();
+TWindowLayout TForm1Settings::Layout() const {
+  TWindowLayout layout;
+  layout.Placement = FormGeometryOf(form_);
+  // Before the start-up has given the list its width, the splitter's first share means nothing;
+  // while the list is hidden the window keeps its width.
+  layout.JobsListWidth = form_.jobsListSized_ && form_.PanelJobs->isVisibleTo(&form_)
+                             ? form_.PanelJobs->width()
+                             : form_.jobsListWidth_;
+  const QHeaderView* header = form_.LVJobs->header();
+  for (size_t i = 0; i < layout.JobsListColWidths.size(); ++i) {
+    const int column = static_cast<int>(i);
+    layout.JobsListColWidths[i] = header->count() > column ? header->sectionSize(column)
+                                                           : AppliedLayout().JobsListColWidths[i];
   }
+  return layout;
 }
 
-void TForm1Settings::ShowFolders(const std::string& input, const std::string& output) {
-  TSettingsBinding::ShowFolders(input, output);
-  form_.State().SetSourceFolderField(input);
+TRect TForm1Settings::WorkArea() const {
+  return WorkAreaOf(form_);
 }
 
-void TForm1Settings::SelectZoomIndex(int index) {
-  form_.SelectZoomIndex(index);
+void TForm1Settings::ShowPlacement(const TFormGeometry& geometry) {
+  ApplyFormGeometry(form_, geometry);
 }
 
-TResizeSettings TForm1Settings::ResizeSettings() const {
-  return form_.State().Settings();
+void TForm1Settings::ShowFolders() {
+  form_.EInputDir->setText(TextFromPath(State().SourceFolderField()));
+  form_.EOutputDir->setText(TextFromPath(State().DestinationFolderField()));
 }
 
-void TForm1Settings::ShowResizeSettings(const TResizeSettings& settings) {
-  form_.State().SetSettings(settings);
+void TForm1Settings::ShowZoom() {
+  form_.ShowZoom();
+}
+
+void TForm1Settings::ShowResizeSettings() {
   form_.ShowSettings();
 }
 
-bool TForm1Settings::PreviewMode() const {
-  return form_.State().PreviewMode();
+void TForm1Settings::ShowViewOptions() {
+  form_.ImgViewBox1->SetAllowEnlargeInAutoSizeMode(State().ViewAllowEnlargeInAutoMode());
+  form_.Recursiveinputdirs1->setChecked(State().RecursiveInput());
+  form_.UseLosslessJPEGrotateofinputfile1->setChecked(State().LosslessRotate());
+  form_.MAutoOrient->setChecked(State().AutoOrient());
 }
 
-int32_t TForm1Settings::NormalZoom() const {
-  return form_.State().NormalZoom();
-}
-
-void TForm1Settings::SetNormalZoom(int32_t index) {
-  form_.State().SetNormalZoom(index);
-}
-
-std::string TForm1Settings::CopyToDir() const {
-  return form_.confirmedCopyToFolder_;
-}
-
-void TForm1Settings::SetCopyToDir(const std::string& folder) {
-  form_.State().SetCopyToDir(folder);
-}
-
-bool TForm1Settings::ViewAllowEnlargeInAutoMode() const {
-  return form_.ImgViewBox1->AllowEnlargeInAutoSizeMode();
-}
-
-void TForm1Settings::SetViewAllowEnlargeInAutoMode(bool allow) {
-  form_.ImgViewBox1->SetAllowEnlargeInAutoSizeMode(allow);
-}
-
-void TForm1Settings::SetJobsListVisible(bool visible) {
-  form_.SetJobsListVisible(visible);
-}
-
-int32_t TForm1Settings::JobsListWidth() const {
-  // Before the start-up has given the list its width, the splitter's first share means nothing.
-  return form_.jobsListSized_ && form_.PanelJobs->isVisibleTo(&form_) ? form_.PanelJobs->width()
-                                                                      : form_.jobsListWidth_;
-}
-
-void TForm1Settings::SetJobsListWidth(int32_t width) {
-  // The window gives a hidden list this width when it shows it.
-  form_.jobsListWidth_ = width;
-  if (form_.PanelJobs->isVisibleTo(&form_)) TSettingsBinding::SetJobsListWidth(width);
-}
-
-TStoredBatchFlags TForm1Settings::BatchFlags() const {
-  const TBatchFlags& flags = form_.State().Flags();
-  return {flags.BatchJobOverwriteAll, flags.BatchJobOverwriteNone, flags.BatchJobCreateAllDirs};
-}
-
-void TForm1Settings::SetBatchFlags(const TStoredBatchFlags& flags) {
-  TBatchFlags& state = form_.State().Flags();
-  state.BatchJobOverwriteAll = flags.OverwriteAll;
-  state.BatchJobOverwriteNone = flags.OverwriteNone;
-  state.BatchJobCreateAllDirs = flags.CreateAllDirs;
+void TForm1Settings::ShowJobsList(const TWindowLayout& layout) {
+  // The window gives a hidden list its width when it shows it.
+  form_.jobsListWidth_ = layout.JobsListWidth;
+  if (form_.PanelJobs->isVisibleTo(&form_)) form_.ShareJobsListWidth(layout.JobsListWidth);
+  form_.SetJobsListVisible(State().JobsListVisible());
+  QHeaderView* header = form_.LVJobs->header();
+  for (size_t i = 0; i < layout.JobsListColWidths.size(); ++i) {
+    const int column = static_cast<int>(i);
+    if (header->count() > column) header->resizeSection(column, layout.JobsListColWidths[i]);
+  }
 }
 
 // --- TForm1's settings, recent folders and placement ---
@@ -133,17 +112,38 @@ void TForm1::SaveSettingsAtClose() {
   HLOutput->SaveToRegistry();
 }
 
-void TForm1::RememberCopyToFolder(const QString& target) {
-  confirmedCopyToFolder_ =
-      target.isEmpty() ? std::string() : PathFromText(QFileInfo(target).absolutePath());
-}
-
 void TForm1::SourceFolderUsed(const std::string& folder) {
   HLInput->AddToTop(TextFromPath(folder));
 }
 
 void TForm1::DestinationFolderUsed(const std::string& folder) {
   HLOutput->AddToTop(TextFromPath(folder));
+}
+
+}  // namespace picaxo
+
+namespace picaxo {
+
+void TForm1::ShareJobsListWidth(int32_t width) {
+  auto* splitter = qobject_cast<QSplitter*>(PanelJobs->parentWidget());
+  if (!splitter) {
+    PanelJobs->resize(width, PanelJobs->height());
+    return;
+  }
+  // In a splitter the panel's width is its share; the widest neighbour gives or takes the rest.
+  QList<int> sizes = splitter->sizes();
+  const int index = splitter->indexOf(PanelJobs);
+  int total = 0;
+  for (int size : sizes)
+    total += size;
+  if (total <= 0) total = splitter->width();
+  int widest = -1;
+  for (int i = 0; i < sizes.size(); ++i) {
+    if (i != index && (widest < 0 || sizes[i] > sizes[widest])) widest = i;
+  }
+  sizes[index] = width;
+  if (widest >= 0) sizes[widest] = std::max(total - width, 1);
+  splitter->setSizes(sizes);
 }
 
 }  // namespace picaxo

@@ -1,11 +1,7 @@
 #pragma once
-// The main window's side of the settings: its binding to the settings record. The destination
-// settings, the folder fields, the zoom, preview mode, the "Copy to..." folder, the job list and
-// the batch answers live in the window model (TAppState), so the binding reads and applies them
-// there; everything else goes through the named controls as for any form.
-#include <optional>
-
-#include "jobs/app_state.h"
+// The main window's side of the settings: the layout record it measures from its widgets, and
+// how it shows a record the model has taken. Every other value lives in the window model
+// (TAppState), which the binding reads and sets.
 #include "ui/settings_binding.h"
 
 namespace picaxo {
@@ -17,27 +13,17 @@ class TForm1Settings final : public TSettingsBinding {
   explicit TForm1Settings(TForm1& form);
 
  protected:
-  void SetFillingControls(bool filling) override;
-  void ShowFolders(const std::string& input, const std::string& output) override;
-  void SelectZoomIndex(int index) override;
-  TResizeSettings ResizeSettings() const override;
-  void ShowResizeSettings(const TResizeSettings& settings) override;
-  bool PreviewMode() const override;
-  int32_t NormalZoom() const override;
-  void SetNormalZoom(int32_t index) override;
-  std::string CopyToDir() const override;
-  void SetCopyToDir(const std::string& folder) override;
-  bool ViewAllowEnlargeInAutoMode() const override;
-  void SetViewAllowEnlargeInAutoMode(bool allow) override;
-  void SetJobsListVisible(bool visible) override;
-  int32_t JobsListWidth() const override;
-  void SetJobsListWidth(int32_t width) override;
-  TStoredBatchFlags BatchFlags() const override;
-  void SetBatchFlags(const TStoredBatchFlags& flags) override;
+  TWindowLayout Layout() const override;
+  TRect WorkArea() const override;
+  void ShowPlacement(const TFormGeometry& geometry) override;
+  void ShowFolders() override;
+  void ShowZoom() override;
+  void ShowResizeSettings() override;
+  void ShowViewOptions() override;
+  void ShowJobsList(const TWindowLayout& layout) override;
 
  private:
   TForm1& form_;
-  std::optional<TAppState::TFillingControls> filling_;
 };
 
 }  // namespace picaxo

@@ -276,11 +276,11 @@ TEST_F(MainWindowSettings, AFileHoldingOnlyTheQualityChangesOnlyTheQuality) {
   const QPoint place = form_->pos();
   const TFileEntry* entry = form_->State().CurrentEntry();
   ASSERT_TRUE(entry && entry->Excluded);
-  TPicaxoSettings expected = TForm1Settings(*form_).FromWindow();
+  TPicaxoSettings expected = TForm1Settings(*form_).Record();
 
   LoadFile("JpegQuality=71\r\n");
   expected.Resize.JpegQuality = 71;
-  EXPECT_EQ(TForm1Settings(*form_).FromWindow(), expected);
+  EXPECT_EQ(TForm1Settings(*form_).Record(), expected);
   EXPECT_EQ(Widget<QSpinBox>("UDQuality")->value(), 71);
   EXPECT_EQ(CheckedRules(), "RBFixedArea");
   EXPECT_EQ(form_->pos(), place);

@@ -1,61 +1,66 @@
+// The settings record made from the window model and the window's layout, saved and loaded
+// without a window.
 #include "ui/settings_binding.h"
 
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QComboBox>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QTableView>
-
+#include "jobs/prompt.h"
 #include "settings/temp_config.h"
-#include "settings_form.h"
 
 namespace picaxo {
 namespace {
 
-using testing::MakeSettingsForm;
-using testing::Named;
-using testing::TFormBinding;
-
 using SettingsBinding = TempConfig;
 
-TEST_F(SettingsBinding, EveryKeySurvivesCloseAndANewWindow) {
-  const QString in = TextFromPath(MakeFolder("in & out"));
-  const QString out = TextFromPath(MakeFolder("destination "));
-  auto form = MakeSettingsForm();
-  TFormBinding binding(*form);
-  TPicaxoSettings expected = binding.FromWindow();
+// A model as a window starts it: the job list shows.
+struct TModel {
+  TScriptedPrompt prompt;
+  TAppState state{prompt};
+  TSettingsBinding binding{state};
+  TModel() { state.SetJobsListVisible(true); }
+};
 
-  form->move(40, 30);
-  form->resize(600, 450);
-  Named<QLineEdit>(*form, "EInputDir")->setText(in);
-  Named<QLineEdit>(*form, "EOutputDir")->setText(out);
-  Named<QComboBox>(*form, "CBZoom")->setCurrentIndex(4);
-  Named<QAction>(*form, "Recursiveinputdirs1")->setChecked(true);
-  Named<QAction>(*form, "UseLosslessJPEGrotateofinputfile1")->setChecked(false);
-  Named<QWidget>(*form, "PanelJobs")->hide();
-  binding.SetJobsListWidth(420);
-  QHeaderView* header = Named<QTableView>(*form, "LVJobs")->horizontalHeader();
-  header->resizeSection(0, 90);
-  header->resizeSection(1, 200);
-  header->resizeSection(2, 55);
-  binding.resize.JpegQuality = 33;
-  binding.resize.PaddingColor = 0x336699;
-  binding.preview = true;  // so that the remembered normal zoom differs from the zoom shown
-  binding.normalZoom = 2;
-  binding.copyToDir = "/copies/of photos";
-  binding.viewAllowEnlarge = false;
-  binding.flags = {true, true, true};
-  const TPicaxoSettings changed = binding.FromWindow();
-  binding.SaveRegistrySettings();
+TEST_F(SettingsBinding, EveryKeySurvivesASaveAndAFreshModel) {
+  const std::string in = MakeFolder("in & out");
+  const std::string out = MakeFolder("destination ");
+  TModel model;
+  TPicaxoSettings expected = model.binding.Record();
+
+  TAppState& state = model.state;
+  TWindowLayout layout;
+  layout.Placement.Bounds = RectFromSize(40, 30, 600, 450);
+  layout.JobsListWidth = 420;
+  layout.JobsListColWidths = {90, 200, 55};
+  TPicaxoSettings placed = expected;
+  placed.MainWindow = layout.Placement;
+  placed.JobsListWidth = layout.JobsListWidth;
+  placed.JobsListColWidths = layout.JobsListColWidths;
+  placed.ShowJobsList = false;
+  model.binding.Apply(placed);
+  state.SetSourceFolderField(in);
+  state.SetDestinationFolderField(out);
+  state.SelectZoomIndex(4);
+  state.SetRecursiveInput(true);
+  state.SetLosslessRotate(false);
+  TResizeSettings resize = state.Settings();
+  resize.JpegQuality = 33;
+  resize.PaddingColor = 0x336699;
+  state.SetSettings(resize);
+  state.SetNormalZoom(2);
+  state.SetPreviewMode(true);  // so that the remembered normal zoom differs from the zoom shown
+  state.CopyTargetChosen("/copies/of photos/a.jpg");
+  state.SetViewAllowEnlargeInAutoMode(false);
+  state.Flags().BatchJobOverwriteAll = state.Flags().BatchJobOverwriteNone = true;
+  state.Flags().BatchJobCreateAllDirs = true;
+  const TPicaxoSettings changed = model.binding.Record();
+  model.binding.SaveRegistrySettings();
 
   // Nothing of the change is lost on the way into the record.
-  expected.MainWindow = changed.MainWindow;
-  expected.InputDir = PathFromText(in);
-  expected.OutputDir = PathFromText(out);
+  expected.MainWindow = layout.Placement;
+  expected.InputDir = in;
+  expected.OutputDir = out;
   expected.Zoom = 4;
-  expected.Resize = binding.resize;
+  expected.Resize = resize;
   expected.ViewAllowEnlargeInAutoMode = false;
   expected.RecursiveInput = true;
   expected.LosslessRotate = false;
@@ -67,31 +72,29 @@ TEST_F(SettingsBinding, EveryKeySurvivesCloseAndANewWindow) {
   expected.BatchJobOverwriteAll = expected.BatchJobOverwriteNone = true;
   expected.BatchJobCreateAllDirs = true;
   EXPECT_EQ(changed, expected);
-  EXPECT_EQ(changed.MainWindow.Bounds, RectFromSize(40, 30, 600, 450));
   const std::string file = Read(UserFile());
   EXPECT_NE(file.find("\nJpegQuality=33\n"), std::string::npos);
   EXPECT_NE(file.find("\nPaddingColor=3368601\n"), std::string::npos);
 
-  auto next = MakeSettingsForm();
-  TFormBinding restored(*next);
-  restored.preview = true;
-  restored.LoadRegistrySettings();
-  EXPECT_FALSE(restored.filling);
-  EXPECT_EQ(restored.fillingCalls, 2);
-  TPicaxoSettings again = restored.FromWindow();
+  TModel next;
+  next.state.SetPreviewMode(true);
+  next.binding.LoadRegistrySettings();
+  EXPECT_FALSE(next.state.FillingControls());
+  TPicaxoSettings again = next.binding.Record();
   EXPECT_EQ(again.MainWindow.Bounds, changed.MainWindow.Bounds);
   again.MainWindow = changed.MainWindow;
+  // The loaded folder is where the "Copy to..." dialog starts; only a confirmed one is saved.
+  EXPECT_EQ(next.state.CopyToStartFolder(), "/copies/of photos");
+  again.CopyToDir = changed.CopyToDir;
   EXPECT_EQ(again, changed);
-  EXPECT_EQ(Named<QLineEdit>(*next, "EInputDir")->text(), in);
-  EXPECT_TRUE(Named<QWidget>(*next, "PanelJobs")->isHidden());
-  EXPECT_EQ(Named<QTableView>(*next, "LVJobs")->horizontalHeader()->sectionSize(1), 200);
+  EXPECT_FALSE(next.state.JobsListVisible());
 }
 
 TEST_F(SettingsBinding, FirstStartWithoutStoredSettings) {
-  auto form = MakeSettingsForm();
-  TFormBinding binding(*form);
-  binding.LoadRegistrySettings();
-  const TPicaxoSettings s = binding.FromWindow();
+  TModel model;
+  model.state.SetSourceFolderField("/elsewhere");
+  model.binding.LoadRegistrySettings();
+  const TPicaxoSettings s = model.binding.Record();
   EXPECT_EQ(s.InputDir, WorkingFolder());
   EXPECT_EQ(s.OutputDir, WorkingFolder());
   EXPECT_EQ(s.Zoom, 0);
@@ -101,30 +104,30 @@ TEST_F(SettingsBinding, FirstStartWithoutStoredSettings) {
 }
 
 TEST_F(SettingsBinding, SavingOutsidePreviewRemembersTheZoomShown) {
-  auto form = MakeSettingsForm();
-  TFormBinding binding(*form);
-  Named<QComboBox>(*form, "CBZoom")->setCurrentIndex(3);
-  binding.normalZoom = 1;
-  binding.SaveSettingsFile(Path("zoom.ini"));
-  EXPECT_EQ(binding.normalZoom, 3);
-  binding.preview = true;
-  Named<QComboBox>(*form, "CBZoom")->setCurrentIndex(5);
-  binding.SaveSettingsFile(Path("zoom.ini"));
+  TModel model;
+  model.state.SelectZoomIndex(3);
+  model.state.SetNormalZoom(1);
+  model.binding.SaveSettingsFile(Path("zoom.ini"));
+  EXPECT_EQ(model.state.NormalZoom(), 3);
+  EXPECT_EQ(model.state.SavedZoomChoice(), 3);
+  model.state.SetPreviewMode(true);
+  model.state.SelectZoomIndex(5);
+  model.binding.SaveSettingsFile(Path("zoom.ini"));
   const std::string file = Read(Path("zoom.ini"));
   EXPECT_NE(file.find("\nZoom=5\n"), std::string::npos);
   EXPECT_NE(file.find("\nNormalZoom=3\n"), std::string::npos);
 }
 
 TEST_F(SettingsBinding, ANonSettingsFileChangesNothing) {
-  auto form = MakeSettingsForm();
-  TFormBinding binding(*form);
-  binding.resize.JpegQuality = 12;
-  const TPicaxoSettings before = binding.FromWindow();
-  EXPECT_THROW(binding.LoadSettingsFile(Write("other.ini", "[Other]\nJpegQuality=70\n")),
+  TModel model;
+  TResizeSettings resize;
+  resize.JpegQuality = 12;
+  model.state.SetSettings(resize);
+  const TPicaxoSettings before = model.binding.Record();
+  EXPECT_THROW(model.binding.LoadSettingsFile(Write("other.ini", "[Other]\nJpegQuality=70\n")),
                std::exception);
-  EXPECT_THROW(binding.LoadSettingsFile(Path("missing.ini")), std::exception);
-  EXPECT_EQ(binding.FromWindow(), before);
-  EXPECT_EQ(binding.fillingCalls, 0);
+  EXPECT_THROW(model.binding.LoadSettingsFile(Path("missing.ini")), std::exception);
+  EXPECT_EQ(model.binding.Record(), before);
 }
 
 }  // namespace

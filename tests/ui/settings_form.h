@@ -1,98 +1,60 @@
 #pragma once
-// A bare top-level form holding the named controls the settings binding reads, and a binding
-// whose window model is a few plain members that tests can reach.
+// A bare top-level form standing for the main window's placement, and a settings binding over a
+// window model of its own that places that form.
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QComboBox>
-#include <QHeaderView>
-#include <QLineEdit>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QWidget>
 #include <memory>
 
+#include "jobs/app_state.h"
 #include "settings/picaxo_settings.h"
 #include "ui/recent_menu.h"
 #include "ui/settings_binding.h"
+#include "ui/window_placement.h"
 
 namespace picaxo::testing {
 
-template <typename T>
-T* Named(const QWidget& form, const char* name) {
-  T* widget = form.findChild<T*>(QString::fromLatin1(name));
-  EXPECT_NE(widget, nullptr) << name;
-  return widget;
-}
-
-// The form at its first-start values, 686 x 544. No layout: it would give the form a minimum
-// size, and placement tests need any size.
+// The form at its first-start size, 686 x 544. No layout: it would give the form a minimum size,
+// and placement tests need any size.
 inline std::unique_ptr<QWidget> MakeSettingsForm() {
   auto form = std::make_unique<QWidget>();
   form->resize(kMainFormWidth, kMainFormHeight);
-  auto add = [&](QWidget* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setParent(form.get());
-    return widget;
-  };
-  const QString folder = TextFromPath(WorkingFolder());
-  add(new QLineEdit(folder), "EInputDir");
-  add(new QLineEdit(folder), "EOutputDir");
-  auto* zoom = static_cast<QComboBox*>(add(new QComboBox, "CBZoom"));
-  zoom->addItems({"Auto [NUM *]", "4:1", "2:1", "1:1 [NUM /]", "1:2", "1:4"});
-  for (const auto& [name, checked] :
-       {std::pair{"Recursiveinputdirs1", false}, {"UseLosslessJPEGrotateofinputfile1", true}}) {
-    auto* item = new QAction(form.get());
-    item->setObjectName(QString::fromLatin1(name));
-    item->setCheckable(true);
-    item->setChecked(checked);
-  }
-  QWidget* panel = add(new QWidget, "PanelJobs");
-  auto* list = new QTableView(panel);
-  list->setObjectName("LVJobs");
-  list->setModel(new QStandardItemModel(0, 3, list));
-  for (int column : {0, 1, 2})
-    list->horizontalHeader()->resizeSection(column, TPicaxoSettings{}.JobsListColWidths[column]);
   return form;
 }
 
-// The binding over the form, its window model held in members.
-class TFormBinding final : public TSettingsBinding {
- public:
-  using TSettingsBinding::SetJobsListWidth;
-  using TSettingsBinding::TSettingsBinding;
+// The model a binding works on, made before the binding.
+struct TOwnModel {
+  TScriptedPrompt prompt;
+  TAppState state{prompt};
+};
 
-  TResizeSettings resize;
-  bool preview = false;
-  int32_t normalZoom = 0;
-  std::string copyToDir;
-  bool viewAllowEnlarge = true;
-  TStoredBatchFlags flags;
-  int fillingCalls = 0;
-  bool filling = false;
+// The binding over its own model, placing the form.
+class TFormBinding final : private TOwnModel, public TSettingsBinding {
+ public:
+  explicit TFormBinding(QWidget& form) : TSettingsBinding(TOwnModel::state), form_(form) {}
+  TAppState& Model() { return TOwnModel::state; }
 
  protected:
-  void SetFillingControls(bool on) override {
-    filling = on;
-    ++fillingCalls;
+  TWindowLayout Layout() const override {
+    TWindowLayout layout = AppliedLayout();
+    layout.Placement = FormGeometryOf(form_);
+    return layout;
   }
-  void SelectZoomIndex(int index) override {
-    Window().findChild<QComboBox*>("CBZoom")->setCurrentIndex(index);
-  }
-  TResizeSettings ResizeSettings() const override { return resize; }
-  void ShowResizeSettings(const TResizeSettings& settings) override { resize = settings; }
-  bool PreviewMode() const override { return preview; }
-  int32_t NormalZoom() const override { return normalZoom; }
-  void SetNormalZoom(int32_t index) override { normalZoom = index; }
-  std::string CopyToDir() const override { return copyToDir; }
-  void SetCopyToDir(const std::string& folder) override { copyToDir = folder; }
-  bool ViewAllowEnlargeInAutoMode() const override { return viewAllowEnlarge; }
-  void SetViewAllowEnlargeInAutoMode(bool allow) override { viewAllowEnlarge = allow; }
-  void SetJobsListVisible(bool visible) override {
-    Window().findChild<QWidget*>("PanelJobs")->setVisible(visible);
-  }
-  TStoredBatchFlags BatchFlags() const override { return flags; }
-  void SetBatchFlags(const TStoredBatchFlags& stored) override { flags = stored; }
+  TRect WorkArea() const override { return WorkAreaOf(form_); }
+  void ShowPlacement(const TFormGeometry& geometry) override { ApplyFormGeometry(form_, geometry); }
+
+ private:
+  QWidget& form_;
 };
+
+// The quality of the binding's model.
+inline int Quality(TFormBinding& binding) {
+  return binding.Model().Settings().JpegQuality;
+}
+inline void SetQuality(TFormBinding& binding, int quality) {
+  TResizeSettings settings = binding.Model().Settings();
+  settings.JpegQuality = static_cast<int16_t>(quality);
+  binding.Model().SetSettings(settings);
+}
 
 }  // namespace picaxo::testing

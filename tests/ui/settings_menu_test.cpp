@@ -18,6 +18,8 @@ namespace picaxo {
 namespace {
 
 using testing::MakeSettingsForm;
+using testing::Quality;
+using testing::SetQuality;
 using testing::TFormBinding;
 using testing::WhenModal;
 
@@ -83,7 +85,7 @@ TEST_F(SettingsMenu, SaveThenLoadProposesTheSameFileAndAppliesIt) {
 
   TAnswers save;
   const QString path = folder + "/mine";  // the default extension is added
-  binding.resize.JpegQuality = 42;
+  SetQuality(binding, 42);
   Answer(save, path);
   commands.SaveSettingsClick();
   EXPECT_EQ(save.Dialog.Name, "SDSaveIni");
@@ -96,7 +98,7 @@ TEST_F(SettingsMenu, SaveThenLoadProposesTheSameFileAndAppliesIt) {
   EXPECT_EQ(commands.LastSettingsFile().toStdString(), (path + ".ini").toStdString());
   EXPECT_NE(Read(PathFromText(path + ".ini")).find("\nJpegQuality=42\n"), std::string::npos);
 
-  binding.resize.JpegQuality = 7;
+  SetQuality(binding, 7);
   TAnswers load;
   Answer(load, path + ".ini");
   commands.LoadSettingsClick();
@@ -105,7 +107,7 @@ TEST_F(SettingsMenu, SaveThenLoadProposesTheSameFileAndAppliesIt) {
   EXPECT_EQ(load.Dialog.Filters, save.Dialog.Filters);
   EXPECT_EQ(load.Dialog.Proposed.toStdString(), (path + ".ini").toStdString());
   EXPECT_EQ(load.Message, "Settings loaded successfully.");
-  EXPECT_EQ(binding.resize.JpegQuality, 42);
+  EXPECT_EQ(Quality(binding), 42);
   EXPECT_EQ(loaded.count(), 1);
 
   // Cancelling changes nothing, not even the file proposed next.
@@ -143,13 +145,13 @@ TEST_F(SettingsMenu, AFailureIsReportedNotCalledASuccess) {
   QSignalSpy loaded(&commands, &TSettingsFileCommands::SettingsLoaded);
 
   // A file without the settings section is no settings file.
-  binding.resize.JpegQuality = 12;
+  SetQuality(binding, 12);
   TAnswers load;
   Answer(load, TextFromPath(Write("notes.ini", "[Notes]\nJpegQuality=70\n")));
   commands.LoadSettingsClick();
   EXPECT_EQ(load.Icon, QMessageBox::Critical);
   EXPECT_TRUE(load.Message.contains("PicaxoSettings")) << load.Message.toStdString();
-  EXPECT_EQ(binding.resize.JpegQuality, 12);
+  EXPECT_EQ(Quality(binding), 12);
   EXPECT_EQ(loaded.count(), 0);
 
   // A file the store will not replace (not a regular file), confirmed in the dialog.
