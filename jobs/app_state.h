@@ -20,6 +20,7 @@
 #include "jobs/controls.h"
 #include "jobs/current_image.h"
 #include "jobs/entry.h"
+#include "jobs/fields.h"
 #include "jobs/file_remover.h"
 #include "jobs/image_list.h"
 #include "jobs/keys.h"
@@ -149,6 +150,10 @@ class TAppState {
   const std::string& OutputNameText() const { return extras_.OutputName; }
   // Leaving EOutFilename or Enter in it: the text Escape restores.
   void CommitOutputNameText() { rememberedOutputName_ = extras_.OutputName; }
+  // Enter in a text field, or leaving it: the field's commit (a scan, a rename check, a move to
+  // the typed image number, the text Escape restores); text is the field's text. What the window
+  // does next is returned (the settings fields report a change with the controls' values).
+  TFieldCommit CommitField(TField field, TFieldEvent event, const std::string& text);
   // The text Escape puts back into the focused field; nothing for other fields.
   std::optional<std::string> EscapeRestoreText(TFocusedField field) const;
 

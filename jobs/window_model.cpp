@@ -169,4 +169,34 @@ void TAppState::JobRowsSelected(int row, int selectedRows) {
   UpdateJobCaptions(selectedRows);
 }
 
+// --- Text fields ---
+
+TFieldCommit TAppState::CommitField(TField field, TFieldEvent event, const std::string& text) {
+  const bool enter = event == TFieldEvent::Enter;
+  switch (field) {
+    case TField::EInputDir:
+      SetSourceFolderField(text);
+      if (enter)
+        RescanSourceFolder();
+      else
+        ScanSourceFolder();
+      break;
+    case TField::EOutputDir:
+      CommitDestinationFolderField();
+      break;
+    case TField::EInFilename:
+      CheckSourceRename(enter ? TRenameTrigger::EnterKey : TRenameTrigger::FocusLoss);
+      break;
+    case TField::EInFileNumber:
+      GoToNumberText(text);
+      break;
+    case TField::EOutFilename:
+      CommitOutputNameText();
+      break;
+    default:
+      break;
+  }
+  return SettingsFieldCommit(field, event);
+}
+
 }  // namespace picaxo

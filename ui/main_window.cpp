@@ -203,7 +203,8 @@ void TForm1::ConnectControls() {
   // Fields that commit on Enter and on leaving.
   for (QLineEdit* field :
        {EInputDir, EOutputDir, EInFilename, EInFileNumber, EOutFilename, EFitWidth, EFitHeight}) {
-    connect(field, &QLineEdit::returnPressed, this, [this, field] { FieldEntered(field); });
+    connect(field, &QLineEdit::returnPressed, this,
+            [this, field] { CommitField(field, TFieldEvent::Enter); });
     field->installEventFilter(this);
   }
   for (QSpinBox* spin : {UDLongerSide, UDFixedArea, UDPercent, UDQuality})
@@ -548,7 +549,6 @@ void TForm1::CheckSourceRename(TRenameTrigger trigger) {
 }
 
 void TForm1::DeleteSourceFile() {
-  if (!state_->EnabledCommands().DeleteSource) return;
   RunCommand("delete the source file", [this] { state_->DeleteSourceFile(); });
 }
 
@@ -613,47 +613,29 @@ void TForm1::FitTextEdited() {
     state_->SetSettings(settings);
 }
 
-void TForm1::FieldEntered(QWidget* field) {
-  if (field == EInputDir) {
-    state_->SetSourceFolderField(S(EInputDir->text()));
-    RunCommand(kReadFolder, [this] { state_->RescanSourceFolder(); });
-  } else if (field == EOutputDir) {
-    state_->CommitDestinationFolderField();
-  } else if (field == EInFilename) {
-    CheckSourceRename(TRenameTrigger::EnterKey);
-  } else if (field == EInFileNumber) {
-    RunCommand(kGoToImage, [this] { state_->GoToNumberText(S(EInFileNumber->text())); });
-  } else if (field == EOutFilename) {
-    state_->CommitOutputNameText();
-  } else if (field == EFitWidth || field == EFitHeight) {
-    ChangeSettings(field == EFitWidth ? TControl::EFitWidth : TControl::EFitHeight,
-                   TTrigger::Commit);
+std::optional<TField> TForm1::FieldOf(const QWidget* widget) const {
+  const std::pair<const QWidget*, TField> fields[] = {
+      {EInputDir, TField::EInputDir},       {EOutputDir, TField::EOutputDir},
+      {EInFilename, TField::EInFilename},   {EInFileNumber, TField::EInFileNumber},
+      {EOutFilename, TField::EOutFilename}, {EFitWidth, TField::EFitWidth},
+      {EFitHeight, TField::EFitHeight},     {UDLongerSide, TField::ELongerSide},
+      {UDFixedArea, TField::EFixedArea},    {UDPercent, TField::EPercent},
+      {UDQuality, TField::EQuality}};
+  for (const auto& [candidate, field] : fields) {
+    if (candidate == widget) return field;
   }
+  return std::nullopt;
 }
 
-void TForm1::FieldLeft(QWidget* field) {
-  if (field == EInputDir) {
-    state_->SetSourceFolderField(S(EInputDir->text()));
-    RunCommand(kReadFolder, [this] { state_->ScanSourceFolder(); });
-  } else if (field == EOutputDir) {
-    state_->CommitDestinationFolderField();
-  } else if (field == EInFilename) {
-    CheckSourceRename(TRenameTrigger::FocusLoss);
-  } else if (field == EInFileNumber) {
-    RunCommand(kGoToImage, [this] { state_->GoToNumberText(S(EInFileNumber->text())); });
-  } else if (field == EOutFilename) {
-    state_->CommitOutputNameText();
-  } else {
-    TControl control = TControl::Other;
-    if (field == EFitWidth) control = TControl::EFitWidth;
-    if (field == EFitHeight) control = TControl::EFitHeight;
-    if (field == UDLongerSide) control = TControl::ELongerSide;
-    if (field == UDFixedArea) control = TControl::EFixedArea;
-    if (field == UDPercent) control = TControl::EPercent;
-    if (field == UDQuality) control = TControl::EQuality;
-    if (control == TControl::Other) return;
-    ChangeSettings(control, TTrigger::Leave);
-    // Invalid Fit text goes back to the frame in effect.
+void TForm1::CommitField(QWidget* widget, TFieldEvent event) {
+  const std::optional<TField> field = FieldOf(widget);
+  if (!field) return;
+  const auto* edit = qobject_cast<const QLineEdit*>(widget);
+  const std::string text = edit ? S(edit->text()) : std::string();
+  TFieldCommit commit;
+  RunCommand(FieldCommitDoing(*field), [&] { commit = state_->CommitField(*field, event, text); });
+  if (commit.SettingsChange) ChangeSettings(*commit.SettingsChange, commit.Trigger);
+  if (commit.ShowFitTexts) {
     TAppState::TFillingControls filling(*state_);
     SetText(EFitWidth, FitWidthText(state_->Settings()));
     SetText(EFitHeight, FitHeightText(state_->Settings()));

@@ -161,8 +161,9 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void ChangeExcluded(bool excluded);
   void ChangeSpinValue(QObject* spin, TControl control);
   void FitTextEdited();
-  void FieldEntered(QWidget* field);
-  void FieldLeft(QWidget* field);
+  // Enter in a text field or leaving it goes to the model's commit rules.
+  std::optional<TField> FieldOf(const QWidget* widget) const;
+  void CommitField(QWidget* widget, TFieldEvent event);
   void ShowTab(int index);
   TResizeSettings SettingsFromControls() const;
   void HandleHookedKey(const TKeyInfo& key, bool& handled);

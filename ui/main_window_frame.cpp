@@ -121,7 +121,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
         reason != Qt::MenuBarFocusReason)
-      FieldLeft(static_cast<QWidget*>(watched));
+      CommitField(static_cast<QWidget*>(watched), TFieldEvent::Leave);
   }
   return QMainWindow::eventFilter(watched, event);
 }
