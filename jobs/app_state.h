@@ -336,9 +336,14 @@ class TAppState {
   void ExecuteJobs(const TBatchDialogRunner& runDialog);
   // The batch dialog's title for the view and caption mode now.
   std::string BatchTitle() const;
+  // How many images a run of the batch dialog converts at a time (0: one per core). One by
+  // default; the window sets it from its settings.
+  unsigned BatchWorkers() const { return batchWorkers_; }
+  void SetBatchWorkers(unsigned workers) { batchWorkers_ = workers; }
 
  private:
   friend class TBatchRun;
+  friend class TParallelSave;
   bool ReportEmptyList();
   void ClearStoredResizeSettings();
   void RunBatchDialog(const TBatchDialogRunner& runDialog);
@@ -375,6 +380,7 @@ class TAppState {
   std::string copyToDir_;
   std::string lastCopyTarget_;
   TBatchRun* batchForm_ = nullptr;
+  unsigned batchWorkers_ = 1;
   struct TCollisionCache {
     bool valid = false;
     uint64_t generation = 0;
