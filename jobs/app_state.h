@@ -224,6 +224,9 @@ class TAppState {
   // effect; then CurrentImageLoaded.
   void LoadCurrentImage();
   void ReloadCurrentImage();
+  // Where decodes made ahead come from (the window's decoding ahead; null: none). The supplier
+  // outlives the state's use of it.
+  void SetSourceSupplier(ISourceSupplier* supplier) { image_.SetSupplier(supplier); }
   // How loading holds the source: whole (the window, which shows it), or opened for streaming
   // (picaxo-cli, which only saves it). Streaming changes no text, question or byte of a save; a
   // source that fails behind a sound header fails when the save decodes it, before anything is
@@ -350,6 +353,7 @@ class TAppState {
   TRedraw ApplyControlChange(TControl control, TTrigger trigger);
   TSaveRequest MakeSaveRequest();
   void ShowBaseNameInBoxes();
+  void DecodeNeighboursAhead();
 
   IPrompt& prompt_;
   IJobObserver& observer_;

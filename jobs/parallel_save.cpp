@@ -53,6 +53,8 @@ std::vector<TJobOutcome> TParallelSave::Run() {
   run_.FailedCount = 0;
   scope_ = state_.PassScope();
   previousSupplier_ = state_.image_.Supplier();
+  // Decoding ahead for browsing stops and gives back its memory while the run needs the cores.
+  if (previousSupplier_) previousSupplier_->Ahead({}, state_.Image().Options(), 0);
   state_.image_.SetSupplier(this);
   try {
     for (;;) {
