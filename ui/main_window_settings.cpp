@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <algorithm>
 
 #include "settings/history_list.h"
 #include "ui/img_view_box.h"
@@ -83,6 +84,14 @@ void TForm1Settings::SetJobsListWidth(int32_t width) {
   // The window gives a hidden list this width when it shows it.
   form_.jobsListWidth_ = width;
   if (form_.PanelJobs->isVisibleTo(&form_)) TSettingsBinding::SetJobsListWidth(width);
+}
+
+int32_t TForm1Settings::BatchWorkers() const {
+  return static_cast<int32_t>(form_.State().BatchWorkers());
+}
+
+void TForm1Settings::SetBatchWorkers(int32_t workers) {
+  form_.SetBatchWorkers(static_cast<unsigned>(std::max(0, workers)));
 }
 
 TStoredBatchFlags TForm1Settings::BatchFlags() const {

@@ -34,6 +34,8 @@ class TForm1Settings final : public TSettingsBinding {
   void SetJobsListWidth(int32_t width) override;
   TStoredBatchFlags BatchFlags() const override;
   void SetBatchFlags(const TStoredBatchFlags& flags) override;
+  int32_t BatchWorkers() const override;
+  void SetBatchWorkers(int32_t workers) override;
 
  private:
   TForm1& form_;

@@ -90,6 +90,7 @@ TPicaxoSettings TSettingsBinding::FromWindow() const {
   s.BatchJobOverwriteAll = flags.OverwriteAll;
   s.BatchJobOverwriteNone = flags.OverwriteNone;
   s.BatchJobCreateAllDirs = flags.CreateAllDirs;
+  s.BatchWorkers = BatchWorkers();
   return s;
 }
 
@@ -115,6 +116,7 @@ void TSettingsBinding::ToWindow(const TPicaxoSettings& s, bool applyPlacement) {
     if (header && header->count() > column) header->resizeSection(column, columnWidths_[i]);
   }
   SetBatchFlags({s.BatchJobOverwriteAll, s.BatchJobOverwriteNone, s.BatchJobCreateAllDirs});
+  SetBatchWorkers(s.BatchWorkers);
 }
 
 void TSettingsBinding::LoadRegistrySettings() {

@@ -75,6 +75,9 @@ class TSettingsBinding {
   virtual void SetJobsListVisible(bool visible) = 0;
   virtual TStoredBatchFlags BatchFlags() const = 0;
   virtual void SetBatchFlags(const TStoredBatchFlags& flags) = 0;
+  // How many images a batch run converts at a time (0: one per core).
+  virtual int32_t BatchWorkers() const { return 0; }
+  virtual void SetBatchWorkers(int32_t /*workers*/) {}
 
   // --- named controls ---
   // The folder boxes EInputDir and EOutputDir.
