@@ -27,6 +27,7 @@
 #include "jobs/batch.h"
 #include "jobs/destination.h"
 #include "jobs/folder_scan.h"
+#include "jobs/worker_pool.h"
 
 namespace picaxo::cli {
 
@@ -285,7 +286,8 @@ int RunBatch(const std::vector<std::string>& args) {
       }
     }
 
-    unsigned jobs = parsed.jobs ? parsed.jobs : std::max(1u, std::thread::hardware_concurrency());
+    // The window's rule: one per core unless a count is given.
+    unsigned jobs = WorkerCount(parsed.jobs);
     jobs = std::min<unsigned>(jobs, static_cast<unsigned>(count));
     std::vector<TWorker> helpers(jobs - 1);
     for (TWorker& w : helpers)

@@ -198,7 +198,21 @@ void TAppState::LoadCurrentImage() {
     SetStatusText(DamagedSourceText(SplitPath(entry->FileName).Name), TRepaint::Later);
   else if (haveFile || !entry)
     SetStatusText("", TRepaint::Later);
+  DecodeNeighboursAhead();
   if (previewFailure) std::rethrow_exception(previewFailure);
+}
+
+void TAppState::DecodeNeighboursAhead() {
+  // A batch run decodes for itself; outside one the next image is wanted first, then the
+  // previous.
+  if (batchForm_) return;
+  std::vector<std::string> wanted;
+  const int32_t index = CurrentIndex();
+  if (list_.Current()) {
+    if (index + 1 < Count()) wanted.push_back(list_.At(index + 1).FileName);
+    if (index > 0) wanted.push_back(list_.At(index - 1).FileName);
+  }
+  image_.DecodeAhead(wanted);
 }
 
 void TAppState::SetColorProfilePolicy(TColorProfilePolicy policy) {

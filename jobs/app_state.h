@@ -232,6 +232,9 @@ class TAppState {
   // effect; then CurrentImageLoaded.
   void LoadCurrentImage();
   void ReloadCurrentImage();
+  // Where decodes made ahead come from (the window's decoding ahead; null: none). The supplier
+  // outlives the state's use of it.
+  void SetSourceSupplier(ISourceSupplier* supplier) { image_.SetSupplier(supplier); }
   // How loading holds the source: whole (the window, which shows it), or opened for streaming
   // (picaxo-cli, which only saves it). Streaming changes no text, question or byte of a save; a
   // source that fails behind a sound header fails when the save decodes it, before anything is
@@ -348,15 +351,21 @@ class TAppState {
   void ExecuteJobs(const TBatchDialogRunner& runDialog);
   // The batch dialog's title for the view and caption mode now.
   std::string BatchTitle() const;
+  // How many images a run of the batch dialog converts at a time (0: one per core). One by
+  // default; the window sets it from its settings.
+  unsigned BatchWorkers() const { return batchWorkers_; }
+  void SetBatchWorkers(unsigned workers) { batchWorkers_ = workers; }
 
  private:
   friend class TBatchRun;
+  friend class TParallelSave;
   bool ReportEmptyList();
   void ClearStoredResizeSettings();
   void RunBatchDialog(const TBatchDialogRunner& runDialog);
   TRedraw ApplyControlChange(TControl control, TTrigger trigger);
   TSaveRequest MakeSaveRequest();
   void ShowBaseNameInBoxes();
+  void DecodeNeighboursAhead();
 
   IPrompt& prompt_;
   IJobObserver& observer_;
@@ -389,6 +398,7 @@ class TAppState {
   std::string confirmedCopyToFolder_;
   bool viewAllowEnlarge_ = true;
   TBatchRun* batchForm_ = nullptr;
+  unsigned batchWorkers_ = 1;
   struct TCollisionCache {
     bool valid = false;
     uint64_t generation = 0;

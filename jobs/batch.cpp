@@ -8,6 +8,8 @@
 #include "base/file_util.h"
 
 #include "jobs/destination.h"
+#include "jobs/parallel_save.h"
+#include "jobs/worker_pool.h"
 
 namespace picaxo {
 
@@ -165,6 +167,7 @@ void TAppState::ClearStoredResizeSettings() {
 
 void TAppState::RunBatchDialog(const TBatchDialogRunner& runDialog) {
   TBatchRun run(*this, SaveCurrentJob());
+  run.SetWorkers(WorkerCount(batchWorkers_));
   runDialog(run);
   // The destructor closes a dialog the runner left open.
 }
@@ -251,14 +254,17 @@ void TBatchRun::Start(const TBatchChoices& choices) {
   try {
     CountJobs();
     state_.SetPreviewMode(false);
-    Outcomes =
-        state_.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
-                          [this](TFileEntry& entry, int index, bool& success, int row) {
-                            ProgressPosition = JobCounter;
-                            state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
-                            ++JobCounter;
-                            jobProc_(entry, index, success, row);
-                          });
+    if (workers_ > 1 && state_.SourceAccess() == TSourceAccess::Whole)
+      Outcomes = TParallelSave(state_, *this, workers_).Run();
+    else
+      Outcomes =
+          state_.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
+                            [this](TFileEntry& entry, int index, bool& success, int row) {
+                              ProgressPosition = JobCounter;
+                              state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
+                              ++JobCounter;
+                              jobProc_(entry, index, success, row);
+                            });
   } catch (...) {
     Interrupt(ErrorReason(std::current_exception()));
   }

@@ -113,6 +113,8 @@ class TBatchRun {
 
   // The destination files written in this run. A picaxo-cli worker's run shares the lead's.
   TWrittenFiles& WrittenFiles() { return *written_; }
+  // How many images Start converts at a time (1: all on the calling thread).
+  void SetWorkers(unsigned workers) { workers_ = workers; }
   void ShareWrittenFiles(const TBatchRun& lead) { written_ = lead.written_; }
 
  private:
@@ -121,6 +123,7 @@ class TBatchRun {
   TStage stage_ = TStage::Ready;
   TCloseResult closeResult_ = TCloseResult::None;
   bool closeRequested_ = false;
+  unsigned workers_ = 1;
   std::shared_ptr<TWrittenFiles> written_ = std::make_shared<TWrittenFiles>();
 };
 

@@ -1,6 +1,7 @@
 #include "jobs/current_image.h"
 
 #include <exception>
+#include <optional>
 #include <utility>
 
 #include "base/error.h"
@@ -40,16 +41,20 @@ TLoadResult TCurrentImage::Load(const std::string& path, TColorProfilePolicy col
       height_ = rows_->Height();
       notes_ = rows_->Notes();
     } else {
-      TLoadedSource loaded = LoadSource(path, options_, &loadWarning_);
-      notes_ = std::move(loaded.Notes);
+      // A decode made ahead on a worker thread, when there is one for the file as it is now.
+      std::optional<TDecodedSource> ready;
+      if (supplier_) ready = supplier_->Take(path, options_);
+      TDecodedSource decoded = ready ? std::move(*ready) : DecodeWholeSource(path, options_);
+      loadWarning_ = std::move(decoded.Warning);
+      if (!decoded.Error.empty()) {
+        loadError_ = std::move(decoded.Error);
+        return TLoadResult::Failed;
+      }
+      notes_ = std::move(decoded.Notes);
       damaged_ = notes_.Damaged;
-      TRasterImage decoded = std::move(loaded.Picture);
-      // Widened once here, so that neither the view nor a conversion needs a 24-bit copy.
-      if (decoded.PixelFormat() != TPixelFormat::pf24bit)
-        decoded.SetPixelFormat(TPixelFormat::pf24bit);
-      width_ = decoded.Width();
-      height_ = decoded.Height();
-      image_ = std::make_shared<const TRasterImage>(std::move(decoded));
+      width_ = decoded.Image->Width();
+      height_ = decoded.Image->Height();
+      image_ = std::move(decoded.Image);
     }
   } catch (...) {
     image_.reset();
@@ -87,6 +92,12 @@ void TCurrentImage::SetOptions(const TSourceOptions& options) {
 
 void TCurrentImage::Forget() {
   loadedFileName_.clear();
+  if (supplier_) supplier_->Drop({});
+}
+
+void TCurrentImage::DecodeAhead(const std::vector<std::string>& wanted) {
+  if (supplier_ && access_ == TSourceAccess::Whole)
+    supplier_->Ahead(wanted, options_, image_ ? image_->ByteSize() : 0);
 }
 
 void TCurrentImage::Clear() {
@@ -102,6 +113,7 @@ void TCurrentImage::Clear() {
 
 void TCurrentImage::FileRenamed(const std::string& from, const std::string& to) {
   if (loadedFileName_ == from) loadedFileName_ = to;
+  if (supplier_) supplier_->Drop(from);
 }
 
 }  // namespace picaxo

@@ -15,9 +15,11 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/pipeline_stream.h"
 #include "imaging/raster.h"
+#include "jobs/decoded_source.h"
 
 namespace picaxo {
 
@@ -35,8 +37,13 @@ class TCurrentImage {
   TLoadResult Load(const std::string& path,
                    TColorProfilePolicy color = TColorProfilePolicy::Convert);
   // Forgets the loaded name (the file list was rebuilt, the file changed on disk): the next Load
-  // decodes again. The pixels stay until then.
+  // decodes again. The pixels stay until then. Decodes made ahead are dropped too.
   void Forget();
+  // Where decodes made ahead come from (null: none); the supplier outlives its use here.
+  void SetSupplier(ISourceSupplier* supplier) { supplier_ = supplier; }
+  ISourceSupplier* Supplier() const { return supplier_; }
+  // The picture is shown: asks the supplier to decode wanted ahead (whole access only).
+  void DecodeAhead(const std::vector<std::string>& wanted);
   // No current file: empty image, no name, no error.
   void Clear();
   // The loaded file was renamed on disk: the pixels stay those of the new name.
@@ -72,6 +79,7 @@ class TCurrentImage {
   bool Damaged() const { return damaged_; }
 
  private:
+  ISourceSupplier* supplier_ = nullptr;
   TSourceAccess access_ = TSourceAccess::Whole;
   TSourceOptions options_;
   TSourceNotes notes_;

@@ -68,32 +68,14 @@ std::string TSaver::DestinationPathOf(const TFileEntry* entry, const std::string
                   DestinationFileNameOf(entry, outputNameText));
 }
 
-TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& sourceFolder) {
+bool TSaver::Prepare(const TSaveRequest& request, const std::string& sourceFolder,
+                     TSaveOutcome& outcome) {
   const TFileEntry* entry = request.Entry;
-  // A streamed source is decoded here, where a whole one was decoded on loading: before any check
-  // or question, so that a file that fails to decode fails as it did on loading (same message,
-  // nothing asked, no folder created). Errors of the conversion itself keep their place after the
-  // questions.
-  std::optional<TConversion> streamed;
-  std::exception_ptr conversionFailure;
-  if (request.Rows) {
-    try {
-      streamed = ConvertCurrentRows(entry, request.Rows.get(), request.Selection, request.Settings);
-    } catch (...) {
-      if (request.Rows->Failed()) {
-        // The status line shows it as it shows a failed load.
-        const std::string message = LoadFailureMessage(std::current_exception(), entry->FileName);
-        status_(message, TRepaint::Now);
-        throw EPicaxoError(message);
-      }
-      conversionFailure = std::current_exception();
-    }
-  }
   if (destinationField_.empty()) throw EPicaxoError(kNoDestination);
   const bool batch = request.Mode == TSaveMode::Batch;
   TPromptButtons buttons = TPromptButton::Yes | TPromptButton::No | TPromptButton::Cancel;
   if (batch) buttons = buttons | TPromptButton::All;
-  TSaveOutcome outcome;
+  outcome = {};
   outcome.Result = TSaveResult::Declined;
 
   const std::string folder = DestinationFolderOf(entry, sourceFolder);
@@ -105,7 +87,7 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
                            buttons});
     if (!IsYesOrAll(answer)) {
       if (batch && answer == TPromptButton::Cancel) flags_.BatchJobCancelled = true;
-      return outcome;
+      return false;
     }
     if (batch && answer == TPromptButton::All) flags_.BatchJobCreateAllDirs = true;
     const std::error_code reason = CreateFolderWithParents(folder);
@@ -139,7 +121,7 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
         if (answer == TPromptButton::Yes) flags_.BatchJobOverwriteNone = true;
       }
       if (batch && answer == TPromptButton::Cancel) flags_.BatchJobCancelled = true;
-      return outcome;
+      return false;
     }
     if (batch && answer == TPromptButton::All) flags_.BatchJobOverwriteAll = true;
     // The old file is replaced only once the new one is complete; refuse up front what could not
@@ -147,48 +129,89 @@ TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& source
     if (!FileIsReplaceable(path)) throw EPicaxoError(kCannotRemove);
   }
 
-  status_("Saving...", TRepaint::Now);
-  std::string bytes;
-  bool converted = false;
+  return true;
+}
+
+TSaveOutcome TSaver::Save(const TSaveRequest& request, const std::string& sourceFolder) {
+  const TFileEntry* entry = request.Entry;
+  // A streamed source is decoded here, where a whole one was decoded on loading: before any check
+  // or question, so that a file that fails to decode fails as it did on loading (same message,
+  // nothing asked, no folder created). Errors of the conversion itself keep their place after the
+  // questions.
+  std::optional<TConversion> streamed;
+  std::exception_ptr conversionFailure;
   if (request.Rows) {
-    if (conversionFailure) std::rethrow_exception(conversionFailure);
-    converted = streamed && streamed->Kind != TOutputKind::Nothing;
-    if (converted) {
-      bytes = std::move(streamed->Bytes);
-      outcome.Warning = streamed->Warning;
-    }
-  } else {
-    const TRasterImage none;
-    TConversion conversion =
-        ConvertCurrentImageDetailed(entry, request.Image ? *request.Image : none, request.Selection,
-                                    request.Settings, request.AppliedOrientation);
-    converted = conversion.Kind != TOutputKind::Nothing;
-    bytes = std::move(conversion.Bytes);
-    outcome.Warning = std::move(conversion.Warning);
-  }
-  if (converted) {
     try {
-      WriteFileAtomically(path, bytes);
+      streamed = ConvertCurrentRows(entry, request.Rows.get(), request.Selection, request.Settings);
     } catch (...) {
-      throw EPicaxoError("Cannot create file \"" + path + "\". " +
-                         ErrorReason(std::current_exception()));
+      if (request.Rows->Failed()) {
+        // The status line shows it as it shows a failed load.
+        const std::string message = LoadFailureMessage(std::current_exception(), entry->FileName);
+        status_(message, TRepaint::Now);
+        throw EPicaxoError(message);
+      }
+      conversionFailure = std::current_exception();
     }
-    outcome.Result = TSaveResult::Saved;
-    outcome.ByteCount = static_cast<int64_t>(bytes.size());
-    std::string saved = SavedMessage(path, outcome.ByteCount);
-    // A streamed source learns only now that its data is damaged; the line says so, as the
-    // window's status line does when it loads one.
-    if (streamed && streamed->SourceDamaged)
-      saved += " Warning: " + DamagedSourceText(SplitPath(entry->FileName).Name) + ".";
-    status_(saved, TRepaint::Later);
-    // The recent list keeps the folder the user chose, not each mirrored subfolder below it.
-    observer_.DestinationFolderUsed(
-        WithoutTrailingSeparator(DestinationFolderFor(destinationField_, sourceFolder, {})));
+  }
+  TSaveOutcome outcome;
+  if (!Prepare(request, sourceFolder, outcome)) return outcome;
+  const std::string& path = outcome.Path;
+
+  status_("Saving...", TRepaint::Now);
+  if (!request.Rows) {
+    WriteWhole(request, outcome);
+    ReportWritten(outcome, sourceFolder);
+    return outcome;
+  }
+  if (conversionFailure) std::rethrow_exception(conversionFailure);
+  if (streamed && streamed->Kind != TOutputKind::Nothing) {
+    outcome.Warning = streamed->Warning;
+    Write(path, streamed->Bytes, outcome);
   } else {
     outcome.Result = TSaveResult::NothingToConvert;
   }
-  observer_.FileExistsMarkerChanged();
+  // A streamed source learns only now that its data is damaged; the line says so, as the
+  // window's status line does when it loads one.
+  std::string note;
+  if (streamed && streamed->SourceDamaged)
+    note = " Warning: " + DamagedSourceText(SplitPath(entry->FileName).Name) + ".";
+  ReportWritten(outcome, sourceFolder, note);
   return outcome;
+}
+
+void TSaver::Write(const std::string& path, const std::string& bytes, TSaveOutcome& outcome) {
+  try {
+    WriteFileAtomically(path, bytes);
+  } catch (...) {
+    throw EPicaxoError("Cannot create file \"" + path + "\". " +
+                       ErrorReason(std::current_exception()));
+  }
+  outcome.Result = TSaveResult::Saved;
+  outcome.ByteCount = static_cast<int64_t>(bytes.size());
+}
+
+void TSaver::WriteWhole(const TSaveRequest& request, TSaveOutcome& outcome) {
+  const TRasterImage none;
+  TConversion conversion =
+      ConvertCurrentImageDetailed(request.Entry, request.Image ? *request.Image : none,
+                                  request.Selection, request.Settings, request.AppliedOrientation);
+  outcome.Warning = std::move(conversion.Warning);
+  if (conversion.Kind == TOutputKind::Nothing) {
+    outcome.Result = TSaveResult::NothingToConvert;
+    return;
+  }
+  Write(outcome.Path, conversion.Bytes, outcome);
+}
+
+void TSaver::ReportWritten(const TSaveOutcome& outcome, const std::string& sourceFolder,
+                           const std::string& note) {
+  if (outcome.Saved()) {
+    status_(SavedMessage(outcome.Path, outcome.ByteCount) + note, TRepaint::Later);
+    // The recent list keeps the folder the user chose, not each mirrored subfolder below it.
+    observer_.DestinationFolderUsed(
+        WithoutTrailingSeparator(DestinationFolderFor(destinationField_, sourceFolder, {})));
+  }
+  observer_.FileExistsMarkerChanged();
 }
 
 // --- The state's side ---

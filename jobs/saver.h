@@ -82,7 +82,21 @@ class TSaver {
   // destination folder !", ...); a declined question is not an error.
   TSaveOutcome Save(const TSaveRequest& request, const std::string& sourceFolder);
 
+  // The steps of Save for a whole image, for a run that converts on worker threads:
+  // Prepare makes the checks and asks the questions (on the thread that owns the prompt); false
+  // when a question was declined (outcome says so), true with outcome.Path the file to write.
+  bool Prepare(const TSaveRequest& request, const std::string& sourceFolder, TSaveOutcome& outcome);
+  // Converts request's image and writes outcome.Path. It touches no prompt, observer or flag and
+  // may run on any thread; errors are thrown as Save throws them.
+  static void WriteWhole(const TSaveRequest& request, TSaveOutcome& outcome);
+  // What Save shows once the file is written: the saved text (with note after it), the recent
+  // destination folder, the marker.
+  void ReportWritten(const TSaveOutcome& outcome, const std::string& sourceFolder,
+                     const std::string& note = {});
+
  private:
+  static void Write(const std::string& path, const std::string& bytes, TSaveOutcome& outcome);
+
   IPrompt& prompt_;
   IJobObserver& observer_;
   TStatusFn status_;

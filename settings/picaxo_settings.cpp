@@ -103,6 +103,7 @@ constexpr TSettingKey kSettingKeys[] = {
     {"AutoOrient", PICAXO_FIELD(AutoOrient)},
     ResizeKey("ColorProfile"),
     ResizeKey("Metadata"),
+    {"BatchWorkers", PICAXO_FIELD(BatchWorkers), 0, 256},
 };
 
 #undef PICAXO_FIELD
@@ -145,6 +146,7 @@ constexpr std::string_view kLoadOrder[] = {
     "AutoOrient",
     "ColorProfile",
     "Metadata",
+    "BatchWorkers",
 };
 static_assert(std::size(kLoadOrder) == std::size(kSettingKeys));
 

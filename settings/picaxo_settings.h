@@ -62,6 +62,8 @@ struct TPicaxoSettings {
   bool BatchJobCreateAllDirs = false;
   // JPEG sources are turned upright by their EXIF orientation.
   bool AutoOrient = true;
+  // How many images the window's batch runs convert at a time; 0: one per core.
+  int32_t BatchWorkers = 0;
 
   bool operator==(const TPicaxoSettings&) const = default;
 };

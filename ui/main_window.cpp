@@ -95,6 +95,10 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   }
   state_ = std::make_unique<TAppState>(*prompt_, static_cast<IJobObserver&>(*this),
                                        options.Remover ? *options.Remover : trashRemover_);
+  // The window's runs use every core unless the settings say otherwise.
+  state_->SetBatchWorkers(0);
+  decodeAhead_ = std::make_unique<TDecodeAhead>();
+  state_->SetSourceSupplier(decodeAhead_.get());
   KeyHook =
       std::make_unique<TKeyboardHook>([this](TKeyboardHook*, const TKeyInfo& key, bool& handled) {
         HandleHookedKey(key, handled);

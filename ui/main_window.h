@@ -12,6 +12,7 @@
 
 #include "jobs/app_state.h"
 #include "jobs/controls.h"
+#include "jobs/decode_ahead.h"
 #include "jobs/file_remover.h"
 #include "jobs/keys.h"
 #include "jobs/observer.h"
@@ -74,6 +75,8 @@ class TForm1 : public QMainWindow, private IJobObserver {
   // Selects zoom entry i of CBZoom and applies it, as a click on the list does.
   void SelectZoomIndex(int index);
   bool FullScreenActive() const { return FullScreenWindow != nullptr; }
+  // The Options menu's worker count for batch runs (0: one per core), into the state and the menu.
+  void SetBatchWorkers(unsigned workers);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -87,6 +90,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
  private:
   // --- construction (main_window_layout.cpp, main_window_menus.cpp) ---
   void CreateLayout();
+  void CreateWorkersMenu(QMenu* options);  // main_window_workers.cpp
   QWidget* CreatePanelTop();
   QWidget* CreatePanelLeft();
   QGroupBox* CreateSourceGroup(QWidget* parent);
@@ -194,6 +198,9 @@ class TForm1 : public QMainWindow, private IJobObserver {
   IPrompt* prompt_ = nullptr;
   TTrashFileRemover trashRemover_;
   std::unique_ptr<TAppState> state_;
+  // Decodes the neighbours of the image shown on a thread of its own (declared after state_, so
+  // it goes first: the state never calls it while being destroyed).
+  std::unique_ptr<TDecodeAhead> decodeAhead_;
   std::unique_ptr<TKeyboardHook> KeyHook;
   std::string commandLineArgument_;
   bool shownOnce_ = false;
@@ -322,6 +329,8 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QAction* MMetadataKeep = nullptr;
   QAction* MMetadataKeepPublic = nullptr;
   QActionGroup* metadataGroup_ = nullptr;
+  QMenu* MBatchWorkers = nullptr;  // one per core, 1, 2, ...
+  QActionGroup* workersGroup_ = nullptr;
   QAction* ProgramHomepage1 = nullptr;
   QAction* Readme1 = nullptr;
   QAction* About1 = nullptr;

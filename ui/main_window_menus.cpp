@@ -208,6 +208,7 @@ void TForm1::CreateMenus() {
   ColorProfile1->addActions(colorProfileGroup_->actions());
   Metadata1 = submenu(options, "Metadata1", "&Metadata");
   Metadata1->addActions(metadataGroup_->actions());
+  CreateWorkersMenu(options);
 
   QMenu* help = menu("Help1", "&Help");
   help->addAction(ProgramHomepage1);

@@ -62,6 +62,7 @@ void TForm1Settings::ShowViewOptions() {
   form_.Recursiveinputdirs1->setChecked(State().RecursiveInput());
   form_.UseLosslessJPEGrotateofinputfile1->setChecked(State().LosslessRotate());
   form_.MAutoOrient->setChecked(State().AutoOrient());
+  form_.SetBatchWorkers(State().BatchWorkers());
 }
 
 void TForm1Settings::ShowJobsList(const TWindowLayout& layout) {

@@ -1,5 +1,7 @@
 #include "ui/settings_binding.h"
 
+#include <algorithm>
+
 namespace picaxo {
 
 TPicaxoSettings SettingsRecord(const TAppState& state, const TWindowLayout& layout) {
@@ -22,6 +24,7 @@ TPicaxoSettings SettingsRecord(const TAppState& state, const TWindowLayout& layo
   s.BatchJobOverwriteAll = flags.BatchJobOverwriteAll;
   s.BatchJobOverwriteNone = flags.BatchJobOverwriteNone;
   s.BatchJobCreateAllDirs = flags.BatchJobCreateAllDirs;
+  s.BatchWorkers = static_cast<int32_t>(state.BatchWorkers());
   return s;
 }
 
@@ -43,6 +46,7 @@ void TSettingsBinding::Apply(const TPicaxoSettings& s, bool applyPlacement) {
   state_.SetRecursiveInput(s.RecursiveInput);
   state_.SetLosslessRotate(s.LosslessRotate);
   state_.SetAutoOrient(s.AutoOrient);
+  state_.SetBatchWorkers(static_cast<unsigned>(std::max(0, s.BatchWorkers)));
   ShowViewOptions();
   state_.SetCopyToDir(s.CopyToDir);
   layout_.JobsListWidth = s.JobsListWidth;

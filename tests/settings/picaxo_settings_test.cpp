@@ -52,6 +52,7 @@ TPicaxoSettings ChangedSettings() {
   s.AutoOrient = false;
   s.Resize.ColorProfile = 1;
   s.Resize.Metadata = 2;
+  s.BatchWorkers = 3;
   return s;
 }
 
@@ -77,7 +78,7 @@ TEST_F(SettingsFile, SaveThenLoadReproducesEveryValueInTableOrder) {
             "AlwaysRecompress=1\nCopyToDir=/copies\nShowJobsList=0\nJobsListWidth=500\n"
             "JobsListColWidth0=1\nJobsListColWidth1=2\nJobsListColWidth2=3\nNormalZoom=5\n"
             "BatchJobOverwriteAll=1\nBatchJobOverwriteNone=1\nBatchJobCreateAllDirs=1\n"
-            "AutoOrient=0\nColorProfile=1\nMetadata=2\n");
+            "AutoOrient=0\nColorProfile=1\nMetadata=2\nBatchWorkers=3\n");
   TPicaxoSettings loaded;
   LoadSettingsFile(path, loaded, kWorkArea);
   EXPECT_EQ(loaded, saved);

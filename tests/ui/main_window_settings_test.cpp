@@ -404,5 +404,21 @@ TEST_F(MainWindowSettings, ColourProfileAndMetadataMenusRerenderAndAreKept) {
   EXPECT_NEAR(red(), 0xC0, 3);
 }
 
+TEST_F(MainWindowSettings, BatchWorkersAreOnePerCoreUntilChosenAndAreKept) {
+  Start(PhotoFolder("workers", 1));
+  EXPECT_TRUE(
+      Widget<QMenu>("Options1")->actions().contains(Widget<QMenu>("MBatchWorkers")->menuAction()));
+  EXPECT_TRUE(Widget<QAction>("MBatchWorkers0")->isChecked());
+  EXPECT_EQ(form_->State().BatchWorkers(), 0u);
+  Widget<QAction>("MBatchWorkers1")->trigger();
+  EXPECT_EQ(form_->State().BatchWorkers(), 1u);
+  Close();
+  EXPECT_TRUE(Holds("BatchWorkers=1"));
+  Start();
+  EXPECT_TRUE(Widget<QAction>("MBatchWorkers1")->isChecked());
+  EXPECT_EQ(form_->State().BatchWorkers(), 1u);
+  Close();
+}
+
 }  // namespace
 }  // namespace picaxo

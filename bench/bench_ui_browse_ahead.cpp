@@ -1,0 +1,165 @@
+// Browsing with decoding ahead, in the main window (offscreen, designed size) on copies of the
+// 20-megapixel reference photo. The photo's decode is the yardstick:
+// - Page Down to the next photo painted when the user stayed on each photo at least one decode
+//   time: target at most 0.2 times the decode.
+// - Holding Page Down through 50 photos (the key's repeats queued at once, then released): the
+//   last photo painted after the release, target within 1.3 times the decode.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QTabBar>
+#include <QThread>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "imaging/pipeline.h"
+#include "jobs/prompt.h"
+#include "ui/application.h"
+#include "ui/img_view_box.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using namespace picaxo;
+namespace fs = std::filesystem;
+
+const std::string kPhoto = std::string(PICAXO_TESTDATA) + "/photos/Kleiber_by_Lukas_Baubkus.jpg";
+
+double DecodeMs() {
+  static const double ms = [] {
+    QElapsedTimer timer;
+    timer.start();
+    TRasterImage image = LoadSourceImage(kPhoto);
+    benchmark::DoNotOptimize(image.Width());
+    return double(timer.nsecsElapsed()) / 1e6;
+  }();
+  return ms;
+}
+
+class TWindowOnPhotos {
+ public:
+  explicit TWindowOnPhotos(int count)
+      : folder_(fs::temp_directory_path() /
+                ("picaxo_bench_ahead_" + std::to_string(std::random_device()()))) {
+    fs::create_directories(folder_ / "src");
+    for (int i = 0; i < count; ++i) {
+      char name[16];
+      std::snprintf(name, sizeof name, "p%03d.jpg", i);
+      fs::copy_file(kPhoto, folder_ / "src" / name);
+    }
+    TForm1Options options;
+    options.CommandLineArgument = (folder_ / "src").string();
+    options.Prompt = &prompt_;
+    options.Remover = &DeletingFileRemover();
+    form_ = std::make_unique<TForm1>(options);
+    form_->show();
+    QApplication::setActiveWindow(form_.get());
+    for (int i = 0; i < 2000 && form_->State().Count() == 0; ++i) {
+      QApplication::processEvents();
+      QThread::msleep(5);
+    }
+    form_->findChild<QTabBar*>("TabControl")->setCurrentIndex(0);
+  }
+  ~TWindowOnPhotos() {
+    form_.reset();
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+  TForm1& Form() { return *form_; }
+  QWidget* Target() {
+    return QApplication::focusWidget() ? QApplication::focusWidget() : form_.get();
+  }
+  void Key(Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(Target(), &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(Target(), &release);
+  }
+  // The user looks at the photo for ms, the window idle meanwhile.
+  void Dwell(double ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (double(timer.nsecsElapsed()) / 1e6 < ms) {
+      QApplication::processEvents();
+      QThread::msleep(2);
+    }
+  }
+  void Paint() {
+    QApplication::processEvents();
+    form_->ImgViewBox1->viewport()->repaint();
+  }
+
+ private:
+  fs::path folder_;
+  TScriptedPrompt prompt_;
+  std::unique_ptr<TForm1> form_;
+};
+
+void BM_PageDownAfterDwellToPainted(benchmark::State& state) {
+  TWindowOnPhotos window(8);
+  const double decode = DecodeMs();
+  bool forward = true;
+  for (auto _ : state) {
+    state.PauseTiming();
+    window.Dwell(decode * 1.5);
+    state.ResumeTiming();
+    window.Key(forward ? Qt::Key_PageDown : Qt::Key_PageUp);
+    window.Paint();
+    const int32_t index = window.Form().State().CurrentIndex();
+    if (index == 0 || index + 1 == window.Form().State().Count()) forward = !forward;
+  }
+  state.counters["decode_ms"] = decode;
+}
+BENCHMARK(BM_PageDownAfterDwellToPainted)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(6);
+
+void BM_HoldPageDownThrough50(benchmark::State& state) {
+  TWindowOnPhotos window(51);
+  const double decode = DecodeMs();
+  double afterRelease = 0;
+  for (auto _ : state) {
+    window.Form().State().GoFirst();
+    window.Dwell(decode * 1.5);
+    // The key's automatic repeats arrive faster than photos decode: queue them all, then release.
+    for (int i = 0; i < 50; ++i)
+      QApplication::postEvent(window.Target(), new QKeyEvent(QEvent::KeyPress, Qt::Key_PageDown,
+                                                             Qt::NoModifier, QString(), i > 0));
+    QApplication::postEvent(window.Target(),
+                            new QKeyEvent(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier));
+    QElapsedTimer sinceRelease;
+    sinceRelease.start();
+    while (window.Form().State().CurrentIndex() != 50)
+      QApplication::processEvents();
+    window.Paint();
+    afterRelease += double(sinceRelease.nsecsElapsed()) / 1e6;
+  }
+  state.counters["decode_ms"] = decode;
+  state.counters["after_release_ms"] =
+      benchmark::Counter(afterRelease, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_HoldPageDownThrough50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const fs::path config =
+      fs::temp_directory_path() / ("picaxo_bench_config_" + std::to_string(::getpid()));
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  picaxo::KeepFreedPhotoMemory();
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  fs::remove_all(config, ec);
+  return 0;
+}

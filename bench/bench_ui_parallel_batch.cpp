@@ -1,0 +1,146 @@
+// Save All of the main window (offscreen) on 12 large photos (three copies of each test photo,
+// longer side 1024, quality 85) with 1, 2 and, where the machine has them, more workers, against
+// picaxo-cli batch --jobs 2. Targets on 2 cores: the 2-worker run at most 0.6 times the one-worker
+// run and at most 1.1 times the command line; its peak memory at most the one-worker peak plus one
+// converting image per extra worker (the peak_mb counter: the process's peak resident size during
+// the run, reset before each one).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTabBar>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "batch_dialog.h"
+#include "jobs/app_state.h"
+#include "ui/application.h"
+#include "ui/main_window.h"
+
+namespace {
+
+using namespace picaxo;
+namespace fs = std::filesystem;
+
+struct TPhotos {
+  fs::path root = fs::temp_directory_path() /
+                  ("picaxo_bench_parallel_" + std::to_string(std::random_device()()));
+  fs::path src = root / "src";
+  TPhotos() {
+    fs::create_directories(src);
+    for (int copy = 1; copy <= 3; ++copy)
+      for (const auto& e : fs::directory_iterator(fs::path(PICAXO_TESTDATA) / "photos"))
+        if (e.path().extension() == ".jpg")
+          fs::copy_file(e.path(),
+                        src / (e.path().stem().string() + "_" + std::to_string(copy) + ".jpg"));
+  }
+  ~TPhotos() {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+  }
+};
+
+TPhotos& Photos() {
+  static TPhotos photos;
+  return photos;
+}
+
+// The peak resident size starts again from the present one (Linux: "5" to clear_refs).
+void ResetPeakMemory() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+double PeakMemoryMb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  return 0;
+}
+
+void BM_WindowSaveAll12Photos(benchmark::State& s) {
+  TPhotos& p = Photos();
+  const fs::path out = p.root / "window";
+  const unsigned workers = static_cast<unsigned>(s.range(0));
+  double peak = 0;
+  for (auto _ : s) {
+    s.PauseTiming();
+    fs::remove_all(out);
+    TScriptedPrompt prompt;
+    TForm1Options options;
+    options.Prompt = &prompt;
+    options.CommandLineArgument = p.src.string();
+    TForm1 form(options);
+    form.show();
+    QCoreApplication::processEvents();
+    form.findChild<QTabBar*>("TabControl")->setCurrentIndex(0);
+    TResizeSettings settings;
+    settings.ResizeEnabled = true;
+    SelectRule(settings, ResizeRule::LongerSide);
+    settings.LongerPixels = 1024;
+    settings.JpegQuality = 85;
+    form.State().SetSettings(settings);
+    form.State().SetDestinationFolderField(out.string());
+    form.State().SetSourceFolderField(p.src.string());
+    form.SetBatchWorkers(workers);
+    form.State().RescanSourceFolder();
+    ResetPeakMemory();
+    s.ResumeTiming();
+    bench::RunDialogWhenItShows();
+    form.findChild<QAbstractButton*>("TBSaveAll")->click();
+    s.PauseTiming();
+    peak = std::max(peak, PeakMemoryMb());
+    if (!fs::exists(out) || std::distance(fs::directory_iterator(out), {}) != 12) {
+      s.SkipWithError("the window did not save 12 images");
+      break;
+    }
+    s.ResumeTiming();
+  }
+  s.counters["peak_mb"] = peak;
+}
+BENCHMARK(BM_WindowSaveAll12Photos)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(std::max(2u, std::thread::hardware_concurrency()))
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+void BM_CliBatchJobs2_12Photos(benchmark::State& s) {
+  TPhotos& p = Photos();
+  const fs::path out = p.root / "cli";
+  const std::string command = std::string(PICAXO_CLI) +
+                              " batch --longer 1024 --quality 85 --jobs 2 '" + p.src.string() +
+                              "' '" + out.string() + "' > /dev/null";
+  for (auto _ : s) {
+    s.PauseTiming();
+    fs::remove_all(out);
+    s.ResumeTiming();
+    if (std::system(command.c_str()) != 0) s.SkipWithError("picaxo-cli batch failed");
+  }
+}
+BENCHMARK(BM_CliBatchJobs2_12Photos)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // The window keeps its settings per user: not the user's own while measuring.
+  const fs::path config =
+      fs::temp_directory_path() / ("picaxo_bench_config_" + std::to_string(::getpid()));
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  picaxo::KeepFreedPhotoMemory();  // as the program does at start-up
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ec;
+  fs::remove_all(config, ec);
+  return 0;
+}
