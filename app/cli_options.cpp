@@ -126,6 +126,15 @@ bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeS
     if (choice < 0)
       throw EUsageError("--metadata: '" + value + "' is not strip, keep or keep-public");
     settings.Metadata = static_cast<uint8_t>(choice);
+  } else if (name == "--format") {
+    const std::string value = OptionValue(option, args, i);
+    const int choice = value == "jpeg"   ? 0
+                       : value == "webp" ? 1
+                       : value == "avif" ? 2
+                       : value == "png"  ? 3
+                                         : -1;
+    if (choice < 0) throw EUsageError("--format: '" + value + "' is not jpeg, webp, avif or png");
+    settings.OutputFormat = static_cast<uint8_t>(choice);
   } else if (name == "--settings") {
     // The destination settings of a file the desktop program saved; options after it override
     // its values, options before it are overridden where the file has the key.
@@ -171,8 +180,12 @@ const char* ResizeOptionsHelp() {
          "                     right-center, left-bottom, center-bottom, right-bottom)\n"
          "  --pad-color RRGGBB colour of the padded border (default 000000)\n"
          "  --enlarge          allow the picture to become larger than the source\n"
-         "  --quality Q        JPEG quality 1 ... 100\n"
-         "  --recompress       encode even when the source JPEG could be copied unchanged\n"
+         "  --format F         the output's format: jpeg (default, .jpg), webp (.webp), avif "
+         "(.avif)\n"
+         "                     or png (.png, lossless)\n"
+         "  --quality Q        quality of a JPEG, WebP or AVIF output, 1 ... 100\n"
+         "  --recompress       encode even when the source could be copied unchanged (a source\n"
+         "                     already in the output format, its pixels unchanged)\n"
          "  --color-profile P  a JPEG's colour profile: convert (to sRGB, default), keep (embed "
          "it\n"
          "                     in the output, colours as stored) or ignore\n"

@@ -31,6 +31,7 @@ ChangeMask ChangeMaskOf(TControl control) {
       return cmResize | cmValues;
     case TControl::EQuality:
     case TControl::UDQuality:
+    case TControl::CBFormat:
       return cmQuality;
     case TControl::CBForceRecompress:
       return cmRecompress;

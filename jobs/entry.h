@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imaging/geometry.h"
+#include "imaging/image_format.h"
 
 namespace picaxo {
 
@@ -24,7 +25,7 @@ using ChangeMask = uint8_t;
 inline constexpr ChangeMask cmResize = 1;       // ResizeMode and its rule (for Fit: frame, padding)
 inline constexpr ChangeMask cmValues = 2;       // the value of the selected rule
 inline constexpr ChangeMask cmEnlarge = 4;      // EnlargeChoice
-inline constexpr ChangeMask cmQuality = 8;      // JpegQuality
+inline constexpr ChangeMask cmQuality = 8;      // JpegQuality and OutputFormat: the encoding
 inline constexpr ChangeMask cmExclude = 16;     // Excluded
 inline constexpr ChangeMask cmRecompress = 32;  // RecompressChoice
 inline constexpr ChangeMask cmSelection = 64;   // Selection
@@ -61,6 +62,8 @@ class TFileEntry {
   uint32_t PaddingColor = 0;
   uint8_t PaddedAlignment = 0;  // 0: Fit without padded border; 1 ... 9: alignment
   TChoice RecompressChoice = TChoice::Unset;
+  // EOutputFormat (0 ... 3); below 0: unset. Stored with the quality it is encoded at.
+  int8_t OutputFormat = -1;
 
   bool HasSelection() const;
   void ClearSelection() { Selection.Left = -1; }
@@ -94,6 +97,8 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings, TE
 // The three-state resolutions. A null entry or an unset choice defers to the settings.
 bool ResolveAllowEnlarge(const TFileEntry* entry, const TResizeSettings& settings);
 bool ResolveForceRecompress(const TFileEntry* entry, const TResizeSettings& settings);
+// The format an image is saved in: the entry's own, else the settings'.
+EOutputFormat ResolveOutputFormat(const TFileEntry* entry, const TResizeSettings& settings);
 
 // Texts of the batch job list.
 // File name column: FileName without sourceFolder and the separator after it, at most 400

@@ -94,6 +94,7 @@ constexpr TSettingKey kSettingKeys[] = {
     {"AutoOrient", PICAXO_FIELD(AutoOrient)},
     {"ColorProfile", PICAXO_FIELD(Resize.ColorProfile), 0, 2},
     {"Metadata", PICAXO_FIELD(Resize.Metadata), 0, 2},
+    {"OutputFormat", PICAXO_FIELD(Resize.OutputFormat), 0, 3},
 };
 
 #undef PICAXO_FIELD
@@ -136,6 +137,7 @@ constexpr std::string_view kLoadOrder[] = {
     "AutoOrient",
     "ColorProfile",
     "Metadata",
+    "OutputFormat",
 };
 static_assert(std::size(kLoadOrder) == std::size(kSettingKeys));
 
