@@ -1,5 +1,5 @@
-// picaxo-cli convert: one source file into one destination JPEG, as a save of the desktop program
-// would write it.
+// picaxo-cli convert: one source file into one destination file (JPEG, WebP, AVIF or PNG), as a
+// save of the desktop program would write it.
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -27,8 +27,9 @@ constexpr const char* kUsage = "[options] SOURCE DEST";
 void PrintConvertHelp() {
   std::printf(
       "Usage: picaxo-cli convert %s\n\n"
-      "Converts SOURCE (.jpg or .bmp) into the JPEG file DEST (a folder: DEST/<name>.jpg).\n"
-      "A JPEG whose pixels would not change is copied byte for byte.\n\n"
+      "Converts SOURCE (.jpg or .bmp) into the file DEST in the output format (a folder:\n"
+      "DEST/<name>.jpg, or .webp, .avif, .png by --format). A source already in that format\n"
+      "whose pixels would not change is copied byte for byte.\n\n"
       "%s"
       "Other options:\n"
       "  --crop L,T,R,B     crop to the inclusive rectangle L,T - R,B of the upright picture\n"
@@ -69,12 +70,13 @@ TConvertArgs ParseArgs(const std::vector<std::string>& args) {
   return parsed;
 }
 
-// DEST, or DEST/<source base name>.jpg when DEST is a folder.
-std::string DestinationPath(const std::string& source, const std::string& dest) {
+// DEST, or DEST/<source base name> with the format's extension when DEST is a folder.
+std::string DestinationPath(const std::string& source, const std::string& dest,
+                            EOutputFormat format) {
   std::error_code ec;
   if (!fs::is_directory(dest, ec)) return dest;
   const std::string name = fs::path(source).filename().string();
-  return (fs::path(dest) / (StripExtension(name) + ".jpg")).string();
+  return (fs::path(dest) / (StripExtension(name) + std::string(OutputExtension(format)))).string();
 }
 
 int RunConvert(const std::vector<std::string>& args) {
@@ -90,7 +92,8 @@ int RunConvert(const std::vector<std::string>& args) {
     return kExitOk;
   }
   const std::string& source = parsed.paths[0];
-  const std::string dest = DestinationPath(source, parsed.paths[1]);
+  const std::string dest =
+      DestinationPath(source, parsed.paths[1], OutputFormatOf(parsed.settings));
   std::error_code ec;
   if (fs::exists(dest, ec) && fs::equivalent(source, dest, ec)) {
     std::fprintf(stderr, "picaxo-cli convert: %s: the destination is the source file\n",
@@ -165,7 +168,8 @@ int RunConvert(const std::vector<std::string>& args) {
 }
 
 [[maybe_unused]] const bool registered = RegisterCliCommand(
-    {"convert", kUsage, "convert one JPEG or BMP file into a destination JPEG", RunConvert});
+    {"convert", kUsage, "convert one JPEG or BMP file into a destination JPEG, WebP, AVIF or PNG",
+     RunConvert});
 
 }  // namespace
 

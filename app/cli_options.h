@@ -36,7 +36,7 @@ long long ParseInteger(const std::string& option, const std::string& text, long 
 // Applies the resize option at args[i] to settings and returns true, consuming its value; returns
 // false when args[i] is not a resize option. Throws EUsageError on a bad value.
 //   --no-resize  --longer N  --area N  --percent N  --fit WxH  --pad ALIGN  --pad-color RRGGBB
-//   --enlarge  --quality Q  --recompress  --color-profile P  --metadata M
+//   --enlarge  --format F  --quality Q  --recompress  --color-profile P  --metadata M
 bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeSettings& settings);
 
 // Walks the arguments of a converting subcommand: plain arguments (and all after "--") go to

@@ -22,7 +22,7 @@ using ChangeMask = uint8_t;
 inline constexpr ChangeMask cmResize = 1;       // ResizeMode and its rule (for Fit: frame, padding)
 inline constexpr ChangeMask cmValues = 2;       // the value of the selected rule
 inline constexpr ChangeMask cmEnlarge = 4;      // EnlargeChoice
-inline constexpr ChangeMask cmQuality = 8;      // JpegQuality
+inline constexpr ChangeMask cmQuality = 8;      // JpegQuality and OutputFormat: the encoding
 inline constexpr ChangeMask cmExclude = 16;     // Excluded
 inline constexpr ChangeMask cmRecompress = 32;  // RecompressChoice
 inline constexpr ChangeMask cmSelection = 64;   // Selection
@@ -59,7 +59,7 @@ struct TDestinationParameter {
   std::optional<ResizeRule> ChoosesRule{};
   bool TurnsPaddingOn = false;
   bool FlagValue = true;
-  std::array<std::string_view, 3> Choices{};
+  std::array<std::string_view, 4> Choices{};
 };
 
 #define PICAXO_RESIZE_FIELD(member) [](TResizeSettings& s) -> TResizeFieldRef { return &s.member; }
@@ -170,6 +170,17 @@ inline constexpr TDestinationParameter kDestinationParameters[] = {
      .Option = "--enlarge",
      .Syntax = TParameterSyntax::Flag,
      .Help = "allow the picture to become larger than the source"},
+    {.Key = "OutputFormat",
+     .Field = PICAXO_RESIZE_FIELD(OutputFormat),
+     .Min = 0,
+     .Max = 3,
+     .Group = cmQuality,
+     .Option = "--format",
+     .Syntax = TParameterSyntax::Choice,
+     .ValueName = "F",
+     .Help = "the output's format: jpeg (default, .jpg), webp (.webp), avif (.avif)\n"
+             "or png (.png, lossless)",
+     .Choices = {"jpeg", "webp", "avif", "png"}},
     {.Key = "JpegQuality",
      .Field = PICAXO_RESIZE_FIELD(JpegQuality),
      .Min = kMinJpegQuality,
@@ -178,7 +189,7 @@ inline constexpr TDestinationParameter kDestinationParameters[] = {
      .Option = "--quality",
      .Syntax = TParameterSyntax::Integer,
      .ValueName = "Q",
-     .Help = "JPEG quality {range}"},
+     .Help = "quality of a JPEG, WebP or AVIF output, {range}"},
     {.Key = "AlwaysRecompress",
      .Field = PICAXO_RESIZE_FIELD(AlwaysRecompress),
      .Min = 0,
@@ -186,7 +197,8 @@ inline constexpr TDestinationParameter kDestinationParameters[] = {
      .Group = cmRecompress,
      .Option = "--recompress",
      .Syntax = TParameterSyntax::Flag,
-     .Help = "encode even when the source JPEG could be copied unchanged"},
+     .Help = "encode even when the source could be copied unchanged (a source\n"
+             "already in the output format, its pixels unchanged)"},
     {.Key = "ColorProfile",
      .Field = PICAXO_RESIZE_FIELD(ColorProfile),
      .Min = 0,

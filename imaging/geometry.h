@@ -49,6 +49,7 @@ struct TResizeSettings {
   bool AlwaysRecompress = false;
   uint8_t ColorProfile = 0;  // TColorProfilePolicy: 0 convert to sRGB, 1 keep, 2 ignore
   uint8_t Metadata = 0;      // TMetadataPolicy: 0 strip, 1 keep, 2 keep public
+  uint8_t OutputFormat = 0;  // EOutputFormat: 0 JPEG, 1 WebP, 2 AVIF, 3 PNG
 
   bool operator==(const TResizeSettings&) const = default;
 };

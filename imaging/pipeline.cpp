@@ -43,6 +43,11 @@ TMetadataPolicy MetadataPolicyOf(const TResizeSettings& settings) {
                                 : TMetadataPolicy::Strip;
 }
 
+EOutputFormat OutputFormatOf(const TResizeSettings& settings) {
+  return settings.OutputFormat <= 3 ? static_cast<EOutputFormat>(settings.OutputFormat)
+                                    : EOutputFormat::Jpeg;
+}
+
 void AddWarning(std::string& warning, const std::string& more) {
   if (more.empty()) return;
   if (!warning.empty()) warning += "; ";
@@ -128,8 +133,15 @@ TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,
   // Both sides are compared: a picture whose width already fits but whose height does not is
   // still resampled.
   plan.Resampled = plan.WorkWidth != g.FrameWidth || plan.WorkHeight != g.FrameHeight;
-  plan.DirectCopy = !request.ForceRecompress && !plan.Composed && !plan.Resampled &&
-                    HasExtension(request.SourcePath, ".jpg");
+  // A source in the output format is copied. Only a JPEG's private metadata can be taken out of a
+  // copy, so under KeepPublic the other formats are encoded (they then carry none of it).
+  const EOutputFormat format = OutputFormatOf(request.Settings);
+  const bool sameFormat =
+      format == EOutputFormat::Jpeg
+          ? HasExtension(request.SourcePath, ".jpg")
+          : SourceFormatFromName(request.SourcePath) == ImageFormatOf(format) &&
+                MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic;
+  plan.DirectCopy = !request.ForceRecompress && !plan.Composed && !plan.Resampled && sameFormat;
   return plan;
 }
 
@@ -167,10 +179,12 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
   };
 
   if (plan.DirectCopy) {
-    release();
-    result.Bytes = DirectCopyBytes(request, result.Warning);
-    result.Kind = TOutputKind::DirectCopy;
-    return result;
+    if (std::optional<std::string> file = ReadDirectCopy(request)) {
+      release();
+      result.Bytes = DirectCopyBytes(std::move(*file), request, result.Warning);
+      result.Kind = TOutputKind::DirectCopy;
+      return result;
+    }
   }
 
   // Work is the source itself unless a crop or a padded frame is needed.
@@ -197,6 +211,12 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
     outImage = &out;
   }
 
+  if (OutputFormatOf(request.Settings) != EOutputFormat::Jpeg) {
+    if (outImage != &source) release();
+    result.Bytes = EncodeOutput(*outImage, request, plan.Geometry, result.Warning);
+    result.Kind = TOutputKind::Encoded;
+    return result;
+  }
   TJPEGImage jpeg;
   jpeg.Assign(*outImage);
   // The codec holds its own copy now: drop the temporaries (and the source when allowed) before
@@ -213,10 +233,18 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
 
 }  // namespace
 
-std::string DirectCopyBytes(const TConvertRequest& request, std::string& warning) {
-  // The source file itself, read-only and whole: every marker survives (but private ones).
+std::optional<std::string> ReadDirectCopy(const TConvertRequest& request) {
   std::string file = ReadWholeFile(request.SourcePath);
-  if (MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic) return file;
+  if (!FileHoldsFormat(file, ImageFormatOf(OutputFormatOf(request.Settings)))) return std::nullopt;
+  return file;
+}
+
+std::string DirectCopyBytes(std::string file, const TConvertRequest& request,
+                            std::string& warning) {
+  // The source file itself, read-only and whole: every marker survives (but private ones).
+  if (MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic ||
+      OutputFormatOf(request.Settings) != EOutputFormat::Jpeg)
+    return file;
   std::string problem;
   file = WithoutPrivateMetadata(std::move(file), &problem);
   AddWarning(warning, problem);
@@ -251,6 +279,63 @@ std::string WithSourceMarkers(std::string encoded, const TConvertRequest& reques
   return InsertSegmentsAfterApp0(encoded, segments);
 }
 
+TOutputExtras SourceExtras(const TConvertRequest& request, const OutputGeometry& geometry,
+                           std::string& warning) {
+  TOutputExtras extras;
+  const TColorProfilePolicy color = ColorProfilePolicyOf(request.Settings);
+  const TMetadataPolicy metadata = MetadataPolicyOf(request.Settings);
+  if ((color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) ||
+      !HasExtension(request.SourcePath, ".jpg"))
+    return extras;
+  const std::string header = ReadJpegHeaderBytes(request.SourcePath);
+  if (metadata != TMetadataPolicy::Strip) {
+    std::string problem;
+    const TPictureChanges changes{geometry.FrameWidth, geometry.FrameHeight,
+                                  request.AppliedOrientation != 1};
+    // The segments a JPEG output would carry, taken apart again for the other containers.
+    const std::string segments = "\xFF\xD8" + MetadataSegments(header, metadata, changes, &problem);
+    AddWarning(warning, problem);
+    static constexpr std::string_view kExif("Exif\0\0", 6);
+    static constexpr std::string_view kXmp("http://ns.adobe.com/xap/1.0/\0", 29);
+    for (const TJpegSegment& segment : ReadJpegSegments(segments)) {
+      if (segment.Marker != 0xE1) continue;
+      if (PayloadStartsWith(segment.Payload, kExif) && extras.Exif.empty())
+        extras.Exif = segment.Payload.substr(kExif.size());
+      else if (PayloadStartsWith(segment.Payload, kXmp) && extras.Xmp.empty())
+        extras.Xmp = segment.Payload.substr(kXmp.size());
+    }
+  }
+  if (color == TColorProfilePolicy::Keep) {
+    TIccProfile profile = AssembleIccProfile(ReadJpegSegments(header));
+    // The output is an RGB file: only an RGB profile describes it.
+    if (profile.State == TIccProfile::TState::Present && profile.Data.compare(16, 4, "RGB ") == 0)
+      extras.IccProfile = std::move(profile.Data);
+    else if (profile.State == TIccProfile::TState::Broken)
+      AddWarning(warning, "the colour profile was ignored: " + profile.Problem);
+  }
+  return extras;
+}
+
+std::string EncodeOutput(const TRasterImage& picture, const TConvertRequest& request,
+                         const OutputGeometry& geometry, std::string& warning) {
+  const int quality = request.Settings.JpegQuality;
+  switch (OutputFormatOf(request.Settings)) {
+    case EOutputFormat::WebP:
+      return EncodeWebP(picture, quality, SourceExtras(request, geometry, warning));
+    case EOutputFormat::Avif:
+      return EncodeAvif(picture, quality, SourceExtras(request, geometry, warning));
+    case EOutputFormat::Png:
+      return EncodePng(picture, SourceExtras(request, geometry, warning));
+    case EOutputFormat::Jpeg:
+      break;
+  }
+  TJPEGImage jpeg;
+  jpeg.Assign(picture);
+  jpeg.SetCompressionQuality(request.Settings.JpegQuality);
+  jpeg.Compress();
+  return WithSourceMarkers(jpeg.CompressedData(), request, geometry, warning);
+}
+
 TConversion ConvertImage(TRasterImage& source, const TConvertRequest& request) {
   // Widened in place once, so that later conversions of the same raster read it as it is.
   if (!source.Empty() && source.PixelFormat() != TPixelFormat::pf24bit) {
@@ -265,12 +350,26 @@ TConversion ConvertImage(const TRasterImage& source, const TConvertRequest& requ
   return ConvertSource(source, nullptr, request);
 }
 
-TPreview DecodePreview(const std::string& jpegBytes) {
+TPreview DecodePreview(const std::string& bytes, EOutputFormat format) {
   TPreview preview;
-  preview.ByteSize = static_cast<int64_t>(jpegBytes.size());
-  TJPEGImage jpeg;
-  jpeg.LoadFromBytes(jpegBytes);
-  preview.Picture = jpeg.TakeRaster();
+  preview.ByteSize = static_cast<int64_t>(bytes.size());
+  switch (format) {
+    case EOutputFormat::WebP:
+      preview.Picture = DecodeWebP(bytes);
+      break;
+    case EOutputFormat::Avif:
+      preview.Picture = DecodeAvif(bytes);
+      break;
+    case EOutputFormat::Png:
+      preview.Picture = DecodePng(bytes);
+      break;
+    case EOutputFormat::Jpeg: {
+      TJPEGImage jpeg;
+      jpeg.LoadFromBytes(bytes);
+      preview.Picture = jpeg.TakeRaster();
+      break;
+    }
+  }
   preview.Width = preview.Picture.Width();
   preview.Height = preview.Picture.Height();
   return preview;
@@ -281,13 +380,13 @@ TPreview RenderPreview(TRasterImage& source, const TConvertRequest& request) {
   keep.Retention = TSourceRetention::Keep;  // the view keeps showing the source afterwards
   const TConversion conversion = ConvertImage(source, keep);
   if (conversion.Kind == TOutputKind::Nothing) return {};
-  return DecodePreview(conversion.Bytes);
+  return DecodePreview(conversion.Bytes, OutputFormatOf(request.Settings));
 }
 
 TPreview RenderPreview(const TRasterImage& source, const TConvertRequest& request) {
   const TConversion conversion = ConvertImage(source, request);
   if (conversion.Kind == TOutputKind::Nothing) return {};
-  return DecodePreview(conversion.Bytes);
+  return DecodePreview(conversion.Bytes, OutputFormatOf(request.Settings));
 }
 
 std::string FormatFileSize(int64_t n) {

@@ -1,12 +1,14 @@
 #pragma once
-// The conversion of one source picture into the bytes of its destination JPEG file.
+// The conversion of one source picture into the bytes of its destination file (JPEG, WebP, AVIF or
+// PNG).
 //
 // Data flow of a save: the source file is decoded once into a raster (LoadSourceImage). For each
 // conversion the geometry gives the frame; the picture is cropped to the selection and placed into
 // the padded frame when either applies (the working raster, "composed"), resampled with the
-// Lanczos-3 kernel when its size differs from the frame, and encoded at the chosen quality. When
-// nothing would change the pixels of a JPEG source and recompression is not forced, the source
-// file's own bytes are the output instead ("direct copy"). Every temporary raster and codec object
+// Lanczos-3 kernel when its size differs from the frame, and encoded at the chosen quality in the
+// chosen format. When nothing would change the pixels of a source already in that format and
+// recompression is not forced, the source file's own bytes are the output instead ("direct
+// copy"). Every temporary raster and codec object
 // lives for one call and is released on every path, errors included.
 #include <cstdint>
 #include <optional>
@@ -15,7 +17,9 @@
 
 #include "imaging/color_profile.h"
 #include "imaging/geometry.h"
+#include "imaging/image_format.h"
 #include "imaging/metadata.h"
+#include "imaging/output_codec.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -26,6 +30,7 @@ inline constexpr float kLanczos3Support = 3.0f;
 // The policies of settings (values out of range read as the defaults).
 TColorProfilePolicy ColorProfilePolicyOf(const TResizeSettings& settings);
 TMetadataPolicy MetadataPolicyOf(const TResizeSettings& settings);
+EOutputFormat OutputFormatOf(const TResizeSettings& settings);
 
 // How a source is read besides decoding it.
 struct TSourceOptions {
@@ -72,7 +77,7 @@ TRasterImage LoadSourceImage(const std::string& path,
 enum class TOutputKind {
   Nothing,     // no source picture: nothing was produced
   DirectCopy,  // the bytes are the source file's, unchanged
-  Encoded,     // the bytes are a fresh JPEG encoding
+  Encoded,     // the bytes are a fresh encoding in the output format
 };
 
 // Whether the conversion may free the caller's source raster once it is no longer needed (before
@@ -80,7 +85,7 @@ enum class TOutputKind {
 enum class TSourceRetention { Keep, Release };
 
 struct TConvertRequest {
-  std::string SourcePath;               // read for a direct copy; its name decides "JPEG"
+  std::string SourcePath;  // read for a direct copy; its name (and then its bytes) give its format
   std::optional<TSelection> Selection;  // crop, in source pixels (normalised, inclusive, clamped)
   TResizeSettings Settings;
   bool AllowEnlarge = false;     // resolved per image (entry's choice, else the settings)
@@ -124,12 +129,25 @@ struct TConversion {
   std::string Warning;
 };
 
-// The bytes of a direct copy: the source file, without its private metadata under KeepPublic.
-std::string DirectCopyBytes(const TConvertRequest& request, std::string& warning);
+// The source file of a planned direct copy, read whole, when its bytes are those of the output
+// format; nothing when they are not (a file misnamed), which is then encoded instead.
+std::optional<std::string> ReadDirectCopy(const TConvertRequest& request);
+// The bytes of a direct copy of file: the file itself, without its private metadata under
+// KeepPublic (a JPEG; other formats are not copied under KeepPublic, see PlanConversion).
+std::string DirectCopyBytes(std::string file, const TConvertRequest& request, std::string& warning);
 // Adds to a fresh encoding what the request's policies take over from a JPEG source: its
 // metadata (Keep, KeepPublic) and its colour profile (Keep).
 std::string WithSourceMarkers(std::string encoded, const TConvertRequest& request,
                               const OutputGeometry& geometry, std::string& warning);
+// What an output in a format other than JPEG takes over from a JPEG source under the request's
+// policies: the RGB colour profile (Keep), the EXIF (with the new size, orientation 1 when the
+// pixels were turned, no thumbnail) and the XMP (Keep, KeepPublic without private fields).
+TOutputExtras SourceExtras(const TConvertRequest& request, const OutputGeometry& geometry,
+                           std::string& warning);
+// The complete file of picture in the request's output format at its quality, with what the
+// policies take over from the source.
+std::string EncodeOutput(const TRasterImage& picture, const TConvertRequest& request,
+                         const OutputGeometry& geometry, std::string& warning);
 // Joins two warnings into one line.
 void AddWarning(std::string& warning, const std::string& more);
 
@@ -148,7 +166,8 @@ struct TPreview {
   int32_t Width = 0;     // decoded size
   int32_t Height = 0;
 };
-TPreview DecodePreview(const std::string& jpegBytes);
+// The bytes of a file in format decoded (the preview's second half).
+TPreview DecodePreview(const std::string& bytes, EOutputFormat format = EOutputFormat::Jpeg);
 TPreview RenderPreview(TRasterImage& source, const TConvertRequest& request);
 // The preview of a source that is only read (see the const ConvertImage).
 TPreview RenderPreview(const TRasterImage& source, const TConvertRequest& request);

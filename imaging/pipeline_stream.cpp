@@ -228,7 +228,8 @@ class TWorkRows {
 
 // Resamples the working rows into the frame and hands each destination row to the encoder as soon
 // as the rows of its vertical window are in the ring.
-void ResampleRows(TWorkRows& work, const TConversionPlan& plan, TJpegRowEncoder& encoder,
+template <class TSink>
+void ResampleRows(TWorkRows& work, const TConversionPlan& plan, TSink& encoder,
                   resample_detail::TResamplePath path) {
   using namespace resample_detail;
   const int ww = plan.WorkWidth, wh = plan.WorkHeight;
@@ -290,6 +291,41 @@ void ResampleRows(TWorkRows& work, const TConversionPlan& plan, TJpegRowEncoder&
   }
 }
 
+// Collects the output rows into a raster, for the encoders that take a whole picture.
+class TRasterSink {
+ public:
+  explicit TRasterSink(TRasterImage& picture) : picture_(picture) {}
+  void WriteRows(const uint8_t* const* rows, int count) {
+    for (int r = 0; r < count; ++r, ++next_)
+      std::memcpy(picture_.ScanLine(next_), rows[r], 3 * static_cast<size_t>(picture_.Width()));
+  }
+
+ private:
+  TRasterImage& picture_;
+  int next_ = 0;
+};
+
+// Every output row of the plan into sink, resampled or as the working rows are.
+template <class TSink>
+void WriteOutputRows(TWorkRows& work, const TConversionPlan& plan, TRowSource& source, TSink& sink,
+                     resample_detail::TResamplePath path) {
+  if (plan.Resampled) {
+    ResampleRows(work, plan, sink, path);
+    return;
+  }
+  // The working raster has the frame's size: its rows are the output's.
+  const int rows = std::max(1, std::min(source.PreferredRows(), 16));
+  TRasterImage block(plan.WorkWidth, rows);
+  std::vector<const uint8_t*> pointers(static_cast<size_t>(rows));
+  for (int y = 0; y < plan.WorkHeight; y += rows) {
+    const int count = std::min(rows, plan.WorkHeight - y);
+    work.Read(block, 0, count);
+    for (int r = 0; r < count; ++r)
+      pointers[static_cast<size_t>(r)] = block.ScanLine(r);
+    sink.WriteRows(pointers.data(), count);
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<TRowSource> OpenRowSource(const std::string& path, const TSourceOptions& options) {
@@ -329,38 +365,37 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
 
   result.Warning = source.Warning();
   if (plan.DirectCopy) {
-    source.Finish();
-    result.SourceDamaged = source.Damaged();
-    result.Bytes = DirectCopyBytes(request, result.Warning);
-    result.Kind = TOutputKind::DirectCopy;
-    return result;
+    if (std::optional<std::string> file = ReadDirectCopy(request)) {
+      source.Finish();
+      result.SourceDamaged = source.Damaged();
+      result.Bytes = DirectCopyBytes(std::move(*file), request, result.Warning);
+      result.Kind = TOutputKind::DirectCopy;
+      return result;
+    }
   }
 
   TWorkRows work(source, plan, request.Settings.PaddingColor);
-  std::string bytes;
-  TJpegRowEncoder encoder(plan.Geometry.FrameWidth, plan.Geometry.FrameHeight,
-                          std::clamp<int>(request.Settings.JpegQuality, 1, 100), bytes);
-  if (plan.Resampled) {
-    ResampleRows(work, plan, encoder, path);
-  } else {
-    // The working raster has the frame's size: its rows are the output's.
-    const int rows = std::max(1, std::min(source.PreferredRows(), 16));
-    TRasterImage block(plan.WorkWidth, rows);
-    std::vector<const uint8_t*> pointers(static_cast<size_t>(rows));
-    for (int y = 0; y < plan.WorkHeight; y += rows) {
-      const int count = std::min(rows, plan.WorkHeight - y);
-      work.Read(block, 0, count);
-      for (int r = 0; r < count; ++r)
-        pointers[static_cast<size_t>(r)] = block.ScanLine(r);
-      encoder.WriteRows(pointers.data(), count);
-    }
-  }
-  source.Finish();
-  result.SourceDamaged = source.Damaged();
-  encoder.Finish();
   // Kept metadata must say how the rows were turned, whatever the caller knew of it.
   TConvertRequest turned = request;
   turned.AppliedOrientation = result.AppliedOrientation;
+  if (OutputFormatOf(request.Settings) != EOutputFormat::Jpeg) {
+    // These encoders take the whole picture: the output (not the source) is held.
+    TRasterImage picture(plan.Geometry.FrameWidth, plan.Geometry.FrameHeight);
+    TRasterSink sink(picture);
+    WriteOutputRows(work, plan, source, sink, path);
+    source.Finish();
+    result.SourceDamaged = source.Damaged();
+    result.Bytes = EncodeOutput(picture, turned, plan.Geometry, result.Warning);
+    result.Kind = TOutputKind::Encoded;
+    return result;
+  }
+  std::string bytes;
+  TJpegRowEncoder encoder(plan.Geometry.FrameWidth, plan.Geometry.FrameHeight,
+                          std::clamp<int>(request.Settings.JpegQuality, 1, 100), bytes);
+  WriteOutputRows(work, plan, source, encoder, path);
+  source.Finish();
+  result.SourceDamaged = source.Damaged();
+  encoder.Finish();
   result.Bytes = WithSourceMarkers(std::move(bytes), turned, plan.Geometry, result.Warning);
   result.Kind = TOutputKind::Encoded;
   return result;

@@ -283,6 +283,7 @@ TCurrentImageTexts TAppState::CurrentImageTexts() const {
   texts.Dimension = DimensionLabelText();
   texts.Selection = SelectionLabelText();
   texts.FileExists = CurrentDestinationExists() ? "X" : "";
+  texts.DestinationExtension = OutputExtension(ResolveOutputFormat(entry, settings_));
   return texts;
 }
 

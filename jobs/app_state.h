@@ -96,6 +96,8 @@ struct TCurrentImageTexts {
   std::string Dimension;          // LNewDimension "%dx%d", empty without pixels
   std::string Selection;          // LSelection "(%d,%d) - %dx%d" or "[all]"
   std::string FileExists;         // LFileExists: "X" or empty
+  // LExtOut: the output format's extension, ".jpg" by default.
+  std::string DestinationExtension;
 };
 
 // What the view shows.
@@ -404,6 +406,7 @@ class TAppState {
     uint64_t generation = 0;
     std::string sourceFolder;
     std::string destinationField;
+    uint8_t outputFormat = 0;  // names of images without a format of their own follow it
     std::vector<bool> shared;
   };
   mutable TCollisionCache collisions_;

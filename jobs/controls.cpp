@@ -46,6 +46,8 @@ ChangeMask ChangeMaskOf(TControl control) {
     case TControl::EQuality:
     case TControl::UDQuality:
       return group("JpegQuality");
+    case TControl::CBFormat:
+      return group("OutputFormat");
     case TControl::CBForceRecompress:
       return group("AlwaysRecompress");
     case TControl::CBExcludeOutputFile:

@@ -33,6 +33,7 @@ enum class TControl : uint8_t {
   PaddedFitColorPanel,
   EQuality,
   UDQuality,
+  CBFormat,             // the output format
   CBForceRecompress,    // also MForceRecompress
   CBExcludeOutputFile,  // also MExcludeInBatchMode
   ImgViewBox,           // the view's selection

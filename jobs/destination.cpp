@@ -27,9 +27,11 @@ std::string DestinationFolderFor(const std::string& destinationField,
   return folder;
 }
 
-std::string DestinationFileNameFor(const std::string& outputName, const std::string& sourceFile) {
-  if (!outputName.empty()) return outputName + ".jpg";
-  return StripExtension(SplitPath(sourceFile).Name) + ".jpg";
+std::string DestinationFileNameFor(const std::string& outputName, const std::string& sourceFile,
+                                   EOutputFormat format) {
+  const std::string extension(OutputExtension(format));
+  if (!outputName.empty()) return outputName + extension;
+  return StripExtension(SplitPath(sourceFile).Name) + extension;
 }
 
 bool FolderExists(const std::string& path) {

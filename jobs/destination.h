@@ -4,6 +4,8 @@
 #include <string>
 #include <system_error>
 
+#include "imaging/image_format.h"
+
 namespace picaxo {
 
 // The longest subfolder (relative to the source folder) carried into a destination folder.
@@ -16,8 +18,9 @@ std::string DestinationFolderFor(const std::string& destinationField,
                                  const std::string& sourceFolder, const std::string& sourceFile);
 
 // The destination file name: outputName when not empty, else the source file's name without its
-// extension; ".jpg" is appended in both cases.
-std::string DestinationFileNameFor(const std::string& outputName, const std::string& sourceFile);
+// extension; the format's extension (".jpg", ".webp", ".avif", ".png") is appended in both cases.
+std::string DestinationFileNameFor(const std::string& outputName, const std::string& sourceFile,
+                                   EOutputFormat format);
 
 // "folder exists": path names an existing folder (a trailing separator is allowed).
 bool FolderExists(const std::string& path);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/file_util.h"
+#include "imaging/pipeline.h"
 
 namespace picaxo {
 
@@ -70,7 +71,10 @@ void TFileEntry::ResetEntry(ChangeMask mask) {
     LongerPixels = AreaPixels = Percent = FixedFitWidth = FixedFitHeight = -1;
   }
   if (mask & cmEnlarge) EnlargeChoice = TChoice::Unset;
-  if (mask & cmQuality) JpegQuality = -1;
+  if (mask & cmQuality) {
+    JpegQuality = -1;
+    OutputFormat = -1;
+  }
   if (mask & cmExclude) Excluded = false;
   if (mask & cmRecompress) RecompressChoice = TChoice::Unset;
   if (mask & cmSelection) ClearSelection();
@@ -131,7 +135,10 @@ void StoreSettingsToEntry(TFileEntry* entry, ChangeMask mask, const TResizeSetti
     }
   }
   if (mask & cmEnlarge) e.EnlargeChoice = settings.AllowEnlarge ? TChoice::Yes : TChoice::No;
-  if (mask & cmQuality) e.JpegQuality = settings.JpegQuality;
+  if (mask & cmQuality) {
+    e.JpegQuality = settings.JpegQuality;
+    e.OutputFormat = static_cast<int8_t>(OutputFormatOf(settings));
+  }
   if (mask & cmExclude) e.Excluded = extras.Excluded;
   if (mask & cmRecompress)
     e.RecompressChoice = settings.AlwaysRecompress ? TChoice::Yes : TChoice::No;
@@ -183,6 +190,8 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
   if (entry.EnlargeChoice != TChoice::Unset)
     settings.AllowEnlarge = entry.EnlargeChoice == TChoice::Yes;
   if (entry.JpegQuality > 0) settings.JpegQuality = StoredValue("JpegQuality", entry.JpegQuality);
+  if (entry.OutputFormat >= 0)
+    settings.OutputFormat = static_cast<uint8_t>(ResolveOutputFormat(&entry, settings));
   extras.Excluded = entry.Excluded;
   if (entry.RecompressChoice != TChoice::Unset)
     settings.AlwaysRecompress = entry.RecompressChoice == TChoice::Yes;
@@ -198,6 +207,13 @@ bool ResolveForceRecompress(const TFileEntry* entry, const TResizeSettings& sett
   if (entry && entry->RecompressChoice == TChoice::Yes) return true;
   if (entry && entry->RecompressChoice == TChoice::No) return false;
   return settings.AlwaysRecompress;
+}
+
+EOutputFormat ResolveOutputFormat(const TFileEntry* entry, const TResizeSettings& settings) {
+  TResizeSettings resolved = settings;
+  if (entry && entry->OutputFormat >= 0)
+    resolved.OutputFormat = static_cast<uint8_t>(entry->OutputFormat);
+  return OutputFormatOf(resolved);
 }
 
 std::string JobFileNameText(const TFileEntry* entry, const std::string& sourceFolder) {
@@ -237,6 +253,9 @@ std::string JobActionsText(const TFileEntry& entry, const TResizeSettings& setti
       break;
   }
   if (entry.JpegQuality > 0 && !directCopy) parts.push_back(Format("Q=%d", entry.JpegQuality));
+  // The format is named when it is not the JPEG of every other image.
+  if (entry.OutputFormat > 0)
+    parts.push_back(std::string(OutputExtension(ResolveOutputFormat(&entry, settings)).substr(1)));
   if (entry.IsRenamed()) parts.push_back("rename");
   std::string text;
   for (const std::string& part : parts) {

@@ -10,6 +10,7 @@
 
 #include "imaging/destination_parameters.h"
 #include "imaging/geometry.h"
+#include "imaging/image_format.h"
 
 namespace picaxo {
 
@@ -54,6 +55,8 @@ class TFileEntry {
   uint32_t PaddingColor = 0;
   uint8_t PaddedAlignment = 0;  // 0: Fit without padded border; 1 ... 9: alignment
   TChoice RecompressChoice = TChoice::Unset;
+  // EOutputFormat (0 ... 3); below 0: unset. Stored with the quality it is encoded at.
+  int8_t OutputFormat = -1;
 
   bool HasSelection() const;
   void ClearSelection() { Selection.Left = -1; }
@@ -87,6 +90,8 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings, TE
 // The three-state resolutions. A null entry or an unset choice defers to the settings.
 bool ResolveAllowEnlarge(const TFileEntry* entry, const TResizeSettings& settings);
 bool ResolveForceRecompress(const TFileEntry* entry, const TResizeSettings& settings);
+// The format an image is saved in: the entry's own, else the settings'.
+EOutputFormat ResolveOutputFormat(const TFileEntry* entry, const TResizeSettings& settings);
 
 // Texts of the batch job list.
 // File name column: FileName without sourceFolder and the separator after it, at most 400

@@ -56,16 +56,18 @@ std::string TSaver::DestinationFolderOf(const TFileEntry* entry,
 }
 
 std::string TSaver::DestinationFileNameOf(const TFileEntry* entry,
-                                          const std::string& outputNameText) const {
-  if (!entry) return outputNameText + ".jpg";
-  return DestinationFileNameFor(entry->OutputName, entry->FileName);
+                                          const std::string& outputNameText,
+                                          EOutputFormat format) const {
+  if (!entry) return outputNameText + std::string(OutputExtension(format));
+  return DestinationFileNameFor(entry->OutputName, entry->FileName, format);
 }
 
 std::string TSaver::DestinationPathOf(const TFileEntry* entry, const std::string& sourceFolder,
-                                      const std::string& outputNameText) const {
+                                      const std::string& outputNameText,
+                                      EOutputFormat format) const {
   // The folder of an image directly in the source folder ends in "/": one separator, never two.
   return JoinPath(DestinationFolderOf(entry, sourceFolder),
-                  DestinationFileNameOf(entry, outputNameText));
+                  DestinationFileNameOf(entry, outputNameText, format));
 }
 
 bool TSaver::Prepare(const TSaveRequest& request, const std::string& sourceFolder,
@@ -102,7 +104,8 @@ bool TSaver::Prepare(const TSaveRequest& request, const std::string& sourceFolde
   if (entry && SameFolder(folder, SplitPath(entry->FileName).Folder))
     throw EPicaxoError(kSameFolder);
 
-  const std::string path = DestinationPathOf(entry, sourceFolder, request.OutputNameText);
+  const std::string path = DestinationPathOf(entry, sourceFolder, request.OutputNameText,
+                                             OutputFormatOf(request.Settings));
   outcome.Path = path;
   if (FileExists(path)) {
     TPromptButton answer;
@@ -236,11 +239,13 @@ std::string TAppState::DestinationFolderOf(const TFileEntry* entry) const {
 }
 
 std::string TAppState::DestinationFileNameOf(const TFileEntry* entry) const {
-  return saver_.DestinationFileNameOf(entry, extras_.OutputName);
+  return saver_.DestinationFileNameOf(entry, extras_.OutputName,
+                                      ResolveOutputFormat(entry, settings_));
 }
 
 std::string TAppState::DestinationPathOf(const TFileEntry* entry) const {
-  return saver_.DestinationPathOf(entry, list_.SourceFolder(), extras_.OutputName);
+  return saver_.DestinationPathOf(entry, list_.SourceFolder(), extras_.OutputName,
+                                  ResolveOutputFormat(entry, settings_));
 }
 
 bool TAppState::CurrentDestinationExists() const {
@@ -264,7 +269,8 @@ bool TAppState::SharesDestination(int32_t index) const {
   TCollisionCache& cache = collisions_;
   if (!cache.valid || cache.generation != list_.Generation() ||
       cache.sourceFolder != list_.SourceFolder() ||
-      cache.destinationField != saver_.DestinationField()) {
+      cache.destinationField != saver_.DestinationField() ||
+      cache.outputFormat != settings_.OutputFormat) {
     cache.shared.assign(static_cast<size_t>(Count()), false);
     for (const std::vector<int32_t>& group : DestinationCollisions())
       for (int32_t i : group)
@@ -272,6 +278,7 @@ bool TAppState::SharesDestination(int32_t index) const {
     cache.generation = list_.Generation();
     cache.sourceFolder = list_.SourceFolder();
     cache.destinationField = saver_.DestinationField();
+    cache.outputFormat = settings_.OutputFormat;
     cache.valid = true;
   }
   return index >= 0 && static_cast<size_t>(index) < cache.shared.size() &&

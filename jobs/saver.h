@@ -69,13 +69,13 @@ class TSaver {
   TBatchFlags& Flags() { return flags_; }
   const TBatchFlags& Flags() const { return flags_; }
 
-  // Destination naming of an entry below sourceFolder (null entry: the field with its "/", and
-  // the output-name text + ".jpg").
+  // Destination naming of an entry below sourceFolder in format (null entry: the field with its
+  // "/", and the output-name text + the format's extension).
   std::string DestinationFolderOf(const TFileEntry* entry, const std::string& sourceFolder) const;
-  std::string DestinationFileNameOf(const TFileEntry* entry,
-                                    const std::string& outputNameText) const;
+  std::string DestinationFileNameOf(const TFileEntry* entry, const std::string& outputNameText,
+                                    EOutputFormat format) const;
   std::string DestinationPathOf(const TFileEntry* entry, const std::string& sourceFolder,
-                                const std::string& outputNameText) const;
+                                const std::string& outputNameText, EOutputFormat format) const;
 
   // Writes the destination file of request's image. Questions go to the prompt; the flags are
   // read and set only in batch mode. Errors are thrown with their message ("Please specify an

@@ -35,9 +35,11 @@ TRedraw TAppState::ApplyControlChange(TControl control, TTrigger trigger) {
   }
   redraw.DimensionLabel = true;
   redraw.SelectionLabel = true;
-  if (mask & cmOutputName) redraw.FileExistsMarker = true;
+  // The format gives the destination name its extension.
+  if ((mask & cmOutputName) || control == TControl::CBFormat) redraw.FileExistsMarker = true;
   // A name or an exclusion may make another row's destination shared or no longer shared.
-  if (mask & (cmOutputName | cmExclude)) redraw.AllJobRows = true;
+  if ((mask & (cmOutputName | cmExclude)) || control == TControl::CBFormat)
+    redraw.AllJobRows = true;
   if (trigger == TTrigger::Commit && previewMode_ && (mask & kRenderingGroups)) {
     redraw.View = true;
     RenderView();

@@ -103,6 +103,7 @@ constexpr TSettingKey kSettingKeys[] = {
     {"AutoOrient", PICAXO_FIELD(AutoOrient)},
     ResizeKey("ColorProfile"),
     ResizeKey("Metadata"),
+    ResizeKey("OutputFormat"),
     {"BatchWorkers", PICAXO_FIELD(BatchWorkers), 0, 256},
 };
 
@@ -146,6 +147,7 @@ constexpr std::string_view kLoadOrder[] = {
     "AutoOrient",
     "ColorProfile",
     "Metadata",
+    "OutputFormat",
     "BatchWorkers",
 };
 static_assert(std::size(kLoadOrder) == std::size(kSettingKeys));

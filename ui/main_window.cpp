@@ -267,6 +267,11 @@ void TForm1::ConnectControls() {
   spin(UDFixedArea, TControl::UDFixedArea);
   spin(UDPercent, TControl::UDPercent);
   spin(UDQuality, TControl::UDQuality);
+  connect(CBFormat, qOverload<int>(&QComboBox::activated), this, [this] {
+    ChangeSettings(TControl::CBFormat, TTrigger::Commit);
+    UDQuality->setEnabled(OutputFormatOf(state_->Settings()) != EOutputFormat::Png);
+    LQuality->setEnabled(UDQuality->isEnabled());
+  });
 
   // The view's selection events.
   connect(ImgViewBox1, &TImgViewBox::OnSelecting, this, [this] {
@@ -353,6 +358,7 @@ void TForm1::ViewChanged() {
 void TForm1::FileExistsMarkerChanged() {
   const TCurrentImageTexts texts = state_->CurrentImageTexts();
   SetText(LFileExists, texts.FileExists);
+  SetText(LExtOut, texts.DestinationExtension);
   SetText(statusPanels_[2], texts.DestinationFolder);
   MOutDelete->setEnabled(state_->EnabledCommands().DeleteDestination);
 }
@@ -373,6 +379,7 @@ void TForm1::ShowTexts() {
   SetText(LNewDimension, texts.Dimension);
   SetText(LSelection, texts.Selection);
   SetText(LFileExists, texts.FileExists);
+  SetText(LExtOut, texts.DestinationExtension);
   SetText(statusPanels_[1], texts.EntryFolder);
   SetText(statusPanels_[2], texts.DestinationFolder);
 }
@@ -431,6 +438,11 @@ void TForm1::ShowSettings() {
   PaddedFitColorPanel->setPalette(palette);
   CBAllowEnlarge->setChecked(s.AllowEnlarge);
   UDQuality->setValue(s.JpegQuality);
+  CBFormat->setCurrentIndex(static_cast<int>(OutputFormatOf(s)));
+  // PNG is lossless: no quality to choose.
+  UDQuality->setEnabled(OutputFormatOf(s) != EOutputFormat::Png);
+  LQuality->setEnabled(UDQuality->isEnabled());
+  SetText(LExtOut, state_->CurrentImageTexts().DestinationExtension);
   CBForceRecompress->setChecked(s.AlwaysRecompress);
   MForceRecompress->setChecked(s.AlwaysRecompress);
   colorProfileGroup_->actions()[static_cast<int>(ColorProfilePolicyOf(s))]->setChecked(true);
@@ -458,6 +470,7 @@ TResizeSettings TForm1::SettingsFromControls() const {
   s.PaddingColor = paddingColor_;
   s.AllowEnlarge = CBAllowEnlarge->isChecked();
   s.JpegQuality = static_cast<int16_t>(UDQuality->value());
+  s.OutputFormat = static_cast<uint8_t>(std::max(0, CBFormat->currentIndex()));
   s.AlwaysRecompress = CBForceRecompress->isChecked();
   return s;
 }

@@ -262,6 +262,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QRadioButton* alignButtons_[9] = {};
   QButtonGroup* alignGroup_ = nullptr;
   QFrame* PaddedFitColorPanel = nullptr;
+  QComboBox* CBFormat = nullptr;  // the output format, in EOutputFormat order
   QLabel* LQuality = nullptr;
   QSpinBox* UDQuality = nullptr;
   QCheckBox* CBForceRecompress = nullptr;

@@ -249,7 +249,16 @@ QGroupBox* TForm1::CreateOutputGroup(QWidget* parent) {
   GBResize = CreateResizeGroup(group);
 
   // Anchored to the group's bottom edge (kept there by eventFilter on every resize).
-  LQuality = Named(MakeLabel(group, "JPEG Quality (100: best)", 8, 324 - 60, 136), "LQuality");
+  // The format choice takes the place of the word "JPEG": the row reads "JPEG Quality", "WebP
+  // Quality", ... so that the group keeps its size.
+  CBFormat = Named(new QComboBox(group), "CBFormat",
+                   "Format of the destination file: JPEG, WebP or AVIF at the quality, PNG "
+                   "lossless");
+  CBFormat->addItems({QStringLiteral("JPEG"), QStringLiteral("WebP"), QStringLiteral("AVIF"),
+                      QStringLiteral("PNG")});
+  CBFormat->setGeometry(8, 324 - 63, 64, 21);
+  LQuality = Named(MakeLabel(group, "Quality", 76, 324 - 60, 64), "LQuality",
+                   "Quality of a JPEG, WebP or AVIF destination file (100: best)");
   UDQuality = MakeSpin(group, "UDQuality", "EQuality", "JpegQuality");
   UDQuality->setGeometry(142, 324 - 63, 46, 21);
   CBForceRecompress =
@@ -261,9 +270,9 @@ QGroupBox* TForm1::CreateOutputGroup(QWidget* parent) {
             "If checked, then this file is not saved in batch mode (with Outputfile,Save All) "
             "[Ctrl-E]");
   CBExcludeOutputFile->setGeometry(8, 324 - 22, 176, 17);
-  for (QWidget* w :
-       {static_cast<QWidget*>(LQuality), static_cast<QWidget*>(UDQuality),
-        static_cast<QWidget*>(CBForceRecompress), static_cast<QWidget*>(CBExcludeOutputFile)})
+  for (QWidget* w : {static_cast<QWidget*>(CBFormat), static_cast<QWidget*>(LQuality),
+                     static_cast<QWidget*>(UDQuality), static_cast<QWidget*>(CBForceRecompress),
+                     static_cast<QWidget*>(CBExcludeOutputFile)})
     w->setProperty("picaxoBottomGap", 324 - w->y());
   group->installEventFilter(this);
   BoldCaption(group);

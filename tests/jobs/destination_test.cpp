@@ -7,6 +7,8 @@
 namespace picaxo {
 namespace {
 
+constexpr EOutputFormat kJpeg = EOutputFormat::Jpeg;
+
 namespace fs = std::filesystem;
 
 using namespace testing;
@@ -23,13 +25,18 @@ TEST(DestinationNaming, MirrorsSubfoldersAndAlwaysEndsInJpg) {
   EXPECT_EQ(DestinationFolderFor("/", "/pics", "/pics/trip/b.bmp"), "/trip");
   EXPECT_EQ(DestinationFolderFor("/out", "/pics", ""), "/out/");
 
-  EXPECT_EQ(DestinationFileNameFor("", "/pics/a.JPG"), "a.jpg");
-  EXPECT_EQ(DestinationFileNameFor("", "/pics/trip/b.bmp"), "b.jpg");
-  EXPECT_EQ(DestinationFileNameFor("cover", "/pics/c.jpg"), "cover.jpg");
-  EXPECT_EQ(DestinationFileNameFor("x", "/pics/d.bmp"), "x.jpg");
-  EXPECT_EQ(DestinationFileNameFor("", "/pics/archive.tar.jpg"), "archive.tar.jpg");
-  EXPECT_EQ(DestinationFileNameFor("", "/pics/.hidden"), ".hidden.jpg");
-  EXPECT_EQ(DestinationFileNameFor("", "/pics.d/noext"), "noext.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/a.JPG", kJpeg), "a.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/trip/b.bmp", kJpeg), "b.jpg");
+  EXPECT_EQ(DestinationFileNameFor("cover", "/pics/c.jpg", kJpeg), "cover.jpg");
+  EXPECT_EQ(DestinationFileNameFor("x", "/pics/d.bmp", kJpeg), "x.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/archive.tar.jpg", kJpeg), "archive.tar.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/.hidden", kJpeg), ".hidden.jpg");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics.d/noext", kJpeg), "noext.jpg");
+  // The other formats put their own extension in the same place.
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/a.JPG", EOutputFormat::WebP), "a.webp");
+  EXPECT_EQ(DestinationFileNameFor("cover", "/pics/c.png", EOutputFormat::Avif), "cover.avif");
+  EXPECT_EQ(DestinationFileNameFor("", "/pics/archive.tar.jpg", EOutputFormat::Png),
+            "archive.tar.png");
 }
 
 TEST(DestinationNaming, SubfolderIsCutAt400Characters) {

@@ -53,6 +53,7 @@ TPicaxoSettings ChangedSettings() {
   s.Resize.ColorProfile = 1;
   s.Resize.Metadata = 2;
   s.BatchWorkers = 3;
+  s.Resize.OutputFormat = 3;
   return s;
 }
 
@@ -78,7 +79,7 @@ TEST_F(SettingsFile, SaveThenLoadReproducesEveryValueInTableOrder) {
             "AlwaysRecompress=1\nCopyToDir=/copies\nShowJobsList=0\nJobsListWidth=500\n"
             "JobsListColWidth0=1\nJobsListColWidth1=2\nJobsListColWidth2=3\nNormalZoom=5\n"
             "BatchJobOverwriteAll=1\nBatchJobOverwriteNone=1\nBatchJobCreateAllDirs=1\n"
-            "AutoOrient=0\nColorProfile=1\nMetadata=2\nBatchWorkers=3\n");
+            "AutoOrient=0\nColorProfile=1\nMetadata=2\nOutputFormat=3\nBatchWorkers=3\n");
   TPicaxoSettings loaded;
   LoadSettingsFile(path, loaded, kWorkArea);
   EXPECT_EQ(loaded, saved);
@@ -218,7 +219,7 @@ TEST_F(SettingsFile, OutOfRangeNumbersAreClampedToTheControlsRange) {
       LoadText(*this,
                "[PicaxoSettings]\nJpegQuality=500\nLongerPixels=70000\nAreaPixels=-4\nPercent=0\n"
                "FixedFitWidth=0\nFixedFitHeight=-5\nZoom=9\nPaddingColor=0x00FF8040\n"
-               "ColorProfile=7\nMetadata=-1\n");
+               "ColorProfile=7\nMetadata=-1\nOutputFormat=9\n");
   EXPECT_EQ(loaded.Resize.JpegQuality, 100);
   EXPECT_EQ(loaded.Resize.LongerPixels, 10000);
   EXPECT_EQ(loaded.Resize.AreaPixels, 10);
@@ -229,6 +230,7 @@ TEST_F(SettingsFile, OutOfRangeNumbersAreClampedToTheControlsRange) {
   EXPECT_EQ(loaded.Resize.PaddingColor, 0x00FF8040u);
   EXPECT_EQ(loaded.Resize.ColorProfile, 2);
   EXPECT_EQ(loaded.Resize.Metadata, 0);
+  EXPECT_EQ(loaded.Resize.OutputFormat, 3);
 }
 
 TEST_F(SettingsFile, HandWrittenWindowsFileWithOtherCaseReadsBackUnchanged) {
