@@ -9,20 +9,14 @@
 
 namespace picaxo {
 
-namespace {
-
-// Upright rows made per call by OrientRaster: one visit of each stored row per block.
-constexpr int kBlockRows = 16;
-
-}  // namespace
-
 void MirrorRow(uint8_t* row, int width) {
   for (int l = 0, r = width - 1; l < r; ++l, --r) {
     uint8_t* a = row + 3 * static_cast<ptrdiff_t>(l);
     uint8_t* b = row + 3 * static_cast<ptrdiff_t>(r);
-    std::swap(a[0], b[0]);
-    std::swap(a[1], b[1]);
-    std::swap(a[2], b[2]);
+    uint8_t pixel[3];
+    std::memcpy(pixel, a, 3);
+    std::memcpy(a, b, 3);
+    std::memcpy(b, pixel, 3);
   }
 }
 
@@ -68,14 +62,94 @@ namespace {
 // dst = src with its width pixels in reverse order (the rows do not overlap).
 void MirrorCopy(uint8_t* dst, const uint8_t* src, int width) {
   const uint8_t* p = src + 3 * static_cast<ptrdiff_t>(width - 1);
-  for (int x = 0; x < width; ++x, p -= 3, dst += 3) {
-    dst[0] = p[0];
-    dst[1] = p[1];
-    dst[2] = p[2];
-  }
+  for (int x = 0; x < width; ++x, p -= 3, dst += 3)
+    std::memcpy(dst, p, 3);
 }
 
 }  // namespace
+
+TUprightFill::TUprightFill(int storedWidth, int storedHeight, int orientation)
+    : storedWidth_(storedWidth),
+      storedHeight_(storedHeight),
+      orientation_(orientation >= 2 && orientation <= 8 ? orientation : 1),
+      picture_(OrientationSwapsSides(orientation_) ? storedHeight : storedWidth,
+               OrientationSwapsSides(orientation_) ? storedWidth : storedHeight) {
+  if (OrientationSwapsSides(orientation_)) band_ = TRasterImage(storedWidth, kBandRows);
+}
+
+void TUprightFill::Targets(int first, int count, uint8_t** rows) {
+  const bool flipV = orientation_ == 3 || orientation_ == 4;
+  for (int r = 0; r < count; ++r) {
+    if (!band_.Empty())
+      rows[r] = band_.ScanLine(r);
+    else
+      rows[r] = picture_.ScanLine(flipV ? storedHeight_ - 1 - (first + r) : first + r);
+  }
+}
+
+void TUprightFill::Place(int first, int count) {
+  if (!band_.Empty()) {
+    const uint8_t* rows[kBandRows];
+    for (int r = 0; r < count; ++r)
+      rows[r] = band_.ScanLine(r);
+    Transpose(first, count, rows);
+  } else if (orientation_ == 2 || orientation_ == 3) {
+    uint8_t* rows[kBandRows];
+    Targets(first, count, rows);
+    for (int r = 0; r < count; ++r)
+      MirrorRow(rows[r], storedWidth_);
+  }
+}
+
+void TUprightFill::Copy(int first, int count, const uint8_t* const* rows) {
+  if (!band_.Empty()) {
+    Transpose(first, count, rows);
+    return;
+  }
+  uint8_t* targets[kBandRows];
+  Targets(first, count, targets);
+  const bool mirror = orientation_ == 2 || orientation_ == 3;
+  for (int r = 0; r < count; ++r) {
+    if (mirror)
+      MirrorCopy(targets[r], rows[r], storedWidth_);
+    else
+      std::memcpy(targets[r], rows[r], 3 * static_cast<size_t>(storedWidth_));
+  }
+}
+
+// Stored row sy lands in upright column sy (5, 8) or H-1-sy (6, 7); stored column sx is upright
+// row sx (5, 6) or W-1-sx (7, 8). A band of stored rows is thus one run of upright columns in
+// every upright row: each upright row is written once per band, a band's pixels read while cached.
+void TUprightFill::Transpose(int first, int count, const uint8_t* const* rows) {
+  const bool columnsReversed = orientation_ == 6 || orientation_ == 7;
+  const bool rowsReversed = orientation_ == 7 || orientation_ == 8;
+  const int left = columnsReversed ? storedHeight_ - first - count : first;
+  const size_t runBytes = 3 * static_cast<size_t>(count);
+  // Each upright row's run is gathered in the cache and written in a few wide stores: byte-wide
+  // stores into rows not yet cached would fill the store queue while their lines are fetched.
+  uint8_t run[3 * kBandRows];
+  const auto target = [&](int sx) {
+    return picture_.ScanLine(rowsReversed ? storedWidth_ - 1 - sx : sx) + 3 * left;
+  };
+  constexpr int kAhead = 8;
+  for (int sx = 0; sx < storedWidth_; ++sx) {
+    if (sx + kAhead < storedWidth_) {
+      uint8_t* ahead = target(sx + kAhead);
+      __builtin_prefetch(ahead, 1);
+      __builtin_prefetch(ahead + runBytes - 1, 1);
+    }
+    const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(sx);
+    uint8_t* out = run;
+    if (columnsReversed) {
+      for (int r = count - 1; r >= 0; --r, out += 3)
+        std::memcpy(out, rows[r] + at, 3);
+    } else {
+      for (int r = 0; r < count; ++r, out += 3)
+        std::memcpy(out, rows[r] + at, 3);
+    }
+    std::memcpy(target(sx), run, runBytes);
+  }
+}
 
 bool OrientRasterInPlace(TRasterImage& stored, int orientation) {
   if (stored.PixelFormat() != TPixelFormat::pf24bit || orientation < 2 || orientation > 4)
@@ -114,16 +188,15 @@ TRasterImage OrientRaster(const TRasterImage& stored, int orientation) {
     wide.SetPixelFormat(TPixelFormat::pf24bit);
     return OrientRaster(wide, orientation);
   }
-  const TUprightRows upright(stored, orientation);
-  TRasterImage out(upright.Width(), upright.Height());
-  uint8_t* rows[kBlockRows];
-  for (int y = 0; y < out.Height(); y += kBlockRows) {
-    const int count = std::min(kBlockRows, out.Height() - y);
+  TUprightFill fill(stored.Width(), stored.Height(), orientation);
+  const uint8_t* rows[TUprightFill::kBandRows];
+  for (int y = 0; y < stored.Height(); y += TUprightFill::kBandRows) {
+    const int count = std::min(TUprightFill::kBandRows, stored.Height() - y);
     for (int r = 0; r < count; ++r)
-      rows[r] = out.ScanLine(y + r);
-    upright.Read(y, count, rows);
+      rows[r] = stored.ScanLine(y + r);
+    fill.Copy(y, count, rows);
   }
-  return out;
+  return fill.Take();
 }
 
 }  // namespace picaxo
