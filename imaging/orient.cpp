@@ -5,6 +5,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include "imaging/exif_orientation.h"
 
 namespace picaxo {
@@ -117,6 +121,49 @@ void TUprightFill::Copy(int first, int count, const uint8_t* const* rows) {
   }
 }
 
+namespace {
+
+// The runs of four stored columns sx ... sx + 3 of a band: runs[k] receives the band's pixels of
+// column sx + k, in row order or reversed. Four rows by four columns are transposed at a time as
+// 32-bit words; the last 16 bytes read may reach past column sx + 3 but stay within the row when
+// sx + 6 <= the width.
+#if defined(__x86_64__) || defined(__i386__)
+#define PICAXO_ORIENT_X86
+__attribute__((target("avx2"))) void GatherRuns4(const uint8_t* const* rows, int count, int sx,
+                                                 bool reversed, uint8_t* const* runs) {
+  const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m128i narrow =
+      reversed ? _mm_setr_epi8(12, 13, 14, 8, 9, 10, 4, 5, 6, 0, 1, 2, -1, -1, -1, -1)
+               : _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(sx);
+  int r = 0;
+  for (; r + 4 <= count; r += 4) {
+    __m128i e[4];
+    for (int i = 0; i < 4; ++i)
+      e[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[r + i] + at)),
+                              widen);
+    const __m128i u0 = _mm_unpacklo_epi32(e[0], e[1]), u1 = _mm_unpackhi_epi32(e[0], e[1]);
+    const __m128i u2 = _mm_unpacklo_epi32(e[2], e[3]), u3 = _mm_unpackhi_epi32(e[2], e[3]);
+    const __m128i t[4] = {_mm_unpacklo_epi64(u0, u2), _mm_unpackhi_epi64(u0, u2),
+                          _mm_unpacklo_epi64(u1, u3), _mm_unpackhi_epi64(u1, u3)};
+    const ptrdiff_t pos = 3 * static_cast<ptrdiff_t>(reversed ? count - r - 4 : r);
+    for (int k = 0; k < 4; ++k) {
+      const __m128i packed = _mm_shuffle_epi8(t[k], narrow);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(runs[k] + pos), packed);
+      const int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
+      std::memcpy(runs[k] + pos + 8, &last, 4);
+    }
+  }
+  for (; r < count; ++r) {
+    const ptrdiff_t pos = 3 * static_cast<ptrdiff_t>(reversed ? count - 1 - r : r);
+    for (int k = 0; k < 4; ++k)
+      std::memcpy(runs[k] + pos, rows[r] + at + 3 * k, 3);
+  }
+}
+#endif
+
+}  // namespace
+
 // Stored row sy lands in upright column sy (5, 8) or H-1-sy (6, 7); stored column sx is upright
 // row sx (5, 6) or W-1-sx (7, 8). A band of stored rows is thus one run of upright columns in
 // every upright row: each upright row is written once per band, a band's pixels read while cached.
@@ -127,19 +174,35 @@ void TUprightFill::Transpose(int first, int count, const uint8_t* const* rows) {
   const size_t runBytes = 3 * static_cast<size_t>(count);
   // Each upright row's run is gathered in the cache and written in a few wide stores: byte-wide
   // stores into rows not yet cached would fill the store queue while their lines are fetched.
-  uint8_t run[3 * kBandRows];
+  uint8_t runs[4][3 * kBandRows];
+  uint8_t* const runRows[4] = {runs[0], runs[1], runs[2], runs[3]};
   const auto target = [&](int sx) {
     return picture_.ScanLine(rowsReversed ? storedWidth_ - 1 - sx : sx) + 3 * left;
   };
   constexpr int kAhead = 8;
-  for (int sx = 0; sx < storedWidth_; ++sx) {
-    if (sx + kAhead < storedWidth_) {
-      uint8_t* ahead = target(sx + kAhead);
-      __builtin_prefetch(ahead, 1);
-      __builtin_prefetch(ahead + runBytes - 1, 1);
+  const auto prefetch = [&](int sx) {
+    if (sx + kAhead >= storedWidth_) return;
+    uint8_t* ahead = target(sx + kAhead);
+    __builtin_prefetch(ahead, 1);
+    __builtin_prefetch(ahead + runBytes - 1, 1);
+  };
+  int sx = 0;
+#ifdef PICAXO_ORIENT_X86
+  static const bool vector = __builtin_cpu_supports("avx2");
+  if (vector) {
+    for (; sx + 6 <= storedWidth_; sx += 4) {
+      for (int k = 0; k < 4; ++k)
+        prefetch(sx + k);
+      GatherRuns4(rows, count, sx, columnsReversed, runRows);
+      for (int k = 0; k < 4; ++k)
+        std::memcpy(target(sx + k), runs[k], runBytes);
     }
+  }
+#endif
+  for (; sx < storedWidth_; ++sx) {
+    prefetch(sx);
     const ptrdiff_t at = 3 * static_cast<ptrdiff_t>(sx);
-    uint8_t* out = run;
+    uint8_t* out = runs[0];
     if (columnsReversed) {
       for (int r = count - 1; r >= 0; --r, out += 3)
         std::memcpy(out, rows[r] + at, 3);
@@ -147,7 +210,7 @@ void TUprightFill::Transpose(int first, int count, const uint8_t* const* rows) {
       for (int r = 0; r < count; ++r, out += 3)
         std::memcpy(out, rows[r] + at, 3);
     }
-    std::memcpy(target(sx), run, runBytes);
+    std::memcpy(target(sx), runs[0], runBytes);
   }
 }
 
