@@ -34,6 +34,37 @@ class TUprightRows {
 // 24-bit). Orientation 1 (or any value outside 2 ... 8) gives a copy.
 TRasterImage OrientRaster(const TRasterImage& stored, int orientation);
 
+// The upright picture of a stored 24-bit picture, filled a band of stored rows at a time as the
+// rows arrive (from the decoder, or from a stored raster): each band is moved to its upright place
+// while it is still in the cache, so the stored picture is never held whole. The pixels are those
+// of TUprightRows.
+class TUprightFill {
+ public:
+  // Stored rows go in at most this many at a time.
+  static constexpr int kBandRows = 32;
+  TUprightFill(int storedWidth, int storedHeight, int orientation);
+  int Width() const { return picture_.Width(); }
+  int Height() const { return picture_.Height(); }
+  // Where stored rows first ... first + count - 1 (count at most kBandRows) are to be written:
+  // their own upright rows when the turn keeps rows as rows, else a band buffer. Place then
+  // moves them.
+  void Targets(int first, int count, uint8_t** rows);
+  void Place(int first, int count);
+  // Copies stored rows first ... first + count - 1 (count at most kBandRows) from rows to their
+  // upright places.
+  void Copy(int first, int count, const uint8_t* const* rows);
+  // The upright picture; the fill is empty afterwards.
+  TRasterImage Take() { return std::move(picture_); }
+
+ private:
+  void Transpose(int first, int count, const uint8_t* const* rows);
+  int storedWidth_;
+  int storedHeight_;
+  int orientation_;
+  TRasterImage picture_;
+  TRasterImage band_;
+};
+
 // Turns a 24-bit raster upright in place for the orientations that keep its sides (2, 3, 4), with
 // the pixels OrientRaster gives; returns false, changing nothing, for any other case.
 bool OrientRasterInPlace(TRasterImage& stored, int orientation);

@@ -9,7 +9,7 @@
 #include "imaging/exif_orientation.h"
 #include "imaging/jpeg.h"
 #include "imaging/jpeg_markers.h"
-#include "imaging/orient.h"
+#include "imaging/pipeline_stream.h"
 #include "imaging/resample.h"
 
 namespace picaxo {
@@ -70,17 +70,17 @@ TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options,
     loaded.Picture = ReadBitmapFile(path);
     return loaded;
   }
+  std::string file = ReadWholeFile(path);
+  loaded.Notes = SourceOrientation(file, options);
+  // A turned picture is turned as it is decoded: the stored one never exists whole.
+  if (loaded.Notes.AppliedOrientation != 1)
+    return LoadUprightJpeg(std::move(file), options, warning);
   TJPEGImage jpeg;
-  jpeg.LoadFromFile(path);
-  loaded.Notes = SourceOrientation(jpeg.CompressedData(), options);
+  jpeg.LoadFromBytes(std::move(file));
   jpeg.SetColorTransform(SourceColorTransform(jpeg.CompressedData(), options.Color, warning));
   // The component's raster is handed over, not copied: a 20-megapixel source exists once.
   loaded.Picture = jpeg.TakeRaster();
   loaded.Notes.Damaged = jpeg.DamageCount() > 0;
-  const int orientation = loaded.Notes.AppliedOrientation;
-  // Turns that keep the sides move the pixels within the decoded raster: no second one.
-  if (orientation != 1 && !OrientRasterInPlace(loaded.Picture, orientation))
-    loaded.Picture = OrientRaster(loaded.Picture, orientation);
   return loaded;
 }
 

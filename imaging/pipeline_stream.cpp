@@ -88,7 +88,8 @@ class TJpegRowSource final : public TRowSource {
 
 // The rows of a picture that must be turned by a transposing or upside-down orientation: the
 // first row needs the last stored one, so the stored picture is decoded whole, once, at the first
-// read (the size, known from the header, is the upright one before that).
+// read (the size, known from the header, is the upright one before that). The decoded rows are
+// turned a band at a time as they come, straight into the upright picture.
 class TTurnedRowSource final : public TRowSource {
  public:
   TTurnedRowSource(std::unique_ptr<TRowSource> stored, int orientation)
@@ -106,58 +107,44 @@ class TTurnedRowSource final : public TRowSource {
 
   void ReadRows(uint8_t* const* rows, int count) override {
     Decode();
-    if (count >= kBlockRows / 2 || !OrientationSwapsSides(orientation_)) {
-      upright_->Read(next_, count, rows);
-      next_ += count;
-      return;
-    }
-    // A transposed row costs a visit of every stored row: rows asked for one at a time (a crop)
-    // are made a block at a time.
-    for (int r = 0; r < count; ++r, ++next_) {
-      if (block_.Empty() || next_ < blockFirst_ || next_ >= blockFirst_ + block_.Height()) {
-        blockFirst_ = next_;
-        block_ = TRasterImage(width_, std::min(kBlockRows, height_ - next_));
-        std::vector<uint8_t*> blockRows(static_cast<size_t>(block_.Height()));
-        for (int b = 0; b < block_.Height(); ++b)
-          blockRows[static_cast<size_t>(b)] = block_.ScanLine(b);
-        upright_->Read(blockFirst_, block_.Height(), blockRows.data());
-      }
-      std::memcpy(rows[r], block_.ScanLine(next_ - blockFirst_), 3 * static_cast<size_t>(width_));
-    }
+    for (int r = 0; r < count; ++r, ++next_)
+      std::memcpy(rows[r], picture_.ScanLine(next_), 3 * static_cast<size_t>(width_));
   }
   void Finish() override {
     Decode();
     next_ = height_;
   }
+  // The whole upright picture, handed over instead of read row by row.
+  TRasterImage TakePicture() {
+    Finish();
+    return std::move(picture_);
+  }
 
  private:
   void Decode() {
-    if (upright_) return;
+    if (decoded_) return;
     SourceStep(failed_, [&] {
-      picture_ = TRasterImage(stored_->Width(), stored_->Height());
-      const int block = std::max(1, stored_->PreferredRows());
-      std::vector<uint8_t*> rows(static_cast<size_t>(block));
-      for (int y = 0; y < picture_.Height(); y += block) {
-        const int count = std::min(block, picture_.Height() - y);
-        for (int r = 0; r < count; ++r)
-          rows[static_cast<size_t>(r)] = picture_.ScanLine(y + r);
-        stored_->ReadRows(rows.data(), count);
+      TUprightFill fill(stored_->Width(), stored_->Height(), orientation_);
+      uint8_t* rows[TUprightFill::kBandRows];
+      for (int y = 0; y < stored_->Height(); y += TUprightFill::kBandRows) {
+        const int count = std::min(TUprightFill::kBandRows, stored_->Height() - y);
+        fill.Targets(y, count, rows);
+        stored_->ReadRows(rows, count);
+        fill.Place(y, count);
       }
       stored_->Finish();
+      picture_ = fill.Take();
     });
-    upright_.emplace(picture_, orientation_);
+    decoded_ = true;
   }
 
-  static constexpr int kBlockRows = 16;
   std::unique_ptr<TRowSource> stored_;
   int orientation_;
   int width_;
   int height_;
   int next_ = 0;
+  bool decoded_ = false;
   TRasterImage picture_;
-  std::optional<TUprightRows> upright_;
-  TRasterImage block_;  // upright rows blockFirst_ ... for rows read one at a time
-  int blockFirst_ = 0;
 };
 
 class TRasterRowSource final : public TRowSource {
@@ -343,6 +330,19 @@ std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int6
   if (orientation > 2) source = std::make_unique<TTurnedRowSource>(std::move(source), orientation);
   source->SetNotes(std::move(notes));
   return source;
+}
+
+TLoadedSource LoadUprightJpeg(std::string file, const TSourceOptions& options,
+                              std::string* warning) {
+  TLoadedSource loaded;
+  loaded.Notes = SourceOrientation(file, options);
+  TTurnedRowSource turned(
+      std::make_unique<TJpegRowSource>(std::move(file), kMaxRasterPixels, false, options.Color),
+      loaded.Notes.AppliedOrientation);
+  loaded.Picture = turned.TakePicture();
+  loaded.Notes.Damaged = turned.Damaged();
+  if (warning && !turned.Warning().empty()) *warning = turned.Warning();
+  return loaded;
 }
 
 std::unique_ptr<TRowSource> RasterRowSource(const TRasterImage& raster) {

@@ -66,6 +66,11 @@ std::unique_ptr<TRowSource> OpenRowSource(const std::string& path,
 std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels,
                                                const TSourceOptions& options = {});
 
+// LoadSource of a JPEG file held in memory whose picture is turned upright: the rows are turned as
+// they are decoded, a band at a time, so the stored picture is never held whole.
+TLoadedSource LoadUprightJpeg(std::string file, const TSourceOptions& options,
+                              std::string* warning);
+
 // The rows of a raster of any pixel format, widened as SetPixelFormat(pf24bit) would. The raster
 // must outlive the source.
 std::unique_ptr<TRowSource> RasterRowSource(const TRasterImage& raster);

@@ -193,11 +193,17 @@ void TAppState::LoadCurrentImage() {
   observer_.CurrentImageLoaded();
   wait.reset();
   // A good load, and an empty list, leave the status line empty; a failed decode keeps its
-  // message there, and a damaged source (shown as far as it could be read) says so.
-  if (haveFile && image_.Damaged())
-    SetStatusText(DamagedSourceText(SplitPath(entry->FileName).Name), TRepaint::Later);
-  else if (haveFile || !entry)
+  // message there, and a damaged source (shown as far as it could be read) and a colour profile
+  // that could not be used say so.
+  if (haveFile) {
+    const std::string name = SplitPath(entry->FileName).Name;
+    std::string note = image_.Damaged() ? DamagedSourceText(name) : std::string();
+    if (!image_.LoadWarning().empty())
+      note += (note.empty() ? "" : ". ") + SourceWarningText(name, image_.LoadWarning());
+    SetStatusText(note, TRepaint::Later);
+  } else if (!entry) {
     SetStatusText("", TRepaint::Later);
+  }
   DecodeNeighboursAhead();
   if (previewFailure) std::rethrow_exception(previewFailure);
 }

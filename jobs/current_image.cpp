@@ -10,6 +10,10 @@
 
 namespace picaxo {
 
+std::string SourceWarningText(const std::string& name, const std::string& warning) {
+  return "Warning: " + name + ": " + warning;
+}
+
 std::string LoadFailureMessage(std::exception_ptr error, const std::string& path) {
   return UserErrorMessage(error, "load " + SplitPath(path).Name);
 }

@@ -93,6 +93,10 @@ class TCurrentImage {
   std::string loadWarning_;
 };
 
+// The status line's note of what reading or converting a source left out (a colour profile that
+// could not be used, unreadable metadata): "Warning: a.jpg: " and the warning.
+std::string SourceWarningText(const std::string& name, const std::string& warning);
+
 // The message of a source file that could not be read or decoded (what a failed load shows).
 std::string LoadFailureMessage(std::exception_ptr error, const std::string& path);
 

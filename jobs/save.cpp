@@ -287,8 +287,15 @@ bool TAppState::SharesDestination(int32_t index) const {
 
 TSaveOutcome TAppState::SaveCurrentImage() {
   lastSaveWarning_.clear();
+  const TFileEntry* entry = list_.Current();
   TSaveOutcome outcome = saver_.Save(MakeSaveRequest(), list_.SourceFolder());
   lastSaveWarning_ = outcome.Warning;
+  // The window's line after a save tells what the conversion left out; a batch run puts it on the
+  // image's own line instead.
+  if (!batchForm_ && outcome.Saved() && entry && !outcome.Warning.empty())
+    SetStatusText(statusText_ + " " +
+                      SourceWarningText(SplitPath(entry->FileName).Name, outcome.Warning) + ".",
+                  TRepaint::Later);
   return outcome;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
@@ -153,6 +154,28 @@ TEST_F(ColorProfileTest, ExtremeColorantsConvertWithoutOverflow) {
   pixels.FillRect(0, 0, pixels.Width(), 1, 0x00FFFFFF);  // full red: the largest terms
   for (int y = 0; y < pixels.Height(); ++y)
     transform->ConvertBgr(pixels.ScanLine(y), pixels.Width());
+}
+
+// Long rows are converted a group of pixels at a time on vectors where the processor has them,
+// short ones pixel by pixel: every colour must come out the same both ways.
+TEST_F(ColorProfileTest, EveryColourConvertsAlikeInLongRowsAndPixelByPixel) {
+  TIccProfile p;
+  p.State = TIccProfile::TState::Present;
+  p.Data = adobeProfile_;
+  const auto transform = ColorTransformFor(p, TDecodedColors::Rgb, nullptr);
+  ASSERT_NE(transform, nullptr);
+  constexpr int kColours = 1 << 24;
+  std::vector<uint8_t> single(3 * static_cast<size_t>(kColours));
+  for (int i = 0; i < kColours; ++i) {
+    single[3 * static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+    single[3 * static_cast<size_t>(i) + 1] = static_cast<uint8_t>(i >> 8);
+    single[3 * static_cast<size_t>(i) + 2] = static_cast<uint8_t>(i >> 16);
+  }
+  std::vector<uint8_t> row = single;
+  transform->ConvertBgr(row.data(), kColours);
+  for (int i = 0; i < kColours; ++i)
+    transform->ConvertBgr(single.data() + 3 * static_cast<size_t>(i), 1);
+  EXPECT_TRUE(row == single);
 }
 
 TEST_F(ColorProfileTest, ChunksSplitOverSeveralMarkersAndInAnyOrderAreJoined) {

@@ -1,12 +1,15 @@
 // Photos tagged with an EXIF orientation: the reader, and the conversion of the upright picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 
 #include "base/file_util.h"
 #include "imaging/exif_orientation.h"
 #include "imaging/jpeg.h"
+#include "imaging/orient.h"
 #include "imaging/pipeline.h"
 #include "imaging/pipeline_stream.h"
 #include "imaging/resample.h"
@@ -168,6 +171,63 @@ TEST_F(OrientationTest, ADirectCopyKeepsTheFileAndReportsTheUprightSize) {
   const TConversion streamed = ConvertRows(*rows, Request(path, none));
   EXPECT_EQ(streamed.Kind, TOutputKind::DirectCopy);
   EXPECT_TRUE(streamed.Bytes == bytes);
+}
+
+// The decoded rows are turned a band of rows at a time as they arrive: pictures taller and wider
+// than a band, and the decoder's gray and CMYK formats, must come out as the table turns them, in
+// the loaded picture, the streamed rows (read a few at a time) and the turn of a stored raster.
+TEST_F(OrientationTest, PicturesTurnedWhileDecodingMatchTheTableAcrossBandsAndFormats) {
+  const auto encoded = [](int width, int height) {
+    TRasterImage picture(width, height);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        uint8_t* p = picture.ScanLine(y) + 3 * x;
+        p[0] = static_cast<uint8_t>(x * 7 + y);
+        p[1] = static_cast<uint8_t>(y * 5);
+        p[2] = static_cast<uint8_t>(x * y);
+      }
+    TJPEGImage jpeg;
+    jpeg.Assign(picture);
+    jpeg.Compress();
+    return jpeg.CompressedData();
+  };
+  const std::string corpus = std::string(PICAXO_TESTDATA) + "/../fuzz/corpus/fuzz_jpeg/";
+  const std::string files[] = {encoded(70, 37), encoded(37, 70), encoded(1, 33),
+                               ReadWholeFile(corpus + "gray.jpg"),
+                               ReadWholeFile(corpus + "cmyk_adobe.jpg")};
+  // Compared as 24-bit pictures (an untagged gray file keeps its 8-bit format).
+  const auto same = [](TRasterImage a, const TRasterImage& b) {
+    a.SetPixelFormat(TPixelFormat::pf24bit);
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return false;
+    for (int y = 0; y < a.Height(); ++y)
+      if (std::memcmp(a.ScanLine(y), b.ScanLine(y), 3 * static_cast<size_t>(a.Width())) != 0)
+        return false;
+    return true;
+  };
+  for (const std::string& file : files) {
+    TJPEGImage decoder;
+    decoder.LoadFromBytes(file);
+    TRasterImage stored = decoder.TakeRaster();
+    stored.SetPixelFormat(TPixelFormat::pf24bit);
+    for (int o = 1; o <= 8; ++o) {
+      SCOPED_TRACE(std::to_string(stored.Width()) + " x " + std::to_string(stored.Height()) +
+                   ", orientation " + std::to_string(o));
+      const TRasterImage expected = TurnByTable(stored, o);
+      EXPECT_TRUE(same(OrientRaster(stored, o), expected));
+      const std::string path = Write("t.jpg", WithOrientation(file, o));
+      EXPECT_TRUE(same(LoadSource(path, {}).Picture, expected));
+      auto rows = OpenRowSource(path);
+      TRasterImage streamed(rows->Width(), rows->Height());
+      for (int y = 0; y < streamed.Height(); y += 5) {
+        uint8_t* block[5];
+        const int count = std::min(5, streamed.Height() - y);
+        for (int r = 0; r < count; ++r)
+          block[r] = streamed.ScanLine(y + r);
+        rows->ReadRows(block, count);
+      }
+      EXPECT_TRUE(same(streamed, expected));
+    }
+  }
 }
 
 TEST(ExifOrientationReader, ReadsBothByteOrdersAndPointsAtTheValue) {
