@@ -1,36 +1,37 @@
+# Stops the configuration when a project library (picaxo_...) or an imported target (a name with
+# "::") that `user` names is not a target: a misspelt or missing library must not quietly drop a
+# library, a program or a test.
+function(picaxo_require_targets user)
+  foreach(dep ${ARGN})
+    if(NOT TARGET ${dep} AND (dep MATCHES "^picaxo_" OR dep MATCHES "::"))
+      message(FATAL_ERROR "${user}: \"${dep}\" is not a target (misspelt, not built in this "
+                          "configuration, or declared after its user)")
+    endif()
+  endforeach()
+endfunction()
+
 # Each source folder is one static library; its sources are every .cpp in it, so adding a file
-# never needs a CMake edit. A folder without sources yet defines no target.
+# never needs a CMake edit. A folder without sources is a mistake.
 function(picaxo_library name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "${name}: no .cpp file in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
-  # A sibling library whose folder has no sources yet defines no target; leave it out rather than
-  # link a library that does not exist.
-  set(deps "")
-  foreach(dep ${ARG_DEPS})
-    if(TARGET ${dep} OR NOT dep MATCHES "^picaxo_")
-      list(APPEND deps ${dep})
-    endif()
-  endforeach()
+  picaxo_require_targets(${name} ${ARG_DEPS})
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${deps} PRIVATE picaxo_warnings)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE picaxo_warnings)
 endfunction()
 
 # One GoogleTest executable per tested folder, from every *_test.cpp in it.
 function(picaxo_tests name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
-  foreach(dep ${ARG_DEPS})
-    if(NOT TARGET ${dep})
-      return()
-    endif()
-  endforeach()
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "${name}: no *_test.cpp file in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
+  picaxo_require_targets(${name} ${ARG_DEPS})
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main picaxo_warnings)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)

@@ -145,6 +145,9 @@ void TBatchForm::showEvent(QShowEvent* event) {
 
 void TBatchForm::FormShow() {
   CenterDialogOn(*this, parentWidget());
+  // The dialog's size is fixed, so the status label's place is too: a new status text then
+  // repaints the label alone instead of laying the whole dialog out again, many times a second.
+  lStatus_->setFixedSize(lStatus_->size());
   ShowChoices(run_.Show());
 }
 
@@ -155,13 +158,25 @@ void TBatchForm::ShowChoices(const TBatchChoices& choices) {
 }
 
 void TBatchForm::ShowStatusText(const std::string& text) {
+  // Painted at once, but not more often than the eye follows: four texts per image of a run of
+  // small images would otherwise cost more than the images. A text that comes too soon waits.
+  if (lStatus_->isVisible() && statusPainted_.isValid() &&
+      statusPainted_.elapsed() < kStatusRepaintInterval) {
+    pendingStatus_ = text;
+    statusPending_ = true;
+    return;
+  }
+  statusPending_ = false;
   lStatus_->setText(Text(text));
-  // Painted at once, but not more often than the eye follows: two texts per image of a run of
-  // small images would otherwise cost more than the images.
   if (!lStatus_->isVisible()) return;
-  if (statusPainted_.isValid() && statusPainted_.elapsed() < kStatusRepaintInterval) return;
   statusPainted_.start();
   lStatus_->repaint();
+}
+
+void TBatchForm::ShowPendingStatus() {
+  if (!statusPending_) return;
+  statusPending_ = false;
+  lStatus_->setText(Text(pendingStatus_));
 }
 
 void TBatchForm::ShowProgress(int position, int maximum) {
@@ -191,6 +206,8 @@ void TBatchForm::BStartClick() {
   for (QCheckBox* box : {cbOverwriteAll_, cbDontOverwrite_, cbPromptForCreateDir_})
     box->setEnabled(false);
   run_.Start(choices);
+  ShowPendingStatus();
+  emit RunEnded();
   if (run_.Stage() == TBatchRun::TStage::Closed) {
     EndDialog();
     return;

@@ -39,6 +39,13 @@ class TBatchForm : public QDialog {
   // texts for LStatus, painted at once since events run only between images, and the progress.
   void ShowStatusText(const std::string& text);
   void ShowProgress(int position, int maximum);
+  // LStatus takes the last status text if a newer one came too soon after the last painted one
+  // (before events are let through, and when the run ends).
+  void ShowPendingStatus();
+
+ signals:
+  // The run that Start began has ended (the result page follows unless the run closed the dialog).
+  void RunEnded();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -60,6 +67,8 @@ class TBatchForm : public QDialog {
   bool formShown_ = false;
   static constexpr qint64 kStatusRepaintInterval = 25;
   QElapsedTimer statusPainted_;
+  std::string pendingStatus_;  // a status text LStatus has not taken yet
+  bool statusPending_ = false;
   QStackedWidget* notebook_;
   QWidget* pageStart_;
   QWidget* pageSuccess_;

@@ -27,12 +27,16 @@
 #include <QTabBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 #include <array>
 #include <exception>
+#include <utility>
 
 #include "jobs/command_guard.h"
 #include "settings/picaxo_settings.h"
+#include "ui/batch_form.h"
 #include "ui/img_view_box.h"
+#include "ui/job_list.h"
 #include "ui/keyboard_hook.h"
 #include "ui/message_box_prompt.h"
 #include "ui/path_dialog.h"
@@ -93,7 +97,8 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
     ownPrompt_ = std::make_unique<TMessageBoxPrompt>(this);
     prompt_ = ownPrompt_.get();
   }
-  state_ = std::make_unique<TAppState>(*prompt_, static_cast<IJobObserver&>(*this),
+  runPrompt_ = std::make_unique<TPromptAfter>(*prompt_, [this] { ShowRunRefresh(); });
+  state_ = std::make_unique<TAppState>(*runPrompt_, static_cast<IJobObserver&>(*this),
                                        options.Remover ? *options.Remover : trashRemover_);
   // The window's runs use every core unless the settings say otherwise.
   state_->SetBatchWorkers(0);
@@ -335,10 +340,39 @@ void TForm1::ProcessEvents() {
   // its time painting pictures nobody could follow.
   if (batchForm_ && runEvents_.isValid() && runEvents_.elapsed() < kRunEventsInterval) return;
   runEvents_.start();
+  ShowRunRefresh();
   QCoreApplication::processEvents();
 }
 
+bool TForm1::DeferDuringRun(bool TRunRefresh::*part) {
+  if (!batchForm_ || showingRunRefresh_) return false;
+  runRefresh_.*part = true;
+  runRefresh_.NoteRow(state_->CurrentIndex());
+  return true;
+}
+
+void TForm1::ShowRunRefresh() {
+  if (batchForm_) batchForm_->ShowPendingStatus();
+  const TRunRefresh pending = std::exchange(runRefresh_, {});
+  showingRunRefresh_ = true;
+  struct TDone {
+    bool& showing;
+    ~TDone() { showing = false; }
+  } done{showingRunRefresh_};
+  if (pending.View) ViewChanged();
+  if (pending.Names) NameTextsChanged();
+  if (pending.Image)
+    CurrentImageLoaded();
+  else if (pending.Marker)
+    FileExistsMarkerChanged();
+  // The rows of the images in between, which the list redrew one by one before.
+  if (pending.FirstRow >= 0 && state_->JobsListVisible())
+    LVJobs->JobModel()->RowsChanged(pending.FirstRow,
+                                    std::min(pending.LastRow, LVJobs->RowCount() - 1));
+}
+
 void TForm1::CurrentImageLoaded() {
+  if (DeferDuringRun(&TRunRefresh::Image)) return;
   {
     TAppState::TFillingControls filling(*state_);
     SetText(EInFilename, state_->SourceNameText());
@@ -352,10 +386,12 @@ void TForm1::CurrentImageLoaded() {
 }
 
 void TForm1::ViewChanged() {
+  if (DeferDuringRun(&TRunRefresh::View)) return;
   ShowView();
 }
 
 void TForm1::FileExistsMarkerChanged() {
+  if (DeferDuringRun(&TRunRefresh::Marker)) return;
   const TCurrentImageTexts texts = state_->CurrentImageTexts();
   SetText(LFileExists, texts.FileExists);
   SetText(LExtOut, texts.DestinationExtension);
@@ -364,6 +400,7 @@ void TForm1::FileExistsMarkerChanged() {
 }
 
 void TForm1::NameTextsChanged() {
+  if (DeferDuringRun(&TRunRefresh::Names)) return;
   TAppState::TFillingControls filling(*state_);
   SetText(EInFilename, state_->SourceNameText());
   SetText(EOutFilename, state_->OutputNameText());

@@ -17,6 +17,7 @@
 #include "jobs/keys.h"
 #include "jobs/observer.h"
 #include "jobs/prompt.h"
+#include "ui/run_refresh.h"
 #include "ui/settings_binding.h"
 
 class QAction;
@@ -124,6 +125,10 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void ViewChanged() override;
   void FileExistsMarkerChanged() override;
   void NameTextsChanged() override;
+  // During a run: notes the part for ShowRunRefresh and returns true.
+  bool DeferDuringRun(bool TRunRefresh::*part);
+  // Shows what the run has changed since it was last shown (TRunRefresh).
+  void ShowRunRefresh();
   // (main_window_jobs.cpp)
   void BatchStatusTextChanged(const std::string& text) override;
   void BatchProgressChanged(int position, int maximum) override;
@@ -196,6 +201,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
 
   std::unique_ptr<IPrompt> ownPrompt_;
   IPrompt* prompt_ = nullptr;
+  std::unique_ptr<TPromptAfter> runPrompt_;  // prompt_, after ShowRunRefresh: the state's
   TTrashFileRemover trashRemover_;
   std::unique_ptr<TAppState> state_;
   // Decodes the neighbours of the image shown on a thread of its own (declared after state_, so
@@ -210,7 +216,9 @@ class TForm1 : public QMainWindow, private IJobObserver {
   QPointer<QWidget> FullScreenWindow;
   TBatchForm* batchForm_ = nullptr;  // the dialog of the run going on
   static constexpr qint64 kRunEventsInterval = 25;
-  QElapsedTimer runEvents_;     // since events were last let through during a run
+  QElapsedTimer runEvents_;  // since events were last let through during a run
+  TRunRefresh runRefresh_;   // what the run has changed and the window not shown yet
+  bool showingRunRefresh_ = false;
   int jobsListWidth_ = 368;     // PanelJobs' width while the list is hidden
   bool jobsListSized_ = false;  // the shown list has had its width since the window's start
   std::unique_ptr<TSettingsBinding> settings_;

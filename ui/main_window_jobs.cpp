@@ -124,6 +124,7 @@ void TForm1::AJobExecuteExecute() {
 
 void TForm1::RunBatchDialog(TBatchRun& run) {
   TBatchForm form(run, this);
+  connect(&form, &TBatchForm::RunEnded, this, [this] { ShowRunRefresh(); });
   batchForm_ = &form;
   struct TForget {
     TBatchForm*& form;

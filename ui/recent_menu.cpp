@@ -39,7 +39,10 @@ void TRecentFolderMenu::SetMaxItems(int maxItems) {
 }
 
 void TRecentFolderMenu::AddToTop(const QString& path) {
-  list_.AddToTop(PathFromText(path));
+  // Every save of a run names the folder already at the top: the menu stays as it is.
+  const std::string folder = PathFromText(path);
+  if (list_.Count() > 0 && list_.Items().front().Path == folder) return;
+  list_.AddToTop(folder);
   Refresh();
 }
 

@@ -25,6 +25,8 @@ QString ElideStatusText(const QString& text, const QFontMetrics& metrics, int wi
 TStatusPanel::TStatusPanel(QWidget* parent) : QLabel(parent) {}
 
 void TStatusPanel::SetFullText(const QString& text) {
+  // The same text again (every image of a run names the same folder) needs no new measuring.
+  if (text == full_) return;
   full_ = text;
   Fit();
 }

@@ -1,0 +1,1 @@
+// A source for the misspelt-dependency project; it is never compiled.
