@@ -27,7 +27,8 @@ constexpr const char* kUsage = "[options] SOURCE DEST";
 void PrintConvertHelp() {
   std::printf(
       "Usage: picaxo-cli convert %s\n\n"
-      "Converts SOURCE (.jpg or .bmp) into the JPEG file DEST (a folder: DEST/<name>.jpg).\n"
+      "Converts SOURCE (.jpg, .jpeg, .bmp, .png, .webp, .heic, .heif, .avif, .tif, .tiff) into\n"
+      "the JPEG file DEST (a folder: DEST/<name>.jpg).\n"
       "A JPEG whose pixels would not change is copied byte for byte.\n\n"
       "%s"
       "Other options:\n"
@@ -103,6 +104,7 @@ int RunConvert(const std::vector<std::string>& args) {
   try {
     TSourceOptions options = parsed.source;
     options.Color = ColorProfilePolicyOf(parsed.settings);
+    options.Background = parsed.settings.PaddingColor;
     picture = OpenRowSource(source, options);
   } catch (...) {
     std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(),

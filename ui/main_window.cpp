@@ -541,10 +541,11 @@ void TForm1::DeleteSourceFile() {
 void TForm1::CopySourceTo() {
   const QString start = Q(state_->CopyToStartFolder());
   const QString proposed = Q(state_->CopyToProposedName());
-  const QString target =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save image as..."),
-                                   start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
-                                   QStringLiteral("JPEG files (*.jpg);;All files (*.*)"));
+  const QString target = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Save image as..."),
+      start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
+      QStringLiteral("Pictures (*.jpg *.jpeg *.bmp *.png *.webp *.heic *.heif "
+                     "*.avif *.tif *.tiff);;All files (*.*)"));
   RememberCopyToFolder(target);
   if (target.isEmpty()) return;
   RunCommand([this, &target] { state_->CopySourceTo(S(target)); });
