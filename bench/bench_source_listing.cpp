@@ -34,7 +34,7 @@ std::string SmallJpeg() {
 // One small file of each extension, made once with the formats' tools.
 std::vector<std::pair<std::string, std::string>> SmallFiles(const fs::path& work) {
   const std::string pam = (work / "x.pam").string(), png = (work / "x.png").string();
-  testing::WritePam(pam, 32, 24, 3, 255);
+  picaxo::testing::WritePam(pam, 32, 24, 3, 255);
   const auto run = [](const std::string& c) { (void)std::system((c + " 2>/dev/null").c_str()); };
   run("pamtopng " + pam + " > " + png);
   run("cwebp -quiet " + png + " -o " + (work / "x.webp").string());

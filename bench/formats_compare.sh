@@ -28,8 +28,8 @@ base="$SOURCES/$(basename "${PHOTO%.*}")"
 [ -f "$base.avif" ] || heif-enc -A -q 85 "$base.png" -o "$base.avif" >/dev/null
 [ -f "$base.tif" ] || "$VIPS" tiffsave "$PHOTO" "$base.tif" --compression lzw
 
-width="$("$VIPS" header -f width "$PHOTO")"
-height="$("$VIPS" header -f height "$PHOTO")"
+width="$(vipsheader -f width "$PHOTO")"
+height="$(vipsheader -f height "$PHOTO")"
 longer=$(( width > height ? width : height ))
 scale="$(awk -v l="$longer" 'BEGIN { printf "%.10f", 1024 / l }')"
 
