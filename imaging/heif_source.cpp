@@ -112,6 +112,12 @@ TDecodedPicture DecodeHeif(std::string_view file, uint32_t background, int64_t m
   for (int y = 0; y < height; ++y) {
     const uint8_t* p = plane + static_cast<ptrdiff_t>(stride) * y;
     uint8_t* q = out.Picture.ScanLine(y);
+    if (!wide && !out.HadAlpha) {
+      // The common case: the channels swapped, nothing else.
+      for (int x = 0; x < width; ++x, p += 3, q += 3)
+        q[0] = p[2], q[1] = p[1], q[2] = p[0];
+      continue;
+    }
     for (int x = 0; x < width; ++x, q += 3) {
       uint32_t c[4] = {0, 0, 0, 255};
       for (int k = 0; k < channels; ++k) {
