@@ -160,6 +160,7 @@ struct TFdReader {
   int64_t blockLength = 0;
 
   bool Read(char* out, size_t count) {
+    if (count == 0) return true;  // libheif asks for nothing with a null buffer
     const auto n = static_cast<int64_t>(count);
     if (at < blockStart || at + n > blockStart + blockLength) {
       if (n > static_cast<int64_t>(block.size())) return ReadDirect(out, count);
