@@ -40,7 +40,8 @@ constexpr const char* kUsage =
 void PrintBatchHelp() {
   std::printf(
       "Usage: picaxo-cli batch %s\n\n"
-      "Saves every .jpg and .bmp image of SOURCE_DIR into DEST_DIR as \"Save All\" does:\n"
+      "Saves every .jpg, .jpeg, .bmp, .png, .webp, .heic, .heif, .avif, .tif and .tiff image of\n"
+      "SOURCE_DIR into DEST_DIR as \"Save All\" does:\n"
       "DEST_DIR/<subfolder>/<name>.jpg (or .webp, .avif, .png by --format), a source already in\n"
       "that format whose pixels would not change copied unchanged.\n"
       "Missing destination folders are created.\n\n"

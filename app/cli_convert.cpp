@@ -27,9 +27,10 @@ constexpr const char* kUsage = "[options] SOURCE DEST";
 void PrintConvertHelp() {
   std::printf(
       "Usage: picaxo-cli convert %s\n\n"
-      "Converts SOURCE (.jpg or .bmp) into the file DEST in the output format (a folder:\n"
-      "DEST/<name>.jpg, or .webp, .avif, .png by --format). A source already in that format\n"
-      "whose pixels would not change is copied byte for byte.\n\n"
+      "Converts SOURCE (.jpg, .jpeg, .bmp, .png, .webp, .heic, .heif, .avif, .tif, .tiff) into\n"
+      "the file DEST in the output format (a folder: DEST/<name>.jpg, or .webp, .avif, .png by\n"
+      "--format). A source already in that format whose pixels would not change is copied byte\n"
+      "for byte.\n\n"
       "%s"
       "Other options:\n"
       "  --crop L,T,R,B     crop to the inclusive rectangle L,T - R,B of the upright picture\n"
@@ -106,6 +107,7 @@ int RunConvert(const std::vector<std::string>& args) {
   try {
     TSourceOptions options = parsed.source;
     options.Color = ColorProfilePolicyOf(parsed.settings);
+    options.Background = parsed.settings.PaddingColor;
     picture = OpenRowSource(source, options);
   } catch (...) {
     std::fprintf(stderr, "picaxo-cli convert: cannot read %s: %s\n", source.c_str(),

@@ -129,6 +129,10 @@ TExifOrientation ReadExifOrientation(std::string_view jpeg) {
   return WalkMarkers(bytes, more);
 }
 
+TExifOrientation ReadExifOrientationTiff(std::string_view tiff) {
+  return ReadTiff(tiff, 0);
+}
+
 TExifOrientation ReadExifOrientationFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return {};

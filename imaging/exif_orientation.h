@@ -29,6 +29,9 @@ struct TExifOrientation {
 // it holds the markers before the first scan).
 TExifOrientation ReadExifOrientation(std::string_view jpeg);
 
+// The orientation in a bare EXIF block (the TIFF structure, from "II" or "MM" on), as PNG, WebP
+// and HEIF files carry it.
+TExifOrientation ReadExifOrientationTiff(std::string_view tiff);
 // The same from a file, reading only its markers up to the EXIF one (a few small reads, not the
 // whole file). A file that cannot be read counts as untagged.
 TExifOrientation ReadExifOrientationFile(const std::string& path);

@@ -11,6 +11,7 @@
 #include "imaging/jpeg_markers.h"
 #include "imaging/pipeline_stream.h"
 #include "imaging/resample.h"
+#include "imaging/source_decoders.h"
 
 namespace picaxo {
 
@@ -66,7 +67,10 @@ TSourceNotes SourceOrientation(std::string_view jpegFile, const TSourceOptions& 
 TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options,
                          std::string* warning) {
   TLoadedSource loaded;
-  if (!HasExtension(path, ".jpg")) {
+  const std::optional<EImageFormat> format = SourceFormatFromName(path);
+  if (format && *format != EImageFormat::Jpeg && *format != EImageFormat::Bmp)
+    return LoadSourceBytes(ReadWholeFile(path), *format, options, kMaxRasterPixels, warning);
+  if (format != EImageFormat::Jpeg) {
     loaded.Picture = ReadBitmapFile(path);
     return loaded;
   }
@@ -81,6 +85,40 @@ TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options,
   // The component's raster is handed over, not copied: a 20-megapixel source exists once.
   loaded.Picture = jpeg.TakeRaster();
   loaded.Notes.Damaged = jpeg.DamageCount() > 0;
+  return loaded;
+}
+
+TLoadedSource LoadSourceBytes(std::string_view file, EImageFormat format,
+                              const TSourceOptions& options, int64_t maxPixels,
+                              std::string* warning) {
+  TDecodedPicture decoded = DecodeSourceFormat(format, file, options.Background, maxPixels);
+  TLoadedSource loaded;
+  loaded.Notes.HadAlpha = decoded.HadAlpha;
+  // HEIF's rotation and mirror are applied by its reader; the EXIF orientation such files also
+  // carry describes the stored picture before them and would turn it twice.
+  const bool heif = format == EImageFormat::Heif || format == EImageFormat::Avif;
+  if (options.AutoOrient && decoded.Orientation != 0) {
+    loaded.Notes.AppliedOrientation = decoded.Orientation;
+  } else if (options.AutoOrient && !heif && !decoded.Exif.empty()) {
+    const TExifOrientation exif = ReadExifOrientationTiff(decoded.Exif);
+    loaded.Notes.AppliedOrientation = exif.Orientation;
+    loaded.Notes.Ignored = exif.Ignored;
+  }
+  TRasterImage& picture = decoded.Picture;
+  if (options.Color == TColorProfilePolicy::Convert && !decoded.Icc.empty()) {
+    TIccProfile profile;
+    profile.State = TIccProfile::TState::Present;
+    profile.Data = std::move(decoded.Icc);
+    const std::shared_ptr<const TColorTransform> transform = ColorTransformFor(
+        profile, decoded.Gray ? TDecodedColors::Gray : TDecodedColors::Rgb, warning);
+    if (transform && !transform->Cmyk())
+      for (int y = 0; y < picture.Height(); ++y)
+        transform->ConvertBgr(picture.ScanLine(y), picture.Width());
+  }
+  const int orientation = loaded.Notes.AppliedOrientation;
+  if (orientation != 1 && !OrientRasterInPlace(picture, orientation))
+    picture = OrientRaster(picture, orientation);
+  loaded.Picture = std::move(picture);
   return loaded;
 }
 

@@ -38,6 +38,9 @@ struct TSourceOptions {
   bool AutoOrient = true;
   // Under Convert a JPEG's colours are converted to sRGB by its profile as they are decoded.
   TColorProfilePolicy Color = TColorProfilePolicy::Convert;
+  // The colour a transparent picture (PNG, WebP, HEIF, AVIF, TIFF) is composited over, as
+  // 0x00BBGGRR: the padding colour, since the output has no alpha.
+  uint32_t Background = 0;
 };
 
 // What reading a source did besides decoding it.
@@ -48,6 +51,8 @@ struct TSourceNotes {
   std::string Ignored;
   // The decoder warned of corrupt or missing image data: part of the picture is made up.
   bool Damaged = false;
+  // The picture had an alpha channel, composited over TSourceOptions::Background.
+  bool HadAlpha = false;
 };
 
 // The EXIF orientation a JPEG source held in memory is turned by under options, and what was
@@ -59,13 +64,20 @@ struct TLoadedSource {
   TSourceNotes Notes;
 };
 
-// Decodes a source file: a ".jpg" name (any letter case) through the JPEG codec, anything else
-// through the BMP reader. The raster keeps the stored pixel format (a palette BMP stays 8-bit)
-// unless it is turned upright, which gives 24 bits. Colours are handled by options.Color; a
-// profile that cannot be used is ignored and warning (when given) says so. Throws the codec's or
-// the reader's error.
+// Decodes a source file by the format its name announces (SourceFormatFromName): ".jpg" and
+// ".jpeg" through the JPEG codec, ".png", ".webp", ".heic", ".heif", ".avif", ".tif" and ".tiff"
+// through their readers (whose EXIF orientation and colour profile are applied as a JPEG's are;
+// transparency over options.Background), anything else through the BMP reader. The raster keeps the
+// stored pixel format (a palette BMP stays 8-bit) unless it is turned upright, which gives 24 bits.
+// Colours are handled by options.Color; a profile that cannot be used is ignored and warning (when
+// given) says so. Throws the codec's or the reader's error.
 TLoadedSource LoadSource(const std::string& path, const TSourceOptions& options,
                          std::string* warning = nullptr);
+// LoadSource of a PNG, WebP, HEIF, AVIF or TIFF file held in memory; pictures above maxPixels
+// are refused before their pixels are allocated.
+TLoadedSource LoadSourceBytes(std::string_view file, EImageFormat format,
+                              const TSourceOptions& options, int64_t maxPixels,
+                              std::string* warning = nullptr);
 // The picture of LoadSource with the default options. *damaged tells whether the decoder warned
 // of corrupt or missing image data, so that part of the picture is made up.
 TRasterImage LoadSourceImage(const std::string& path, bool* damaged);

@@ -151,6 +151,7 @@ class TRasterRowSource final : public TRowSource {
  public:
   explicit TRasterRowSource(const TRasterImage& raster) : raster_(raster) {}
   explicit TRasterRowSource(TRasterImage&& raster) : owned_(std::move(raster)), raster_(owned_) {}
+  void SetWarning(std::string warning) { warning_ = std::move(warning); }
   int Width() const override { return raster_.Width(); }
   int Height() const override { return raster_.Height(); }
   int NextRow() const override { return next_; }
@@ -316,8 +317,22 @@ void WriteOutputRows(TWorkRows& work, const TConversionPlan& plan, TRowSource& s
 }  // namespace
 
 std::unique_ptr<TRowSource> OpenRowSource(const std::string& path, const TSourceOptions& options) {
-  return RowSourceFromBytes(ReadWholeFile(path), HasExtension(path, ".jpg"), kMaxRasterPixels,
-                            options);
+  return RowSourceFromBytes(ReadWholeFile(path),
+                            SourceFormatFromName(path).value_or(EImageFormat::Bmp),
+                            kMaxRasterPixels, options);
+}
+
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, EImageFormat format,
+                                               int64_t maxPixels, const TSourceOptions& options) {
+  if (format == EImageFormat::Jpeg || format == EImageFormat::Bmp)
+    return RowSourceFromBytes(std::move(file), format == EImageFormat::Jpeg, maxPixels, options);
+  std::string warning;
+  TLoadedSource loaded = LoadSourceBytes(file, format, options, maxPixels, &warning);
+  file = std::string();  // the compressed bytes are not needed once decoded
+  auto source = std::make_unique<TRasterRowSource>(std::move(loaded.Picture));
+  source->SetNotes(std::move(loaded.Notes));
+  source->SetWarning(std::move(warning));
+  return source;
 }
 
 std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels,

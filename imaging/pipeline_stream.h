@@ -50,8 +50,9 @@ class TRowSource {
   TSourceNotes notes_;
 };
 
-// Opens a source file for streaming, by the rule LoadSource decodes it with: a ".jpg" name
-// (any case) through the JPEG decoder, anything else through the BMP reader. A JPEG is read into
+// Opens a source file for streaming, by the rule LoadSource decodes it with: a ".jpg" or ".jpeg"
+// name (any case) through the JPEG decoder, the other source formats through their readers,
+// anything else through the BMP reader. A JPEG is read into
 // memory whole and its header parsed (a progressive one is decoded into coefficients here); a
 // BMP is read into its stored format and widened row by row. The rows are those of the upright
 // picture LoadSource gives: as stored, or mirrored row by row (orientation 2), stream straight
@@ -64,6 +65,11 @@ std::unique_ptr<TRowSource> OpenRowSource(const std::string& path,
 // The same over a file already in memory: a JPEG when jpeg is set, else a BMP; frames above
 // maxPixels are refused as the decoders refuse them.
 std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels,
+                                               const TSourceOptions& options = {});
+// The same for a file of any source format. PNG, WebP, HEIF, AVIF and TIFF files are decoded
+// whole (LoadSourceBytes) and their rows handed out.
+std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, EImageFormat format,
+                                               int64_t maxPixels,
                                                const TSourceOptions& options = {});
 
 // LoadSource of a JPEG file held in memory whose picture is turned upright: the rows are turned as

@@ -166,6 +166,13 @@ void TAppState::LoadCurrentImage() {
   decodedJpeg_ = false;
   ShowBaseNameInBoxes();
   if (entry) {
+    // A transparent source is composited over the padding colour it will be saved with.
+    TResizeSettings resolved = settings_;
+    TEntryExtras extras = extras_;
+    ApplyEntryToSettings(*entry, resolved, extras);
+    TSourceOptions options = image_.Options();
+    options.Background = resolved.PaddingColor;
+    image_.SetOptions(options);
     const TLoadResult result = image_.Load(entry->FileName, ColorProfilePolicyOf(settings_));
     if (result == TLoadResult::Failed) {
       haveFile = false;

@@ -88,6 +88,11 @@ void TCurrentImage::SetAccess(TSourceAccess access) {
 }
 
 void TCurrentImage::SetOptions(const TSourceOptions& options) {
+  if (options.Background != options_.Background) {
+    options_.Background = options.Background;
+    // Only a transparent picture's pixels depend on it.
+    if (notes_.HadAlpha) Forget();
+  }
   if (options.AutoOrient == options_.AutoOrient) return;
   // The colour policy comes with each Load.
   options_.AutoOrient = options.AutoOrient;

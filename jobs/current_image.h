@@ -52,7 +52,8 @@ class TCurrentImage {
   TSourceAccess Access() const { return access_; }
   // A change forgets the loaded name: the next Load reads the file the new way.
   void SetAccess(TSourceAccess access);
-  // How files are read (turned upright or not); a change forgets the loaded name too.
+  // How files are read (turned upright or not); a change forgets the loaded name too, and so does
+  // a new background when the loaded picture was transparent.
   const TSourceOptions& Options() const { return options_; }
   void SetOptions(const TSourceOptions& options);
   // What loading the current file did besides decoding it (the orientation applied, what was

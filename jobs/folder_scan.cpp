@@ -5,6 +5,7 @@
 
 #include "base/error.h"
 #include "base/file_util.h"
+#include "imaging/image_format.h"
 
 namespace picaxo {
 
@@ -24,8 +25,8 @@ std::string LongPathForm(const std::string& typed) {
 }
 
 bool IsSourceImageName(const std::string& name) {
-  // The extension runs from the last "." on, so "x.jpeg" and "jpg" do not qualify.
-  return HasExtension(name, ".jpg") || HasExtension(name, ".bmp");
+  // The extension runs from the last "." on, so "x.jpg.txt" and "jpg" do not qualify.
+  return SourceFormatFromName(name).has_value();
 }
 
 namespace {

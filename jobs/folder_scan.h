@@ -11,7 +11,8 @@ namespace picaxo {
 // as far as the path exists, and no trailing separator except for "/". An empty text stays empty.
 std::string LongPathForm(const std::string& typed);
 
-// True for the names the image list takes: ".jpg" or ".bmp" in any letter case (not ".jpeg").
+// True for the names the image list takes: ".jpg", ".jpeg", ".bmp", ".png", ".webp", ".heic",
+// ".heif", ".avif", ".tif" and ".tiff" in any letter case.
 bool IsSourceImageName(const std::string& name);
 
 struct TScannedFile {

@@ -50,7 +50,14 @@ TRedraw TAppState::ApplyControlChange(TControl control, TTrigger trigger) {
 TRedraw TAppState::ChangeSettings(TControl control, TTrigger trigger,
                                   const TResizeSettings& settings) {
   settings_ = settings;
-  return ApplyControlChange(control, trigger);
+  TRedraw redraw = ApplyControlChange(control, trigger);
+  // A transparent source's pixels follow the padding colour they are composited over.
+  if (image_.Notes().HadAlpha && settings_.PaddingColor != image_.Options().Background &&
+      list_.Current()) {
+    LoadCurrentImage();
+    redraw.View = true;
+  }
+  return redraw;
 }
 
 TRedraw TAppState::ChangeExcluded(bool excluded) {

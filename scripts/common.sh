@@ -8,7 +8,8 @@ JOBS="$(nproc 2>/dev/null || echo 2)"
 PICAXO_PACKAGES=(build-essential cmake ninja-build pkg-config libjpeg62-turbo-dev
   libjpeg-turbo-progs libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev fonts-dejavu-core
   xvfb xauth xdotool x11-utils libx11-dev imagemagick desktop-file-utils librsvg2-bin
-  liblcms2-dev libexiv2-dev libwebp-dev libheif-dev libpng-dev clang-format)
+  liblcms2-dev libexiv2-dev libpng-dev libwebp-dev libheif-dev libtiff-dev clang-format
+  webp libheif-examples netpbm libtiff-tools)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

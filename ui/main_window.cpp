@@ -609,10 +609,11 @@ void TForm1::DeleteSourceFile() {
 void TForm1::CopySourceTo() {
   const QString start = Q(state_->CopyToStartFolder());
   const QString proposed = Q(state_->CopyToProposedName());
-  const QString target =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Save image as..."),
-                                   start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
-                                   QStringLiteral("JPEG files (*.jpg);;All files (*.*)"));
+  const QString target = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Save image as..."),
+      start.isEmpty() ? proposed : start + QLatin1Char('/') + proposed,
+      QStringLiteral("Pictures (*.jpg *.jpeg *.bmp *.png *.webp *.heic *.heif "
+                     "*.avif *.tif *.tiff);;All files (*.*)"));
   state_->CopyTargetChosen(S(target));
   if (target.isEmpty()) return;
   RunCommand("copy the source file", [this, &target] { state_->CopySourceTo(S(target)); });

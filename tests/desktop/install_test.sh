@@ -30,7 +30,8 @@ else
   if ! out="$(desktop-file-validate "$desktop" 2>&1)" || [ -n "$out" ]; then
     fail "desktop-file-validate: $out"
   fi
-  grep -qx 'MimeType=image/jpeg;image/bmp;' "$desktop" || fail "the entry does not open JPEG and BMP files"
+  grep -qx 'MimeType=image/jpeg;image/bmp;image/png;image/webp;image/heic;image/heif;image/avif;image/tiff;' "$desktop" ||
+    fail "the entry does not open every source format"
   exec_line="$(sed -n 's/^Exec=//p' "$desktop")"
   [ "$exec_line" = "picaxo %f" ] || fail "Exec is '$exec_line', not 'picaxo %f'"
   icon="$(sed -n 's/^Icon=//p' "$desktop")"

@@ -157,8 +157,10 @@ TEST_F(PipelineTest, BmpSourceIsAlwaysEncoded) {
 
 TEST_F(PipelineTest, SourceTypeFollowsTheName) {
   const std::string jpeg = EncodeJpeg(Solid(16, 16, 0));
-  // ".jpeg" is not a JPEG name: it goes to the bitmap reader, which refuses it.
-  const std::string misnamed = Write("photo.jpeg", jpeg);
+  // ".jpeg" is a JPEG name too; a JPEG under a bitmap's name goes to the bitmap reader, which
+  // refuses it.
+  EXPECT_EQ(LoadSourceImage(Write("photo.jpeg", jpeg)).Width(), 16);
+  const std::string misnamed = Write("photo.bmp", jpeg);
   EXPECT_THROW(LoadSourceImage(misnamed), EPicaxoError);
   // A bitmap named ".jpg" fails in the JPEG codec with its message.
   const std::string bmpAsJpg = Write("bitmap.jpg", EncodeBmp(Solid(8, 8, 0)));

@@ -39,10 +39,16 @@ std::vector<std::string> Scan(const std::string& folder, bool recursive,
 
 TEST(FolderScan, ListsJpgAndBmpInAnyCaseOnly) {
   TScratchFolder dir;
-  for (const char* name : {"a.JPG", "b.bmp", "c.jpeg", "d.txt", "e.Bmp", "jpg", "f.jpg.txt"})
+  for (const char* name :
+       {"a.JPG", "b.bmp", "c.jpeg", "d.txt", "e.Bmp", "jpg", "f.jpg.txt", "g.Png", "h.webp",
+        "i.HEIC", "j.heif", "k.avif", "l.tif", "m.TIFF", "n.png.bak", "tiff"})
     WriteFile(dir / name, "x");
-  EXPECT_EQ(Scan(dir.Path(), false),
-            (std::vector<std::string>{dir / "a.JPG", dir / "b.bmp", dir / "e.Bmp"}));
+  std::vector<std::string> listed = Scan(dir.Path(), false);
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed,
+            (std::vector<std::string>{dir / "a.JPG", dir / "b.bmp", dir / "c.jpeg", dir / "e.Bmp",
+                                      dir / "g.Png", dir / "h.webp", dir / "i.HEIC", dir / "j.heif",
+                                      dir / "k.avif", dir / "l.tif", dir / "m.TIFF"}));
 }
 
 // A named pipe or a device under a photo's name is no photo (listed, it hung every batch), nor is

@@ -1,0 +1,220 @@
+// The HEIF and AVIF reader, on libheif: the primary image, with its rotation and mirror applied.
+#include <libheif/heif.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "imaging/source_decoders.h"
+
+namespace picaxo {
+
+namespace {
+
+using TContext = std::unique_ptr<heif_context, void (*)(heif_context*)>;
+using THandle = std::unique_ptr<heif_image_handle, void (*)(const heif_image_handle*)>;
+using TImage = std::unique_ptr<heif_image, void (*)(const heif_image*)>;
+
+void Check(const heif_error& error) {
+  if (error.code == heif_error_Ok) return;
+  if (error.code == heif_error_Memory_allocation_error) throw std::bad_alloc();
+  const std::string reason = error.message ? OneLine(error.message) : std::string();
+  throw ESourceFormatError("Damaged HEIF file: " + (reason.empty() ? "unknown error" : reason));
+}
+
+TContext NewContext() {
+  // Once per process: without it every context sets up libheif's codecs again (a millisecond,
+  // which a listing of thousands of files feels).
+  static const bool initialised = [] { return heif_init(nullptr).code == heif_error_Ok; }();
+  (void)initialised;
+  TContext context(heif_context_alloc(), heif_context_free);
+  if (!context) throw std::bad_alloc();
+  return context;
+}
+
+THandle PrimaryImage(heif_context* context) {
+  heif_image_handle* handle = nullptr;
+  Check(heif_context_get_primary_image_handle(context, &handle));
+  return THandle(handle, heif_image_handle_release);
+}
+
+// The EXIF block of the image as a TIFF structure: libheif's blocks start with the 4-byte offset
+// of the TIFF header within the rest.
+std::string ExifOf(const heif_image_handle* handle) {
+  heif_item_id id = 0;
+  if (heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) < 1) return {};
+  std::string block(heif_image_handle_get_metadata_size(handle, id), '\0');
+  if (block.size() < 4 || heif_image_handle_get_metadata(handle, id, block.data()).code) return {};
+  const auto u8 = [&](size_t i) { return static_cast<uint32_t>(static_cast<uint8_t>(block[i])); };
+  const uint64_t offset = u8(0) << 24 | u8(1) << 16 | u8(2) << 8 | u8(3);
+  if (offset > block.size() - 4) return {};
+  return block.substr(4 + offset);
+}
+
+std::string IccOf(const heif_image_handle* handle) {
+  const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+  if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return {};
+  std::string profile(heif_image_handle_get_raw_color_profile_size(handle), '\0');
+  if (profile.empty() || heif_image_handle_get_raw_color_profile(handle, profile.data()).code)
+    return {};
+  return profile;
+}
+
+}  // namespace
+
+TDecodedPicture DecodeHeif(std::string_view file, uint32_t background, int64_t maxPixels) {
+  TContext context = NewContext();
+  Check(
+      heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr));
+  const THandle handle = PrimaryImage(context.get());
+  const int storedWidth = heif_image_handle_get_width(handle.get());
+  const int storedHeight = heif_image_handle_get_height(handle.get());
+  if (int64_t{storedWidth} * storedHeight > maxPixels || storedWidth < 0 || storedHeight < 0)
+    throw ERasterTooLarge(RasterTooLargeMessage(storedWidth, storedHeight, maxPixels));
+
+  TDecodedPicture out;
+  out.Exif = ExifOf(handle.get());
+  out.Icc = IccOf(handle.get());
+  out.HadAlpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+  const bool premultiplied = heif_image_handle_is_premultiplied_alpha(handle.get()) != 0;
+  const bool wide = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+  const heif_chroma chroma =
+      wide
+          ? (out.HadAlpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+          : (out.HadAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+
+  std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options*)> options(
+      heif_decoding_options_alloc(), heif_decoding_options_free);
+  if (!options) throw std::bad_alloc();
+  options->ignore_transformations = 0;
+  heif_image* decoded = nullptr;
+  Check(heif_decode_image(handle.get(), &decoded, heif_colorspace_RGB, chroma, options.get()));
+  const TImage image(decoded, heif_image_release);
+  const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
+  const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
+  int stride = 0;
+  const uint8_t* plane =
+      heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+  if (!plane || width <= 0 || height <= 0) throw ESourceFormatError("Damaged HEIF file: no pixels");
+  CheckRasterSize(width, height);
+  if (int64_t{width} * height > maxPixels)
+    throw ERasterTooLarge(RasterTooLargeMessage(width, height, maxPixels));
+  const int bits =
+      wide ? heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) : 8;
+  if (bits < 1 || bits > 16) throw ESourceFormatError("Damaged HEIF file: bad sample depth");
+  const uint32_t top = (1u << bits) - 1;
+  const int channels = out.HadAlpha ? 4 : 3;
+
+  out.Picture = TRasterImage(width, height);
+  const uint32_t bb = background >> 16 & 0xFF, bg = background >> 8 & 0xFF, br = background & 0xFF;
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* p = plane + static_cast<ptrdiff_t>(stride) * y;
+    uint8_t* q = out.Picture.ScanLine(y);
+    if (!wide && !out.HadAlpha) {
+      // The common case: the channels swapped, nothing else.
+      for (int x = 0; x < width; ++x, p += 3, q += 3)
+        q[0] = p[2], q[1] = p[1], q[2] = p[0];
+      continue;
+    }
+    for (int x = 0; x < width; ++x, q += 3) {
+      uint32_t c[4] = {0, 0, 0, 255};
+      for (int k = 0; k < channels; ++k) {
+        if (wide) {
+          const uint32_t v = std::min<uint32_t>(p[0] | p[1] << 8, top);
+          c[k] = (v * 255 + top / 2) / top;
+          p += 2;
+        } else {
+          c[k] = *p++;
+        }
+      }
+      if (c[3] != 255) {
+        if (premultiplied) {
+          c[0] = std::min<uint32_t>(255, c[0] + OverBackground(0, c[3], br));
+          c[1] = std::min<uint32_t>(255, c[1] + OverBackground(0, c[3], bg));
+          c[2] = std::min<uint32_t>(255, c[2] + OverBackground(0, c[3], bb));
+        } else {
+          c[0] = OverBackground(c[0], c[3], br);
+          c[1] = OverBackground(c[1], c[3], bg);
+          c[2] = OverBackground(c[2], c[3], bb);
+        }
+      }
+      q[0] = static_cast<uint8_t>(c[2]);
+      q[1] = static_cast<uint8_t>(c[1]);
+      q[2] = static_cast<uint8_t>(c[0]);
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// libheif reads the boxes a few bytes at a time: the file is read in blocks of 64 KB instead.
+struct TFdReader {
+  int fd;
+  int64_t size;
+  int64_t at = 0;
+  std::vector<char> block = std::vector<char>(64 << 10);
+  int64_t blockStart = 0;
+  int64_t blockLength = 0;
+
+  bool Read(char* out, size_t count) {
+    if (count == 0) return true;  // libheif asks for nothing with a null buffer
+    const auto n = static_cast<int64_t>(count);
+    if (at < blockStart || at + n > blockStart + blockLength) {
+      if (n > static_cast<int64_t>(block.size())) return ReadDirect(out, count);
+      const ssize_t got = ::pread(fd, block.data(), block.size(), at);
+      if (got < n) return false;
+      blockStart = at;
+      blockLength = got;
+    }
+    std::memcpy(out, block.data() + (at - blockStart), count);
+    at += n;
+    return true;
+  }
+  bool ReadDirect(char* out, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+      const ssize_t got = ::pread(fd, out + done, count - done, at + static_cast<int64_t>(done));
+      if (got <= 0) return false;
+      done += static_cast<size_t>(got);
+    }
+    at += static_cast<int64_t>(count);
+    return true;
+  }
+};
+
+heif_reader FdReader() {
+  heif_reader reader{};
+  reader.reader_api_version = 1;
+  reader.get_position = [](void* user) { return static_cast<TFdReader*>(user)->at; };
+  reader.read = [](void* data, size_t size, void* user) {
+    return static_cast<TFdReader*>(user)->Read(static_cast<char*>(data), size) ? 0 : 1;
+  };
+  reader.seek = [](int64_t position, void* user) {
+    auto* r = static_cast<TFdReader*>(user);
+    if (position < 0 || position > r->size) return 1;
+    r->at = position;
+    return 0;
+  };
+  reader.wait_for_file_size = [](int64_t target, void* user) {
+    return target <= static_cast<TFdReader*>(user)->size ? heif_reader_grow_status_size_reached
+                                                         : heif_reader_grow_status_size_beyond_eof;
+  };
+  return reader;
+}
+
+}  // namespace
+
+// The size of the primary image, from the boxes before the pixel data of the open file fd.
+TPictureSize HeifSizeOfFile(int fd, int64_t size) {
+  TContext context = NewContext();
+  TFdReader state{fd, size};
+  const heif_reader reader = FdReader();
+  Check(heif_context_read_from_reader(context.get(), &reader, &state, nullptr));
+  const THandle handle = PrimaryImage(context.get());
+  return {heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get())};
+}
+
+}  // namespace picaxo
