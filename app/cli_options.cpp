@@ -123,9 +123,14 @@ bool ParseResizeOption(const std::vector<std::string>& args, size_t& i, TResizeS
       const std::string value = OptionValue(option, args, i);
       const auto& choices = p.Choices;
       const auto found = std::find(choices.begin(), choices.end(), value);
-      if (value.empty() || found == choices.end())
-        throw EUsageError(name + ": '" + value + "' is not " + std::string(choices[0]) + ", " +
-                          std::string(choices[1]) + " or " + std::string(choices[2]));
+      if (value.empty() || found == choices.end()) {
+        // "a, b or c": the table's choices, its unused slots left out.
+        const auto count = std::find(choices.begin(), choices.end(), "") - choices.begin();
+        std::string list;
+        for (auto k = 0; k < count; ++k)
+          list += (k == 0 ? "" : k + 1 == count ? " or " : ", ") + std::string(choices[k]);
+        throw EUsageError(name + ": '" + value + "' is not " + list);
+      }
       SetParameterValue(p, settings, found - choices.begin());
       break;
     }

@@ -9,6 +9,7 @@
 #include "imaging/exif_orientation.h"
 #include "imaging/jpeg.h"
 #include "imaging/jpeg_markers.h"
+#include "imaging/orient.h"
 #include "imaging/pipeline_stream.h"
 #include "imaging/resample.h"
 #include "imaging/source_decoders.h"
