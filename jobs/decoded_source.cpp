@@ -11,7 +11,7 @@ namespace picaxo {
 
 namespace {
 bool SameOptions(const TSourceOptions& a, const TSourceOptions& b) {
-  return a.AutoOrient == b.AutoOrient && a.Color == b.Color;
+  return a.AutoOrient == b.AutoOrient && a.Color == b.Color && a.Background == b.Background;
 }
 }  // namespace
 
