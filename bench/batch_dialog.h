@@ -3,8 +3,15 @@
 // Start, Close. For the window benchmarks that run Save All.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTabBar>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
+#include <string>
+
+#include "imaging/geometry.h"
+#include "jobs/app_state.h"
+#include "ui/main_window.h"
 
 namespace picaxo::bench {
 
@@ -20,6 +27,35 @@ inline void RunDialogWhenItShows() {
     dialog->findChild<QAbstractButton*>("BClose")->click();
   });
   timer->start(0);
+}
+
+// The main window opened on source as from the command line, in the Simple Resize view (whose
+// Save All the benchmarks run, whatever view stored settings chose), saving with settings into
+// destination.
+inline std::unique_ptr<TForm1> OpenSaveAllWindow(IPrompt& prompt, const std::string& source,
+                                                 const std::string& destination,
+                                                 const TResizeSettings& settings) {
+  TForm1Options options;
+  options.Prompt = &prompt;
+  options.CommandLineArgument = source;
+  auto form = std::make_unique<TForm1>(options);
+  form->show();
+  QCoreApplication::processEvents();
+  form->findChild<QTabBar*>("TabControl")->setCurrentIndex(0);
+  form->State().SetSettings(settings);
+  form->State().SetDestinationFolderField(destination);
+  form->State().SetSourceFolderField(source);
+  return form;
+}
+
+// Longer side 1024, quality 85: the settings the large-photo benchmarks save with.
+inline TResizeSettings Longer1024() {
+  TResizeSettings settings;
+  settings.ResizeEnabled = true;
+  SelectRule(settings, ResizeRule::LongerSide);
+  settings.LongerPixels = 1024;
+  settings.JpegQuality = 85;
+  return settings;
 }
 
 }  // namespace picaxo::bench

@@ -20,6 +20,7 @@
 #include "jobs/app_state.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "window_bench_main.h"
 
 namespace {
 
@@ -66,26 +67,12 @@ void BM_WindowBatch12Photos(benchmark::State& s) {
     s.PauseTiming();
     fs::remove_all(out);
     TScriptedPrompt prompt;
-    TForm1Options options;
-    options.Prompt = &prompt;
-    options.CommandLineArgument = p.src.string();
-    TForm1 form(options);
-    form.show();
-    QCoreApplication::processEvents();
-    // The Simple Resize view, whose Save All this is, whatever view the stored settings chose.
-    form.findChild<QTabBar*>("TabControl")->setCurrentIndex(0);
-    TResizeSettings settings;
-    settings.ResizeEnabled = true;
-    SelectRule(settings, ResizeRule::LongerSide);
-    settings.LongerPixels = 1024;
-    settings.JpegQuality = 85;
-    form.State().SetSettings(settings);
-    form.State().SetDestinationFolderField(out.string());
-    form.State().SetSourceFolderField(p.src.string());
+    const auto form =
+        bench::OpenSaveAllWindow(prompt, p.src.string(), out.string(), bench::Longer1024());
     s.ResumeTiming();
-    form.State().RescanSourceFolder();
+    form->State().RescanSourceFolder();
     bench::RunDialogWhenItShows();
-    form.findChild<QAbstractButton*>("TBSaveAll")->click();
+    form->findChild<QAbstractButton*>("TBSaveAll")->click();
     s.PauseTiming();
     if (!fs::exists(out) || std::distance(fs::directory_iterator(out), {}) != 12) {
       s.SkipWithError("the window batch did not save 12 images");
@@ -120,17 +107,5 @@ BENCHMARK(BM_CliBatchJobs1_12Photos)->Unit(benchmark::kMillisecond)->UseRealTime
 }  // namespace
 
 int main(int argc, char** argv) {
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  // The window keeps its settings per user: not the user's own while measuring.
-  const fs::path config =
-      fs::temp_directory_path() / ("picaxo_bench_config_" + std::to_string(::getpid()));
-  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-  picaxo::KeepFreedPhotoMemory();  // as the program does at start-up
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::error_code ec;
-  fs::remove_all(config, ec);
-  return 0;
+  return picaxo::bench::RunWindowBenchmarks(argc, argv);
 }

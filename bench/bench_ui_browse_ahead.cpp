@@ -23,6 +23,7 @@
 #include "ui/application.h"
 #include "ui/img_view_box.h"
 #include "ui/main_window.h"
+#include "window_bench_main.h"
 
 namespace {
 
@@ -150,16 +151,5 @@ BENCHMARK(BM_HoldPageDownThrough50)->Unit(benchmark::kMillisecond)->UseRealTime(
 }  // namespace
 
 int main(int argc, char** argv) {
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  const fs::path config =
-      fs::temp_directory_path() / ("picaxo_bench_config_" + std::to_string(::getpid()));
-  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-  picaxo::KeepFreedPhotoMemory();
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::error_code ec;
-  fs::remove_all(config, ec);
-  return 0;
+  return picaxo::bench::RunWindowBenchmarks(argc, argv);
 }

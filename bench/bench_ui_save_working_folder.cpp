@@ -23,6 +23,7 @@
 #include "jobs/app_state.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
+#include "window_bench_main.h"
 
 namespace {
 
@@ -96,20 +97,12 @@ void BM_WindowSaveAllIntoWorkingFolder(benchmark::State& s) {
     fs::current_path(working);
     {
       TScriptedPrompt prompt;
-      TForm1Options options;
-      options.Prompt = &prompt;
-      options.CommandLineArgument = p.src.string();
-      TForm1 form(options);
-      form.show();
-      QCoreApplication::processEvents();
-      form.findChild<QTabBar*>("TabControl")->setCurrentIndex(0);
-      form.State().SetSettings(TResizeSettings{});
-      form.State().SetDestinationFolderField(working.string());
-      form.State().SetSourceFolderField(p.src.string());
+      const auto form =
+          bench::OpenSaveAllWindow(prompt, p.src.string(), working.string(), TResizeSettings{});
       s.ResumeTiming();
-      form.State().RescanSourceFolder();
+      form->State().RescanSourceFolder();
       bench::RunDialogWhenItShows();
-      form.findChild<QAbstractButton*>("TBSaveAll")->click();
+      form->findChild<QAbstractButton*>("TBSaveAll")->click();
       s.PauseTiming();
     }
     fs::current_path(back);
@@ -150,16 +143,5 @@ BENCHMARK(BM_CliBatchJobs1IntoWorkingFolder)
 }  // namespace
 
 int main(int argc, char** argv) {
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  const fs::path config =
-      fs::temp_directory_path() / ("picaxo_bench_config_" + std::to_string(::getpid()));
-  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-  picaxo::KeepFreedPhotoMemory();
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::error_code ec;
-  fs::remove_all(config, ec);
-  return 0;
+  return picaxo::bench::RunWindowBenchmarks(argc, argv);
 }
