@@ -99,6 +99,8 @@ void BM_WindowSaveAllIntoWorkingFolder(benchmark::State& s) {
       TScriptedPrompt prompt;
       const auto form =
           bench::OpenSaveAllWindow(prompt, p.src.string(), working.string(), TResizeSettings{});
+      if (const char* w = std::getenv("PICAXO_BENCH_WORKERS"))
+        form->SetBatchWorkers(static_cast<unsigned>(std::atoi(w)));
       s.ResumeTiming();
       form->State().RescanSourceFolder();
       bench::RunDialogWhenItShows();

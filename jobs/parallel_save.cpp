@@ -58,8 +58,10 @@ std::vector<TJobOutcome> TParallelSave::Run() {
   state_.image_.SetSupplier(this);
   try {
     for (;;) {
-      DispatchDecodes();
+      // Reports first: each one frees a worker, which the dispatch then fills before any wait
+      // (a wait with every worker idle would last the whole poll interval).
       ReportDone(true);
+      DispatchDecodes();
       if (!Cancelled() && head_ < count_) {
         if (HeadReady()) {
           HeadStep();
