@@ -6,7 +6,9 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "imaging/geometry.h"
@@ -47,6 +49,31 @@ inline std::unique_ptr<TForm1> OpenSaveAllWindow(IPrompt& prompt, const std::str
   form->State().SetSourceFolderField(source);
   return form;
 }
+
+// Twelve large photos (the test photos, three copies each) in a temporary folder "src", removed
+// with the object.
+struct TTwelvePhotos {
+  std::filesystem::path root;
+  std::filesystem::path src;
+  explicit TTwelvePhotos(const std::string& prefix)
+      : root(std::filesystem::temp_directory_path() /
+             (prefix + std::to_string(std::random_device()()))),
+        src(root / "src") {
+    namespace fs = std::filesystem;
+    fs::create_directories(src);
+    for (int copy = 1; copy <= 3; ++copy)
+      for (const auto& e : fs::directory_iterator(fs::path(PICAXO_TESTDATA) / "photos"))
+        if (e.path().extension() == ".jpg")
+          fs::copy_file(e.path(),
+                        src / (e.path().stem().string() + "_" + std::to_string(copy) + ".jpg"));
+  }
+  ~TTwelvePhotos() {
+    std::error_code ec;
+    std::filesystem::remove_all(root, ec);
+  }
+  TTwelvePhotos(const TTwelvePhotos&) = delete;
+  TTwelvePhotos& operator=(const TTwelvePhotos&) = delete;
+};
 
 // Longer side 1024, quality 85: the settings the large-photo benchmarks save with.
 inline TResizeSettings Longer1024() {

@@ -35,26 +35,10 @@ double ChildCpuSeconds() {
 }
 namespace fs = std::filesystem;
 
-struct TPhotos {
-  fs::path root =
-      fs::temp_directory_path() / ("picaxo_bench_batch_" + std::to_string(std::random_device()()));
-  fs::path src = root / "src";
-  TPhotos() {
-    fs::create_directories(src);
-    for (int copy = 1; copy <= 3; ++copy)
-      for (const auto& e : fs::directory_iterator(fs::path(PICAXO_TESTDATA) / "photos"))
-        if (e.path().extension() == ".jpg")
-          fs::copy_file(e.path(),
-                        src / (e.path().stem().string() + "_" + std::to_string(copy) + ".jpg"));
-  }
-  ~TPhotos() {
-    std::error_code ec;
-    fs::remove_all(root, ec);
-  }
-};
+using TPhotos = bench::TTwelvePhotos;
 
 TPhotos& Photos() {
-  static TPhotos photos;
+  static TPhotos photos("picaxo_bench_batch_");
   return photos;
 }
 
