@@ -24,6 +24,7 @@
 #include "ui/img_view_box.h"
 #include "ui/main_window.h"
 #include "window_bench_main.h"
+#include "window_on_photos.h"
 
 namespace {
 
@@ -43,45 +44,10 @@ double DecodeMs() {
   return ms;
 }
 
-class TWindowOnPhotos {
+class TWindowOnPhotos : public bench::TWindowOnPhotos {
  public:
   explicit TWindowOnPhotos(int count)
-      : folder_(fs::temp_directory_path() /
-                ("picaxo_bench_ahead_" + std::to_string(std::random_device()()))) {
-    fs::create_directories(folder_ / "src");
-    for (int i = 0; i < count; ++i) {
-      char name[16];
-      std::snprintf(name, sizeof name, "p%03d.jpg", i);
-      fs::copy_file(kPhoto, folder_ / "src" / name);
-    }
-    TForm1Options options;
-    options.CommandLineArgument = (folder_ / "src").string();
-    options.Prompt = &prompt_;
-    options.Remover = &DeletingFileRemover();
-    form_ = std::make_unique<TForm1>(options);
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
-    for (int i = 0; i < 2000 && form_->State().Count() == 0; ++i) {
-      QApplication::processEvents();
-      QThread::msleep(5);
-    }
-    form_->findChild<QTabBar*>("TabControl")->setCurrentIndex(0);
-  }
-  ~TWindowOnPhotos() {
-    form_.reset();
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
-  TForm1& Form() { return *form_; }
-  QWidget* Target() {
-    return QApplication::focusWidget() ? QApplication::focusWidget() : form_.get();
-  }
-  void Key(Qt::Key key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(Target(), &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(Target(), &release);
-  }
+      : bench::TWindowOnPhotos(kPhoto, count, "picaxo_bench_ahead_") {}
   // The user looks at the photo for ms, the window idle meanwhile.
   void Dwell(double ms) {
     QElapsedTimer timer;
@@ -91,15 +57,6 @@ class TWindowOnPhotos {
       QThread::msleep(2);
     }
   }
-  void Paint() {
-    QApplication::processEvents();
-    form_->ImgViewBox1->viewport()->repaint();
-  }
-
- private:
-  fs::path folder_;
-  TScriptedPrompt prompt_;
-  std::unique_ptr<TForm1> form_;
 };
 
 void BM_PageDownAfterDwellToPainted(benchmark::State& state) {

@@ -20,6 +20,7 @@
 #include "ui/application.h"
 #include "ui/img_view_box.h"
 #include "ui/main_window.h"
+#include "window_on_photos.h"
 
 namespace {
 
@@ -29,53 +30,10 @@ namespace fs = std::filesystem;
 const std::string kPhoto = std::string(PICAXO_TESTDATA) + "/photos/Kleiber_by_Lukas_Baubkus.jpg";
 
 // A folder with two copies of the photo, and the window on it.
-class TWindowOnPhotos {
+// Two copies of the photo.
+class TWindowOnPhotos : public bench::TWindowOnPhotos {
  public:
-  TWindowOnPhotos()
-      : folder_(fs::temp_directory_path() /
-                ("picaxo_bench_window_" + std::to_string(std::random_device()()))) {
-    fs::create_directories(folder_ / "src");
-    fs::copy_file(kPhoto, folder_ / "src" / "a.jpg");
-    fs::copy_file(kPhoto, folder_ / "src" / "b.jpg");
-    TForm1Options options;
-    options.CommandLineArgument = (folder_ / "src").string();
-    options.Prompt = &prompt_;
-    options.Remover = &DeletingFileRemover();
-    form_ = std::make_unique<TForm1>(options);
-    form_->show();
-    QApplication::setActiveWindow(form_.get());
-    for (int i = 0; i < 2000 && form_->State().Count() == 0; ++i) {
-      QApplication::processEvents();
-      QThread::msleep(5);
-    }
-    // The Simple Resize view, whatever view the stored settings chose.
-    form_->findChild<QTabBar*>("TabControl")->setCurrentIndex(0);
-  }
-  ~TWindowOnPhotos() {
-    form_.reset();
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-  }
-  TForm1& Form() { return *form_; }
-  TImgViewBox& View() { return *form_->ImgViewBox1; }
-  // A key pressed and released at the window (the window's key handling sees it first).
-  void Key(Qt::Key key) {
-    QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form_.get();
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(target, &release);
-  }
-  // Paints the view now, as the next screen update would.
-  void Paint() {
-    QApplication::processEvents();
-    View().viewport()->repaint();
-  }
-
- private:
-  fs::path folder_;
-  TScriptedPrompt prompt_;
-  std::unique_ptr<TForm1> form_;
+  TWindowOnPhotos() : bench::TWindowOnPhotos(kPhoto, 2, "picaxo_bench_window_") {}
 };
 
 void BM_DecodePhoto(benchmark::State& state) {
