@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_photo.h"
 #include "imaging/image_format.h"
 #include "imaging/jpeg.h"
 #include "imaging/source_decoders.h"
@@ -22,14 +23,7 @@ namespace fs = std::filesystem;
 
 constexpr int kFiles = 5000;
 
-std::string SmallJpeg() {
-  TRasterImage raster(32, 24);
-  raster.FillRect(0, 0, 32, 24, 0x00336699);
-  TJPEGImage jpeg;
-  jpeg.Assign(raster);
-  jpeg.Compress();
-  return jpeg.CompressedData();
-}
+using picaxo::bench::SmallJpeg;
 
 // One small file of each extension, made once with the formats' tools.
 std::vector<std::pair<std::string, std::string>> SmallFiles(const fs::path& work) {

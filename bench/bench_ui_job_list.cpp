@@ -14,6 +14,7 @@
 #include <random>
 #include <string>
 
+#include "bench_photo.h"
 #include "imaging/jpeg.h"
 #include "imaging/raster.h"
 #include "jobs/app_state.h"
@@ -27,14 +28,7 @@ namespace fs = std::filesystem;
 
 constexpr int kFiles = 10000;
 
-std::string SmallJpeg() {
-  TRasterImage raster(32, 24);
-  raster.FillRect(0, 0, 32, 24, 0x00336699);
-  TJPEGImage jpeg;
-  jpeg.Assign(raster);
-  jpeg.Compress();
-  return jpeg.CompressedData();
-}
+using picaxo::bench::SmallJpeg;
 
 // One folder of kFiles photos for the whole run, and the main window over it in the Batch
 // Resize view.
@@ -71,11 +65,11 @@ struct TBench {
 };
 
 // Made on first use, gone before the application object (main).
-std::unique_ptr<TBench> bench;
+std::unique_ptr<TBench> theBench;
 
 TBench& Bench() {
-  if (!bench) bench = std::make_unique<TBench>();
-  return *bench;
+  if (!theBench) theBench = std::make_unique<TBench>();
+  return *theBench;
 }
 
 void Paint() {
@@ -133,7 +127,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  bench.reset();
+  theBench.reset();
   std::error_code ec;
   fs::remove_all(config, ec);
   return 0;
