@@ -175,11 +175,9 @@ TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,
   // A source in the output format is copied. Only a JPEG's private metadata can be taken out of a
   // copy, so under KeepPublic the other formats are encoded (they then carry none of it).
   const EOutputFormat format = OutputFormatOf(request.Settings);
-  const bool sameFormat =
-      format == EOutputFormat::Jpeg
-          ? HasExtension(request.SourcePath, ".jpg")
-          : SourceFormatFromName(request.SourcePath) == ImageFormatOf(format) &&
-                MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic;
+  const bool sameFormat = SourceFormatFromName(request.SourcePath) == ImageFormatOf(format) &&
+                          (format == EOutputFormat::Jpeg ||
+                           MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic);
   plan.DirectCopy = !request.ForceRecompress && !plan.Composed && !plan.Resampled && sameFormat;
   return plan;
 }
@@ -295,7 +293,7 @@ std::string WithSourceMarkers(std::string encoded, const TConvertRequest& reques
   const TColorProfilePolicy color = ColorProfilePolicyOf(request.Settings);
   const TMetadataPolicy metadata = MetadataPolicyOf(request.Settings);
   if ((color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) ||
-      !HasExtension(request.SourcePath, ".jpg") || encoded.empty())
+      SourceFormatFromName(request.SourcePath) != EImageFormat::Jpeg || encoded.empty())
     return encoded;
   const std::string header = ReadJpegHeaderBytes(request.SourcePath);
   std::string segments;
@@ -324,7 +322,7 @@ TOutputExtras SourceExtras(const TConvertRequest& request, const OutputGeometry&
   const TColorProfilePolicy color = ColorProfilePolicyOf(request.Settings);
   const TMetadataPolicy metadata = MetadataPolicyOf(request.Settings);
   if ((color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) ||
-      !HasExtension(request.SourcePath, ".jpg"))
+      SourceFormatFromName(request.SourcePath) != EImageFormat::Jpeg)
     return extras;
   const std::string header = ReadJpegHeaderBytes(request.SourcePath);
   if (metadata != TMetadataPolicy::Strip) {
