@@ -1,4 +1,5 @@
 // The HEIF and AVIF reader, on libheif: the primary image, with its rotation and mirror applied.
+#include <lcms2.h>
 #include <libheif/heif.h>
 #include <unistd.h>
 
@@ -53,8 +54,84 @@ std::string ExifOf(const heif_image_handle* handle) {
   return block.substr(4 + offset);
 }
 
+// The XMP packet: a "mime" item of the RDF content type.
+std::string XmpOf(const heif_image_handle* handle) {
+  std::vector<heif_item_id> ids(static_cast<size_t>(
+      std::max(0, heif_image_handle_get_number_of_metadata_blocks(handle, "mime"))));
+  if (ids.empty()) return {};
+  const int count = heif_image_handle_get_list_of_metadata_block_IDs(handle, "mime", ids.data(),
+                                                                     static_cast<int>(ids.size()));
+  for (int i = 0; i < count; ++i) {
+    const char* type = heif_image_handle_get_metadata_content_type(handle, ids[i]);
+    if (!type || std::strcmp(type, "application/rdf+xml") != 0) continue;
+    std::string packet(heif_image_handle_get_metadata_size(handle, ids[i]), '\0');
+    if (!packet.empty() && !heif_image_handle_get_metadata(handle, ids[i], packet.data()).code)
+      return packet;
+  }
+  return {};
+}
+
+// A matrix profile for the primaries and transfer curve a colr "nclx" box names, when they are
+// not sRGB's; empty for sRGB and for curves without a profile form (PQ, HLG, logarithmic). The
+// BT.709 family of camera curves counts as the sRGB curve: viewers show such pictures as sRGB.
+std::string ProfileOfNclx(const heif_color_profile_nclx& nclx) {
+  cmsToneCurve* curve = nullptr;
+  switch (nclx.transfer_characteristics) {
+    case heif_transfer_characteristic_ITU_R_BT_709_5:
+    case heif_transfer_characteristic_unspecified:
+    case heif_transfer_characteristic_ITU_R_BT_601_6:
+    case heif_transfer_characteristic_IEC_61966_2_1:
+    case heif_transfer_characteristic_ITU_R_BT_2020_2_10bit:
+    case heif_transfer_characteristic_ITU_R_BT_2020_2_12bit:
+      if (nclx.color_primaries == heif_color_primaries_ITU_R_BT_709_5 ||
+          nclx.color_primaries == heif_color_primaries_unspecified)
+        return {};
+      {
+        const double srgb[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+        curve = cmsBuildParametricToneCurve(nullptr, 4, srgb);
+      }
+      break;
+    case heif_transfer_characteristic_ITU_R_BT_470_6_System_M:
+      curve = cmsBuildGamma(nullptr, 2.2);
+      break;
+    case heif_transfer_characteristic_ITU_R_BT_470_6_System_B_G:
+      curve = cmsBuildGamma(nullptr, 2.8);
+      break;
+    case heif_transfer_characteristic_linear:
+      curve = cmsBuildGamma(nullptr, 1.0);
+      break;
+    default:
+      return {};
+  }
+  if (!curve) return {};
+  const cmsCIExyY white{nclx.color_primary_white_x, nclx.color_primary_white_y, 1.0};
+  const cmsCIExyYTRIPLE primaries{{nclx.color_primary_red_x, nclx.color_primary_red_y, 1.0},
+                                  {nclx.color_primary_green_x, nclx.color_primary_green_y, 1.0},
+                                  {nclx.color_primary_blue_x, nclx.color_primary_blue_y, 1.0}};
+  cmsToneCurve* curves[3] = {curve, curve, curve};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(curve);
+  if (!profile) return {};
+  std::string data;
+  cmsUInt32Number size = 0;
+  if (cmsSaveProfileToMem(profile, nullptr, &size) && size > 0) {
+    data.resize(size);
+    if (!cmsSaveProfileToMem(profile, data.data(), &size)) data.clear();
+  }
+  cmsCloseProfile(profile);
+  return data;
+}
+
+// The embedded ICC profile, else the profile of the colour description (see ProfileOfNclx).
 std::string IccOf(const heif_image_handle* handle) {
   const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
+  if (type == heif_color_profile_type_nclx) {
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code || !nclx) return {};
+    std::string profile = ProfileOfNclx(*nclx);
+    heif_nclx_color_profile_free(nclx);
+    return profile;
+  }
   if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return {};
   std::string profile(heif_image_handle_get_raw_color_profile_size(handle), '\0');
   if (profile.empty() || heif_image_handle_get_raw_color_profile(handle, profile.data()).code)
@@ -63,6 +140,21 @@ std::string IccOf(const heif_image_handle* handle) {
 }
 
 }  // namespace
+
+TOutputExtras HeifExtras(std::string_view file) {
+  TOutputExtras out;
+  TContext context = NewContext();
+  if (heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr)
+          .code)
+    return out;
+  heif_image_handle* primary = nullptr;
+  if (heif_context_get_primary_image_handle(context.get(), &primary).code) return out;
+  const THandle handle(primary, heif_image_handle_release);
+  out.IccProfile = IccOf(handle.get());
+  out.Exif = ExifOf(handle.get());
+  out.Xmp = XmpOf(handle.get());
+  return out;
+}
 
 TDecodedPicture DecodeHeif(std::string_view file, uint32_t background, int64_t maxPixels) {
   TContext context = NewContext();

@@ -131,7 +131,51 @@ bool ReadPng(TPngHandles& h, TPngReader& reader, uint32_t background, int64_t ma
   return true;
 }
 
+// The chunks before the picture data that carry the profile, the EXIF and the XMP.
+bool ReadPngExtras(TPngHandles& h, TPngReader& reader, TOutputExtras& out) {
+  if (setjmp(png_jmpbuf(h.png))) return false;
+  png_set_read_fn(h.png, &reader, ReadData);
+  png_set_user_limits(h.png, 0x7FFFFFFF, 0x7FFFFFFF);
+  png_set_chunk_malloc_max(h.png, 64 << 20);
+  png_read_info(h.png, h.info);
+  png_charp name = nullptr;
+  png_bytep profile = nullptr;
+  png_uint_32 profileLength = 0;
+  int compression = 0;
+  if (png_get_iCCP(h.png, h.info, &name, &compression, &profile, &profileLength) && profile)
+    out.IccProfile.assign(reinterpret_cast<const char*>(profile), profileLength);
+  png_bytep exif = nullptr;
+  png_uint_32 exifLength = 0;
+  if (png_get_eXIf_1(h.png, h.info, &exifLength, &exif) && exif)
+    out.Exif.assign(reinterpret_cast<const char*>(exif), exifLength);
+  png_textp text = nullptr;
+  int count = 0;
+  png_get_text(h.png, h.info, &text, &count);
+  for (int i = 0; i < count && out.Xmp.empty(); ++i)
+    if (text[i].key && std::strcmp(text[i].key, "XML:com.adobe.xmp") == 0 && text[i].text)
+      out.Xmp.assign(text[i].text, text[i].compression >= PNG_ITXT_COMPRESSION_NONE
+                                       ? text[i].itxt_length
+                                       : text[i].text_length);
+  return true;
+}
+
 }  // namespace
+
+TOutputExtras PngExtras(std::string_view file) {
+  TOutputExtras out;
+  if (file.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(file.data()), 0, 8) != 0)
+    return out;
+  TPngReader reader{file};
+  TPngHandles h;
+  h.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &reader, OnError, OnWarning);
+  if (!h.png) throw std::bad_alloc();
+  h.info = png_create_info_struct(h.png);
+  if (!h.info) throw std::bad_alloc();
+  if (!ReadPngExtras(h, reader, out)) return {};
+  // Some writers put the "Exif\0\0" marker header before the TIFF structure.
+  if (out.Exif.compare(0, 6, std::string_view("Exif\0\0", 6)) == 0) out.Exif.erase(0, 6);
+  return out;
+}
 
 TDecodedPicture DecodePng(std::string_view file, uint32_t background, int64_t maxPixels) {
   if (file.size() < 8 || png_sig_cmp(reinterpret_cast<png_const_bytep>(file.data()), 0, 8) != 0)

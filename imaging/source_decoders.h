@@ -15,6 +15,7 @@
 
 #include "base/error.h"
 #include "imaging/image_format.h"
+#include "imaging/output_codec.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -52,6 +53,17 @@ TDecodedPicture DecodeTiff(std::string_view file, uint32_t background, int64_t m
 // The reader of format (not JPEG or BMP). Throws ESourceFormatError for those.
 TDecodedPicture DecodeSourceFormat(EImageFormat format, std::string_view file, uint32_t background,
                                    int64_t maxPixels);
+
+// What a file of format (not JPEG or BMP) carries besides its pixels, read without decoding them:
+// the ICC profile (for HEIF and AVIF without one, a profile made from the colour description of
+// the colr box when it is not sRGB), the EXIF block as a TIFF structure and the XMP packet. A PNG's
+// chunks after the picture data are not read. Parts that cannot be read are left out; a file
+// whose header is unreadable gives nothing.
+TOutputExtras ReadFormatExtras(EImageFormat format, std::string_view file);
+TOutputExtras PngExtras(std::string_view file);
+TOutputExtras WebPExtras(std::string_view file);
+TOutputExtras HeifExtras(std::string_view file);
+TOutputExtras TiffExtras(std::string_view file);
 
 // The size of the picture in the file at path as its header states it (for HEIF after the
 // rotation), reading only the header: a few kilobytes for PNG, WebP and JPEG, the boxes before the
