@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "imaging/source_decoders.h"
@@ -139,6 +141,131 @@ std::string IccOf(const heif_image_handle* handle) {
   return profile;
 }
 
+// The boxes of an ISO media file, read from memory. Every read is bounds-checked: a box that
+// does not fit ends the walk.
+struct TBox {
+  std::string_view Type;
+  std::string_view Body;  // after the header (and, for full boxes, not yet past version/flags)
+};
+
+struct TBoxReader {
+  std::string_view data;
+  size_t at = 0;
+  bool ok = true;
+
+  uint64_t Number(int bytes) {
+    if (bytes == 0) return 0;
+    if (bytes < 0 || data.size() - at < static_cast<size_t>(bytes) || at > data.size()) {
+      ok = false;
+      return 0;
+    }
+    uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+      v = v << 8 | static_cast<uint8_t>(data[at++]);
+    return v;
+  }
+  std::string_view Bytes(size_t n) {
+    if (at > data.size() || data.size() - at < n) {
+      ok = false;
+      return {};
+    }
+    const std::string_view v = data.substr(at, n);
+    at += n;
+    return v;
+  }
+  bool Next(TBox& box) {
+    if (!ok || at + 8 > data.size()) return false;
+    uint64_t size = Number(4);
+    box.Type = Bytes(4);
+    size_t header = 8;
+    if (size == 1) {
+      size = Number(8);
+      header = 16;
+    } else if (size == 0) {
+      size = data.size() - (at - 8);
+    }
+    if (!ok || size < header || size - header > data.size() - at) return ok = false;
+    box.Body = Bytes(static_cast<size_t>(size - header));
+    return ok;
+  }
+};
+
+std::string_view ChildBody(std::string_view parent, std::string_view type) {
+  TBoxReader r{parent};
+  TBox box;
+  while (r.Next(box))
+    if (box.Type == type) return box.Body;
+  return {};
+}
+
+// The output size a primary "grid" image states in its own data, which is what libheif
+// allocates and fills; nothing when the primary image is no grid or the boxes cannot be read.
+std::optional<std::pair<uint64_t, uint64_t>> PrimaryGridSize(std::string_view file) {
+  const std::string_view meta = ChildBody(file, "meta");
+  if (meta.size() < 4) return std::nullopt;
+  const std::string_view boxes = meta.substr(4);  // past version and flags
+  TBoxReader pitm{ChildBody(boxes, "pitm")};
+  const uint64_t version = pitm.Number(1);
+  pitm.Number(3);
+  const uint64_t primary = pitm.Number(version == 0 ? 2 : 4);
+  if (!pitm.ok) return std::nullopt;
+
+  // The primary item must be of type "grid".
+  TBoxReader iinf{ChildBody(boxes, "iinf")};
+  const uint64_t iinfVersion = iinf.Number(1);
+  iinf.Number(3);
+  iinf.Number(iinfVersion == 0 ? 2 : 4);
+  if (!iinf.ok) return std::nullopt;
+  bool grid = false;
+  TBox box;
+  while (!grid && iinf.Next(box)) {
+    if (box.Type != "infe") continue;
+    TBoxReader infe{box.Body};
+    const uint64_t infeVersion = infe.Number(1);
+    infe.Number(3);
+    if (infeVersion < 2) continue;
+    const uint64_t id = infe.Number(infeVersion == 2 ? 2 : 4);
+    infe.Number(2);  // protection index
+    grid = infe.ok && id == primary && infe.Bytes(4) == "grid";
+  }
+  if (!grid) return std::nullopt;
+
+  // Its data: the first extent of its location, in the file or in the "idat" box.
+  TBoxReader iloc{ChildBody(boxes, "iloc")};
+  const uint64_t ilocVersion = iloc.Number(1);
+  iloc.Number(3);
+  const uint64_t sizes = iloc.Number(2);
+  const int offsetSize = static_cast<int>(sizes >> 12 & 15),
+            lengthSize = static_cast<int>(sizes >> 8 & 15);
+  const int baseSize = static_cast<int>(sizes >> 4 & 15);
+  const int indexSize = ilocVersion == 1 || ilocVersion == 2 ? static_cast<int>(sizes & 15) : 0;
+  const uint64_t count = iloc.Number(ilocVersion < 2 ? 2 : 4);
+  for (uint64_t i = 0; i < count && iloc.ok; ++i) {
+    const uint64_t id = iloc.Number(ilocVersion < 2 ? 2 : 4);
+    const uint64_t method = ilocVersion == 1 || ilocVersion == 2 ? iloc.Number(2) & 15 : 0;
+    iloc.Number(2);  // data reference index
+    const uint64_t base = iloc.Number(baseSize);
+    const uint64_t extents = iloc.Number(2);
+    uint64_t offset = 0, length = 0;
+    for (uint64_t e = 0; e < extents && iloc.ok; ++e) {
+      iloc.Number(indexSize);
+      const uint64_t o = iloc.Number(offsetSize), l = iloc.Number(lengthSize);
+      if (e == 0) offset = base + o, length = l;
+    }
+    if (!iloc.ok || id != primary || extents == 0) continue;
+    const std::string_view source = method == 1 ? ChildBody(boxes, "idat") : file;
+    if (method > 1 || offset > source.size()) return std::nullopt;
+    TBoxReader data{source.substr(offset, length == 0 ? std::string_view::npos : length)};
+    data.Number(1);  // version
+    const bool wide = (data.Number(1) & 1) != 0;
+    data.Number(2);  // rows and columns, less one
+    const uint64_t width = data.Number(wide ? 4 : 2), height = data.Number(wide ? 4 : 2);
+    if (!data.ok) return std::nullopt;
+    return std::make_pair(width, height);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 TOutputExtras HeifExtras(std::string_view file) {
@@ -157,6 +284,14 @@ TOutputExtras HeifExtras(std::string_view file) {
 }
 
 TDecodedPicture DecodeHeif(std::string_view file, uint32_t background, int64_t maxPixels) {
+  // A grid's image size property may understate the size its tiles are pasted into, which libheif
+  // allocates whole before decoding: the grid's own size is held to the limit before libheif
+  // sees the file.
+  if (const auto grid = PrimaryGridSize(file);
+      grid && static_cast<double>(grid->first) * static_cast<double>(grid->second) >
+                  static_cast<double>(maxPixels))
+    throw ERasterTooLarge(RasterTooLargeMessage(static_cast<int64_t>(grid->first),
+                                                static_cast<int64_t>(grid->second), maxPixels));
   TContext context = NewContext();
   Check(
       heif_context_read_from_memory_without_copy(context.get(), file.data(), file.size(), nullptr));
