@@ -198,8 +198,9 @@ std::string_view ChildBody(std::string_view parent, std::string_view type) {
   return {};
 }
 
-// The output size a primary "grid" image states in its own data, which is what libheif
-// allocates and fills; nothing when the primary image is no grid or the boxes cannot be read.
+// The output size a primary "grid" or overlay ("iovl") image states in its own data, which is
+// what libheif allocates and fills; nothing when the primary image is neither or the boxes cannot
+// be read.
 std::optional<std::pair<uint64_t, uint64_t>> PrimaryGridSize(std::string_view file) {
   const std::string_view meta = ChildBody(file, "meta");
   if (meta.size() < 4) return std::nullopt;
@@ -210,15 +211,15 @@ std::optional<std::pair<uint64_t, uint64_t>> PrimaryGridSize(std::string_view fi
   const uint64_t primary = pitm.Number(version == 0 ? 2 : 4);
   if (!pitm.ok) return std::nullopt;
 
-  // The primary item must be of type "grid".
+  // The primary item must be of type "grid" or "iovl".
   TBoxReader iinf{ChildBody(boxes, "iinf")};
   const uint64_t iinfVersion = iinf.Number(1);
   iinf.Number(3);
   iinf.Number(iinfVersion == 0 ? 2 : 4);
   if (!iinf.ok) return std::nullopt;
-  bool grid = false;
+  std::string_view type;
   TBox box;
-  while (!grid && iinf.Next(box)) {
+  while (type.empty() && iinf.Next(box)) {
     if (box.Type != "infe") continue;
     TBoxReader infe{box.Body};
     const uint64_t infeVersion = infe.Number(1);
@@ -226,9 +227,10 @@ std::optional<std::pair<uint64_t, uint64_t>> PrimaryGridSize(std::string_view fi
     if (infeVersion < 2) continue;
     const uint64_t id = infe.Number(infeVersion == 2 ? 2 : 4);
     infe.Number(2);  // protection index
-    grid = infe.ok && id == primary && infe.Bytes(4) == "grid";
+    const std::string_view itemType = infe.Bytes(4);
+    if (infe.ok && id == primary) type = itemType;
   }
-  if (!grid) return std::nullopt;
+  if (type != "grid" && type != "iovl") return std::nullopt;
 
   // Its data: the first extent of its location, in the file or in the "idat" box.
   TBoxReader iloc{ChildBody(boxes, "iloc")};
@@ -258,7 +260,7 @@ std::optional<std::pair<uint64_t, uint64_t>> PrimaryGridSize(std::string_view fi
     TBoxReader data{source.substr(offset, length == 0 ? std::string_view::npos : length)};
     data.Number(1);  // version
     const bool wide = (data.Number(1) & 1) != 0;
-    data.Number(2);  // rows and columns, less one
+    data.Number(type == "grid" ? 2 : 8);  // rows and columns less one; the canvas colour
     const uint64_t width = data.Number(wide ? 4 : 2), height = data.Number(wide ? 4 : 2);
     if (!data.ok) return std::nullopt;
     return std::make_pair(width, height);

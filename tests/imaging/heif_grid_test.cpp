@@ -28,15 +28,16 @@ std::string FullBox(const std::string& type, int version, const std::string& bod
 }
 
 // A 1 x 1 grid (item 1) of one tile (item 2) whose image size property says 16 x 12 for both,
-// while the grid's own data says width x height.
-std::string GridHeif(uint32_t width, uint32_t height) {
-  const std::string gridData = Be(0, 1) + Be(1, 1) + Be(0, 2) + Be(width, 4) + Be(height, 4);
+// while the grid's own data says width x height; or an overlay ("iovl") of that canvas.
+std::string GridHeif(uint32_t width, uint32_t height, const std::string& type = "grid") {
+  const std::string gridData = Be(0, 1) + Be(1, 1) + Be(0, type == "grid" ? 2 : 8) + Be(width, 4) +
+                               Be(height, 4) + (type == "grid" ? "" : Be(0, 4) + Be(0, 4));
   const std::string tile(64, '\x11');
   const std::string ftyp = Box("ftyp", "heic" + Be(0, 4) + "mif1heic");
   const auto metaWith = [&](uint64_t tileOffset) {
     const std::string iinf =
         FullBox("iinf", 0,
-                Be(2, 2) + FullBox("infe", 2, Be(1, 2) + Be(0, 2) + "grid" + std::string(1, '\0')) +
+                Be(2, 2) + FullBox("infe", 2, Be(1, 2) + Be(0, 2) + type + std::string(1, '\0')) +
                     FullBox("infe", 2, Be(2, 2) + Be(0, 2) + "hvc1" + std::string(1, '\0')));
     const std::string iref = FullBox("iref", 0, Box("dimg", Be(1, 2) + Be(1, 2) + Be(2, 2)));
     const std::string ipco = Box("ipco", FullBox("ispe", 0, Be(16, 4) + Be(12, 4)));
@@ -64,6 +65,14 @@ TEST(HeifGrid, AGridLargerThanItsSizePropertyIsRefusedBeforeDecoding) {
   for (const EImageFormat format : {EImageFormat::Heif, EImageFormat::Avif}) {
     try {
       LoadSourceBytes(GridHeif(27648, 4608), format, TSourceOptions{}, kLimit);
+      ADD_FAILURE() << "decoded";
+    } catch (const ERasterTooLarge& e) {
+      EXPECT_EQ(std::string(e.what()), RasterTooLargeMessage(27648, 4608, kLimit));
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << e.what();
+    }
+    try {
+      LoadSourceBytes(GridHeif(27648, 4608, "iovl"), format, TSourceOptions{}, kLimit);
       ADD_FAILURE() << "decoded";
     } catch (const ERasterTooLarge& e) {
       EXPECT_EQ(std::string(e.what()), RasterTooLargeMessage(27648, 4608, kLimit));
