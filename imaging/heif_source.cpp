@@ -129,9 +129,10 @@ std::string IccOf(const heif_image_handle* handle) {
   const heif_color_profile_type type = heif_image_handle_get_color_profile_type(handle);
   if (type == heif_color_profile_type_nclx) {
     heif_color_profile_nclx* nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code || !nclx) return {};
-    std::string profile = ProfileOfNclx(*nclx);
-    heif_nclx_color_profile_free(nclx);
+    // libheif hands out the structure also when it refuses a value in it (found by the fuzzer).
+    const bool read = heif_image_handle_get_nclx_color_profile(handle, &nclx).code == 0;
+    std::string profile = read && nclx ? ProfileOfNclx(*nclx) : std::string();
+    if (nclx) heif_nclx_color_profile_free(nclx);
     return profile;
   }
   if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return {};
