@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -317,6 +318,48 @@ std::string WithoutPrivateMetadata(std::string file, std::string* warning) {
   }
   out.append(file, at, std::string::npos);
   return out;
+}
+
+namespace {
+
+// Tags of the first directory that describe how a TIFF file stores its own picture (or carry what
+// is kept elsewhere: the profile, XMP, IPTC); in another file they would describe nothing.
+bool TiffLayoutTag(uint16_t tag) {
+  static constexpr std::array<uint16_t, 45> kTags = {
+      0x00FE, 0x00FF, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x0107, 0x0108,
+      0x0109, 0x010A, 0x0111, 0x0115, 0x0116, 0x0117, 0x0118, 0x0119, 0x011C,
+      0x0122, 0x0123, 0x0124, 0x0125, 0x013D, 0x0140, 0x0141, 0x0142, 0x0143,
+      0x0144, 0x0145, 0x014A, 0x014C, 0x0152, 0x0153, 0x0154, 0x0155, 0x0156,
+      0x015B, 0x0200, 0x0201, 0x0202, 0x0211, 0x0212, 0x02BC, 0x83BB, 0x8773};
+  return std::find(kTags.begin(), kTags.end(), tag) != kTags.end();
+}
+
+}  // namespace
+
+std::string ExifOfTiffFile(std::string_view file) {
+  std::lock_guard<std::mutex> lock(ExivMutex());
+  try {
+    Exiv2::ExifData exif;
+    Exiv2::IptcData iptc;
+    Exiv2::XmpData xmp;
+    const Exiv2::ByteOrder order = Exiv2::TiffParser::decode(
+        exif, iptc, xmp, reinterpret_cast<const Exiv2::byte*>(file.data()),
+        static_cast<uint32_t>(file.size()));
+    if (order == Exiv2::invalidByteOrder) return {};
+    for (auto it = exif.begin(); it != exif.end();) {
+      const std::string group = it->groupName();
+      const bool kept = (group == "Image" && !TiffLayoutTag(it->tag())) || group == "Photo" ||
+                        group == "GPSInfo" || group == "Iop" || group == "MakerNote" ||
+                        Exiv2::ExifTags::isMakerGroup(group);
+      it = kept ? std::next(it) : exif.erase(it);
+    }
+    if (exif.empty()) return {};
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, order, exif);
+    return std::string(reinterpret_cast<const char*>(blob.data()), blob.size());
+  } catch (...) {
+    return {};
+  }
 }
 
 }  // namespace picaxo

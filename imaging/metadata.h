@@ -39,4 +39,11 @@ std::string MetadataSegments(std::string_view sourceHeader, TMetadataPolicy poli
 // out (it might hold private fields); warning names it.
 std::string WithoutPrivateMetadata(std::string file, std::string* warning);
 
+// The EXIF of a TIFF file as a block of its own (a TIFF structure for an EXIF chunk or marker):
+// the first directory's descriptive tags (camera, date, author, orientation, ...) with its EXIF,
+// GPS and interoperability directories and maker notes, without the tags that describe the file's
+// own layout (sizes, samples, strips, tiles, compression, embedded profile, XMP, IPTC); empty
+// when there is nothing else or exiv2 cannot read it.
+std::string ExifOfTiffFile(std::string_view file);
+
 }  // namespace picaxo

@@ -175,11 +175,9 @@ TConversionPlan PlanConversion(int32_t sourceWidth, int32_t sourceHeight,
   // A source in the output format is copied. Only a JPEG's private metadata can be taken out of a
   // copy, so under KeepPublic the other formats are encoded (they then carry none of it).
   const EOutputFormat format = OutputFormatOf(request.Settings);
-  const bool sameFormat =
-      format == EOutputFormat::Jpeg
-          ? HasExtension(request.SourcePath, ".jpg")
-          : SourceFormatFromName(request.SourcePath) == ImageFormatOf(format) &&
-                MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic;
+  const bool sameFormat = SourceFormatFromName(request.SourcePath) == ImageFormatOf(format) &&
+                          (format == EOutputFormat::Jpeg ||
+                           MetadataPolicyOf(request.Settings) != TMetadataPolicy::KeepPublic);
   plan.DirectCopy = !request.ForceRecompress && !plan.Composed && !plan.Resampled && sameFormat;
   return plan;
 }
@@ -272,6 +270,43 @@ TConversion ConvertSource(const TRasterImage& source, TRasterImage* releasable,
 
 }  // namespace
 
+namespace {
+
+constexpr size_t kMaxSegmentPayload = 65533;
+
+// The source's metadata and profile as the header segments of a JPEG (APP1 EXIF, APP1 XMP, APP2
+// profile chunks), so that one path takes them over from every format: a JPEG's own header, the
+// parts another format carries made into segments, nothing for a bitmap.
+std::string SourceMetadataHeader(const std::string& path, std::string& warning) {
+  const std::optional<EImageFormat> format = SourceFormatFromName(path);
+  if (!format || *format == EImageFormat::Bmp) return {};
+  if (*format == EImageFormat::Jpeg) return ReadJpegHeaderBytes(path);
+  const TOutputExtras extras = ReadFormatExtras(*format, ReadWholeFile(path));
+  std::string header = "\xFF\xD8";
+  const auto add = [&](std::string_view id, const std::string& data, const char* part) {
+    if (data.empty()) return;
+    if (id.size() + data.size() > kMaxSegmentPayload)
+      AddWarning(warning, std::string(part) + " too large for one segment was left out");
+    else
+      header += MakeSegment(0xE1, std::string(id) + data);
+  };
+  add(std::string_view("Exif\0\0", 6), extras.Exif, "EXIF");
+  add(std::string_view("http://ns.adobe.com/xap/1.0/\0", 29), extras.Xmp, "XMP");
+  if (!extras.IccProfile.empty()) header += IccProfileSegments(extras.IccProfile);
+  return header;
+}
+
+// What the kept EXIF must say about the output: its size, and orientation 1 when the pixels were
+// turned. A HEIF picture is always upright once read (its rotation is part of it), whatever
+// orientation its EXIF states.
+TPictureChanges ChangesOf(const TConvertRequest& request, const OutputGeometry& geometry) {
+  const std::optional<EImageFormat> format = SourceFormatFromName(request.SourcePath);
+  const bool heif = format == EImageFormat::Heif || format == EImageFormat::Avif;
+  return {geometry.FrameWidth, geometry.FrameHeight, request.AppliedOrientation != 1 || heif};
+}
+
+}  // namespace
+
 std::optional<std::string> ReadDirectCopy(const TConvertRequest& request) {
   std::string file = ReadWholeFile(request.SourcePath);
   if (!FileHoldsFormat(file, ImageFormatOf(OutputFormatOf(request.Settings)))) return std::nullopt;
@@ -294,15 +329,14 @@ std::string WithSourceMarkers(std::string encoded, const TConvertRequest& reques
                               const OutputGeometry& geometry, std::string& warning) {
   const TColorProfilePolicy color = ColorProfilePolicyOf(request.Settings);
   const TMetadataPolicy metadata = MetadataPolicyOf(request.Settings);
-  if ((color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) ||
-      !HasExtension(request.SourcePath, ".jpg") || encoded.empty())
+  if ((color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) || encoded.empty())
     return encoded;
-  const std::string header = ReadJpegHeaderBytes(request.SourcePath);
+  const std::string header = SourceMetadataHeader(request.SourcePath, warning);
+  if (header.empty()) return encoded;
   std::string segments;
   if (metadata != TMetadataPolicy::Strip) {
     std::string problem;
-    const TPictureChanges changes{geometry.FrameWidth, geometry.FrameHeight,
-                                  request.AppliedOrientation != 1};
+    const TPictureChanges changes = ChangesOf(request, geometry);
     segments = MetadataSegments(header, metadata, changes, &problem);
     AddWarning(warning, problem);
   }
@@ -323,14 +357,12 @@ TOutputExtras SourceExtras(const TConvertRequest& request, const OutputGeometry&
   TOutputExtras extras;
   const TColorProfilePolicy color = ColorProfilePolicyOf(request.Settings);
   const TMetadataPolicy metadata = MetadataPolicyOf(request.Settings);
-  if ((color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) ||
-      !HasExtension(request.SourcePath, ".jpg"))
-    return extras;
-  const std::string header = ReadJpegHeaderBytes(request.SourcePath);
+  if (color != TColorProfilePolicy::Keep && metadata == TMetadataPolicy::Strip) return extras;
+  const std::string header = SourceMetadataHeader(request.SourcePath, warning);
+  if (header.empty()) return extras;
   if (metadata != TMetadataPolicy::Strip) {
     std::string problem;
-    const TPictureChanges changes{geometry.FrameWidth, geometry.FrameHeight,
-                                  request.AppliedOrientation != 1};
+    const TPictureChanges changes = ChangesOf(request, geometry);
     // The segments a JPEG output would carry, taken apart again for the other containers.
     const std::string segments = "\xFF\xD8" + MetadataSegments(header, metadata, changes, &problem);
     AddWarning(warning, problem);

@@ -13,6 +13,7 @@
 #include "imaging/jpeg_rows.h"
 #include "imaging/orient.h"
 #include "imaging/resample.h"
+#include "imaging/source_decoders.h"
 
 namespace picaxo {
 
@@ -167,6 +168,65 @@ class TRasterRowSource final : public TRowSource {
   int next_ = 0;
 };
 
+// A PNG's rows as libpng decodes them, coloured as LoadSourceBytes colours them. Only a picture
+// that stays as stored streams; one its EXIF turns is decoded whole instead (Streamable()).
+class TPngRowSource final : public TRowSource {
+ public:
+  // Over the file in memory, or (when file is empty) over the file at path.
+  TPngRowSource(std::string file, const std::string& path, const TSourceOptions& options,
+                int64_t maxPixels)
+      : file_(std::move(file)) {
+    SourceStep(failed_, [&] {
+      if (file_.empty())
+        rows_ = std::make_unique<TPngRows>(path, options.Background, maxPixels);
+      else
+        rows_ = std::make_unique<TPngRows>(std::string_view(file_), options.Background, maxPixels);
+      TDecodedPicture& info = rows_->Info();
+      TSourceNotes notes;
+      notes.HadAlpha = info.HadAlpha;
+      if (options.AutoOrient && !info.Exif.empty()) {
+        const TExifOrientation exif = ReadExifOrientationTiff(info.Exif);
+        notes.AppliedOrientation = exif.Orientation;
+        notes.Ignored = exif.Ignored;
+      }
+      streamable_ = notes.AppliedOrientation == 1;
+      SetNotes(std::move(notes));
+      if (!streamable_ || options.Color != TColorProfilePolicy::Convert || info.Icc.empty()) return;
+      TIccProfile profile;
+      profile.State = TIccProfile::TState::Present;
+      profile.Data = std::move(info.Icc);
+      transform_ = ColorTransformFor(
+          profile, info.Gray ? TDecodedColors::Gray : TDecodedColors::Rgb, &warning_);
+      if (transform_ && transform_->Cmyk()) transform_.reset();
+    });
+  }
+  bool Streamable() const { return streamable_; }
+  std::string TakeFile() {
+    rows_.reset();
+    return std::move(file_);
+  }
+  int Width() const override { return rows_->Width(); }
+  int Height() const override { return rows_->Height(); }
+  int NextRow() const override { return rows_->NextRow(); }
+  void ReadRows(uint8_t* const* rows, int count) override {
+    SourceStep(failed_, [&] {
+      for (int r = 0; r < count; ++r) {
+        rows_->ReadRow(rows[r]);
+        if (transform_) transform_->ConvertBgr(rows[r], Width());
+      }
+    });
+  }
+  void Finish() override {
+    SourceStep(failed_, [&] { rows_->Finish(); });
+  }
+
+ private:
+  std::string file_;
+  std::unique_ptr<TPngRows> rows_;
+  std::shared_ptr<const TColorTransform> transform_;
+  bool streamable_ = false;
+};
+
 // The working raster of the plan, one row at a time: the source itself, or the crop placed into
 // the padded frame (rows and columns outside it dropped, the rest the padding colour).
 class TWorkRows {
@@ -317,6 +377,11 @@ void WriteOutputRows(TWorkRows& work, const TConversionPlan& plan, TRowSource& s
 }  // namespace
 
 std::unique_ptr<TRowSource> OpenRowSource(const std::string& path, const TSourceOptions& options) {
+  // A PNG streams from the file itself: its compressed bytes are never held whole either.
+  if (SourceFormatFromName(path) == EImageFormat::Png) {
+    auto png = std::make_unique<TPngRowSource>(std::string(), path, options, kMaxRasterPixels);
+    if (png->Streamable()) return png;
+  }
   return RowSourceFromBytes(ReadWholeFile(path),
                             SourceFormatFromName(path).value_or(EImageFormat::Bmp),
                             kMaxRasterPixels, options);
@@ -326,6 +391,11 @@ std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, EImageFormat fo
                                                int64_t maxPixels, const TSourceOptions& options) {
   if (format == EImageFormat::Jpeg || format == EImageFormat::Bmp)
     return RowSourceFromBytes(std::move(file), format == EImageFormat::Jpeg, maxPixels, options);
+  if (format == EImageFormat::Png) {
+    auto png = std::make_unique<TPngRowSource>(std::move(file), "", options, maxPixels);
+    if (png->Streamable()) return png;
+    file = png->TakeFile();
+  }
   std::string warning;
   TLoadedSource loaded = LoadSourceBytes(file, format, options, maxPixels, &warning);
   file = std::string();  // the compressed bytes are not needed once decoded

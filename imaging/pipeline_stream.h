@@ -66,8 +66,9 @@ std::unique_ptr<TRowSource> OpenRowSource(const std::string& path,
 // maxPixels are refused as the decoders refuse them.
 std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, bool jpeg, int64_t maxPixels,
                                                const TSourceOptions& options = {});
-// The same for a file of any source format. PNG, WebP, HEIF, AVIF and TIFF files are decoded
-// whole (LoadSourceBytes) and their rows handed out.
+// The same for a file of any source format. A PNG that stays as stored streams row by row from
+// libpng; WebP, HEIF, AVIF and TIFF files (and a PNG its EXIF turns) are decoded whole
+// (LoadSourceBytes) and their rows handed out.
 std::unique_ptr<TRowSource> RowSourceFromBytes(std::string file, EImageFormat format,
                                                int64_t maxPixels,
                                                const TSourceOptions& options = {});

@@ -10,11 +10,13 @@
 // The size the header states is checked against maxPixels before any pixel buffer is allocated.
 // A damaged file throws ESourceFormatError with the library's reason on one line.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/error.h"
 #include "imaging/image_format.h"
+#include "imaging/output_codec.h"
 #include "imaging/raster.h"
 
 namespace picaxo {
@@ -49,9 +51,50 @@ TDecodedPicture DecodeHeif(std::string_view file, uint32_t background, int64_t m
 // The first image of the file.
 TDecodedPicture DecodeTiff(std::string_view file, uint32_t background, int64_t maxPixels);
 
+// A PNG read row by row, so that a conversion never holds the whole picture (an interlaced one is
+// gathered whole at the first row, since its passes run over all rows). The rows are those
+// DecodePng gives. Throws as DecodePng does.
+class TPngRows {
+ public:
+  // Over a file in memory, which must outlive the reader.
+  TPngRows(std::string_view file, uint32_t background, int64_t maxPixels);
+  // Over the file at path, read in blocks as the rows need it (regular files only, as
+  // ReadWholeFile); throws EPicaxoError when it cannot be read.
+  TPngRows(const std::string& path, uint32_t background, int64_t maxPixels);
+  ~TPngRows();
+  TPngRows(const TPngRows&) = delete;
+  TPngRows& operator=(const TPngRows&) = delete;
+  int Width() const;
+  int Height() const;
+  int NextRow() const;
+  // The file's EXIF, profile and kinds of pixels (no picture).
+  TDecodedPicture& Info() { return info_; }
+  // The next row, 3 x Width() bytes of blue-green-red.
+  void ReadRow(uint8_t* bgr);
+  // Reads the rows not yet read and the rest of the file.
+  void Finish();
+
+ private:
+  void Open(uint32_t background, int64_t maxPixels);
+  struct TState;
+  std::unique_ptr<TState> state_;
+  TDecodedPicture info_;
+};
+
 // The reader of format (not JPEG or BMP). Throws ESourceFormatError for those.
 TDecodedPicture DecodeSourceFormat(EImageFormat format, std::string_view file, uint32_t background,
                                    int64_t maxPixels);
+
+// What a file of format (not JPEG or BMP) carries besides its pixels, read without decoding them:
+// the ICC profile (for HEIF and AVIF without one, a profile made from the colour description of
+// the colr box when it is not sRGB), the EXIF block as a TIFF structure and the XMP packet. A PNG's
+// chunks after the picture data are not read. Parts that cannot be read are left out; a file
+// whose header is unreadable gives nothing.
+TOutputExtras ReadFormatExtras(EImageFormat format, std::string_view file);
+TOutputExtras PngExtras(std::string_view file);
+TOutputExtras WebPExtras(std::string_view file);
+TOutputExtras HeifExtras(std::string_view file);
+TOutputExtras TiffExtras(std::string_view file);
 
 // The size of the picture in the file at path as its header states it (for HEIF after the
 // rotation), reading only the header: a few kilobytes for PNG, WebP and JPEG, the boxes before the

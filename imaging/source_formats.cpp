@@ -35,6 +35,24 @@ TDecodedPicture DecodeSourceFormat(EImageFormat format, std::string_view file, u
   throw ESourceFormatError("Not a format of the general readers");
 }
 
+TOutputExtras ReadFormatExtras(EImageFormat format, std::string_view file) {
+  switch (format) {
+    case EImageFormat::Png:
+      return PngExtras(file);
+    case EImageFormat::WebP:
+      return WebPExtras(file);
+    case EImageFormat::Heif:
+    case EImageFormat::Avif:
+      return HeifExtras(file);
+    case EImageFormat::Tiff:
+      return TiffExtras(file);
+    case EImageFormat::Jpeg:
+    case EImageFormat::Bmp:
+      break;
+  }
+  return {};
+}
+
 std::string OneLine(std::string_view text) {
   std::string line;
   for (const char c : text)

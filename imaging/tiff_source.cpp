@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/metadata.h"
 #include "imaging/source_decoders.h"
 
 namespace picaxo {
@@ -249,6 +250,27 @@ TDecodedPicture DecodeTiff(std::string_view file, uint32_t background, int64_t m
       q[2] = static_cast<uint8_t>(r);
     }
   }
+  return out;
+}
+
+TOutputExtras TiffExtras(std::string_view file) {
+  TOutputExtras out;
+  TTiffInput in;
+  in.data = file.data();
+  in.size = file.size();
+  TTiff tif = OpenTiff(in);
+  if (!tif) return out;
+  uint32_t length = 0;
+  void* data = nullptr;
+  if (TIFFGetField(tif.get(), TIFFTAG_ICCPROFILE, &length, &data) && data)
+    out.IccProfile.assign(static_cast<const char*>(data), length);
+  length = 0;
+  data = nullptr;
+  if (TIFFGetField(tif.get(), TIFFTAG_XMLPACKET, &length, &data) && data)
+    out.Xmp.assign(static_cast<const char*>(data), length);
+  // The EXIF of a TIFF file is its first directory (camera, date, ...) with the EXIF and GPS
+  // directories it points to, taken apart from the picture's own layout by exiv2.
+  out.Exif = ExifOfTiffFile(file);
   return out;
 }
 

@@ -45,6 +45,19 @@ std::string ChunkOf(const WebPDemuxer* demux, const char* fourcc) {
 
 }  // namespace
 
+TOutputExtras WebPExtras(std::string_view file) {
+  TOutputExtras out;
+  WebPData data{reinterpret_cast<const uint8_t*>(file.data()), file.size()};
+  std::unique_ptr<WebPDemuxer, void (*)(WebPDemuxer*)> demux(WebPDemux(&data), WebPDemuxDelete);
+  if (!demux) return out;
+  const uint32_t flags = WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS);
+  if (flags & ICCP_FLAG) out.IccProfile = ChunkOf(demux.get(), "ICCP");
+  if (flags & EXIF_FLAG) out.Exif = ChunkOf(demux.get(), "EXIF");
+  if (flags & XMP_FLAG) out.Xmp = ChunkOf(demux.get(), "XMP ");
+  if (out.Exif.compare(0, 6, std::string_view("Exif\0\0", 6)) == 0) out.Exif.erase(0, 6);
+  return out;
+}
+
 TDecodedPicture DecodeWebP(std::string_view file, uint32_t background, int64_t maxPixels) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(file.data());
   WebPDecoderConfig config;

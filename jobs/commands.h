@@ -27,7 +27,7 @@ std::string JobToggleCaption(bool listVisible);
 struct TCommandInputs {
   bool HasEntry = false;       // there is a current image
   bool HasFile = false;        // ... and its source decoded
-  bool IsJpegName = false;     // ... and its name ends in ".jpg" (any case)
+  bool IsJpegName = false;     // ... and its name ends in ".jpg" or ".jpeg"
   bool LosslessRotate = true;  // the option "Use Lossless JPEG rotate of source file"
   int32_t Count = 0;           // images in the list
   int32_t CurrentIndex = 0;

@@ -50,7 +50,7 @@ std::optional<TSelection> TFileEntry::SelectionOrNone() const {
 }
 
 bool TFileEntry::IsJpeg() const {
-  return HasExtension(FileName, ".jpg");
+  return SourceFormatFromName(FileName) == EImageFormat::Jpeg;
 }
 
 std::string TFileEntry::BaseName() const {

@@ -62,7 +62,7 @@ class TFileEntry {
   void ClearSelection() { Selection.Left = -1; }
   // The selection as the geometry takes it, empty when there is none.
   std::optional<TSelection> SelectionOrNone() const;
-  bool IsJpeg() const;               // the name's extension is ".jpg", any letter case
+  bool IsJpeg() const;               // the name's extension is ".jpg" or ".jpeg", any case
   std::string BaseName() const;      // file name without folder and extension
   bool IsRenamed() const;            // OutputName set and not BaseName (ignoring case)
   bool IsPadded() const;             // FixedFitWidth >= 0 and PaddedAlignment != 0

@@ -29,7 +29,7 @@ TEST(FileEntry, NewEntryIsUnsetAndShowsNothing) {
 TEST(FileEntry, NamePredicates) {
   EXPECT_TRUE(TFileEntry("/a/PHOTO.JPG", 0).IsJpeg());
   EXPECT_TRUE(TFileEntry("/a/photo.Jpg", 0).IsJpeg());
-  EXPECT_FALSE(TFileEntry("/a/photo.jpeg", 0).IsJpeg());
+  EXPECT_TRUE(TFileEntry("/a/photo.jpeg", 0).IsJpeg());
   EXPECT_FALSE(TFileEntry("/a.jpg/photo", 0).IsJpeg());
   EXPECT_EQ(TFileEntry("/a.b/x.tar.jpg", 0).BaseName(), "x.tar");
   EXPECT_EQ(TFileEntry("/a.b/noext", 0).BaseName(), "noext");
