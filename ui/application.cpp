@@ -49,6 +49,7 @@ int RunDesktopProgram(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Picaxo"));
   QApplication::setApplicationVersion(QStringLiteral(PICAXO_VERSION));
   TForm1Options options;
+  options.BackgroundLoads = true;
   // The first argument, as given (Qt has taken its own options out of argv by now).
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) options.CommandLineArgument = arguments.at(1).toStdString();
