@@ -40,6 +40,11 @@ void KeepFreedPhotoMemory() {
   // kept up to a gigabyte; the peak stays what the largest photos shown need.
   mallopt(M_MMAP_MAX, 0);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  // One heap for every thread: with a heap per thread, each worker of Save All and the decoding
+  // thread would keep the peak of the pictures it decoded for itself, where a picture freed by one
+  // serves the next picture of any other (measured: 2 workers peaked 190 MB above one, now 4 ...
+  // 27 MB).
+  mallopt(M_ARENA_MAX, 1);
 #endif
 }
 
