@@ -11,12 +11,14 @@
 #include <QKeyEvent>
 #include <QTabBar>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "imaging/pipeline.h"
 #include "jobs/prompt.h"
@@ -33,13 +35,20 @@ namespace fs = std::filesystem;
 
 const std::string kPhoto = std::string(PICAXO_TESTDATA) + "/photos/Kleiber_by_Lukas_Baubkus.jpg";
 
+// The median of five decodes after a first one, which pays for setting the codec up.
 double DecodeMs() {
   static const double ms = [] {
-    QElapsedTimer timer;
-    timer.start();
-    TRasterImage image = LoadSourceImage(kPhoto);
-    benchmark::DoNotOptimize(image.Width());
-    return double(timer.nsecsElapsed()) / 1e6;
+    benchmark::DoNotOptimize(LoadSourceImage(kPhoto).Width());
+    std::vector<double> times;
+    for (int i = 0; i < 5; ++i) {
+      QElapsedTimer timer;
+      timer.start();
+      TRasterImage image = LoadSourceImage(kPhoto);
+      benchmark::DoNotOptimize(image.Width());
+      times.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[2];
   }();
   return ms;
 }
@@ -68,6 +77,7 @@ void BM_PageDownAfterDwellToPainted(benchmark::State& state) {
     window.Dwell(decode * 1.5);
     state.ResumeTiming();
     window.Key(forward ? Qt::Key_PageDown : Qt::Key_PageUp);
+    window.WaitLoaded();
     window.Paint();
     const int32_t index = window.Form().State().CurrentIndex();
     if (index == 0 || index + 1 == window.Form().State().Count()) forward = !forward;
@@ -83,6 +93,7 @@ void BM_HoldPageDownThrough50(benchmark::State& state) {
   TWindowOnPhotos window(51);
   const double decode = DecodeMs();
   double afterRelease = 0;
+  double moves = 0;  // of which the window took to go through the queued presses
   for (auto _ : state) {
     window.Form().State().GoFirst();
     window.Dwell(decode * 1.5);
@@ -96,12 +107,15 @@ void BM_HoldPageDownThrough50(benchmark::State& state) {
     sinceRelease.start();
     while (window.Form().State().CurrentIndex() != 50)
       QApplication::processEvents();
+    moves += double(sinceRelease.nsecsElapsed()) / 1e6;
+    window.WaitLoaded();
     window.Paint();
     afterRelease += double(sinceRelease.nsecsElapsed()) / 1e6;
   }
   state.counters["decode_ms"] = decode;
   state.counters["after_release_ms"] =
       benchmark::Counter(afterRelease, benchmark::Counter::kAvgIterations);
+  state.counters["moves_ms"] = benchmark::Counter(moves, benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_HoldPageDownThrough50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 

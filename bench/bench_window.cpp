@@ -49,6 +49,7 @@ void BM_PageDownToPainted(benchmark::State& state) {
   bool forward = true;
   for (auto _ : state) {
     window.Key(forward ? Qt::Key_PageDown : Qt::Key_PageUp);
+    window.WaitLoaded();
     window.Paint();
     forward = !forward;
   }

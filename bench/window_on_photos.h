@@ -35,6 +35,7 @@ class TWindowOnPhotos {
     options.CommandLineArgument = (folder_ / "src").string();
     options.Prompt = &prompt_;
     options.Remover = &DeletingFileRemover();
+    options.BackgroundLoads = true;
     form_ = std::make_unique<TForm1>(options);
     form_->show();
     QApplication::setActiveWindow(form_.get());
@@ -65,6 +66,13 @@ class TWindowOnPhotos {
     QApplication::sendEvent(Target(), &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
     QApplication::sendEvent(Target(), &release);
+  }
+  // Lets the window run until the picture of the current image has arrived.
+  void WaitLoaded() {
+    while (form_->State().LoadPending()) {
+      QApplication::processEvents();
+      QThread::usleep(200);
+    }
   }
   // Paints the view now, as the next screen update would.
   void Paint() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/file_util.h"
+#include "imaging/decode_cancel.h"
 #include "imaging/jpeg_glue.h"
 #include "imaging/jpeg_rows.h"
 
@@ -268,6 +269,8 @@ std::string DamagedSourceText(const std::string& name) {
 }
 
 void TJpegRowDecoder::ReadRows(uint8_t* const* rows, int count) {
+  // A picture nobody waits for any more stops here, a few rows after it was given up.
+  ThrowIfDecodeCancelled();
   jpeg_decompress_struct& cinfo = impl_->d.cinfo();
   TJpegErrorManager& err = impl_->d.err();
   if (impl_->cmyk) {

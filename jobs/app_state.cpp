@@ -122,7 +122,7 @@ void TAppState::GoToImage(int64_t index) {
     observer_.JobRowsChanged(TJobRows::Current);
   }
   list_.MoveTo(index);
-  LoadCurrentImage();
+  LoadImage(loadsInBackground_ && !batchForm_);
 }
 
 void TAppState::GoPrevious() {
@@ -156,15 +156,19 @@ void TAppState::ShowBaseNameInBoxes() {
 }
 
 void TAppState::LoadCurrentImage() {
+  LoadImage(false);
+}
+
+void TAppState::LoadImage(bool background) {
   TFileEntry* entry = list_.Current();
   std::optional<TWaitCursor> wait;
-  if (entry) {
+  if (entry && !background) {
     SetStatusText("Loading " + SplitPath(entry->FileName).Name + "...", TRepaint::Now);
     wait.emplace(observer_);
   }
-  bool haveFile = entry != nullptr;
   decodedJpeg_ = false;
   ShowBaseNameInBoxes();
+  TLoadResult result = TLoadResult::Failed;
   if (entry) {
     // A transparent source is composited over the padding colour it will be saved with.
     TResizeSettings resolved = settings_;
@@ -173,7 +177,20 @@ void TAppState::LoadCurrentImage() {
     TSourceOptions options = image_.Options();
     options.Background = resolved.PaddingColor;
     image_.SetOptions(options);
-    const TLoadResult result = image_.Load(entry->FileName, ColorProfilePolicyOf(settings_));
+    const TColorProfilePolicy color = ColorProfilePolicyOf(settings_);
+    result =
+        background ? image_.Begin(entry->FileName, color) : image_.Load(entry->FileName, color);
+    if (result == TLoadResult::Pending) return ShowPendingImage(*entry);
+  } else {
+    image_.Clear();
+  }
+  ShowLoadedImage(result);
+}
+
+void TAppState::ShowLoadedImage(TLoadResult result) {
+  TFileEntry* entry = list_.Current();
+  bool haveFile = entry != nullptr;
+  if (entry) {
     if (result == TLoadResult::Failed) {
       haveFile = false;
       SetStatusText(image_.LoadError(), TRepaint::Now);
@@ -185,7 +202,6 @@ void TAppState::LoadCurrentImage() {
     ApplyEntryToSettings(*entry, settings_, extras_);
     rememberedOutputName_ = extras_.OutputName;
   } else {
-    image_.Clear();
     rememberedOutputName_.clear();
   }
   if (!haveFile) extras_.Selection.reset();
@@ -198,7 +214,6 @@ void TAppState::LoadCurrentImage() {
   }
   observer_.NameTextsChanged();
   observer_.CurrentImageLoaded();
-  wait.reset();
   // A good load, and an empty list, leave the status line empty; a failed decode keeps its
   // message there, and a damaged source (shown as far as it could be read) and a colour profile
   // that could not be used say so.
@@ -304,7 +319,8 @@ TCommandInputs TAppState::CommandInputs() const {
   TCommandInputs in;
   const TFileEntry* entry = list_.Current();
   in.HasEntry = entry != nullptr;
-  in.HasFile = entry != nullptr && !image_.Empty();
+  // A picture still being decoded counts: the commands that need it wait for it.
+  in.HasFile = entry != nullptr && (!image_.Empty() || image_.Pending());
   in.IsJpegName = entry != nullptr && entry->IsJpeg();
   in.LosslessRotate = losslessRotate_;
   in.Count = list_.Count();

@@ -234,6 +234,15 @@ class TAppState {
   // effect; then CurrentImageLoaded.
   void LoadCurrentImage();
   void ReloadCurrentImage();
+  // Moves to another image load it in the background when the supplier can (the window): the
+  // move shows the image's name, texts and settings at once and its picture once it arrives
+  // (FinishPendingLoad). Off by default: every load is done when the call returns.
+  void SetLoadsInBackground(bool on) { loadsInBackground_ = on; }
+  // The current image's picture is still being decoded in the background.
+  bool LoadPending() const { return image_.Pending(); }
+  // Shows the picture of the pending load once it has arrived (when wait, after waiting for it),
+  // as LoadCurrentImage shows one. True while it is still pending.
+  bool FinishPendingLoad(bool wait);
   // Where decodes made ahead come from (the window's decoding ahead; null: none). The supplier
   // outlives the state's use of it.
   void SetSourceSupplier(ISourceSupplier* supplier) { image_.SetSupplier(supplier); }
@@ -368,6 +377,9 @@ class TAppState {
   TSaveRequest MakeSaveRequest();
   void ShowBaseNameInBoxes();
   void DecodeNeighboursAhead();
+  void LoadImage(bool background);
+  void ShowPendingImage(TFileEntry& entry);
+  void ShowLoadedImage(TLoadResult result);
 
   IPrompt& prompt_;
   IJobObserver& observer_;
@@ -401,6 +413,7 @@ class TAppState {
   bool viewAllowEnlarge_ = true;
   TBatchRun* batchForm_ = nullptr;
   unsigned batchWorkers_ = 1;
+  bool loadsInBackground_ = false;
   struct TCollisionCache {
     bool valid = false;
     uint64_t generation = 0;

@@ -23,9 +23,8 @@ const TRasterImage& TCurrentImage::Image() const {
   return image_ ? *image_ : kNone;
 }
 
-TLoadResult TCurrentImage::Load(const std::string& path, TColorProfilePolicy color) {
-  if (path == loadedFileName_ && color == options_.Color)
-    return loadError_.empty() ? TLoadResult::AlreadyLoaded : TLoadResult::Failed;
+void TCurrentImage::Reset(const std::string& path, TColorProfilePolicy color) {
+  pending_ = false;
   loadedFileName_ = path;
   options_.Color = color;
   loadError_.clear();
@@ -37,6 +36,50 @@ TLoadResult TCurrentImage::Load(const std::string& path, TColorProfilePolicy col
   width_ = height_ = 0;
   notes_ = {};
   damaged_ = false;
+}
+
+TLoadResult TCurrentImage::Take(TDecodedSource decoded) {
+  loadWarning_ = std::move(decoded.Warning);
+  if (!decoded.Error.empty()) {
+    loadError_ = std::move(decoded.Error);
+    return TLoadResult::Failed;
+  }
+  notes_ = std::move(decoded.Notes);
+  damaged_ = notes_.Damaged;
+  width_ = decoded.Image->Width();
+  height_ = decoded.Image->Height();
+  image_ = std::move(decoded.Image);
+  return TLoadResult::Decoded;
+}
+
+TLoadResult TCurrentImage::Begin(const std::string& path, TColorProfilePolicy color) {
+  if (!supplier_ || access_ != TSourceAccess::Whole) return Load(path, color);
+  if (!pending_ && path == loadedFileName_ && color == options_.Color)
+    return loadError_.empty() ? TLoadResult::AlreadyLoaded : TLoadResult::Failed;
+  Reset(path, color);
+  if (std::optional<TDecodedSource> ready = supplier_->TakeReady(path, options_))
+    return Take(std::move(*ready));
+  if (!supplier_->Request(path, options_)) {
+    loadedFileName_.clear();
+    return Load(path, color);
+  }
+  pending_ = true;
+  return TLoadResult::Pending;
+}
+
+TLoadResult TCurrentImage::Complete(bool wait) {
+  if (!pending_) return TLoadResult::AlreadyLoaded;
+  if (!wait && !supplier_->Arrived(loadedFileName_)) return TLoadResult::Pending;
+  pending_ = false;
+  std::optional<TDecodedSource> ready = supplier_->Take(loadedFileName_, options_);
+  // Dropped or changed on disk meanwhile: read here, as any load would.
+  return Take(ready ? std::move(*ready) : DecodeWholeSource(loadedFileName_, options_));
+}
+
+TLoadResult TCurrentImage::Load(const std::string& path, TColorProfilePolicy color) {
+  if (!pending_ && path == loadedFileName_ && color == options_.Color)
+    return loadError_.empty() ? TLoadResult::AlreadyLoaded : TLoadResult::Failed;
+  Reset(path, color);
   try {
     if (access_ == TSourceAccess::Stream) {
       rows_ = OpenRowSource(path, options_);
@@ -48,17 +91,7 @@ TLoadResult TCurrentImage::Load(const std::string& path, TColorProfilePolicy col
       // A decode made ahead on a worker thread, when there is one for the file as it is now.
       std::optional<TDecodedSource> ready;
       if (supplier_) ready = supplier_->Take(path, options_);
-      TDecodedSource decoded = ready ? std::move(*ready) : DecodeWholeSource(path, options_);
-      loadWarning_ = std::move(decoded.Warning);
-      if (!decoded.Error.empty()) {
-        loadError_ = std::move(decoded.Error);
-        return TLoadResult::Failed;
-      }
-      notes_ = std::move(decoded.Notes);
-      damaged_ = notes_.Damaged;
-      width_ = decoded.Image->Width();
-      height_ = decoded.Image->Height();
-      image_ = std::move(decoded.Image);
+      return Take(ready ? std::move(*ready) : DecodeWholeSource(path, options_));
     }
   } catch (...) {
     image_.reset();
@@ -110,6 +143,7 @@ void TCurrentImage::DecodeAhead(const std::vector<std::string>& wanted) {
 }
 
 void TCurrentImage::Clear() {
+  pending_ = false;
   image_.reset();
   rows_.reset();
   width_ = height_ = 0;

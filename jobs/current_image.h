@@ -23,7 +23,9 @@
 
 namespace picaxo {
 
-enum class TLoadResult { AlreadyLoaded, Decoded, Failed };
+// Pending: the file is being decoded in the background (TCurrentImage::Begin); the picture is
+// empty until Complete.
+enum class TLoadResult { AlreadyLoaded, Decoded, Failed, Pending };
 
 // How the source is held: decoded whole (the window shows it), or opened for streaming.
 enum class TSourceAccess : bool { Whole, Stream };
@@ -36,6 +38,14 @@ class TCurrentImage {
   // colour profile that was ignored leaves its reason in LoadWarning().
   TLoadResult Load(const std::string& path,
                    TColorProfilePolicy color = TColorProfilePolicy::Convert);
+  // Load that does not wait for a decode: a picture decoded ahead is taken at once, otherwise the
+  // supplier decodes it in the background and the result is Pending (the picture empty, the name
+  // that of path) until Complete. Without a supplier that can, it is Load.
+  TLoadResult Begin(const std::string& path, TColorProfilePolicy color);
+  // Pending while the background decode has not arrived and wait is false; otherwise the result
+  // of the load Begin started (waiting for it when wait). Not pending: AlreadyLoaded.
+  TLoadResult Complete(bool wait);
+  bool Pending() const { return pending_; }
   // Forgets the loaded name (the file list was rebuilt, the file changed on disk): the next Load
   // decodes again. The pixels stay until then. Decodes made ahead are dropped too.
   void Forget();
@@ -80,7 +90,12 @@ class TCurrentImage {
   bool Damaged() const { return damaged_; }
 
  private:
+  // Resets everything of the picture before path is read.
+  void Reset(const std::string& path, TColorProfilePolicy color);
+  TLoadResult Take(TDecodedSource decoded);
+
   ISourceSupplier* supplier_ = nullptr;
+  bool pending_ = false;
   TSourceAccess access_ = TSourceAccess::Whole;
   TSourceOptions options_;
   TSourceNotes notes_;

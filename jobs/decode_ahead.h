@@ -8,8 +8,14 @@
 // previous ones, so holding Page Down never queues more than the two decodes of the image the
 // user is on. The thread never touches the window: the window's thread takes a decode when it
 // moves to that image (waiting for one that is under way rather than starting it again).
+//
+// It also loads the current image in the background when the window moves to one that is not
+// ready (Request): that decode goes first, and a newer move replaces it, giving up the decode
+// under way, so a burst of moves costs at most one decode besides that of the image it ends on.
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,7 +32,9 @@ size_t AheadBudget(size_t currentBytes);
 
 class TDecodeAhead : public ISourceSupplier {
  public:
-  TDecodeAhead();
+  using TDecode = std::function<TDecodedSource(const std::string&, const TSourceOptions&)>;
+  // decode: how a file is decoded (tests give one they can hold up).
+  explicit TDecodeAhead(TDecode decode = DecodeWholeSource);
   ~TDecodeAhead() override;
   TDecodeAhead(const TDecodeAhead&) = delete;
   TDecodeAhead& operator=(const TDecodeAhead&) = delete;
@@ -36,6 +44,10 @@ class TDecodeAhead : public ISourceSupplier {
   void Drop(const std::string& path) override;
   void Ahead(const std::vector<std::string>& wanted, const TSourceOptions& options,
              size_t currentBytes) override;
+  std::optional<TDecodedSource> TakeReady(const std::string& path,
+                                          const TSourceOptions& options) override;
+  bool Request(const std::string& path, const TSourceOptions& options) override;
+  bool Arrived(const std::string& path) const override;
 
   // For tests and benchmarks: waits until every wish is decoded (or left out by the budget).
   void WaitIdle();
@@ -43,10 +55,13 @@ class TDecodeAhead : public ISourceSupplier {
   size_t HeldBytes() const { return store_.HeldBytes(); }
   // How many loads took a decode made ahead.
   int Hits() const;
+  // The files whose decode began, in order (for tests).
+  std::vector<std::string> Started() const;
 
  private:
   void Loop();
 
+  TDecode decode_;
   TDecodedStore store_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
@@ -59,6 +74,11 @@ class TDecodeAhead : public ISourceSupplier {
   std::condition_variable idled_;
   bool stopping_ = false;
   int hits_ = 0;
+  std::string current_;  // the file the window waits for, decoded before any neighbour
+  TSourceOptions currentOptions_;
+  std::string inFlight_;             // the file being decoded while busy_
+  std::atomic<bool> cancel_{false};  // the decode in flight is no longer wanted
+  std::vector<std::string> started_;
   std::thread thread_;  // last: started once everything it uses exists
 };
 

@@ -46,6 +46,12 @@ std::vector<TDecodedStore::TItem>::iterator TDecodedStore::Find(const std::strin
                       [&](const TItem& item) { return item.Path == path; });
 }
 
+std::vector<TDecodedStore::TItem>::const_iterator TDecodedStore::Find(
+    const std::string& path) const {
+  return std::find_if(items_.begin(), items_.end(),
+                      [&](const TItem& item) { return item.Path == path; });
+}
+
 uint64_t TDecodedStore::Begin(const std::string& path, const TSourceOptions& options) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (auto it = Find(path); it != items_.end()) items_.erase(it);
@@ -82,12 +88,31 @@ std::optional<TDecodedSource> TDecodedStore::Take(const std::string& path,
     return it == items_.end() || it->Ready;
   });
   if (it == items_.end()) return std::nullopt;
+  return Remove(it, lock);
+}
+
+std::optional<TDecodedSource> TDecodedStore::TakeReady(const std::string& path,
+                                                       const TSourceOptions& options) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  auto it = Find(path);
+  if (it == items_.end() || !it->Ready || !SameOptions(it->Options, options)) return std::nullopt;
+  return Remove(it, lock);
+}
+
+std::optional<TDecodedSource> TDecodedStore::Remove(std::vector<TItem>::iterator it,
+                                                    std::unique_lock<std::mutex>& lock) {
   TItem item = std::move(*it);
   items_.erase(it);
   lock.unlock();
   // A file replaced or touched since the decode began is read again by the caller.
-  if (!item.Stamp || StampOf(path) != item.Stamp) return std::nullopt;
+  if (!item.Stamp || StampOf(item.Path) != item.Stamp) return std::nullopt;
   return std::move(item.Decoded);
+}
+
+bool TDecodedStore::Decoding(const std::string& path) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = Find(path);
+  return it != items_.end() && !it->Ready;
 }
 
 void TDecodedStore::Drop(const std::string& path) {

@@ -53,6 +53,20 @@ class ISourceSupplier {
   // currentBytes is the size of the picture shown, for the memory budget.
   virtual void Ahead(const std::vector<std::string>& /*wanted*/, const TSourceOptions& /*options*/,
                      size_t /*currentBytes*/) {}
+
+  // Loading in the background. The decode of path when it is ready now (never waiting for one
+  // under way); it then belongs to the caller.
+  virtual std::optional<TDecodedSource> TakeReady(const std::string& /*path*/,
+                                                  const TSourceOptions& /*options*/) {
+    return std::nullopt;
+  }
+  // The user moved to path: decode it before anything else, in place of the file asked for
+  // before, whose decode (if under way) is given up. False: the caller decodes it itself.
+  virtual bool Request(const std::string& /*path*/, const TSourceOptions& /*options*/) {
+    return false;
+  }
+  // Whether Take(path) would return without waiting for a decode.
+  virtual bool Arrived(const std::string& /*path*/) const { return true; }
 };
 
 // Decodes ready for taking, safe to fill from worker threads. Each is kept with the stamp its file
@@ -68,6 +82,10 @@ class TDecodedStore {
   // The decode of path under options, waiting for one in progress; removes it from the store.
   // Nullopt when there is none, it was made under other options, or the file changed since.
   std::optional<TDecodedSource> Take(const std::string& path, const TSourceOptions& options);
+  // Take without waiting: nullopt also while the decode of path is under way.
+  std::optional<TDecodedSource> TakeReady(const std::string& path, const TSourceOptions& options);
+  // A decode of path has begun and not arrived yet.
+  bool Decoding(const std::string& path) const;
   // Forgets path (empty: everything); a decode in progress for it is discarded on arrival.
   void Drop(const std::string& path);
   // Keeps only the files named (decodes in progress stay).
@@ -86,6 +104,10 @@ class TDecodedStore {
     TDecodedSource Decoded;
   };
   std::vector<TItem>::iterator Find(const std::string& path);
+  std::vector<TItem>::const_iterator Find(const std::string& path) const;
+  // Removes it and hands out its decode while the file still has the stamp it had.
+  std::optional<TDecodedSource> Remove(std::vector<TItem>::iterator it,
+                                       std::unique_lock<std::mutex>& lock);
   mutable std::mutex mutex_;
   std::condition_variable arrived_;
   std::vector<TItem> items_;

@@ -40,6 +40,10 @@ void KeepFreedPhotoMemory() {
   // kept up to a gigabyte; the peak stays what the largest photos shown need.
   mallopt(M_MMAP_MAX, 0);
   mallopt(M_TRIM_THRESHOLD, 1 << 30);
+  // One heap for every thread: with a heap per thread, each worker of Save All and the decoding
+  // thread would keep the peak of the pictures it decoded for itself, where a picture freed by one
+  // serves the next picture of any other.
+  mallopt(M_ARENA_MAX, 1);
 #endif
 }
 
@@ -49,6 +53,7 @@ int RunDesktopProgram(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Picaxo"));
   QApplication::setApplicationVersion(QStringLiteral(PICAXO_VERSION));
   TForm1Options options;
+  options.BackgroundLoads = true;
   // The first argument, as given (Qt has taken its own options out of argv by now).
   const QStringList arguments = QApplication::arguments();
   if (arguments.size() > 1) options.CommandLineArgument = arguments.at(1).toStdString();

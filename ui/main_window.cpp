@@ -81,6 +81,8 @@ constexpr const char* kSaveImage = "save the image";
 constexpr const char* kShowPreview = "show the preview";
 constexpr const char* kReadFolder = "read the source folder";
 constexpr const char* kChangeSettings = "change the settings";
+// How often the window looks whether a picture decoded in the background has arrived (ms).
+constexpr int kPendingLoadPoll = 4;
 
 uint32_t BgrOf(const QColor& color) {
   return static_cast<uint32_t>(color.red()) | (static_cast<uint32_t>(color.green()) << 8) |
@@ -104,6 +106,13 @@ TForm1::TForm1(TForm1Options options, QWidget* parent)
   state_->SetBatchWorkers(0);
   decodeAhead_ = std::make_unique<TDecodeAhead>();
   state_->SetSourceSupplier(decodeAhead_.get());
+  state_->SetLoadsInBackground(options.BackgroundLoads);
+  pendingLoadTimer_ = new QTimer(this);
+  pendingLoadTimer_->setInterval(kPendingLoadPoll);
+  connect(pendingLoadTimer_, &QTimer::timeout, this, [this] {
+    RunCommand(kGoToImage, [this] { state_->FinishPendingLoad(false); });
+    if (!state_->LoadPending()) pendingLoadTimer_->stop();
+  });
   KeyHook =
       std::make_unique<TKeyboardHook>([this](TKeyboardHook*, const TKeyInfo& key, bool& handled) {
         HandleHookedKey(key, handled);
@@ -372,6 +381,7 @@ void TForm1::ShowRunRefresh() {
 }
 
 void TForm1::CurrentImageLoaded() {
+  if (state_->LoadPending() && !pendingLoadTimer_->isActive()) pendingLoadTimer_->start();
   if (DeferDuringRun(&TRunRefresh::Image)) return;
   {
     TAppState::TFillingControls filling(*state_);
@@ -580,8 +590,16 @@ void TForm1::ShowRedraw(const TRedraw& redraw) {
 // --- Commands ---
 
 void TForm1::RunCommand(const std::string& doing, const std::function<void()>& command) {
-  if (const std::optional<std::string> error = RunGuarded(command, doing))
-    Inform(TPromptKind::Error, *error);
+  // Every command but a move acts on the picture of the image shown: one still being decoded in
+  // the background is waited for (the user asked for it).
+  const bool move = doing == kGoToImage;
+  const std::optional<std::string> error = RunGuarded(
+      [&] {
+        if (!move) state_->FinishPendingLoad(true);
+        command();
+      },
+      doing);
+  if (error) Inform(TPromptKind::Error, *error);
 }
 
 void TForm1::Inform(TPromptKind kind, const std::string& text) {

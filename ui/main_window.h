@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 #include <memory>
 #include <string>
 
@@ -55,6 +56,9 @@ struct TForm1Options {
   std::string CommandLineArgument;  // a folder or a file; empty: none
   IPrompt* Prompt = nullptr;        // null: modal message boxes
   IFileRemover* Remover = nullptr;  // null: to the desktop's trash
+  // Moving to an image shows its name at once and its picture once decoded in the background (the
+  // desktop program); off, each move returns with the picture loaded.
+  bool BackgroundLoads = false;
 };
 
 class TForm1 : public QMainWindow, private IJobObserver {
@@ -207,6 +211,8 @@ class TForm1 : public QMainWindow, private IJobObserver {
   // Decodes the neighbours of the image shown on a thread of its own (declared after state_, so
   // it goes first: the state never calls it while being destroyed).
   std::unique_ptr<TDecodeAhead> decodeAhead_;
+  // While a picture is decoded in the background: looks every few milliseconds whether it arrived.
+  QTimer* pendingLoadTimer_ = nullptr;
   std::unique_ptr<TKeyboardHook> KeyHook;
   std::string commandLineArgument_;
   bool shownOnce_ = false;
