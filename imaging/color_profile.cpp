@@ -205,14 +205,16 @@ class TMatrixShaperTransform final : public TColorTransform {
   }
   const bool vector_ = __builtin_cpu_supports("avx2");
 
-  // The same sums on 512-bit vectors, 32 pixels at a time, with no table in memory: the channels
+  // The same sums on 512-bit vectors, 32 pixels a group, with no table in memory: the channels
   // are separated and joined again by byte permutes, each curve is a 256-entry table of 16-bit
   // values held in eight registers (linear light less one half, so that it fits a signed word),
   // the matrix is two word multiply-adds per output channel (the halves taken out come back in
   // the constant; 32-bit sums wrap, and the true sum fits), and the encoding is a binary search
   // of its 255 thresholds, each step a permute of the thresholds it can reach. Exact integers
-  // throughout, so the bytes are the plain loop's.
-  static constexpr int kWidePixels = 32;
+  // throughout, so the bytes are the plain loop's. The search's steps wait on each other, so
+  // three groups (nine searches) go through it together.
+  static constexpr int kWideGroups = 3;
+  static constexpr int kWidePixels = 32 * kWideGroups;
 #define PICAXO_WIDE_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
   PICAXO_WIDE_TARGET static __m512i Load(const void* p) {
     return _mm512_loadu_si512(p);
@@ -230,9 +232,6 @@ class TMatrixShaperTransform final : public TColorTransform {
                                    _mm512_mask_blend_epi16(bit6, c, d));
   }
 
-  // The encoded value of 32 linear values (0 ... 32768): how many thresholds they reach. found
-  // holds the bits decided so far, which is also where the next step's threshold sits in its
-  // table.
   // One step of the search: found doubled, plus one where v reaches threshold.
   PICAXO_WIDE_TARGET static __m512i Step(__m512i v, __m512i found, __m512i threshold) {
     const __mmask32 reached = _mm512_cmp_epu16_mask(v, threshold, _MM_CMPINT_NLT);
@@ -240,27 +239,36 @@ class TMatrixShaperTransform final : public TColorTransform {
     return _mm512_mask_add_epi16(found, reached, found, _mm512_set1_epi16(1));
   }
 
-  // The encoded value of 32 linear values (0 ... 32768): how many thresholds they reach. found
-  // holds the bits decided so far, which is also where the next step's threshold sits in its
-  // table.
-  PICAXO_WIDE_TARGET __m512i Encode(__m512i v) const {
-    __m512i found = _mm512_maskz_mov_epi16(
-        _mm512_cmp_epu16_mask(v, _mm512_set1_epi16(static_cast<int16_t>(threshold_[128])),
-                              _MM_CMPINT_NLT),
-        _mm512_set1_epi16(1));
-    for (int b = 6; b >= 2; --b)
-      found = Step(v, found, _mm512_permutexvar_epi16(found, Load(search_[b])));
-    found =
-        Step(v, found, _mm512_permutex2var_epi16(Load(search_[1]), found, Load(search_[1] + 32)));
-    const __m512i low = _mm512_permutex2var_epi16(Load(search_[0]), found, Load(search_[0] + 32));
-    const __m512i high =
-        _mm512_permutex2var_epi16(Load(search_[0] + 64), found, Load(search_[0] + 96));
-    const __mmask32 upper = _mm512_test_epi16_mask(found, _mm512_set1_epi16(64));
-    return Step(v, found, _mm512_mask_blend_epi16(upper, low, high));
+  // The encoded values of N vectors of 32 linear values (0 ... 32768) in place: how many
+  // thresholds each reaches. found holds the bits decided so far, which is also where the next
+  // step's threshold sits in its table. The N searches go step by step together.
+  template <int N>
+  PICAXO_WIDE_TARGET void Encode(__m512i* v) const {
+    __m512i found[N];
+    const __m512i middle = _mm512_set1_epi16(static_cast<int16_t>(threshold_[128]));
+    for (int c = 0; c < N; ++c)
+      found[c] = _mm512_maskz_mov_epi16(_mm512_cmp_epu16_mask(v[c], middle, _MM_CMPINT_NLT),
+                                        _mm512_set1_epi16(1));
+    for (int b = 6; b >= 2; --b) {
+      const __m512i table = Load(search_[b]);
+      for (int c = 0; c < N; ++c)
+        found[c] = Step(v[c], found[c], _mm512_permutexvar_epi16(found[c], table));
+    }
+    for (int c = 0; c < N; ++c)
+      found[c] = Step(v[c], found[c],
+                      _mm512_permutex2var_epi16(Load(search_[1]), found[c], Load(search_[1] + 32)));
+    for (int c = 0; c < N; ++c) {
+      const __m512i low =
+          _mm512_permutex2var_epi16(Load(search_[0]), found[c], Load(search_[0] + 32));
+      const __m512i high =
+          _mm512_permutex2var_epi16(Load(search_[0] + 64), found[c], Load(search_[0] + 96));
+      const __mmask32 upper = _mm512_test_epi16_mask(found[c], _mm512_set1_epi16(64));
+      v[c] = Step(v[c], found[c], _mm512_mask_blend_epi16(upper, low, high));
+    }
   }
 
-  // Encoded output channel values of 32 pixels from the pairs (red, green) and (blue, 0) of their
-  // linear values less one half, low and high halves as unpacked.
+  // Linear output channel values (0 ... 32768) of 32 pixels from the pairs (red, green) and (blue,
+  // 0) of their linear values less one half, low and high halves as unpacked.
   PICAXO_WIDE_TARGET __m512i OutputChannel(int row, __m512i rgLow, __m512i rgHigh, __m512i bLow,
                                            __m512i bHigh) const {
     const __m512i rg = _mm512_set1_epi32(static_cast<int32_t>(pairRg_[row]));
@@ -275,7 +283,7 @@ class TMatrixShaperTransform final : public TColorTransform {
                            k);
       s[h] = _mm512_min_epi32(_mm512_max_epi32(_mm512_srai_epi32(sum, 13), zero), top);
     }
-    return Encode(_mm512_packus_epi32(s[0], s[1]));
+    return _mm512_packus_epi32(s[0], s[1]);
   }
 
   PICAXO_WIDE_TARGET void ConvertBgrAvx512(uint8_t* p, int count) const {
@@ -292,25 +300,35 @@ class TMatrixShaperTransform final : public TColorTransform {
       }
     const __m512i zero = _mm512_setzero_si512();
     for (int i = 0; i < count; i += kWidePixels, p += 3 * kWidePixels) {
-      const __m512i a = Load(p);
-      const __m512i b =
-          _mm512_zextsi256_si512(_mm256_loadu_si256(reinterpret_cast<__m256i*>(p + 64)));
-      // Linear light less one half of blue, green and red.
-      __m512i lin[3];
-      for (int c = 0; c < 3; ++c)
-        lin[c] = Lookup256(half_[2 - c], _mm512_permutex2var_epi8(a, Load(split[c]), b));
-      const __m512i rgLow = _mm512_unpacklo_epi16(lin[2], lin[1]);
-      const __m512i rgHigh = _mm512_unpackhi_epi16(lin[2], lin[1]);
-      const __m512i bLow = _mm512_unpacklo_epi16(lin[0], zero);
-      const __m512i bHigh = _mm512_unpackhi_epi16(lin[0], zero);
-      __m256i out[3];
-      for (int c = 0; c < 3; ++c)
-        out[c] = _mm512_cvtepi16_epi8(OutputChannel(2 - c, rgLow, rgHigh, bLow, bHigh));
-      const __m512i bg = _mm512_inserti64x4(_mm512_zextsi256_si512(out[0]), out[1], 1);
-      const __m512i r = _mm512_zextsi256_si512(out[2]);
-      _mm512_storeu_si512(p, _mm512_permutex2var_epi8(bg, Load(join), r));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 64),
-                          _mm512_castsi512_si256(_mm512_permutex2var_epi8(bg, Load(join + 64), r)));
+      __m512i linear[3 * kWideGroups];
+      for (int g = 0; g < kWideGroups; ++g) {
+        const uint8_t* q = p + 96 * g;
+        const __m512i a = Load(q);
+        const __m512i b =
+            _mm512_zextsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 64)));
+        __m512i lin[3];
+        for (int c = 0; c < 3; ++c)
+          lin[c] = Lookup256(half_[2 - c], _mm512_permutex2var_epi8(a, Load(split[c]), b));
+        const __m512i rgLow = _mm512_unpacklo_epi16(lin[2], lin[1]);
+        const __m512i rgHigh = _mm512_unpackhi_epi16(lin[2], lin[1]);
+        const __m512i bLow = _mm512_unpacklo_epi16(lin[0], zero);
+        const __m512i bHigh = _mm512_unpackhi_epi16(lin[0], zero);
+        for (int c = 0; c < 3; ++c)
+          linear[3 * g + c] = OutputChannel(2 - c, rgLow, rgHigh, bLow, bHigh);
+      }
+      Encode<3 * kWideGroups>(linear);
+      for (int g = 0; g < kWideGroups; ++g) {
+        uint8_t* q = p + 96 * g;
+        __m256i out[3];
+        for (int c = 0; c < 3; ++c)
+          out[c] = _mm512_cvtepi16_epi8(linear[3 * g + c]);
+        const __m512i bg = _mm512_inserti64x4(_mm512_zextsi256_si512(out[0]), out[1], 1);
+        const __m512i r = _mm512_zextsi256_si512(out[2]);
+        _mm512_storeu_si512(q, _mm512_permutex2var_epi8(bg, Load(join), r));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(q + 64),
+            _mm512_castsi512_si256(_mm512_permutex2var_epi8(bg, Load(join + 64), r)));
+      }
     }
   }
 #undef PICAXO_WIDE_TARGET
