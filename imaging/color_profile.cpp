@@ -15,6 +15,12 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define PICAXO_COLOR_X86
+// GCC 12 reports the deliberately undefined pass-through operand inside its own 512-bit
+// intrinsics as uninitialised.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #endif
 
 namespace picaxo {
@@ -120,11 +126,20 @@ class TMatrixShaperTransform final : public TColorTransform {
           static_cast<uint8_t>(std::lround(std::clamp(y, 0.0, 1.0) * 255));
     }
     t->MakeTerms();
+#ifdef PICAXO_COLOR_X86
+    t->MakeWide();
+#endif
     return t;
   }
 
   void ConvertBgr(uint8_t* p, int count) const override {
 #ifdef PICAXO_COLOR_X86
+    if (wide_ && count >= kWidePixels) {
+      const int done = count - count % kWidePixels;
+      ConvertBgrAvx512(p, done);
+      p += 3 * static_cast<ptrdiff_t>(done);
+      count -= done;
+    }
     if (vector_ && count >= kVectorPixels) {
       const int done = count - count % kVectorPixels;
       ConvertBgrAvx2(p, done);
@@ -189,6 +204,169 @@ class TMatrixShaperTransform final : public TColorTransform {
     }
   }
   const bool vector_ = __builtin_cpu_supports("avx2");
+
+  // The same sums on 512-bit vectors, 32 pixels a group, with no table in memory: the channels
+  // are separated and joined again by byte permutes, each curve is a 256-entry table of 16-bit
+  // values held in eight registers (linear light less one half, so that it fits a signed word),
+  // the matrix is two word multiply-adds per output channel (the halves taken out come back in
+  // the constant; 32-bit sums wrap, and the true sum fits), and the encoding is a binary search
+  // of its 255 thresholds, each step a permute of the thresholds it can reach. Exact integers
+  // throughout, so the bytes are the plain loop's. The search's steps wait on each other, so
+  // three groups (nine searches) go through it together.
+  static constexpr int kWideGroups = 3;
+  static constexpr int kWidePixels = 32 * kWideGroups;
+#define PICAXO_WIDE_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+  PICAXO_WIDE_TARGET static __m512i Load(const void* p) {
+    return _mm512_loadu_si512(p);
+  }
+
+  // The 16-bit entries of a 256-entry table for 32 indices (0 ... 255) in words.
+  PICAXO_WIDE_TARGET static __m512i Lookup256(const int16_t* table, __m512i index) {
+    const __m512i a = _mm512_permutex2var_epi16(Load(table), index, Load(table + 32));
+    const __m512i b = _mm512_permutex2var_epi16(Load(table + 64), index, Load(table + 96));
+    const __m512i c = _mm512_permutex2var_epi16(Load(table + 128), index, Load(table + 160));
+    const __m512i d = _mm512_permutex2var_epi16(Load(table + 192), index, Load(table + 224));
+    const __mmask32 bit6 = _mm512_test_epi16_mask(index, _mm512_set1_epi16(64));
+    const __mmask32 bit7 = _mm512_test_epi16_mask(index, _mm512_set1_epi16(128));
+    return _mm512_mask_blend_epi16(bit7, _mm512_mask_blend_epi16(bit6, a, b),
+                                   _mm512_mask_blend_epi16(bit6, c, d));
+  }
+
+  // One step of the search: found doubled, plus one where v reaches threshold.
+  PICAXO_WIDE_TARGET static __m512i Step(__m512i v, __m512i found, __m512i threshold) {
+    const __mmask32 reached = _mm512_cmp_epu16_mask(v, threshold, _MM_CMPINT_NLT);
+    found = _mm512_add_epi16(found, found);
+    return _mm512_mask_add_epi16(found, reached, found, _mm512_set1_epi16(1));
+  }
+
+  // The encoded values of N vectors of 32 linear values (0 ... 32768) in place: how many
+  // thresholds each reaches. found holds the bits decided so far, which is also where the next
+  // step's threshold sits in its table. The N searches go step by step together.
+  template <int N>
+  PICAXO_WIDE_TARGET void Encode(__m512i* v) const {
+    __m512i found[N];
+    const __m512i middle = _mm512_set1_epi16(static_cast<int16_t>(threshold_[128]));
+    for (int c = 0; c < N; ++c)
+      found[c] = _mm512_maskz_mov_epi16(_mm512_cmp_epu16_mask(v[c], middle, _MM_CMPINT_NLT),
+                                        _mm512_set1_epi16(1));
+    for (int b = 6; b >= 2; --b) {
+      const __m512i table = Load(search_[b]);
+      for (int c = 0; c < N; ++c)
+        found[c] = Step(v[c], found[c], _mm512_permutexvar_epi16(found[c], table));
+    }
+    for (int c = 0; c < N; ++c)
+      found[c] = Step(v[c], found[c],
+                      _mm512_permutex2var_epi16(Load(search_[1]), found[c], Load(search_[1] + 32)));
+    for (int c = 0; c < N; ++c) {
+      const __m512i low =
+          _mm512_permutex2var_epi16(Load(search_[0]), found[c], Load(search_[0] + 32));
+      const __m512i high =
+          _mm512_permutex2var_epi16(Load(search_[0] + 64), found[c], Load(search_[0] + 96));
+      const __mmask32 upper = _mm512_test_epi16_mask(found[c], _mm512_set1_epi16(64));
+      v[c] = Step(v[c], found[c], _mm512_mask_blend_epi16(upper, low, high));
+    }
+  }
+
+  // Linear output channel values (0 ... 32768) of 32 pixels from the pairs (red, green) and (blue,
+  // 0) of their linear values less one half, low and high halves as unpacked.
+  PICAXO_WIDE_TARGET __m512i OutputChannel(int row, __m512i rgLow, __m512i rgHigh, __m512i bLow,
+                                           __m512i bHigh) const {
+    const __m512i rg = _mm512_set1_epi32(static_cast<int32_t>(pairRg_[row]));
+    const __m512i bl = _mm512_set1_epi32(static_cast<int32_t>(pairB_[row]));
+    const __m512i k = _mm512_set1_epi32(static_cast<int32_t>(constant_[row]));
+    const __m512i zero = _mm512_setzero_si512(), top = _mm512_set1_epi32(kOne);
+    __m512i s[2];
+    for (int h = 0; h < 2; ++h) {
+      const __m512i sum =
+          _mm512_add_epi32(_mm512_add_epi32(_mm512_madd_epi16(h ? rgHigh : rgLow, rg),
+                                            _mm512_madd_epi16(h ? bHigh : bLow, bl)),
+                           k);
+      s[h] = _mm512_min_epi32(_mm512_max_epi32(_mm512_srai_epi32(sum, 13), zero), top);
+    }
+    return _mm512_packus_epi32(s[0], s[1]);
+  }
+
+  PICAXO_WIDE_TARGET void ConvertBgrAvx512(uint8_t* p, int count) const {
+    // Word i of channel c is byte 3i + c (byte 127, beyond the 96 loaded, is zero).
+    alignas(64) uint8_t split[3][64];
+    // Byte j of the 96 written is word j / 3 of channel j % 3, the channels' bytes lying at 0
+    // (blue), 32 (green) and 64 (red) of two registers.
+    alignas(64) uint8_t join[128];
+    for (int i = 0; i < 32; ++i)
+      for (int c = 0; c < 3; ++c) {
+        split[c][2 * i] = static_cast<uint8_t>(3 * i + c);
+        split[c][2 * i + 1] = 127;
+        join[3 * i + c] = static_cast<uint8_t>(32 * c + i);
+      }
+    const __m512i zero = _mm512_setzero_si512();
+    for (int i = 0; i < count; i += kWidePixels, p += 3 * kWidePixels) {
+      __m512i linear[3 * kWideGroups];
+      for (int g = 0; g < kWideGroups; ++g) {
+        const uint8_t* q = p + 96 * g;
+        const __m512i a = Load(q);
+        const __m512i b =
+            _mm512_zextsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 64)));
+        __m512i lin[3];
+        for (int c = 0; c < 3; ++c)
+          lin[c] = Lookup256(half_[2 - c], _mm512_permutex2var_epi8(a, Load(split[c]), b));
+        const __m512i rgLow = _mm512_unpacklo_epi16(lin[2], lin[1]);
+        const __m512i rgHigh = _mm512_unpackhi_epi16(lin[2], lin[1]);
+        const __m512i bLow = _mm512_unpacklo_epi16(lin[0], zero);
+        const __m512i bHigh = _mm512_unpackhi_epi16(lin[0], zero);
+        for (int c = 0; c < 3; ++c)
+          linear[3 * g + c] = OutputChannel(2 - c, rgLow, rgHigh, bLow, bHigh);
+      }
+      Encode<3 * kWideGroups>(linear);
+      for (int g = 0; g < kWideGroups; ++g) {
+        uint8_t* q = p + 96 * g;
+        __m256i out[3];
+        for (int c = 0; c < 3; ++c)
+          out[c] = _mm512_cvtepi16_epi8(linear[3 * g + c]);
+        const __m512i bg = _mm512_inserti64x4(_mm512_zextsi256_si512(out[0]), out[1], 1);
+        const __m512i r = _mm512_zextsi256_si512(out[2]);
+        _mm512_storeu_si512(q, _mm512_permutex2var_epi8(bg, Load(join), r));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(q + 64),
+            _mm512_castsi512_si256(_mm512_permutex2var_epi8(bg, Load(join + 64), r)));
+      }
+    }
+  }
+#undef PICAXO_WIDE_TARGET
+
+  // Prepares the 512-bit form when the processor has it and the profile's numbers fit it.
+  void MakeWide() {
+    if (!__builtin_cpu_supports("avx512bw") || !__builtin_cpu_supports("avx512vbmi")) return;
+    for (int k = 1; k <= 255; ++k) {
+      const auto* at = std::lower_bound(encode_.begin(), encode_.end(), k);
+      if (at == encode_.end()) return;
+      threshold_[k] = static_cast<uint16_t>(at - encode_.begin());
+    }
+    if (!std::is_sorted(encode_.begin(), encode_.end())) return;
+    for (int b = 0; b <= 6; ++b)
+      for (int j = 0; j < 1 << (7 - b); ++j)
+        search_[b][j] = threshold_[j * (2 << b) + (1 << b)];
+    for (int row = 0; row < 3; ++row) {
+      int64_t total = 0;
+      for (int32_t m : m_[row]) {
+        if (m < -32767 || m > 32767) return;
+        total += m;
+      }
+      pairRg_[row] = static_cast<uint16_t>(m_[row][0]) |
+                     static_cast<uint32_t>(static_cast<uint16_t>(m_[row][1])) << 16;
+      pairB_[row] = static_cast<uint16_t>(m_[row][2]);
+      constant_[row] = static_cast<uint32_t>(total * (kOne / 2) + (1 << 12));
+    }
+    for (int c = 0; c < 3; ++c)
+      for (int v = 0; v < 256; ++v)
+        half_[c][v] = static_cast<int16_t>(lin_[c][v] - kOne / 2);
+    wide_ = true;
+  }
+
+  bool wide_ = false;
+  alignas(64) int16_t half_[3][256] = {};     // lin_ less one half
+  alignas(64) uint16_t search_[7][128] = {};  // thresholds reachable at each step of the search
+  uint16_t threshold_[256] = {};              // the least linear value encoded as k or more
+  uint32_t pairRg_[3] = {}, pairB_[3] = {}, constant_[3] = {};
 #endif
 
   void MakeTerms() {

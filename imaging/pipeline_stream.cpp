@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "imaging/orient.h"
 #include "imaging/resample.h"
 #include "imaging/source_decoders.h"
+#include "imaging/turned_resample.h"
 
 namespace picaxo {
 
@@ -114,6 +116,22 @@ class TTurnedRowSource final : public TRowSource {
   void Finish() override {
     Decode();
     next_ = height_;
+  }
+  // Converts straight from the stored rows when no row has been read and ResampleTurned serves
+  // the plan, handing the output rows to write; false, reading nothing, otherwise.
+  bool ConvertStreamed(const TConversionPlan& plan, uint32_t paddingColor,
+                       resample_detail::TResamplePath path,
+                       const std::function<void(const uint8_t* const*, int)>& write) {
+    if (decoded_ || next_ > 0 || !CanResampleTurned(plan)) return false;
+    try {
+      ResampleTurned(*stored_, orientation_, plan, paddingColor, path, write);
+    } catch (...) {
+      failed_ = failed_ || stored_->Failed();
+      throw;
+    }
+    decoded_ = true;
+    next_ = height_;
+    return true;
   }
   // The whole upright picture, handed over instead of read row by row.
   TRasterImage TakePicture() {
@@ -356,7 +374,13 @@ class TRasterSink {
 // Every output row of the plan into sink, resampled or as the working rows are.
 template <class TSink>
 void WriteOutputRows(TWorkRows& work, const TConversionPlan& plan, TRowSource& source, TSink& sink,
-                     resample_detail::TResamplePath path) {
+                     uint32_t paddingColor, resample_detail::TResamplePath path) {
+  // A turned picture is resampled from its stored rows rather than held upright.
+  if (auto* turned = dynamic_cast<TTurnedRowSource*>(&source);
+      turned && turned->ConvertStreamed(
+                    plan, paddingColor, path,
+                    [&](const uint8_t* const* rows, int count) { sink.WriteRows(rows, count); }))
+    return;
   if (plan.Resampled) {
     ResampleRows(work, plan, sink, path);
     return;
@@ -467,7 +491,7 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
     // These encoders take the whole picture: the output (not the source) is held.
     TRasterImage picture(plan.Geometry.FrameWidth, plan.Geometry.FrameHeight);
     TRasterSink sink(picture);
-    WriteOutputRows(work, plan, source, sink, path);
+    WriteOutputRows(work, plan, source, sink, request.Settings.PaddingColor, path);
     source.Finish();
     result.SourceDamaged = source.Damaged();
     result.Bytes = EncodeOutput(picture, turned, plan.Geometry, result.Warning);
@@ -477,7 +501,7 @@ TConversion ConvertRowsOnPath(TRowSource& source, const TConvertRequest& request
   std::string bytes;
   TJpegRowEncoder encoder(plan.Geometry.FrameWidth, plan.Geometry.FrameHeight,
                           std::clamp<int>(request.Settings.JpegQuality, 1, 100), bytes);
-  WriteOutputRows(work, plan, source, encoder, path);
+  WriteOutputRows(work, plan, source, encoder, request.Settings.PaddingColor, path);
   source.Finish();
   result.SourceDamaged = source.Damaged();
   encoder.Finish();

@@ -156,26 +156,52 @@ TEST_F(ColorProfileTest, ExtremeColorantsConvertWithoutOverflow) {
     transform->ConvertBgr(pixels.ScanLine(y), pixels.Width());
 }
 
+// A profile of very wide primaries and a different curve per channel, so that a channel's curve
+// or row of the matrix taken for another's, and colours far outside sRGB, show.
+std::string WideProfileWithThreeCurves() {
+  const cmsCIExyY white{0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries{
+      {0.7347, 0.2653, 1.0}, {0.1596, 0.8404, 1.0}, {0.0366, 0.0001, 1.0}};
+  const double srgb[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+  cmsToneCurve* curves[3] = {cmsBuildGamma(nullptr, 1.8),
+                             cmsBuildParametricToneCurve(nullptr, 4, srgb),
+                             cmsBuildGamma(nullptr, 2.6)};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  for (cmsToneCurve* c : curves)
+    cmsFreeToneCurve(c);
+  std::string data = SaveProfile(profile);
+  cmsCloseProfile(profile);
+  return data;
+}
+
 // Long rows are converted a group of pixels at a time on vectors where the processor has them,
 // short ones pixel by pixel: every colour must come out the same both ways.
 TEST_F(ColorProfileTest, EveryColourConvertsAlikeInLongRowsAndPixelByPixel) {
-  TIccProfile p;
-  p.State = TIccProfile::TState::Present;
-  p.Data = adobeProfile_;
-  const auto transform = ColorTransformFor(p, TDecodedColors::Rgb, nullptr);
-  ASSERT_NE(transform, nullptr);
-  constexpr int kColours = 1 << 24;
-  std::vector<uint8_t> single(3 * static_cast<size_t>(kColours));
-  for (int i = 0; i < kColours; ++i) {
-    single[3 * static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-    single[3 * static_cast<size_t>(i) + 1] = static_cast<uint8_t>(i >> 8);
-    single[3 * static_cast<size_t>(i) + 2] = static_cast<uint8_t>(i >> 16);
+  for (const std::string& profile : {adobeProfile_, WideProfileWithThreeCurves()}) {
+    TIccProfile p;
+    p.State = TIccProfile::TState::Present;
+    p.Data = profile;
+    const auto transform = ColorTransformFor(p, TDecodedColors::Rgb, nullptr);
+    ASSERT_NE(transform, nullptr);
+    constexpr int kColours = 1 << 24;
+    std::vector<uint8_t> single(3 * static_cast<size_t>(kColours));
+    for (int i = 0; i < kColours; ++i) {
+      single[3 * static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+      single[3 * static_cast<size_t>(i) + 1] = static_cast<uint8_t>(i >> 8);
+      single[3 * static_cast<size_t>(i) + 2] = static_cast<uint8_t>(i >> 16);
+    }
+    std::vector<uint8_t> row = single;
+    // Rows of every length up to a few vector groups, then the rest in one.
+    size_t at = 0;
+    for (int n = 1; n <= 100; ++n) {
+      transform->ConvertBgr(row.data() + at, n);
+      at += 3 * static_cast<size_t>(n);
+    }
+    transform->ConvertBgr(row.data() + at, kColours - static_cast<int>(at / 3));
+    for (int i = 0; i < kColours; ++i)
+      transform->ConvertBgr(single.data() + 3 * static_cast<size_t>(i), 1);
+    EXPECT_TRUE(row == single);
   }
-  std::vector<uint8_t> row = single;
-  transform->ConvertBgr(row.data(), kColours);
-  for (int i = 0; i < kColours; ++i)
-    transform->ConvertBgr(single.data() + 3 * static_cast<size_t>(i), 1);
-  EXPECT_TRUE(row == single);
 }
 
 TEST_F(ColorProfileTest, ChunksSplitOverSeveralMarkersAndInAnyOrderAreJoined) {

@@ -13,6 +13,9 @@
 #include "imaging/pipeline.h"
 #include "imaging/pipeline_stream.h"
 #include "imaging/resample.h"
+#include "imaging/resample_detail.h"
+#include "imaging/turned_resample.h"
+#include "lossless/jpeg_test_util.h"
 #include "support/exif_test_util.h"
 #include "support/test_support.h"
 
@@ -147,6 +150,82 @@ TEST_F(OrientationTest, StreamMatchesWholeRasterWithPaddingAndCropsForEveryOrien
       EXPECT_TRUE(ConvertRows(*rows, r).Bytes == whole.Bytes);
     }
   }
+}
+
+// A turned photo is streamed from its stored rows through rings of lines far shorter than the
+// picture: every turn, with crops and padded frames cutting into it, on every resampling path, and
+// a gray file must give what the whole upright picture gives; a broken file fails the same way.
+TEST_F(OrientationTest, TurnedStreamWithRingsShorterThanThePictureMatchesTheWholePicture) {
+  using resample_detail::TResamplePath;
+  TRasterImage stored(203, 131);
+  for (int y = 0; y < stored.Height(); ++y)
+    for (int x = 0; x < 3 * stored.Width(); ++x)
+      stored.ScanLine(y)[x] = static_cast<uint8_t>((x * 7 + y * 13) / 2 + (x * y % 61));
+  TJPEGImage jpeg;
+  jpeg.Assign(stored);
+  jpeg.Compress();
+  TResizeSettings fit;
+  SelectRule(fit, ResizeRule::Fit);
+  fit.FixedFitWidth = 44;
+  fit.FixedFitHeight = 31;
+  fit.PaddedFitEnabled = true;
+  fit.PaddedAlignment = kAlignRightBottom;
+  fit.PaddingColor = 0x3366CC;
+  const struct {
+    TResizeSettings settings;
+    std::optional<TSelection> crop;
+  } requests[] = {{Longer(37), {}},
+                  {Longer(29), TSelection{7, 5, 120, 101}},
+                  {fit, {}},
+                  {fit, TSelection{0, 3, 129, 66}}};
+  testing::JpegRecipe grayRecipe;
+  grayRecipe.width = 161;
+  grayRecipe.height = 97;
+  grayRecipe.components = 1;
+  const std::string gray = testing::MakeJpeg(grayRecipe);
+  for (const std::string& file : {jpeg.CompressedData(), gray}) {
+    for (int o = 3; o <= 8; ++o) {
+      const std::string path = Write("r.jpg", WithOrientation(file, o));
+      TLoadedSource loaded = LoadSource(path, {});
+      for (const auto& [settings, crop] : requests) {
+        SCOPED_TRACE("orientation " + std::to_string(o) + ", longer " +
+                     std::to_string(settings.LongerPixels) + (crop ? ", cropped" : ""));
+        const TConvertRequest r = Request(path, settings, crop);
+        ASSERT_TRUE(
+            CanResampleTurned(PlanConversion(loaded.Picture.Width(), loaded.Picture.Height(), r)));
+        const std::string whole = ConvertImage(loaded.Picture, r).Bytes;
+        for (TResamplePath p :
+             {TResamplePath::Scalar, TResamplePath::Avx2, TResamplePath::Avx512}) {
+          if (!resample_detail::ResamplePathAvailable(p)) continue;
+          auto rows = OpenRowSource(path);
+          EXPECT_TRUE(resample_detail::ConvertRowsOnPath(*rows, r, p).Bytes == whole)
+              << "path " << static_cast<int>(p);
+          EXPECT_EQ(rows->NextRow(), rows->Height());
+        }
+      }
+    }
+  }
+
+  // A scan header naming no component behind the picture's data, read when the rest of the file
+  // is: the same message, and the source's fault.
+  std::string broken = jpeg.CompressedData();
+  broken.insert(broken.size() - 2, std::string("\xFF\xDA\x00\x06\x00\x00\x00\x00", 8));
+  const std::string path = Write("broken.jpg", WithOrientation(broken, 6));
+  std::string whole, streamed;
+  try {
+    LoadSource(path, {});
+  } catch (const std::exception& e) {
+    whole = e.what();
+  }
+  auto rows = OpenRowSource(path);
+  try {
+    ConvertRows(*rows, Request(path, Longer(37)));
+  } catch (const std::exception& e) {
+    streamed = e.what();
+  }
+  EXPECT_FALSE(whole.empty());
+  EXPECT_EQ(streamed, whole);
+  EXPECT_TRUE(rows->Failed());
 }
 
 TEST_F(OrientationTest, WithoutAutoOrientATaggedFileGivesTheUntaggedBytes) {
