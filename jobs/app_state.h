@@ -26,6 +26,7 @@
 #include "jobs/keys.h"
 #include "jobs/observer.h"
 #include "jobs/prompt.h"
+#include "jobs/row_selection.h"
 #include "jobs/saver.h"
 
 namespace picaxo {
@@ -279,26 +280,30 @@ class TAppState {
   // RenderView: the preview when preview mode is on, otherwise the source.
   void RenderView();
   const TViewContent& View() const { return view_; }
-  // The selected CBZoom entry (0 ... 5). SelectZoomIndex: true when it changed (the window
-  // applies it to the view).
-  int ZoomIndex() const { return zoomIndex_; }
-  bool SelectZoomIndex(int index);
+  // The zoom shown. SelectZoom: true when it changed (the window applies it to the view).
+  TZoom Zoom() const { return zoom_; }
+  bool SelectZoom(TZoom zoom);
   // The zoom chosen before preview mode forced 1:1.
-  int SavedZoomChoice() const { return savedZoomChoice_; }
+  TZoom SavedZoomChoice() const { return savedZoomChoice_; }
   // The zoom used outside preview mode, as the settings file keeps it ("NormalZoom").
-  int NormalZoom() const { return previewMode_ ? savedZoomChoice_ : zoomIndex_; }
-  void SetNormalZoom(int index);
+  TZoom NormalZoom() const { return previewMode_ ? savedZoomChoice_ : zoom_; }
+  void SetNormalZoom(TZoom zoom) { savedZoomChoice_ = zoom; }
 
   // --- Job list view ---
   bool JobsListVisible() const { return jobsListVisible_; }
   // SetJobsListVisible: the Batch Resize view shown or hidden; the captions follow.
   void SetJobsListVisible(bool show);
   TJobCaptionMode JobCaptionMode() const { return jobCaptionMode_; }
-  // The job list's selection changed to selectedRows rows.
-  void UpdateJobCaptions(int selectedRows);
-  // LVJobsSelectItem / LVJobsDataStateChange: a row became selected and selectedRows are
-  // selected now; one selected row makes its image current.
-  void JobRowsSelected(int row, int selectedRows);
+  // The captions after a change of the job rows' selection.
+  void UpdateJobCaptions();
+  // The user changed the job list's selection: row is the one selected row (-1: none or several,
+  // or the list followed the current image). One selected row makes its image current.
+  void JobRowsSelected(int row, TRowSelection selection);
+  // Rows were added or dropped: the list's selection now, with nothing else following.
+  void SetJobRowSelection(TRowSelection selection) { jobRows_ = std::move(selection); }
+  // The selected job rows: a pass and a change of the controls cover these while more than one
+  // is selected (none in the Simple Resize view).
+  const TRowSelection& JobRowSelection() const { return jobRows_; }
 
   // --- Source file commands ---
   // Rotate Right / Left (lossless). Errors of the rotation are thrown; the cursor is restored.
@@ -391,10 +396,11 @@ class TAppState {
   std::string statusText_;
   bool previewMode_ = false;
   TViewContent view_;
-  int zoomIndex_ = 0;
-  int savedZoomChoice_ = 0;
+  TZoom zoom_ = TZoom::Auto;
+  TZoom savedZoomChoice_ = TZoom::Auto;
   bool jobsListVisible_ = false;
   TJobCaptionMode jobCaptionMode_ = TJobCaptionMode::Hidden;
+  TRowSelection jobRows_;
   std::string copyToDir_;
   std::string lastCopyTarget_;
   std::string confirmedCopyToFolder_;

@@ -60,7 +60,7 @@ std::string BatchResultText(int saved, int total, int skipped, int failed) {
 // --- The walk over the entries ---
 
 TPassScope TAppState::PassScope() const {
-  return observer_.SelectedRowCount() > 1 ? TPassScope::SelectedRows : TPassScope::AllRows;
+  return jobRows_.Count() > 1 ? TPassScope::SelectedRows : TPassScope::AllRows;
 }
 
 TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExcluded skipExcluded,
@@ -70,7 +70,7 @@ TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExclude
   bool counted = false;
   try {
     const TFileEntry& entry = list_.At(index);
-    const bool selected = !restricted || observer_.IsRowSelected(index);
+    const bool selected = !restricted || jobRows_.Contains(index);
     if ((skipExcluded == TSkipExcluded::Yes && entry.Excluded) || !selected) return outcome;
     if (batchForm_) {
       ++batchForm_->TotalCount;

@@ -40,7 +40,7 @@ bool TParallelSave::Cancelled() const {
 bool TParallelSave::Selected(int32_t index) const {
   const TFileEntry& entry = state_.List().At(index);
   if (entry.Excluded) return false;
-  return scope_ == TPassScope::AllRows || state_.Observer().IsRowSelected(index);
+  return scope_ == TPassScope::AllRows || state_.JobRowSelection().Contains(index);
 }
 
 std::vector<TJobOutcome> TParallelSave::Run() {

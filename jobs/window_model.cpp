@@ -21,13 +21,11 @@ TRedraw TAppState::ApplyControlChange(TControl control, TTrigger trigger) {
   TRedraw redraw;
   // In the Selected form a change goes to every selected entry; with no row selected (the
   // selection was cleared) it goes to the current entry rather than nowhere.
-  const bool toSelected =
-      jobCaptionMode_ == TJobCaptionMode::Selected && observer_.SelectedRowCount() > 0;
+  const bool toSelected = jobCaptionMode_ == TJobCaptionMode::Selected && jobRows_.Count() > 0;
   if (toSelected) {
     mask &= static_cast<ChangeMask>(~(cmSelection | cmOutputName));
     for (int32_t row = 0; row < list_.Count(); ++row)
-      if (observer_.IsRowSelected(row))
-        StoreSettingsToEntry(&list_.At(row), mask, settings_, extras_);
+      if (jobRows_.Contains(row)) StoreSettingsToEntry(&list_.At(row), mask, settings_, extras_);
     redraw.AllJobRows = true;
   } else {
     StoreSettingsToEntry(list_.Current(), mask, settings_, extras_);
@@ -108,7 +106,7 @@ void TAppState::RenderView() {
     TWaitCursor wait(observer_);
     if (view_.Selectable) {
       view_.Selectable = false;
-      savedZoomChoice_ = zoomIndex_;
+      savedZoomChoice_ = zoom_;
     }
     TPreview preview;
     try {
@@ -121,7 +119,7 @@ void TAppState::RenderView() {
       observer_.ViewChanged();
       throw;
     }
-    SelectZoomIndex(kZoom11);
+    SelectZoom(TZoom::OneToOne);
     view_.Kind = TViewContent::TKind::Preview;
     view_.Picture = std::make_shared<const TRasterImage>(std::move(preview.Picture));
     view_.ImageFileSizeText =
@@ -135,7 +133,7 @@ void TAppState::RenderView() {
       TWaitCursor wait(observer_);
       if (!view_.Selectable) {
         view_.Selectable = true;
-        SelectZoomIndex(savedZoomChoice_);
+        SelectZoom(savedZoomChoice_);
       }
       view_.Kind = TViewContent::TKind::Source;
       view_.Picture = image_.SharedImage();
@@ -148,14 +146,10 @@ void TAppState::RenderView() {
   observer_.ViewChanged();
 }
 
-bool TAppState::SelectZoomIndex(int index) {
-  if (index < 0 || index >= kZoomEntryCount || index == zoomIndex_) return false;
-  zoomIndex_ = index;
+bool TAppState::SelectZoom(TZoom zoom) {
+  if (zoom == zoom_) return false;
+  zoom_ = zoom;
   return true;
-}
-
-void TAppState::SetNormalZoom(int index) {
-  if (index >= 0 && index < kZoomEntryCount) savedZoomChoice_ = index;
 }
 
 // --- Job list view ---
@@ -163,19 +157,19 @@ void TAppState::SetNormalZoom(int index) {
 void TAppState::SetJobsListVisible(bool show) {
   if (show == jobsListVisible_) return;
   jobsListVisible_ = show;
-  jobCaptionMode_ =
-      show ? NextJobCaptionMode(TJobCaptionMode::Hidden, true, observer_.SelectedRowCount())
-           : TJobCaptionMode::Hidden;
+  jobCaptionMode_ = show ? NextJobCaptionMode(TJobCaptionMode::Hidden, true, jobRows_.Count())
+                         : TJobCaptionMode::Hidden;
 }
 
-void TAppState::UpdateJobCaptions(int selectedRows) {
-  jobCaptionMode_ = NextJobCaptionMode(jobCaptionMode_, jobsListVisible_, selectedRows);
+void TAppState::UpdateJobCaptions() {
+  jobCaptionMode_ = NextJobCaptionMode(jobCaptionMode_, jobsListVisible_, jobRows_.Count());
 }
 
-void TAppState::JobRowsSelected(int row, int selectedRows) {
-  if (selectedRows == 0) return;
-  if (selectedRows == 1 && row >= 0) GoToImage(row);
-  UpdateJobCaptions(selectedRows);
+void TAppState::JobRowsSelected(int row, TRowSelection selection) {
+  jobRows_ = std::move(selection);
+  if (jobRows_.Count() == 0) return;
+  if (jobRows_.Count() == 1 && row >= 0) GoToImage(row);
+  UpdateJobCaptions();
 }
 
 // --- Text fields ---

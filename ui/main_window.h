@@ -134,8 +134,6 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void BatchProgressChanged(int position, int maximum) override;
   void FileListChanged() override;
   void JobRowsChanged(TJobRows rows) override;
-  int SelectedRowCount() const override;
-  bool IsRowSelected(int row) const override;
 
   // --- showing the state ---
   void ShowTexts();
@@ -195,7 +193,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void ApplyJobsListWidth();
   void ShowJobCommands(const TCommandState& commands);
   void ShowJobCaptions();
-  void LVJobsSelectionChanged(int row, int selectedRows);
+  void LVJobsSelectionChanged(int row, const TRowSelection& selection);
   // The list follows the current image (CurrentImageLoaded).
   void FollowCurrentJobRow();
 
