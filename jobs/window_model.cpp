@@ -1,19 +1,44 @@
-// The parts of the window's model that follow its controls: control changes, the view's
-// selection, preview mode and zoom, the job list's view state and the Escape texts.
+// The window's model on top of the image session: control changes, the view's selection, preview
+// mode and zoom, the job list's view state, the labels and the Escape texts.
 #include <exception>
 #include <memory>
 #include <utility>
 
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 #include "jobs/app_state.h"
+#include "jobs/batch.h"
 #include "jobs/convert.h"
+#include "jobs/destination.h"
+#include "jobs/path_parts.h"
 
 namespace picaxo {
 
 namespace {
+const char kNoSourceFile[] = "(no source file)";
 // The changes that re-render the preview when made at once (not on leaving an edit).
 constexpr ChangeMask kRenderingGroups = cmResize | cmValues | cmEnlarge | cmQuality;
 }  // namespace
+
+TAppState::TAppState(IPrompt& prompt, IJobObserver& observer, IFileRemover& remover)
+    : TImageSession(prompt, observer), remover_(remover) {}
+
+// --- The session's steps, as the window sees them ---
+
+void TAppState::LeavingImage() {
+  CheckSourceRename(TRenameTrigger::Navigation);
+}
+
+void TAppState::ShowBaseName() {
+  TImageSession::ShowBaseName();
+  sourceNameText_ = extras_.OutputName;
+}
+
+void TAppState::EntryLoaded() {
+  rememberedOutputName_ = CurrentEntry() ? extras_.OutputName : std::string();
+}
+
+// --- Control changes ---
 
 TRedraw TAppState::ApplyControlChange(TControl control, TTrigger trigger) {
   if (FillingControls()) return {};
@@ -126,7 +151,7 @@ void TAppState::RenderView() {
         SizeAndRatioText(preview.ByteSize, preview.Width, preview.Height, TRatio::Include);
     SetStatusText("", TRepaint::Later);
   } else {
-    const std::string remembered = statusText_;
+    const std::string remembered = StatusText();
     view_.ImageFileSizeText.clear();
     if (!image_.Image().Empty()) {
       SetStatusText("Displaying image...", TRepaint::Now);
@@ -173,6 +198,76 @@ void TAppState::JobRowsSelected(int row, TRowSelection selection) {
 }
 
 // --- Text fields ---
+
+void TAppState::CommitDestinationFolderField() {
+  committedDestination_ = saver_.DestinationField();
+}
+
+std::optional<std::string> TAppState::EscapeRestoreText(TFocusedField field) const {
+  switch (field) {
+    case TFocusedField::EInputDir:
+      return list_.SourceFolder();
+    case TFocusedField::EOutputDir:
+      return committedDestination_;
+    case TFocusedField::EInFilename:
+      if (const TFileEntry* entry = list_.Current()) return entry->BaseName();
+      return std::string(kNoSourceFile);
+    case TFocusedField::EOutFilename:
+      return rememberedOutputName_;
+    case TFocusedField::None:
+    case TFocusedField::Other:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::string TAppState::DimensionLabelText() const {
+  if (image_.Empty()) return std::string();
+  return DimensionText(ComputeCurrentGeometry(list_.Current(), image_.Width(), image_.Height(),
+                                              extras_.Selection, settings_));
+}
+
+std::string TAppState::SelectionLabelText() const {
+  return SelectionText(extras_.Selection);
+}
+
+TCurrentImageTexts TAppState::CurrentImageTexts() const {
+  TCurrentImageTexts texts;
+  const TFileEntry* entry = list_.Current();
+  if (entry) {
+    texts.SourceExtension = LowerExtensionOf(entry->FileName);
+    texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, entry->Width, entry->Height,
+                                              decodedJpeg_ ? TRatio::Include : TRatio::Omit);
+    texts.EntryFolder = SplitPath(entry->FileName).Folder;
+    texts.DestinationFolder = DestinationFolderOf(entry);
+  }
+  if (!image_.Empty()) {
+    texts.OriginalSize = std::to_string(image_.Width()) + "x" + std::to_string(image_.Height());
+  }
+  texts.Dimension = DimensionLabelText();
+  texts.Selection = SelectionLabelText();
+  texts.FileExists = CurrentDestinationExists() ? "X" : "";
+  texts.DestinationExtension = OutputExtension(ResolveOutputFormat(entry, settings_));
+  return texts;
+}
+
+TCommandInputs TAppState::CommandInputs() const {
+  TCommandInputs in;
+  const TFileEntry* entry = list_.Current();
+  in.HasEntry = entry != nullptr;
+  in.HasFile = entry != nullptr && !image_.Empty();
+  in.IsJpegName = entry != nullptr && entry->IsJpeg();
+  in.LosslessRotate = losslessRotate_;
+  in.Count = list_.Count();
+  in.CurrentIndex = list_.CurrentIndex();
+  in.JobsListVisible = jobsListVisible_;
+  in.DestinationExists = CurrentDestinationExists();
+  return in;
+}
+
+std::string TAppState::BatchTitle() const {
+  return BatchTitleText(jobsListVisible_ ? jobCaptionMode_ : TJobCaptionMode::Hidden);
+}
 
 TFieldCommit TAppState::CommitField(TField field, TFieldEvent event, const std::string& text) {
   const bool enter = event == TFieldEvent::Enter;
