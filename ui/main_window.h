@@ -221,9 +221,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   bool jobsListSized_ = false;  // the shown list has had its width since the window's start
   std::unique_ptr<TSettingsBinding> settings_;
 
- public:
-  // Widgets, by the object names they carry (public so that the commands' owners can reach them;
-  // tests find them by object name).
+  // Widgets, by the object names they carry (tests and benchmarks find them by object name).
   QWidget* PanelTop = nullptr;
   QLineEdit* EInputDir = nullptr;
   QToolButton* BBrowseInput = nullptr;
