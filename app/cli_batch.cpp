@@ -5,7 +5,7 @@
 // The states stream their sources: an image is opened on navigation (its header) and its rows go
 // from the decoder to the encoder on saving, so no worker holds a decoded picture.
 //
-// Parallel runs: each worker owns a TAppState (its own source, settings and batch flags)
+// Parallel runs: each worker owns a TImageSession (its own source, settings and batch flags)
 // over a copy of the scanned list, and takes indices from a shared counter. Entries that share a
 // destination path are handled by one worker in list order, and the lines are printed in list
 // order, so output files and text do not depend on the number of jobs.
@@ -23,10 +23,10 @@
 #include "app/cli_command.h"
 #include "app/cli_options.h"
 #include "base/error.h"
-#include "jobs/app_state.h"
 #include "jobs/batch.h"
 #include "jobs/destination.h"
 #include "jobs/folder_scan.h"
+#include "jobs/image_session.h"
 #include "jobs/worker_pool.h"
 
 namespace picaxo::cli {
@@ -135,12 +135,12 @@ class TCliObserver : public IJobObserver {
 struct TWorker {
   TCliPrompt prompt;
   TCliObserver observer;
-  TAppState state{prompt, observer};
+  TImageSession state{prompt, observer};
   std::optional<TBatchRun> ownRun;
 
   // A helper worker: the lead's list, folders, settings and flags, in batch mode of its own, with
   // the lead run's record of the files written.
-  void Prepare(const TAppState& lead, const TBatchRun& leadRun) {
+  void Prepare(const TImageSession& lead, const TBatchRun& leadRun) {
     state.TakeWorkFrom(lead);
     ownRun.emplace(state, state.SaveCurrentJob());
     ownRun->ShareWrittenFiles(leadRun);
@@ -181,7 +181,7 @@ struct TWorker {
 // Prints the lines of a run in list order as they become ready.
 class TOrderedPrinter {
  public:
-  TOrderedPrinter(const TAppState& state, int total)
+  TOrderedPrinter(const TImageSession& state, int total)
       : state_(state), lines_(static_cast<size_t>(state.Count())), total_(total) {}
 
   void Done(int32_t index, const TJobOutcome& outcome, std::string message, std::string warning) {
@@ -219,7 +219,7 @@ class TOrderedPrinter {
     std::fflush(stdout);
   }
 
-  const TAppState& state_;
+  const TImageSession& state_;
   std::mutex mutex_;
   std::vector<std::optional<TLine>> lines_;
   size_t next_ = 0;
@@ -242,7 +242,7 @@ int RunBatch(const std::vector<std::string>& args) {
 
   // The leading worker scans the folder; its state is the model the others copy.
   TWorker lead;
-  TAppState& state = lead.state;
+  TImageSession& state = lead.state;
   state.SetSourceAccess(TSourceAccess::Stream);
   state.SetAutoOrient(parsed.autoOrient);
   state.SetSettings(parsed.settings);

@@ -60,7 +60,7 @@ BENCHMARK(BM_PageDownToPainted)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 void BM_SettingChangeToPreviewPainted(benchmark::State& state) {
   TWindowOnPhotos window;
   window.Form().State().SetPreviewMode(true);
-  QSpinBox* percent = window.Form().UDPercent;
+  QSpinBox* percent = window.Form().findChild<QSpinBox*>("UDPercent");
   percent->setFocus();
   int value = 20;
   for (auto _ : state) {

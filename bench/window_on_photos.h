@@ -55,7 +55,7 @@ class TWindowOnPhotos {
   TWindowOnPhotos& operator=(const TWindowOnPhotos&) = delete;
 
   TForm1& Form() { return *form_; }
-  TImgViewBox& View() { return *form_->ImgViewBox1; }
+  TImgViewBox& View() { return *form_->findChild<TImgViewBox*>("ImgViewBox1"); }
   // Where a key goes: the focused widget, else the window.
   QWidget* Target() {
     return QApplication::focusWidget() ? QApplication::focusWidget() : form_.get();

@@ -59,18 +59,18 @@ std::string BatchResultText(int saved, int total, int skipped, int failed) {
 
 // --- The walk over the entries ---
 
-TPassScope TAppState::PassScope() const {
-  return observer_.SelectedRowCount() > 1 ? TPassScope::SelectedRows : TPassScope::AllRows;
+TPassScope TImageSession::PassScope() const {
+  return jobRows_.Count() > 1 ? TPassScope::SelectedRows : TPassScope::AllRows;
 }
 
-TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExcluded skipExcluded,
-                                 TPassScope scope, const TJobProc& jobProc) {
+TJobOutcome TImageSession::HandleJob(int32_t index, TNavigate navigate, TSkipExcluded skipExcluded,
+                                     TPassScope scope, const TJobProc& jobProc) {
   TJobOutcome outcome;
   const bool restricted = scope == TPassScope::SelectedRows;
   bool counted = false;
   try {
     const TFileEntry& entry = list_.At(index);
-    const bool selected = !restricted || observer_.IsRowSelected(index);
+    const bool selected = !restricted || jobRows_.Contains(index);
     if ((skipExcluded == TSkipExcluded::Yes && entry.Excluded) || !selected) return outcome;
     if (batchForm_) {
       ++batchForm_->TotalCount;
@@ -108,14 +108,14 @@ TJobOutcome TAppState::HandleJob(int32_t index, TNavigate navigate, TSkipExclude
   return outcome;
 }
 
-bool TAppState::ReportEmptyList() {
+bool TImageSession::ReportEmptyList() {
   if (!list_.Empty()) return false;
   prompt_.Ask({TQuestionId::NoFiles, TPromptKind::Error, kNoFiles, TPromptButton::Cancel});
   return true;
 }
 
-std::vector<TJobOutcome> TAppState::ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded,
-                                               const TJobProc& jobProc) {
+std::vector<TJobOutcome> TImageSession::ForEachJob(TNavigate navigate, TSkipExcluded skipExcluded,
+                                                   const TJobProc& jobProc) {
   std::vector<TJobOutcome> outcomes;
   if (ReportEmptyList()) return outcomes;
   outcomes.resize(static_cast<size_t>(Count()));
@@ -135,7 +135,7 @@ std::vector<TJobOutcome> TAppState::ForEachJob(TNavigate navigate, TSkipExcluded
   return outcomes;
 }
 
-TJobProc TAppState::SaveCurrentJob() {
+TJobProc TImageSession::SaveCurrentJob() {
   return [this](TFileEntry& entry, int, bool& success, int) {
     // A source that did not load fails with the load's reason, never as a quiet "not saved".
     if (image_.Failed()) throw EPicaxoError(image_.LoadError());
@@ -146,33 +146,33 @@ TJobProc TAppState::SaveCurrentJob() {
   };
 }
 
-void TAppState::ApplySettingsToJobs() {
+void TImageSession::ApplySettingsToJobs() {
   ForEachJob(TNavigate::No, TSkipExcluded::No, [this](TFileEntry& entry, int, bool&, int) {
     StoreSettingsToEntry(&entry, cmApplyAll, settings_, extras_);
   });
   observer_.JobRowsChanged(TJobRows::All);
 }
 
-void TAppState::ResetJobs() {
+void TImageSession::ResetJobs() {
   ForEachJob(TNavigate::No, TSkipExcluded::No,
              [](TFileEntry& entry, int, bool&, int) { entry.ResetEntry(cmResetAll); });
   observer_.JobRowsChanged(TJobRows::All);
 }
 
-void TAppState::ClearStoredResizeSettings() {
+void TImageSession::ClearStoredResizeSettings() {
   ForEachJob(TNavigate::No, TSkipExcluded::No,
              [](TFileEntry& entry, int, bool&, int) { entry.ResetEntry(cmSaveAllReset); });
   observer_.JobRowsChanged(TJobRows::All);
 }
 
-void TAppState::RunBatchDialog(const TBatchDialogRunner& runDialog) {
+void TImageSession::RunBatchDialog(const TBatchDialogRunner& runDialog) {
   TBatchRun run(*this, SaveCurrentJob());
   run.SetWorkers(WorkerCount(batchWorkers_));
   runDialog(run);
   // The destructor closes a dialog the runner left open.
 }
 
-void TAppState::SaveAll(const TBatchDialogRunner& runDialog) {
+void TImageSession::SaveAll(const TBatchDialogRunner& runDialog) {
   if (ReportEmptyList()) return;
   ClearStoredResizeSettings();
   // The second reset runs however the dialog ended.
@@ -185,13 +185,9 @@ void TAppState::SaveAll(const TBatchDialogRunner& runDialog) {
   ClearStoredResizeSettings();
 }
 
-void TAppState::ExecuteJobs(const TBatchDialogRunner& runDialog) {
+void TImageSession::ExecuteJobs(const TBatchDialogRunner& runDialog) {
   if (ReportEmptyList()) return;
   RunBatchDialog(runDialog);
-}
-
-std::string TAppState::BatchTitle() const {
-  return BatchTitleText(jobsListVisible_ ? jobCaptionMode_ : TJobCaptionMode::Hidden);
 }
 
 // --- The batch dialog ---
@@ -219,7 +215,7 @@ std::string BatchTitleText(TJobCaptionMode mode) {
   return "Clicking on Start will save all images to the destination folder.";
 }
 
-TBatchRun::TBatchRun(TAppState& state, TJobProc jobProc)
+TBatchRun::TBatchRun(TImageSession& state, TJobProc jobProc)
     : state_(state), jobProc_(std::move(jobProc)) {
   state_.batchForm_ = this;
 }
@@ -253,7 +249,7 @@ void TBatchRun::Start(const TBatchChoices& choices) {
   TakeChoices(choices);
   try {
     CountJobs();
-    state_.SetPreviewMode(false);
+    state_.LeavePreview();
     if (workers_ > 1 && state_.SourceAccess() == TSourceAccess::Whole)
       Outcomes = TParallelSave(state_, *this, workers_).Run();
     else

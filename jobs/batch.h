@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "jobs/app_state.h"
+#include "jobs/commands.h"
+#include "jobs/image_session.h"
 
 namespace picaxo {
 
@@ -61,7 +62,7 @@ class TBatchRun {
   enum class TCloseResult { None, OK, Cancel };
 
   // Creating the dialog puts the state into batch mode; closing (or destroying) it ends that.
-  TBatchRun(TAppState& state, TJobProc jobProc);
+  TBatchRun(TImageSession& state, TJobProc jobProc);
   ~TBatchRun();
   TBatchRun(const TBatchRun&) = delete;
   TBatchRun& operator=(const TBatchRun&) = delete;
@@ -118,7 +119,7 @@ class TBatchRun {
   void ShareWrittenFiles(const TBatchRun& lead) { written_ = lead.written_; }
 
  private:
-  TAppState& state_;
+  TImageSession& state_;
   TJobProc jobProc_;
   TStage stage_ = TStage::Ready;
   TCloseResult closeResult_ = TCloseResult::None;

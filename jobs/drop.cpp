@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "base/file_util.h"
-#include "jobs/app_state.h"
 #include "jobs/destination.h"
 #include "jobs/folder_scan.h"
+#include "jobs/image_session.h"
 
 namespace picaxo {
 
@@ -20,7 +20,7 @@ std::optional<TDropTarget> DropTargetOf(const std::vector<std::string>& paths) {
   return std::nullopt;
 }
 
-bool TAppState::OpenDropped(const std::vector<std::string>& paths) {
+bool TImageSession::OpenDropped(const std::vector<std::string>& paths) {
   const std::optional<TDropTarget> target = DropTargetOf(paths);
   if (!target) return false;
   sourceFolderField_ = target->Folder;

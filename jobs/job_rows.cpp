@@ -2,7 +2,7 @@
 
 namespace picaxo {
 
-std::string JobCellText(const TAppState& state, int32_t row, TJobColumn column) {
+std::string JobCellText(const TImageSession& state, int32_t row, TJobColumn column) {
   const TFileEntry* entry = row >= 0 && row < state.Count() ? &state.List().At(row) : nullptr;
   switch (column) {
     case TJobColumn::FileName:

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "jobs/app_state.h"
+#include "jobs/image_session.h"
 
 namespace picaxo {
 
@@ -14,6 +14,6 @@ inline constexpr int kJobColumnCount = 3;
 // characters), the actions text or the flag letters (an entry's own, then "C" when another image
 // of the list has the same destination file). A row without an entry (the list was told a
 // count the entries no longer have) reads "(error)" with empty sub-texts.
-std::string JobCellText(const TAppState& state, int32_t row, TJobColumn column);
+std::string JobCellText(const TImageSession& state, int32_t row, TJobColumn column);
 
 }  // namespace picaxo

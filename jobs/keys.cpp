@@ -2,14 +2,20 @@
 
 namespace picaxo {
 
-int ZoomInTarget(int zoomIndex) {
-  const int target = zoomIndex == kZoomAuto ? kZoom11 : zoomIndex - 1;
-  return target > 0 ? target : -1;
+std::optional<TZoom> ZoomOfNumber(int n) {
+  if (n < 0 || n >= kZoomCount) return std::nullopt;
+  return static_cast<TZoom>(n);
 }
 
-int ZoomOutTarget(int zoomIndex) {
-  const int target = zoomIndex == kZoomAuto ? kZoom11 : zoomIndex + 1;
-  return target < kZoomEntryCount ? target : -1;
+std::optional<TZoom> ZoomInTarget(TZoom zoom) {
+  if (zoom == TZoom::Auto) return TZoom::OneToOne;
+  if (zoom == TZoom::FourToOne) return std::nullopt;
+  return static_cast<TZoom>(NumberOfZoom(zoom) - 1);
+}
+
+std::optional<TZoom> ZoomOutTarget(TZoom zoom) {
+  if (zoom == TZoom::Auto) return TZoom::OneToOne;
+  return ZoomOfNumber(NumberOfZoom(zoom) + 1);
 }
 
 TKeyAction HandleHookedKey(const TKeyEvent& event, const TKeyContext& context) {
@@ -25,11 +31,11 @@ TKeyAction HandleHookedKey(const TKeyEvent& event, const TKeyContext& context) {
       action.Index = index;
     }
   };
-  const auto zoom = [&](int target) {
+  const auto zoom = [&](std::optional<TZoom> target) {
     action.Taken = true;
-    if (press && target >= 0) {
+    if (press && target) {
       action.Command = TKeyCommand::SelectZoom;
-      action.ZoomIndex = target;
+      action.Zoom = *target;
     }
   };
   const int64_t step = event.Ctrl ? 10 : 1;
@@ -71,16 +77,16 @@ TKeyAction HandleHookedKey(const TKeyEvent& event, const TKeyContext& context) {
       }
       break;
     case vk::Multiply:
-      zoom(kZoomAuto);
+      zoom(TZoom::Auto);
       break;
     case vk::Divide:
-      zoom(kZoom11);
+      zoom(TZoom::OneToOne);
       break;
     case vk::Add:
-      zoom(ZoomInTarget(context.ZoomIndex));
+      zoom(ZoomInTarget(context.Zoom));
       break;
     case vk::Subtract:
-      zoom(ZoomOutTarget(context.ZoomIndex));
+      zoom(ZoomOutTarget(context.Zoom));
       break;
     default:
       break;

@@ -2,6 +2,7 @@
 // The window's own keys, taken before the focused control sees them, as a pure function from the
 // key event to what the window does.
 #include <cstdint>
+#include <optional>
 
 namespace picaxo {
 
@@ -44,19 +45,28 @@ struct TKeyEvent {
   TFocusedField Field = TFocusedField::None;
 };
 
+// The view's zoom. The order is the zoom box's and the number the settings file keeps.
+enum class TZoom : uint8_t { Auto, FourToOne, TwoToOne, OneToOne, OneToTwo, OneToFour };
+inline constexpr int kZoomCount = 6;
+// The zoom numbered n in that order; none out of range.
+std::optional<TZoom> ZoomOfNumber(int n);
+inline int NumberOfZoom(TZoom zoom) {
+  return static_cast<int>(zoom);
+}
+
 // What the window knows when a key comes.
 struct TKeyContext {
   int32_t CurrentIndex = 0;
   int32_t PreviousIndex = -1;
   int32_t Count = 0;
-  int ZoomIndex = 0;  // the selected CBZoom entry
+  TZoom Zoom = TZoom::Auto;
 };
 
 enum class TKeyCommand : uint8_t {
   None,
   GoToImage,        // TAppState::GoToImage(Index)
   DeleteSource,     // click MInDelete (nothing while it is disabled)
-  SelectZoom,       // SelectZoomIndex(ZoomIndex)
+  SelectZoom,       // TAppState::SelectZoom(Zoom)
   RestoreField,     // Escape in an edit: TAppState::EscapeRestoreText(Field)
   LeaveFullScreen,  // Escape elsewhere
 };
@@ -64,8 +74,8 @@ enum class TKeyCommand : uint8_t {
 struct TKeyAction {
   bool Taken = false;  // consumed: the focused control never sees the key
   TKeyCommand Command = TKeyCommand::None;
-  int64_t Index = 0;  // GoToImage target (not clamped; GoToImage clamps)
-  int ZoomIndex = 0;  // SelectZoom target
+  int64_t Index = 0;         // GoToImage target (not clamped; GoToImage clamps)
+  TZoom Zoom = TZoom::Auto;  // SelectZoom target
   TFocusedField Field = TFocusedField::None;
   bool operator==(const TKeyAction&) const = default;
 };
@@ -74,13 +84,9 @@ struct TKeyAction {
 // (and on each automatic repeat). Escape is never taken; its command runs on press and release.
 TKeyAction HandleHookedKey(const TKeyEvent& event, const TKeyContext& context);
 
-// The number of CBZoom entries.
-inline constexpr int kZoomEntryCount = 6;
-inline constexpr int kZoomAuto = 0;
-inline constexpr int kZoom11 = 3;
-// Keypad + and -: the target entry from the selected one (Auto goes to 1:1), or -1 when the key
-// changes nothing (4:1 for zoom in, 1:4 for zoom out).
-int ZoomInTarget(int zoomIndex);
-int ZoomOutTarget(int zoomIndex);
+// Keypad + and -: the zoom after the one shown (Auto goes to 1:1); none when the key changes
+// nothing (4:1 for zoom in, 1:4 for zoom out).
+std::optional<TZoom> ZoomInTarget(TZoom zoom);
+std::optional<TZoom> ZoomOutTarget(TZoom zoom);
 
 }  // namespace picaxo

@@ -1,5 +1,5 @@
 #pragma once
-// What the core tells the interface while it works, and the few things it asks of it.
+// What the core tells the interface while it works.
 //
 // One interface, implemented by the window and by picaxo-cli; every member has a no-op default so
 // an implementation overrides only what it shows. The core calls these from the one thread that
@@ -49,11 +49,6 @@ class IJobObserver {
   virtual void FileExistsMarkerChanged() {}
   // The source-name or output-name box text changed in the core (rename, Escape, load).
   virtual void NameTextsChanged() {}
-
-  // Questions to the job list: the number of selected rows and whether a row is selected. The
-  // Simple Resize view has no rows.
-  virtual int SelectedRowCount() const { return 0; }
-  virtual bool IsRowSelected(int /*row*/) const { return false; }
 };
 
 // An observer that shows nothing (picaxo-cli's helpers, tests that need no view).

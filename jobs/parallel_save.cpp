@@ -16,7 +16,7 @@ namespace {
 constexpr std::chrono::milliseconds kPollInterval{15};
 }  // namespace
 
-TParallelSave::TParallelSave(TAppState& state, TBatchRun& run, unsigned workers)
+TParallelSave::TParallelSave(TImageSession& state, TBatchRun& run, unsigned workers)
     : state_(state), run_(run), workers_(std::max(1u, workers)), pool_(workers_) {}
 
 TParallelSave::~TParallelSave() {
@@ -40,7 +40,7 @@ bool TParallelSave::Cancelled() const {
 bool TParallelSave::Selected(int32_t index) const {
   const TFileEntry& entry = state_.List().At(index);
   if (entry.Excluded) return false;
-  return scope_ == TPassScope::AllRows || state_.Observer().IsRowSelected(index);
+  return scope_ == TPassScope::AllRows || state_.JobRowSelection().Contains(index);
 }
 
 std::vector<TJobOutcome> TParallelSave::Run() {
@@ -164,7 +164,8 @@ void TParallelSave::HeadStep() {
   TJobOutcome& outcome = outcomes_[static_cast<size_t>(index)];
   bool counted = false;
   try {
-    // The steps of TAppState::HandleJob, TBatchRun::Start's job and SaveCurrentJob, in their order.
+    // The steps of TImageSession::HandleJob, TBatchRun::Start's job and SaveCurrentJob, in their
+    // order.
     const TFileEntry& entry = state_.List().At(index);
     if (Selected(index)) {
       ++run_.TotalCount;

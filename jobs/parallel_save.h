@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "jobs/app_state.h"
 #include "jobs/decoded_source.h"
+#include "jobs/image_session.h"
 #include "jobs/saver.h"
 #include "jobs/worker_pool.h"
 
@@ -33,12 +33,12 @@ class TBatchRun;
 
 class TParallelSave : private ISourceSupplier {
  public:
-  TParallelSave(TAppState& state, TBatchRun& run, unsigned workers);
+  TParallelSave(TImageSession& state, TBatchRun& run, unsigned workers);
   ~TParallelSave() override;
   TParallelSave(const TParallelSave&) = delete;
   TParallelSave& operator=(const TParallelSave&) = delete;
 
-  // The pass: what happened to each index, in list order (as TAppState::ForEachJob).
+  // The pass: what happened to each index, in list order (as TImageSession::ForEachJob).
   std::vector<TJobOutcome> Run();
 
  private:
@@ -74,7 +74,7 @@ class TParallelSave : private ISourceSupplier {
   void Drain();
   void Fail(int32_t index, bool counted);
 
-  TAppState& state_;
+  TImageSession& state_;
   TBatchRun& run_;
   unsigned workers_;
   TPassScope scope_ = TPassScope::AllRows;

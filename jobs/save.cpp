@@ -14,10 +14,10 @@
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
 #include "imaging/pipeline.h"
-#include "jobs/app_state.h"
 #include "jobs/batch.h"
 #include "jobs/convert.h"
 #include "jobs/destination.h"
+#include "jobs/image_session.h"
 #include "jobs/saver.h"
 
 namespace picaxo {
@@ -219,7 +219,7 @@ void TSaver::ReportWritten(const TSaveOutcome& outcome, const std::string& sourc
 
 // --- The state's side ---
 
-TSaveRequest TAppState::MakeSaveRequest() {
+TSaveRequest TImageSession::MakeSaveRequest() {
   TSaveRequest request;
   request.Entry = list_.Current();
   if (image_.Access() == TSourceAccess::Stream)
@@ -234,25 +234,25 @@ TSaveRequest TAppState::MakeSaveRequest() {
   return request;
 }
 
-std::string TAppState::DestinationFolderOf(const TFileEntry* entry) const {
+std::string TImageSession::DestinationFolderOf(const TFileEntry* entry) const {
   return saver_.DestinationFolderOf(entry, list_.SourceFolder());
 }
 
-std::string TAppState::DestinationFileNameOf(const TFileEntry* entry) const {
+std::string TImageSession::DestinationFileNameOf(const TFileEntry* entry) const {
   return saver_.DestinationFileNameOf(entry, extras_.OutputName,
                                       ResolveOutputFormat(entry, settings_));
 }
 
-std::string TAppState::DestinationPathOf(const TFileEntry* entry) const {
+std::string TImageSession::DestinationPathOf(const TFileEntry* entry) const {
   return saver_.DestinationPathOf(entry, list_.SourceFolder(), extras_.OutputName,
                                   ResolveOutputFormat(entry, settings_));
 }
 
-bool TAppState::CurrentDestinationExists() const {
+bool TImageSession::CurrentDestinationExists() const {
   return FileExists(DestinationPathOf(CurrentEntry()));
 }
 
-std::vector<std::vector<int32_t>> TAppState::DestinationCollisions() const {
+std::vector<std::vector<int32_t>> TImageSession::DestinationCollisions() const {
   std::map<std::string, std::vector<int32_t>> byPath;
   for (int32_t i = 0; i < Count(); ++i) {
     const TFileEntry& entry = list_.At(i);
@@ -265,7 +265,7 @@ std::vector<std::vector<int32_t>> TAppState::DestinationCollisions() const {
   return groups;
 }
 
-bool TAppState::SharesDestination(int32_t index) const {
+bool TImageSession::SharesDestination(int32_t index) const {
   TCollisionCache& cache = collisions_;
   if (!cache.valid || cache.generation != list_.Generation() ||
       cache.sourceFolder != list_.SourceFolder() ||
@@ -285,7 +285,7 @@ bool TAppState::SharesDestination(int32_t index) const {
          cache.shared[static_cast<size_t>(index)];
 }
 
-TSaveOutcome TAppState::SaveCurrentImage() {
+TSaveOutcome TImageSession::SaveCurrentImage() {
   lastSaveWarning_.clear();
   const TFileEntry* entry = list_.Current();
   TSaveOutcome outcome = saver_.Save(MakeSaveRequest(), list_.SourceFolder());
@@ -299,7 +299,7 @@ TSaveOutcome TAppState::SaveCurrentImage() {
   return outcome;
 }
 
-TSaveOutcome TAppState::SaveAndNext() {
+TSaveOutcome TImageSession::SaveAndNext() {
   const TSaveOutcome outcome = SaveCurrentImage();
   if (!outcome.Saved()) return outcome;
   if (list_.IsLast())

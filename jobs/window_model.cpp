@@ -1,19 +1,44 @@
-// The parts of the window's model that follow its controls: control changes, the view's
-// selection, preview mode and zoom, the job list's view state and the Escape texts.
+// The window's model on top of the image session: control changes, the view's selection, preview
+// mode and zoom, the job list's view state, the labels and the Escape texts.
 #include <exception>
 #include <memory>
 #include <utility>
 
+#include "base/file_util.h"
 #include "imaging/pipeline.h"
 #include "jobs/app_state.h"
+#include "jobs/batch.h"
 #include "jobs/convert.h"
+#include "jobs/destination.h"
+#include "jobs/path_parts.h"
 
 namespace picaxo {
 
 namespace {
+const char kNoSourceFile[] = "(no source file)";
 // The changes that re-render the preview when made at once (not on leaving an edit).
 constexpr ChangeMask kRenderingGroups = cmResize | cmValues | cmEnlarge | cmQuality;
 }  // namespace
+
+TAppState::TAppState(IPrompt& prompt, IJobObserver& observer, IFileRemover& remover)
+    : TImageSession(prompt, observer), remover_(remover) {}
+
+// --- The session's steps, as the window sees them ---
+
+void TAppState::LeavingImage() {
+  CheckSourceRename(TRenameTrigger::Navigation);
+}
+
+void TAppState::ShowBaseName() {
+  TImageSession::ShowBaseName();
+  sourceNameText_ = extras_.OutputName;
+}
+
+void TAppState::EntryLoaded() {
+  rememberedOutputName_ = CurrentEntry() ? extras_.OutputName : std::string();
+}
+
+// --- Control changes ---
 
 TRedraw TAppState::ApplyControlChange(TControl control, TTrigger trigger) {
   if (FillingControls()) return {};
@@ -21,13 +46,11 @@ TRedraw TAppState::ApplyControlChange(TControl control, TTrigger trigger) {
   TRedraw redraw;
   // In the Selected form a change goes to every selected entry; with no row selected (the
   // selection was cleared) it goes to the current entry rather than nowhere.
-  const bool toSelected =
-      jobCaptionMode_ == TJobCaptionMode::Selected && observer_.SelectedRowCount() > 0;
+  const bool toSelected = jobCaptionMode_ == TJobCaptionMode::Selected && jobRows_.Count() > 0;
   if (toSelected) {
     mask &= static_cast<ChangeMask>(~(cmSelection | cmOutputName));
     for (int32_t row = 0; row < list_.Count(); ++row)
-      if (observer_.IsRowSelected(row))
-        StoreSettingsToEntry(&list_.At(row), mask, settings_, extras_);
+      if (jobRows_.Contains(row)) StoreSettingsToEntry(&list_.At(row), mask, settings_, extras_);
     redraw.AllJobRows = true;
   } else {
     StoreSettingsToEntry(list_.Current(), mask, settings_, extras_);
@@ -108,7 +131,7 @@ void TAppState::RenderView() {
     TWaitCursor wait(observer_);
     if (view_.Selectable) {
       view_.Selectable = false;
-      savedZoomChoice_ = zoomIndex_;
+      savedZoomChoice_ = zoom_;
     }
     TPreview preview;
     try {
@@ -121,21 +144,21 @@ void TAppState::RenderView() {
       observer_.ViewChanged();
       throw;
     }
-    SelectZoomIndex(kZoom11);
+    SelectZoom(TZoom::OneToOne);
     view_.Kind = TViewContent::TKind::Preview;
     view_.Picture = std::make_shared<const TRasterImage>(std::move(preview.Picture));
     view_.ImageFileSizeText =
         SizeAndRatioText(preview.ByteSize, preview.Width, preview.Height, TRatio::Include);
     SetStatusText("", TRepaint::Later);
   } else {
-    const std::string remembered = statusText_;
+    const std::string remembered = StatusText();
     view_.ImageFileSizeText.clear();
     if (!image_.Image().Empty()) {
       SetStatusText("Displaying image...", TRepaint::Now);
       TWaitCursor wait(observer_);
       if (!view_.Selectable) {
         view_.Selectable = true;
-        SelectZoomIndex(savedZoomChoice_);
+        SelectZoom(savedZoomChoice_);
       }
       view_.Kind = TViewContent::TKind::Source;
       view_.Picture = image_.SharedImage();
@@ -148,14 +171,10 @@ void TAppState::RenderView() {
   observer_.ViewChanged();
 }
 
-bool TAppState::SelectZoomIndex(int index) {
-  if (index < 0 || index >= kZoomEntryCount || index == zoomIndex_) return false;
-  zoomIndex_ = index;
+bool TAppState::SelectZoom(TZoom zoom) {
+  if (zoom == zoom_) return false;
+  zoom_ = zoom;
   return true;
-}
-
-void TAppState::SetNormalZoom(int index) {
-  if (index >= 0 && index < kZoomEntryCount) savedZoomChoice_ = index;
 }
 
 // --- Job list view ---
@@ -163,22 +182,93 @@ void TAppState::SetNormalZoom(int index) {
 void TAppState::SetJobsListVisible(bool show) {
   if (show == jobsListVisible_) return;
   jobsListVisible_ = show;
-  jobCaptionMode_ =
-      show ? NextJobCaptionMode(TJobCaptionMode::Hidden, true, observer_.SelectedRowCount())
-           : TJobCaptionMode::Hidden;
+  jobCaptionMode_ = show ? NextJobCaptionMode(TJobCaptionMode::Hidden, true, jobRows_.Count())
+                         : TJobCaptionMode::Hidden;
 }
 
-void TAppState::UpdateJobCaptions(int selectedRows) {
-  jobCaptionMode_ = NextJobCaptionMode(jobCaptionMode_, jobsListVisible_, selectedRows);
+void TAppState::UpdateJobCaptions() {
+  jobCaptionMode_ = NextJobCaptionMode(jobCaptionMode_, jobsListVisible_, jobRows_.Count());
 }
 
-void TAppState::JobRowsSelected(int row, int selectedRows) {
-  if (selectedRows == 0) return;
-  if (selectedRows == 1 && row >= 0) GoToImage(row);
-  UpdateJobCaptions(selectedRows);
+void TAppState::JobRowsSelected(int row, TRowSelection selection) {
+  jobRows_ = std::move(selection);
+  if (jobRows_.Count() == 0) return;
+  if (jobRows_.Count() == 1 && row >= 0) GoToImage(row);
+  UpdateJobCaptions();
 }
 
 // --- Text fields ---
+
+void TAppState::CommitDestinationFolderField() {
+  committedDestination_ = saver_.DestinationField();
+}
+
+std::optional<std::string> TAppState::EscapeRestoreText(TFocusedField field) const {
+  switch (field) {
+    case TFocusedField::EInputDir:
+      return list_.SourceFolder();
+    case TFocusedField::EOutputDir:
+      return committedDestination_;
+    case TFocusedField::EInFilename:
+      if (const TFileEntry* entry = list_.Current()) return entry->BaseName();
+      return std::string(kNoSourceFile);
+    case TFocusedField::EOutFilename:
+      return rememberedOutputName_;
+    case TFocusedField::None:
+    case TFocusedField::Other:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::string TAppState::DimensionLabelText() const {
+  if (image_.Empty()) return std::string();
+  return DimensionText(ComputeCurrentGeometry(list_.Current(), image_.Width(), image_.Height(),
+                                              extras_.Selection, settings_));
+}
+
+std::string TAppState::SelectionLabelText() const {
+  return SelectionText(extras_.Selection);
+}
+
+TCurrentImageTexts TAppState::CurrentImageTexts() const {
+  TCurrentImageTexts texts;
+  const TFileEntry* entry = list_.Current();
+  if (entry) {
+    texts.SourceExtension = LowerExtensionOf(entry->FileName);
+    texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, entry->Width, entry->Height,
+                                              decodedJpeg_ ? TRatio::Include : TRatio::Omit);
+    texts.EntryFolder = SplitPath(entry->FileName).Folder;
+    texts.DestinationFolder = DestinationFolderOf(entry);
+  }
+  if (!image_.Empty()) {
+    texts.OriginalSize = std::to_string(image_.Width()) + "x" + std::to_string(image_.Height());
+  }
+  texts.Dimension = DimensionLabelText();
+  texts.Selection = SelectionLabelText();
+  texts.FileExists = CurrentDestinationExists() ? "X" : "";
+  texts.DestinationExtension = OutputExtension(ResolveOutputFormat(entry, settings_));
+  return texts;
+}
+
+TCommandInputs TAppState::CommandInputs() const {
+  TCommandInputs in;
+  const TFileEntry* entry = list_.Current();
+  in.HasEntry = entry != nullptr;
+  // A picture still being decoded counts: the commands that need it wait for it.
+  in.HasFile = entry != nullptr && (!image_.Empty() || image_.Pending());
+  in.IsJpegName = entry != nullptr && entry->IsJpeg();
+  in.LosslessRotate = losslessRotate_;
+  in.Count = list_.Count();
+  in.CurrentIndex = list_.CurrentIndex();
+  in.JobsListVisible = jobsListVisible_;
+  in.DestinationExists = CurrentDestinationExists();
+  return in;
+}
+
+std::string TAppState::BatchTitle() const {
+  return BatchTitleText(jobsListVisible_ ? jobCaptionMode_ : TJobCaptionMode::Hidden);
+}
 
 TFieldCommit TAppState::CommitField(TField field, TFieldEvent event, const std::string& text) {
   const bool enter = event == TFieldEvent::Enter;

@@ -12,22 +12,15 @@ constexpr int kColumnCount = kJobColumnCount;
 constexpr int kColumnWidths[kColumnCount] = {150, 150, 40};
 const char* const kColumnTitles[kColumnCount] = {"Filename", "Actions", "Flags"};
 
-// The selected rows as sorted, disjoint [first, last] spans. The selection model may hold
-// overlapping ranges after Ctrl and Shift clicks, so they are merged before anything is counted.
-std::vector<std::pair<int, int>> SelectedSpans(const QItemSelection& selection) {
-  std::vector<std::pair<int, int>> spans;
+// The selected rows as [first, last] spans. The selection model may hold overlapping ranges
+// after Ctrl and Shift clicks; the row selection merges them.
+TRowSelection SelectedRows(const QItemSelection& selection, int rowCount) {
+  std::vector<TRowSelection::TSpan> spans;
   spans.reserve(static_cast<size_t>(selection.size()));
   for (const QItemSelectionRange& range : selection)
-    if (range.isValid()) spans.emplace_back(range.top(), range.bottom());
-  std::sort(spans.begin(), spans.end());
-  std::vector<std::pair<int, int>> merged;
-  for (const auto& span : spans) {
-    if (!merged.empty() && span.first <= merged.back().second + 1)
-      merged.back().second = std::max(merged.back().second, span.second);
-    else
-      merged.push_back(span);
-  }
-  return merged;
+    if (range.isValid())
+      spans.emplace_back(std::max(range.top(), 0), std::min(range.bottom(), rowCount - 1));
+  return TRowSelection(std::move(spans));
 }
 }  // namespace
 
@@ -126,28 +119,13 @@ TJobListView::TJobListView(TJobListModel::TCellText cellText, QWidget* parent)
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &TJobListView::OnSelectionChanged);
   // Row changes move the selection without a selectionChanged notification.
-  connect(model_, &QAbstractItemModel::modelReset, this, &TJobListView::SelectionMayHaveChanged);
-  connect(model_, &QAbstractItemModel::rowsInserted, this, &TJobListView::SelectionMayHaveChanged);
-  connect(model_, &QAbstractItemModel::rowsRemoved, this, &TJobListView::SelectionMayHaveChanged);
+  connect(model_, &QAbstractItemModel::modelReset, this, &TJobListView::RowsMoved);
+  connect(model_, &QAbstractItemModel::rowsInserted, this, &TJobListView::RowsMoved);
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, &TJobListView::RowsMoved);
 }
 
-int TJobListView::SelectedRowCount() const {
-  int count = 0;
-  for (const auto& [first, last] : SelectedSpans(selectionModel()->selection()))
-    count += last - first + 1;
-  return count;
-}
-
-bool TJobListView::IsRowSelected(int row) const {
-  if (!selectedRowsValid_) {
-    selectedRows_.assign(static_cast<size_t>(RowCount()), false);
-    for (const auto& [first, last] : SelectedSpans(selectionModel()->selection()))
-      for (int r = std::max(first, 0); r <= last && r < RowCount(); ++r)
-        selectedRows_[static_cast<size_t>(r)] = true;
-    selectedRowsValid_ = true;
-  }
-  return row >= 0 && static_cast<size_t>(row) < selectedRows_.size() &&
-         selectedRows_[static_cast<size_t>(row)];
+TRowSelection TJobListView::Selection() const {
+  return SelectedRows(selectionModel()->selection(), RowCount());
 }
 
 void TJobListView::SelectAllRows() {
@@ -196,16 +174,16 @@ void TJobListView::keyPressEvent(QKeyEvent* event) {
 }
 
 void TJobListView::OnSelectionChanged(const QItemSelection&, const QItemSelection&) {
-  selectedRowsValid_ = false;
-  const std::vector<std::pair<int, int>> spans = SelectedSpans(selectionModel()->selection());
-  int n = 0;
-  for (const auto& [first, last] : spans)
-    n += last - first + 1;
+  const TRowSelection selection = Selection();
+  const int n = selection.Count();
   // The one selected row is reported also when the change did not select it anew (a click on one
   // of several selected rows, a Ctrl+click deselecting the other row), so the highlighted row is
   // always the image the controls edit.
-  const int row = n == 1 && !following_ ? spans.front().first : -1;
-  emit JobSelectionChanged(row, n);
+  int row = -1;
+  if (n == 1 && !following_)
+    for (const QItemSelectionRange& range : selectionModel()->selection())
+      if (range.isValid()) row = range.top();
+  emit JobSelectionChanged(row, selection);
 }
 
 }  // namespace picaxo

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "jobs/job_rows.h"
+#include "jobs/row_selection.h"
 
 namespace picaxo {
 
@@ -52,9 +53,10 @@ class TJobListView : public QTreeView {
   TJobListModel* JobModel() const { return model_; }
   int RowCount() const { return model_->rowCount(); }
 
-  // The selection as the walk over the entries reads it.
-  int SelectedRowCount() const;
-  bool IsRowSelected(int row) const;
+  // The selection now (the model is told of every change through the signals below).
+  TRowSelection Selection() const;
+  int SelectedRowCount() const { return Selection().Count(); }
+  bool IsRowSelected(int row) const { return Selection().Contains(row); }
 
   // Selects every row in one step.
   void SelectAllRows();
@@ -71,23 +73,22 @@ class TJobListView : public QTreeView {
   void RefreshJobList(TJobRefresh which, int currentRow);
 
  signals:
-  // The selection changed; selectedRows rows are selected now. row: the one selected row when a
-  // change by the user left exactly one row selected (its image becomes current), else -1 (also
-  // while the list itself follows the current image).
-  void JobSelectionChanged(int row, int selectedRows);
+  // The selection changed to selection. row: the one selected row when a change by the user left
+  // exactly one row selected (its image becomes current), else -1 (also while the list itself
+  // follows the current image).
+  void JobSelectionChanged(int row, const picaxo::TRowSelection& selection);
+  // Rows were added or dropped, which moves the selection without a change of it by the user.
+  void JobRowsMoved(const picaxo::TRowSelection& selection);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-  void SelectionMayHaveChanged() { selectedRowsValid_ = false; }
+  void RowsMoved() { emit JobRowsMoved(Selection()); }
 
   TJobListModel* model_;
   bool following_ = false;  // the list itself is moving the selection to the current row
-  // IsRowSelected is asked once per entry in a pass; the rows are worked out once per selection.
-  mutable std::vector<bool> selectedRows_;
-  mutable bool selectedRowsValid_ = false;
 };
 
 }  // namespace picaxo

@@ -749,7 +749,7 @@ void TForm1::HandleHookedKey(const TKeyInfo& key, bool& handled) {
   context.CurrentIndex = state_->CurrentIndex();
   context.PreviousIndex = state_->List().PreviousIndex();
   context.Count = state_->Count();
-  context.ZoomIndex = state_->ZoomIndex();
+  context.Zoom = state_->Zoom();
   const TKeyAction action = picaxo::HandleHookedKey(event, context);
   handled = action.Taken;
   switch (action.Command) {
@@ -762,7 +762,8 @@ void TForm1::HandleHookedKey(const TKeyInfo& key, bool& handled) {
       DeleteSourceFile();
       break;
     case TKeyCommand::SelectZoom:
-      SelectZoomIndex(action.ZoomIndex);
+      state_->SelectZoom(action.Zoom);
+      ShowZoom();
       break;
     case TKeyCommand::RestoreField:
       if (const std::optional<std::string> text = state_->EscapeRestoreText(action.Field)) {

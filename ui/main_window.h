@@ -138,8 +138,6 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void BatchProgressChanged(int position, int maximum) override;
   void FileListChanged() override;
   void JobRowsChanged(TJobRows rows) override;
-  int SelectedRowCount() const override;
-  bool IsRowSelected(int row) const override;
 
   // --- showing the state ---
   void ShowTexts();
@@ -199,7 +197,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void ApplyJobsListWidth();
   void ShowJobCommands(const TCommandState& commands);
   void ShowJobCaptions();
-  void LVJobsSelectionChanged(int row, int selectedRows);
+  void LVJobsSelectionChanged(int row, const TRowSelection& selection);
   // The list follows the current image (CurrentImageLoaded).
   void FollowCurrentJobRow();
 
@@ -229,9 +227,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   bool jobsListSized_ = false;  // the shown list has had its width since the window's start
   std::unique_ptr<TSettingsBinding> settings_;
 
- public:
-  // Widgets, by the object names they carry (public so that the commands' owners can reach them;
-  // tests find them by object name).
+  // Widgets, by the object names they carry (tests and benchmarks find them by object name).
   QWidget* PanelTop = nullptr;
   QLineEdit* EInputDir = nullptr;
   QToolButton* BBrowseInput = nullptr;

@@ -73,13 +73,12 @@ void TForm1::UpdateStatusPanelWidths() {
 }
 
 void TForm1::SelectZoomIndex(int index) {
-  state_->SelectZoomIndex(index);
+  if (const std::optional<TZoom> zoom = ZoomOfNumber(index)) state_->SelectZoom(*zoom);
   ShowZoom();
 }
 
 void TForm1::ShowZoom() {
-  const int index = state_->ZoomIndex();
-  if (index < 0 || index >= kZoomEntryCount) return;
+  const int index = NumberOfZoom(state_->Zoom());
   if (CBZoom->currentIndex() != index) CBZoom->setCurrentIndex(index);
   zoomItems_[index]->setChecked(true);
   ImgViewBox1->SetZoom(kZoomOfEntry[index]);

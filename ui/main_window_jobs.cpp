@@ -106,8 +106,11 @@ void TForm1::CreateJobList() {
   connect(AJobToggle, &QAction::triggered, this, [this] { AJobToggleExecute(); });
   connect(TBSaveAll, &QToolButton::clicked, this, [this] { BSaveAllClick(); });
   connect(MSaveAll, &QAction::triggered, this, [this] { BSaveAllClick(); });
-  connect(LVJobs, &TJobListView::JobSelectionChanged, this,
-          [this](int row, int selectedRows) { LVJobsSelectionChanged(row, selectedRows); });
+  connect(
+      LVJobs, &TJobListView::JobSelectionChanged, this,
+      [this](int row, const TRowSelection& selection) { LVJobsSelectionChanged(row, selection); });
+  connect(LVJobs, &TJobListView::JobRowsMoved, this,
+          [this](const TRowSelection& selection) { state_->SetJobRowSelection(selection); });
 }
 
 // --- The batch runs ---
@@ -188,7 +191,7 @@ void TForm1::SetJobsListVisible(bool show) {
     state_->SetJobsListVisible(true);
     LVJobs->SelectOnlyRow(state_->CurrentIndex());
     LVJobs->RefreshJobList(TJobRefresh::CurrentRow, state_->CurrentIndex());
-    state_->UpdateJobCaptions(LVJobs->SelectedRowCount());
+    state_->UpdateJobCaptions();
     MBatch->menuAction()->setVisible(true);
   } else if (!show && PanelJobs->isVisibleTo(this)) {
     jobsListWidth_ = PanelJobs->width();
@@ -215,9 +218,9 @@ void TForm1::ApplyJobsListWidth() {
 
 // --- The list ---
 
-void TForm1::LVJobsSelectionChanged(int row, int selectedRows) {
+void TForm1::LVJobsSelectionChanged(int row, const TRowSelection& selection) {
   RunCommand("show the image",
-             [this, row, selectedRows] { state_->JobRowsSelected(row, selectedRows); });
+             [this, row, &selection] { state_->JobRowsSelected(row, selection); });
   ShowJobCaptions();
 }
 
@@ -239,14 +242,6 @@ void TForm1::FileListChanged() {
 void TForm1::JobRowsChanged(TJobRows rows) {
   LVJobs->RefreshJobList(rows == TJobRows::All ? TJobRefresh::AllRows : TJobRefresh::CurrentRow,
                          state_->CurrentIndex());
-}
-
-int TForm1::SelectedRowCount() const {
-  return LVJobs->SelectedRowCount();
-}
-
-bool TForm1::IsRowSelected(int row) const {
-  return LVJobs->IsRowSelected(row);
 }
 
 }  // namespace picaxo

@@ -9,9 +9,9 @@ TPicaxoSettings SettingsRecord(const TAppState& state, const TWindowLayout& layo
   s.MainWindow = layout.Placement;
   s.InputDir = state.SourceFolderField();
   s.OutputDir = state.DestinationFolderField();
-  s.Zoom = state.ZoomIndex();
+  s.Zoom = NumberOfZoom(state.Zoom());
   s.Resize = state.Settings();
-  s.NormalZoom = state.NormalZoom();
+  s.NormalZoom = NumberOfZoom(state.NormalZoom());
   s.ViewAllowEnlargeInAutoMode = state.ViewAllowEnlargeInAutoMode();
   s.RecursiveInput = state.RecursiveInput();
   s.LosslessRotate = state.LosslessRotate();
@@ -37,11 +37,11 @@ void TSettingsBinding::Apply(const TPicaxoSettings& s, bool applyPlacement) {
   state_.SetSourceFolderField(s.InputDir);
   state_.SetDestinationFolderField(s.OutputDir);
   ShowFolders();
-  state_.SelectZoomIndex(s.Zoom);
+  if (const std::optional<TZoom> zoom = ZoomOfNumber(s.Zoom)) state_.SelectZoom(*zoom);
   ShowZoom();
   state_.SetSettings(s.Resize);
   ShowResizeSettings();
-  state_.SetNormalZoom(s.NormalZoom);
+  if (const std::optional<TZoom> zoom = ZoomOfNumber(s.NormalZoom)) state_.SetNormalZoom(*zoom);
   state_.SetViewAllowEnlargeInAutoMode(s.ViewAllowEnlargeInAutoMode);
   state_.SetRecursiveInput(s.RecursiveInput);
   state_.SetLosslessRotate(s.LosslessRotate);
@@ -67,7 +67,7 @@ void TSettingsBinding::LoadRegistrySettings() {
 
 void TSettingsBinding::SaveRegistrySettings() {
   const TPicaxoSettings settings = Record();
-  state_.SetNormalZoom(settings.NormalZoom);
+  state_.SetNormalZoom(state_.NormalZoom());
   picaxo::SaveRegistrySettings(settings, WorkArea());
 }
 
@@ -81,7 +81,7 @@ void TSettingsBinding::LoadSettingsFile(const std::string& path) {
 
 void TSettingsBinding::SaveSettingsFile(const std::string& path) {
   const TPicaxoSettings settings = Record();
-  state_.SetNormalZoom(settings.NormalZoom);
+  state_.SetNormalZoom(state_.NormalZoom());
   picaxo::SaveSettingsFile(path, settings, WorkArea());
 }
 

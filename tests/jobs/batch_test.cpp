@@ -26,7 +26,10 @@ struct BatchTest : ::testing::Test {
   TStateFixture f;
   std::string src = dir / "src";
   std::string out = dir / "out";
-  std::set<int>& selectedRows = f.observer.selectedRows;
+  // The job list's selection, as the list reports it to the model.
+  void SelectRows(const std::vector<int32_t>& rows) {
+    f.state.SetJobRowSelection(TRowSelection::OfRows(rows));
+  }
 
   void SetUp() override {
     for (char c = 'a'; c <= 'e'; ++c)
@@ -84,15 +87,19 @@ TEST_F(BatchTest, ExcludedEntriesAreSkippedOnlyWhenAsked) {
 }
 
 TEST_F(BatchTest, OneSelectedRowCoversAllTwoRestrictTheRun) {
-  selectedRows = {3};
+  SelectRows({3});
   EXPECT_EQ(Visited(TNavigate::No, TSkipExcluded::Yes), (std::vector<int>{0, 1, 2, 3, 4}));
-  selectedRows = {1, 3};
+  SelectRows({1, 3});
   std::vector<std::pair<int, int>> rows;
   f.state.ForEachJob(TNavigate::No, TSkipExcluded::Yes,
                      [&](TFileEntry&, int index, bool&, int row) {
                        rows.push_back({index, row});
                      });
   EXPECT_EQ(rows, (std::vector<std::pair<int, int>>{{1, 1}, {3, 3}}));
+  // Ctrl and Shift clicks leave overlapping ranges: each row counts once.
+  f.state.SetJobRowSelection(TRowSelection({{2, 3}, {1, 2}, {4, 3}}));
+  EXPECT_EQ(f.state.PassScope(), TPassScope::SelectedRows);
+  EXPECT_EQ(Visited(TNavigate::No, TSkipExcluded::Yes), (std::vector<int>{1, 2, 3}));
 }
 
 TEST_F(BatchTest, NavigationMakesEachEntryCurrentFirst) {
@@ -296,7 +303,7 @@ TEST_F(BatchTest, ApplyStoresSettingsAndResetClearsAllButTheName) {
   f.EditSettings([](TResizeSettings& s) { SelectRule(s, ResizeRule::LongerSide); });
   f.EditSettings([](TResizeSettings& s) { s.LongerPixels = 640; });
   f.EditSettings([](TResizeSettings& s) { s.JpegQuality = 77; });
-  selectedRows = {1, 2};
+  SelectRows({1, 2});
   f.state.ApplySettingsToJobs();
   EXPECT_EQ(f.state.List().At(0).ResizeMode, TResizeMode::Unset);
   EXPECT_EQ(f.state.List().At(1).ResizeMode, TResizeMode::LongerSide);
@@ -308,7 +315,7 @@ TEST_F(BatchTest, ApplyStoresSettingsAndResetClearsAllButTheName) {
     s.ChangeSelection(TSelection{0, 0, 2, 2}, TSelectionPhase::Changed);
     s.ChangeOutputName("kept");
   });
-  selectedRows.clear();
+  SelectRows({});
   f.state.ResetJobs();
   EXPECT_EQ(f.state.List().At(1).ResizeMode, TResizeMode::Unset);
   EXPECT_FALSE(f.state.List().At(1).Excluded);

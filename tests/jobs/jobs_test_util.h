@@ -73,13 +73,12 @@ inline bool IsRoot() {
   return ::geteuid() == 0;
 }
 
-// An observer that records what the interface would show, and plays the job list's selection.
+// An observer that records what the interface would show.
 struct TRecordingObserver : IJobObserver {
   std::vector<std::string> status;
   std::vector<std::string> batchStatus;
   std::vector<std::string> sourceFolders;
   std::vector<std::string> destinationFolders;
-  std::set<int> selectedRows;
   std::function<void()> onProcessEvents;
   int waitDepth = 0;
   int loads = 0;
@@ -98,8 +97,6 @@ struct TRecordingObserver : IJobObserver {
   void CurrentImageLoaded() override { ++loads; }
   void ViewChanged() override { ++viewChanges; }
   void JobRowsChanged(TJobRows) override { ++rowRedraws; }
-  int SelectedRowCount() const override { return static_cast<int>(selectedRows.size()); }
-  bool IsRowSelected(int row) const override { return selectedRows.count(row) > 0; }
 };
 
 // Records the paths it is asked to remove and removes them (or refuses, when told to).

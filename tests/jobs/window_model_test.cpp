@@ -53,8 +53,7 @@ TEST_F(WindowModelTest, AChangeIsStoredIntoTheCurrentEntryAndCarriesOverToUntouc
 
 TEST_F(WindowModelTest, SelectedCaptionsStoreIntoEverySelectedEntryButNoCropOrName) {
   f.state.SetJobsListVisible(true);
-  f.observer.selectedRows = {0, 2};
-  f.state.UpdateJobCaptions(2);
+  f.state.JobRowsSelected(-1, TRowSelection::OfRows({0, 2}));
   ASSERT_EQ(f.state.JobCaptionMode(), TJobCaptionMode::Selected);
   const TRedraw redraw = f.state.ChangeSettings(TControl::UDPercent, TTrigger::Commit, Percent(25));
   EXPECT_TRUE(redraw.AllJobRows);
@@ -68,8 +67,7 @@ TEST_F(WindowModelTest, SelectedCaptionsStoreIntoEverySelectedEntryButNoCropOrNa
     EXPECT_EQ(f.state.List().At(i).OutputName, "");
   }
   // The selection cleared (the captions stay Selected): the change goes to the current image.
-  f.observer.selectedRows.clear();
-  f.state.JobRowsSelected(-1, 0);
+  f.state.JobRowsSelected(-1, TRowSelection());
   EXPECT_EQ(f.state.JobCaptionMode(), TJobCaptionMode::Selected);
   f.state.ChangeExcluded(true);
   EXPECT_TRUE(f.state.List().At(0).Excluded);
@@ -90,7 +88,7 @@ TEST_F(WindowModelTest, WhileFillingControlsNothingIsStoredButTheValuesAreTaken)
 }
 
 TEST_F(WindowModelTest, ThePreviewIsRenderedAgainOnlyForChangesMadeAtOnce) {
-  f.state.SelectZoomIndex(2);
+  f.state.SelectZoom(TZoom::TwoToOne);
   f.state.SetPreviewMode(true);
   ASSERT_EQ(f.state.View().Kind, TViewContent::TKind::Preview);
   const int rendered = f.observer.viewChanges;
@@ -128,13 +126,13 @@ TEST_F(WindowModelTest, DraggingUnderFixedAreaUpdatesOnlyTheSelectionLabel) {
 }
 
 TEST_F(WindowModelTest, PreviewForcesOneToOneAndGivesTheSavedZoomBack) {
-  f.state.SelectZoomIndex(2);
-  EXPECT_EQ(f.state.NormalZoom(), 2);
+  f.state.SelectZoom(TZoom::TwoToOne);
+  EXPECT_EQ(f.state.NormalZoom(), TZoom::TwoToOne);
   f.state.TogglePreview();
   EXPECT_TRUE(f.state.PreviewMode());
-  EXPECT_EQ(f.state.ZoomIndex(), 3);
-  EXPECT_EQ(f.state.SavedZoomChoice(), 2);
-  EXPECT_EQ(f.state.NormalZoom(), 2);
+  EXPECT_EQ(f.state.Zoom(), TZoom::OneToOne);
+  EXPECT_EQ(f.state.SavedZoomChoice(), TZoom::TwoToOne);
+  EXPECT_EQ(f.state.NormalZoom(), TZoom::TwoToOne);
   EXPECT_FALSE(f.state.View().Selectable);
   ASSERT_NE(f.state.View().Picture, nullptr);
   EXPECT_EQ(f.state.View().Picture->Width(), 20);  // 50 % of 40 x 30
@@ -144,9 +142,9 @@ TEST_F(WindowModelTest, PreviewForcesOneToOneAndGivesTheSavedZoomBack) {
   f.state.GoNext();
   EXPECT_EQ(f.state.View().Kind, TViewContent::TKind::Preview);
   EXPECT_EQ(f.state.View().Picture->Width(), 10);
-  EXPECT_EQ(f.state.SavedZoomChoice(), 2);
+  EXPECT_EQ(f.state.SavedZoomChoice(), TZoom::TwoToOne);
   f.state.TogglePreview();
-  EXPECT_EQ(f.state.ZoomIndex(), 2);
+  EXPECT_EQ(f.state.Zoom(), TZoom::TwoToOne);
   EXPECT_TRUE(f.state.View().Selectable);
   EXPECT_EQ(f.state.View().Kind, TViewContent::TKind::Source);
   EXPECT_EQ(f.state.View().ImageFileSizeText, "");
@@ -171,9 +169,9 @@ TEST_F(WindowModelTest, JobListViewAndBatchTitle) {
   EXPECT_EQ(f.state.BatchTitle(),
             "Clicking on Start will save all images to the destination folder.");
   // One row selected makes its image current; a second one switches the captions only.
-  f.state.JobRowsSelected(2, 1);
+  f.state.JobRowsSelected(2, TRowSelection::OfRows({2}));
   EXPECT_EQ(f.state.CurrentIndex(), 2);
-  f.state.JobRowsSelected(0, 2);
+  f.state.JobRowsSelected(0, TRowSelection::OfRows({0, 2}));
   EXPECT_EQ(f.state.CurrentIndex(), 2);
   EXPECT_EQ(f.state.JobCaptionMode(), TJobCaptionMode::Selected);
   EXPECT_EQ(f.state.BatchTitle(),
@@ -209,7 +207,7 @@ TEST_F(WindowModelTest, KeysDriveTheState) {
     event.VirtualKey = key;
     event.Ctrl = ctrl;
     const TKeyContext context{f.state.CurrentIndex(), f.state.List().PreviousIndex(),
-                              f.state.Count(), f.state.ZoomIndex()};
+                              f.state.Count(), f.state.Zoom()};
     const TKeyAction action = HandleHookedKey(event, context);
     if (action.Command == TKeyCommand::GoToImage) f.state.GoToImage(action.Index);
   };

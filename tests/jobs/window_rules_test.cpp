@@ -196,17 +196,17 @@ TKeyAction Key(uint16_t key, const TKeyContext& context, bool ctrl = false, bool
 }
 
 TEST(HandleHookedKey, PagesMoveByOneOrTenAndAreAlwaysTaken) {
-  const TKeyContext at5{4, -1, 12, 0};
+  const TKeyContext at5{4, -1, 12};
   EXPECT_EQ(Key(vk::PageDown, at5, true), (TKeyAction{true, TKeyCommand::GoToImage, 14}));
-  EXPECT_EQ(Key(vk::PageUp, {2, -1, 12, 0}, true).Index, -8);  // GoToImage clamps to image 1
-  EXPECT_EQ(Key(vk::PageDown, at5, false, true).Index, 5);     // taken from an edit too
+  EXPECT_EQ(Key(vk::PageUp, {2, -1, 12}, true).Index, -8);  // GoToImage clamps to image 1
+  EXPECT_EQ(Key(vk::PageDown, at5, false, true).Index, 5);  // taken from an edit too
   // The release is consumed but does nothing.
   EXPECT_EQ(Key(vk::PageDown, at5, false, false, TKeyDirection::Release),
             (TKeyAction{true, TKeyCommand::None}));
 }
 
 TEST(HandleHookedKey, HomeEndBackspaceDeleteAreLeftToAnEditUnlessCtrl) {
-  const TKeyContext ctx{3, 1, 12, 0};
+  const TKeyContext ctx{3, 1, 12};
   for (uint16_t key : {vk::Home, vk::End, vk::Back, vk::Delete}) {
     EXPECT_FALSE(Key(key, ctx, false, true).Taken) << key;
     EXPECT_TRUE(Key(key, ctx, true, true).Taken) << key;
@@ -217,21 +217,22 @@ TEST(HandleHookedKey, HomeEndBackspaceDeleteAreLeftToAnEditUnlessCtrl) {
   EXPECT_EQ(Key(vk::Back, ctx), (TKeyAction{true, TKeyCommand::GoToImage, 1}));
   EXPECT_EQ(Key(vk::Delete, ctx).Command, TKeyCommand::DeleteSource);
   // Right after start-up there is no previous image: Backspace is taken and does nothing.
-  EXPECT_EQ(Key(vk::Back, {0, -1, 12, 0}), (TKeyAction{true, TKeyCommand::None}));
+  EXPECT_EQ(Key(vk::Back, {0, -1, 12}), (TKeyAction{true, TKeyCommand::None}));
 }
 
 TEST(HandleHookedKey, KeypadZoomIsTakenEvenInAnEdit) {
-  const auto zoomFrom = [](uint16_t key, int zoom) {
+  const auto zoomFrom = [](uint16_t key, TZoom zoom) {
     return Key(key, {0, -1, 1, zoom}, false, true);
   };
-  EXPECT_EQ(zoomFrom(vk::Add, 3), (TKeyAction{true, TKeyCommand::SelectZoom, 0, 2}));
-  EXPECT_EQ(zoomFrom(vk::Add, 1), (TKeyAction{true, TKeyCommand::None}));  // at 4:1
-  EXPECT_EQ(zoomFrom(vk::Add, 0).ZoomIndex, 3);                            // Auto -> 1:1
-  EXPECT_EQ(zoomFrom(vk::Subtract, 0).ZoomIndex, 3);
-  EXPECT_EQ(zoomFrom(vk::Subtract, 5), (TKeyAction{true, TKeyCommand::None}));  // at 1:4
-  EXPECT_EQ(zoomFrom(vk::Subtract, 4).ZoomIndex, 5);
-  EXPECT_EQ(zoomFrom(vk::Multiply, 4).ZoomIndex, 0);
-  EXPECT_EQ(zoomFrom(vk::Divide, 0).ZoomIndex, 3);
+  EXPECT_EQ(zoomFrom(vk::Add, TZoom::OneToOne),
+            (TKeyAction{true, TKeyCommand::SelectZoom, 0, TZoom::TwoToOne}));
+  EXPECT_EQ(zoomFrom(vk::Add, TZoom::FourToOne), (TKeyAction{true, TKeyCommand::None}));
+  EXPECT_EQ(zoomFrom(vk::Add, TZoom::Auto).Zoom, TZoom::OneToOne);
+  EXPECT_EQ(zoomFrom(vk::Subtract, TZoom::Auto).Zoom, TZoom::OneToOne);
+  EXPECT_EQ(zoomFrom(vk::Subtract, TZoom::OneToFour), (TKeyAction{true, TKeyCommand::None}));
+  EXPECT_EQ(zoomFrom(vk::Subtract, TZoom::OneToTwo).Zoom, TZoom::OneToFour);
+  EXPECT_EQ(zoomFrom(vk::Multiply, TZoom::OneToTwo).Zoom, TZoom::Auto);
+  EXPECT_EQ(zoomFrom(vk::Divide, TZoom::Auto).Zoom, TZoom::OneToOne);
 }
 
 TEST(HandleHookedKey, EscapeIsNeverTakenAndActsOnPressAndRelease) {
@@ -248,8 +249,8 @@ TEST(HandleHookedKey, NothingWhileAnotherWindowIsActiveAndOtherKeysPass) {
   TKeyEvent event;
   event.VirtualKey = vk::PageDown;
   event.WindowActive = false;
-  EXPECT_EQ(HandleHookedKey(event, {0, -1, 12, 0}), TKeyAction{});
-  EXPECT_EQ(Key('A', {0, -1, 12, 0}), TKeyAction{});
+  EXPECT_EQ(HandleHookedKey(event, {0, -1, 12}), TKeyAction{});
+  EXPECT_EQ(Key('A', {0, -1, 12}), TKeyAction{});
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ TEST_F(BackgroundLoadWindowTest, PageDownMovesAtOnceAndASaveWaitsForThePictureIt
   for (int i = 0; i < 1000 && form_->State().LoadPending(); ++i)
     QTest::qWait(2);
   EXPECT_EQ(Text("LOriginalSize"), "1632x1200");
-  EXPECT_EQ(form_->ImgViewBox1->Bitmap().Width(), 1632);
+  EXPECT_EQ(form_->findChild<TImgViewBox*>(QStringLiteral("ImgViewBox1"))->Bitmap().Width(), 1632);
 }
 
 }  // namespace

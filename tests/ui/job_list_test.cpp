@@ -86,10 +86,11 @@ struct TSelectionLog {
   std::vector<int> rows;
   std::vector<int> counts;
   explicit TSelectionLog(TJobListView& view) {
-    QObject::connect(&view, &TJobListView::JobSelectionChanged, [this](int row, int n) {
-      rows.push_back(row);
-      counts.push_back(n);
-    });
+    QObject::connect(&view, &TJobListView::JobSelectionChanged,
+                     [this](int row, const TRowSelection& selection) {
+                       rows.push_back(row);
+                       counts.push_back(selection.Count());
+                     });
   }
   std::vector<int> Chosen() const {
     std::vector<int> chosen;

@@ -39,14 +39,14 @@ TEST_F(SettingsBinding, EveryKeySurvivesASaveAndAFreshModel) {
   model.binding.Apply(placed);
   state.SetSourceFolderField(in);
   state.SetDestinationFolderField(out);
-  state.SelectZoomIndex(4);
+  state.SelectZoom(TZoom::OneToTwo);
   state.SetRecursiveInput(true);
   state.SetLosslessRotate(false);
   TResizeSettings resize = state.Settings();
   resize.JpegQuality = 33;
   resize.PaddingColor = 0x336699;
   state.SetSettings(resize);
-  state.SetNormalZoom(2);
+  state.SetNormalZoom(TZoom::TwoToOne);
   state.SetPreviewMode(true);  // so that the remembered normal zoom differs from the zoom shown
   state.CopyTargetChosen("/copies/of photos/a.jpg");
   state.SetViewAllowEnlargeInAutoMode(false);
@@ -105,13 +105,13 @@ TEST_F(SettingsBinding, FirstStartWithoutStoredSettings) {
 
 TEST_F(SettingsBinding, SavingOutsidePreviewRemembersTheZoomShown) {
   TModel model;
-  model.state.SelectZoomIndex(3);
-  model.state.SetNormalZoom(1);
+  model.state.SelectZoom(TZoom::OneToOne);
+  model.state.SetNormalZoom(TZoom::FourToOne);
   model.binding.SaveSettingsFile(Path("zoom.ini"));
-  EXPECT_EQ(model.state.NormalZoom(), 3);
-  EXPECT_EQ(model.state.SavedZoomChoice(), 3);
+  EXPECT_EQ(model.state.NormalZoom(), TZoom::OneToOne);
+  EXPECT_EQ(model.state.SavedZoomChoice(), TZoom::OneToOne);
   model.state.SetPreviewMode(true);
-  model.state.SelectZoomIndex(5);
+  model.state.SelectZoom(TZoom::OneToFour);
   model.binding.SaveSettingsFile(Path("zoom.ini"));
   const std::string file = Read(Path("zoom.ini"));
   EXPECT_NE(file.find("\nZoom=5\n"), std::string::npos);

@@ -1,6 +1,4 @@
-#include "jobs/app_state.h"
-
-#include "jobs/number_text.h"
+#include "jobs/image_session.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +12,7 @@
 #include "jobs/convert.h"
 #include "jobs/destination.h"
 #include "jobs/folder_scan.h"
+#include "jobs/number_text.h"
 #include "jobs/path_parts.h"
 
 namespace picaxo {
@@ -23,41 +22,18 @@ const char kNoSourceFile[] = "(no source file)";
 
 }  // namespace
 
-TAppState::TAppState(IPrompt& prompt, IJobObserver& observer, IFileRemover& remover)
+TImageSession::TImageSession(IPrompt& prompt, IJobObserver& observer)
     : prompt_(prompt),
       observer_(observer),
-      remover_(remover),
       saver_(prompt, observer,
              [this](const std::string& text, TRepaint repaint) { SetStatusText(text, repaint); }) {}
 
-void TAppState::SetDestinationFolderField(std::string text) {
+void TImageSession::SetDestinationFolderField(std::string text) {
   saver_.SetDestinationField(std::move(text));
   observer_.FileExistsMarkerChanged();
 }
 
-void TAppState::CommitDestinationFolderField() {
-  committedDestination_ = saver_.DestinationField();
-}
-
-std::optional<std::string> TAppState::EscapeRestoreText(TFocusedField field) const {
-  switch (field) {
-    case TFocusedField::EInputDir:
-      return list_.SourceFolder();
-    case TFocusedField::EOutputDir:
-      return committedDestination_;
-    case TFocusedField::EInFilename:
-      if (const TFileEntry* entry = list_.Current()) return entry->BaseName();
-      return std::string(kNoSourceFile);
-    case TFocusedField::EOutFilename:
-      return rememberedOutputName_;
-    case TFocusedField::None:
-    case TFocusedField::Other:
-      break;
-  }
-  return std::nullopt;
-}
-
-void TAppState::SetStatusText(const std::string& text, TRepaint repaint) {
+void TImageSession::SetStatusText(const std::string& text, TRepaint repaint) {
   statusText_ = text;
   if (batchForm_)
     observer_.BatchStatusTextChanged(text);
@@ -67,7 +43,7 @@ void TAppState::SetStatusText(const std::string& text, TRepaint repaint) {
 
 // --- Source folder scan and navigation ---
 
-void TAppState::ScanSourceFolder() {
+void TImageSession::ScanSourceFolder() {
   const std::string folder = LongPathForm(sourceFolderField_);
   observer_.SourceFolderUsed(folder);
   if (folder == list_.SourceFolder()) return;
@@ -100,12 +76,12 @@ void TAppState::ScanSourceFolder() {
     SetStatusText(UnreadableFoldersText(unreadableFolders_));
 }
 
-void TAppState::RescanSourceFolder() {
+void TImageSession::RescanSourceFolder() {
   list_.ForgetSourceFolder();
   ScanSourceFolder();
 }
 
-void TAppState::TakeCommandLineArgument(const std::string& argument) {
+void TImageSession::TakeCommandLineArgument(const std::string& argument) {
   const std::string path = LongPathForm(argument);
   if (FolderExists(path)) {
     sourceFolderField_ = path;
@@ -115,51 +91,50 @@ void TAppState::TakeCommandLineArgument(const std::string& argument) {
   }
 }
 
-void TAppState::GoToImage(int64_t index) {
+void TImageSession::GoToImage(int64_t index) {
   if (!list_.CanMoveTo(index)) return;
   if (!batchForm_) {
-    CheckSourceRename(TRenameTrigger::Navigation);
+    LeavingImage();
     observer_.JobRowsChanged(TJobRows::Current);
   }
   list_.MoveTo(index);
-  LoadImage(loadsInBackground_ && !batchForm_);
+  LoadCurrentImage();
 }
 
-void TAppState::GoPrevious() {
+void TImageSession::GoPrevious() {
   if (CurrentIndex() > 0) GoToImage(int64_t{CurrentIndex()} - 1);
 }
 
-void TAppState::GoNext() {
+void TImageSession::GoNext() {
   if (CurrentIndex() < Count() - 1) GoToImage(int64_t{CurrentIndex()} + 1);
 }
 
-void TAppState::GoFirst() {
+void TImageSession::GoFirst() {
   GoToImage(0);
 }
 
-void TAppState::GoLast() {
+void TImageSession::GoLast() {
   GoToImage(int64_t{Count()} - 1);
 }
 
-void TAppState::GoToPreviousIndex() {
+void TImageSession::GoToPreviousIndex() {
   if (list_.PreviousIndex() >= 0) GoToImage(list_.PreviousIndex());
 }
 
-void TAppState::GoToNumberText(const std::string& text) {
+void TImageSession::GoToNumberText(const std::string& text) {
   GoToImage(int64_t{ParseImageNumber(text)} - 1);
 }
 
-void TAppState::ShowBaseNameInBoxes() {
+void TImageSession::ShowBaseName() {
   const TFileEntry* entry = list_.Current();
-  sourceNameText_ = entry ? entry->BaseName() : kNoSourceFile;
-  extras_.OutputName = sourceNameText_;
+  extras_.OutputName = entry ? entry->BaseName() : kNoSourceFile;
 }
 
-void TAppState::LoadCurrentImage() {
+void TImageSession::LoadCurrentImage() {
   LoadImage(false);
 }
 
-void TAppState::LoadImage(bool background) {
+void TImageSession::LoadImage(bool background) {
   TFileEntry* entry = list_.Current();
   std::optional<TWaitCursor> wait;
   if (entry && !background) {
@@ -167,7 +142,7 @@ void TAppState::LoadImage(bool background) {
     wait.emplace(observer_);
   }
   decodedJpeg_ = false;
-  ShowBaseNameInBoxes();
+  ShowBaseName();
   TLoadResult result = TLoadResult::Failed;
   if (entry) {
     // A transparent source is composited over the padding colour it will be saved with.
@@ -187,7 +162,7 @@ void TAppState::LoadImage(bool background) {
   ShowLoadedImage(result);
 }
 
-void TAppState::ShowLoadedImage(TLoadResult result) {
+void TImageSession::ShowLoadedImage(TLoadResult result) {
   TFileEntry* entry = list_.Current();
   bool haveFile = entry != nullptr;
   if (entry) {
@@ -200,10 +175,8 @@ void TAppState::ShowLoadedImage(TLoadResult result) {
     entry->Height = image_.Height();
     // An entry's own output name replaces the base name in the output-name box.
     ApplyEntryToSettings(*entry, settings_, extras_);
-    rememberedOutputName_ = extras_.OutputName;
-  } else {
-    rememberedOutputName_.clear();
   }
+  EntryLoaded();
   if (!haveFile) extras_.Selection.reset();
 
   std::exception_ptr previewFailure;
@@ -230,7 +203,7 @@ void TAppState::ShowLoadedImage(TLoadResult result) {
   if (previewFailure) std::rethrow_exception(previewFailure);
 }
 
-void TAppState::DecodeNeighboursAhead() {
+void TImageSession::DecodeNeighboursAhead() {
   // A batch run decodes for itself; outside one the next image is wanted first, then the
   // previous.
   if (batchForm_) return;
@@ -243,27 +216,27 @@ void TAppState::DecodeNeighboursAhead() {
   image_.DecodeAhead(wanted);
 }
 
-void TAppState::SetColorProfilePolicy(TColorProfilePolicy policy) {
+void TImageSession::SetColorProfilePolicy(TColorProfilePolicy policy) {
   if (ColorProfilePolicyOf(settings_) == policy) return;
   settings_.ColorProfile = static_cast<uint8_t>(policy);
   // The pixels themselves change: decoded again under the new policy, view and preview with them.
   if (list_.Current()) LoadCurrentImage();
 }
 
-void TAppState::SetMetadataPolicy(TMetadataPolicy policy) {
+void TImageSession::SetMetadataPolicy(TMetadataPolicy policy) {
   if (MetadataPolicyOf(settings_) == policy) return;
   settings_.Metadata = static_cast<uint8_t>(policy);
   // Only the bytes a save writes change: the preview (and its size) is rendered again.
   RenderView();
 }
 
-void TAppState::ReloadCurrentImage() {
+void TImageSession::ReloadCurrentImage() {
   if (TFileEntry* entry = list_.Current()) entry->Width = -1;
   image_.Forget();
   LoadCurrentImage();
 }
 
-void TAppState::SetAutoOrient(bool on) {
+void TImageSession::SetAutoOrient(bool on) {
   if (on == AutoOrient()) return;
   TSourceOptions options = image_.Options();
   options.AutoOrient = on;
@@ -271,7 +244,7 @@ void TAppState::SetAutoOrient(bool on) {
   if (list_.Current()) LoadCurrentImage();
 }
 
-void TAppState::TakeWorkFrom(const TAppState& lead) {
+void TImageSession::TakeWorkFrom(const TImageSession& lead) {
   list_ = lead.list_.WorkerCopy();
   image_.Clear();
   image_.SetAccess(lead.image_.Access());
@@ -281,53 +254,6 @@ void TAppState::TakeWorkFrom(const TAppState& lead) {
   saver_.SetDestinationField(lead.saver_.DestinationField());
   saver_.Flags() = lead.saver_.Flags();
   settings_ = lead.settings_;
-}
-
-// --- What the window shows ---
-
-std::string TAppState::DimensionLabelText() const {
-  if (image_.Empty()) return std::string();
-  return DimensionText(ComputeCurrentGeometry(list_.Current(), image_.Width(), image_.Height(),
-                                              extras_.Selection, settings_));
-}
-
-std::string TAppState::SelectionLabelText() const {
-  return SelectionText(extras_.Selection);
-}
-
-TCurrentImageTexts TAppState::CurrentImageTexts() const {
-  TCurrentImageTexts texts;
-  const TFileEntry* entry = list_.Current();
-  if (entry) {
-    texts.SourceExtension = LowerExtensionOf(entry->FileName);
-    texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, entry->Width, entry->Height,
-                                              decodedJpeg_ ? TRatio::Include : TRatio::Omit);
-    texts.EntryFolder = SplitPath(entry->FileName).Folder;
-    texts.DestinationFolder = DestinationFolderOf(entry);
-  }
-  if (!image_.Empty()) {
-    texts.OriginalSize = std::to_string(image_.Width()) + "x" + std::to_string(image_.Height());
-  }
-  texts.Dimension = DimensionLabelText();
-  texts.Selection = SelectionLabelText();
-  texts.FileExists = CurrentDestinationExists() ? "X" : "";
-  texts.DestinationExtension = OutputExtension(ResolveOutputFormat(entry, settings_));
-  return texts;
-}
-
-TCommandInputs TAppState::CommandInputs() const {
-  TCommandInputs in;
-  const TFileEntry* entry = list_.Current();
-  in.HasEntry = entry != nullptr;
-  // A picture still being decoded counts: the commands that need it wait for it.
-  in.HasFile = entry != nullptr && (!image_.Empty() || image_.Pending());
-  in.IsJpegName = entry != nullptr && entry->IsJpeg();
-  in.LosslessRotate = losslessRotate_;
-  in.Count = list_.Count();
-  in.CurrentIndex = list_.CurrentIndex();
-  in.JobsListVisible = jobsListVisible_;
-  in.DestinationExists = CurrentDestinationExists();
-  return in;
 }
 
 int32_t ParseImageNumber(const std::string& text) {
