@@ -98,7 +98,7 @@ void TImageSession::GoToImage(int64_t index) {
     observer_.JobRowsChanged(TJobRows::Current);
   }
   list_.MoveTo(index);
-  LoadCurrentImage();
+  LoadImage(loadsInBackground_ && !batchForm_);
 }
 
 void TImageSession::GoPrevious() {
