@@ -69,6 +69,20 @@ struct TPngHandles {
 };
 
 // Widens one row of 8 or 16-bit RGBA (file order) into blue-green-red over background.
+// The embedded profile and EXIF block, read from the chunks before the picture data.
+void ReadProfileAndExif(TPngHandles& h, std::string& icc, std::string& exif) {
+  png_charp name = nullptr;
+  png_bytep profile = nullptr;
+  png_uint_32 profileLength = 0;
+  int compression = 0;
+  if (png_get_iCCP(h.png, h.info, &name, &compression, &profile, &profileLength) && profile)
+    icc.assign(reinterpret_cast<const char*>(profile), profileLength);
+  png_bytep block = nullptr;
+  png_uint_32 blockLength = 0;
+  if (png_get_eXIf_1(h.png, h.info, &blockLength, &block) && block)
+    exif.assign(reinterpret_cast<const char*>(block), blockLength);
+}
+
 void StoreRow(const uint8_t* rgba, bool wide, int width, uint32_t background, uint8_t* bgr) {
   const uint32_t bb = background >> 16 & 0xFF, bg = background >> 8 & 0xFF, br = background & 0xFF;
   for (int x = 0; x < width; ++x, bgr += 3) {
@@ -129,16 +143,7 @@ bool OpenPng(TPngHandles& h, TPngReader& reader, int64_t maxPixels, TDecodedPict
   const int colorType = png_get_color_type(h.png, h.info);
   const int depth = png_get_bit_depth(h.png, h.info);
   out.Gray = (colorType & PNG_COLOR_MASK_COLOR) == 0;
-  png_charp name = nullptr;
-  png_bytep profile = nullptr;
-  png_uint_32 profileLength = 0;
-  int compression = 0;
-  if (png_get_iCCP(h.png, h.info, &name, &compression, &profile, &profileLength) && profile)
-    out.Icc.assign(reinterpret_cast<const char*>(profile), profileLength);
-  png_bytep exif = nullptr;
-  png_uint_32 exifLength = 0;
-  if (png_get_eXIf_1(h.png, h.info, &exifLength, &exif) && exif)
-    out.Exif.assign(reinterpret_cast<const char*>(exif), exifLength);
+  ReadProfileAndExif(h, out.Icc, out.Exif);
 
   out.HadAlpha =
       (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(h.png, h.info, PNG_INFO_tRNS) != 0;
@@ -199,16 +204,7 @@ bool ReadPngExtras(TPngHandles& h, TPngReader& reader, TOutputExtras& out) {
   png_set_user_limits(h.png, 0x7FFFFFFF, 0x7FFFFFFF);
   png_set_chunk_malloc_max(h.png, 64 << 20);
   png_read_info(h.png, h.info);
-  png_charp name = nullptr;
-  png_bytep profile = nullptr;
-  png_uint_32 profileLength = 0;
-  int compression = 0;
-  if (png_get_iCCP(h.png, h.info, &name, &compression, &profile, &profileLength) && profile)
-    out.IccProfile.assign(reinterpret_cast<const char*>(profile), profileLength);
-  png_bytep exif = nullptr;
-  png_uint_32 exifLength = 0;
-  if (png_get_eXIf_1(h.png, h.info, &exifLength, &exif) && exif)
-    out.Exif.assign(reinterpret_cast<const char*>(exif), exifLength);
+  ReadProfileAndExif(h, out.IccProfile, out.Exif);
   png_textp text = nullptr;
   int count = 0;
   png_get_text(h.png, h.info, &text, &count);

@@ -75,6 +75,18 @@ std::string ExpectedBytes(const std::string& untagged, int orientation,
   return encoder.CompressedData();
 }
 
+// A padded frame anchored at the bottom right, so that turns and crops cut into the padding.
+TResizeSettings PaddedFit(int width, int height) {
+  TResizeSettings fit;
+  SelectRule(fit, ResizeRule::Fit);
+  fit.FixedFitWidth = width;
+  fit.FixedFitHeight = height;
+  fit.PaddedFitEnabled = true;
+  fit.PaddedAlignment = kAlignRightBottom;
+  fit.PaddingColor = 0x3366CC;
+  return fit;
+}
+
 class OrientationTest : public testing::TempFolderTest {
  protected:
   std::string Write(const std::string& name, const std::string& bytes) {
@@ -131,13 +143,7 @@ TEST_F(OrientationTest, EachOrientationConvertsTheUprightPictureOnBothPaths) {
 }
 
 TEST_F(OrientationTest, StreamMatchesWholeRasterWithPaddingAndCropsForEveryOrientation) {
-  TResizeSettings fit;
-  SelectRule(fit, ResizeRule::Fit);
-  fit.FixedFitWidth = 40;
-  fit.FixedFitHeight = 33;
-  fit.PaddedFitEnabled = true;
-  fit.PaddedAlignment = kAlignRightBottom;
-  fit.PaddingColor = 0x3366CC;
+  const TResizeSettings fit = PaddedFit(40, 33);
   for (int o = 2; o <= 8; ++o) {
     SCOPED_TRACE("orientation " + std::to_string(o));
     const std::string path = Write("p.jpg", WithOrientation(PhotoCrop(), o));
@@ -164,13 +170,7 @@ TEST_F(OrientationTest, TurnedStreamWithRingsShorterThanThePictureMatchesTheWhol
   TJPEGImage jpeg;
   jpeg.Assign(stored);
   jpeg.Compress();
-  TResizeSettings fit;
-  SelectRule(fit, ResizeRule::Fit);
-  fit.FixedFitWidth = 44;
-  fit.FixedFitHeight = 31;
-  fit.PaddedFitEnabled = true;
-  fit.PaddedAlignment = kAlignRightBottom;
-  fit.PaddingColor = 0x3366CC;
+  const TResizeSettings fit = PaddedFit(44, 31);
   const struct {
     TResizeSettings settings;
     std::optional<TSelection> crop;
