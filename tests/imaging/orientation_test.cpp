@@ -17,6 +17,7 @@
 #include "imaging/turned_resample.h"
 #include "lossless/jpeg_test_util.h"
 #include "support/exif_test_util.h"
+#include "support/resize_settings.h"
 #include "support/test_support.h"
 
 namespace picaxo {
@@ -77,14 +78,7 @@ std::string ExpectedBytes(const std::string& untagged, int orientation,
 
 // A padded frame anchored at the bottom right, so that turns and crops cut into the padding.
 TResizeSettings PaddedFit(int width, int height) {
-  TResizeSettings fit;
-  SelectRule(fit, ResizeRule::Fit);
-  fit.FixedFitWidth = width;
-  fit.FixedFitHeight = height;
-  fit.PaddedFitEnabled = true;
-  fit.PaddedAlignment = kAlignRightBottom;
-  fit.PaddingColor = 0x3366CC;
-  return fit;
+  return testing::PaddedFit(width, height, kAlignRightBottom, 0x3366CC);
 }
 
 class OrientationTest : public testing::TempFolderTest {

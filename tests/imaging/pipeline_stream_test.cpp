@@ -10,6 +10,7 @@
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
 #include "lossless/jpeg_test_util.h"
+#include "support/resize_settings.h"
 #include "support/test_support.h"
 
 namespace picaxo {
@@ -50,14 +51,7 @@ TResizeSettings Longer(int pixels) {
 }
 
 TResizeSettings PaddedFit(int width, int height, uint8_t alignment) {
-  TResizeSettings s;
-  SelectRule(s, ResizeRule::Fit);
-  s.FixedFitWidth = width;
-  s.FixedFitHeight = height;
-  s.PaddedFitEnabled = true;
-  s.PaddedAlignment = alignment;
-  s.PaddingColor = 0x00336699;
-  return s;
+  return testing::PaddedFit(width, height, alignment, 0x00336699);
 }
 
 TConvertRequest Request(const std::string& path, const TResizeSettings& settings,

@@ -10,10 +10,13 @@
 
 #include "base/file_util.h"
 #include "imaging/jpeg.h"
+#include "support/resize_settings.h"
 #include "support/test_support.h"
 
 namespace picaxo {
 namespace {
+
+using testing::PaddedFit;
 
 namespace fs = std::filesystem;
 
@@ -66,17 +69,6 @@ class PipelineTest : public testing::TempFolderTest {
 TResizeSettings NoResize() {
   TResizeSettings s;
   s.ResizeEnabled = false;
-  return s;
-}
-
-TResizeSettings PaddedFit(int width, int height, uint8_t alignment, uint32_t color) {
-  TResizeSettings s;
-  SelectRule(s, ResizeRule::Fit);
-  s.FixedFitWidth = width;
-  s.FixedFitHeight = height;
-  s.PaddedFitEnabled = true;
-  s.PaddedAlignment = alignment;
-  s.PaddingColor = color;
   return s;
 }
 
