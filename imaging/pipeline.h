@@ -41,6 +41,9 @@ struct TSourceOptions {
   // The colour a transparent picture (PNG, WebP, HEIF, AVIF, TIFF) is composited over, as
   // 0x00BBGGRR: the padding colour, since the output has no alpha.
   uint32_t Background = 0;
+
+  // A picture decoded under other options is another picture.
+  bool operator==(const TSourceOptions&) const = default;
 };
 
 // What reading a source did besides decoding it.

@@ -9,12 +9,6 @@
 
 namespace picaxo {
 
-namespace {
-bool SameOptions(const TSourceOptions& a, const TSourceOptions& b) {
-  return a.AutoOrient == b.AutoOrient && a.Color == b.Color && a.Background == b.Background;
-}
-}  // namespace
-
 TDecodedSource DecodeWholeSource(const std::string& path, const TSourceOptions& options) {
   TDecodedSource result;
   try {
@@ -80,7 +74,7 @@ std::optional<TDecodedSource> TDecodedStore::Take(const std::string& path,
                                                   const TSourceOptions& options) {
   std::unique_lock<std::mutex> lock(mutex_);
   auto it = Find(path);
-  if (it == items_.end() || !SameOptions(it->Options, options)) return std::nullopt;
+  if (it == items_.end() || it->Options != options) return std::nullopt;
   const uint64_t ticket = it->Ticket;
   arrived_.wait(lock, [&] {
     it = std::find_if(items_.begin(), items_.end(),
@@ -95,7 +89,7 @@ std::optional<TDecodedSource> TDecodedStore::TakeReady(const std::string& path,
                                                        const TSourceOptions& options) {
   std::unique_lock<std::mutex> lock(mutex_);
   auto it = Find(path);
-  if (it == items_.end() || !it->Ready || !SameOptions(it->Options, options)) return std::nullopt;
+  if (it == items_.end() || !it->Ready || it->Options != options) return std::nullopt;
   return Remove(it, lock);
 }
 
