@@ -12,6 +12,12 @@ namespace picaxo {
 
 enum class ResizeRule { LongerSide, FixedArea, Percent, Fit };
 
+// A picture's size in pixels.
+struct TPictureSize {
+  int Width = 0;
+  int Height = 0;
+};
+
 // Where the picture sits inside a padded Fit frame: the 3 x 3 grid numbered row by row.
 inline constexpr uint8_t kAlignLeftTop = 1;
 inline constexpr uint8_t kAlignCenterTop = 2;

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "imaging/geometry.h"
 #include "imaging/image_format.h"
 #include "imaging/output_codec.h"
 #include "imaging/raster.h"
@@ -36,11 +37,6 @@ struct TDecodedPicture {
   std::string Icc;  // the embedded ICC profile, empty when there is none
   bool Gray = false;
   bool HadAlpha = false;
-};
-
-struct TPictureSize {
-  int Width = 0;
-  int Height = 0;
 };
 
 // The readers of each format. background is 0x00BBGGRR.

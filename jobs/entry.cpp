@@ -32,22 +32,19 @@ std::string Format(const char* format, int a, int b = 0) {
   return text;
 }
 
-// A stored value within its parameter's range, as the spin controls would take it.
-int16_t StoredValue(std::string_view key, int32_t value) {
-  return static_cast<int16_t>(ClampToParameter(DestinationParameter(key), value));
+// A stored value within its parameter's range, as the spin controls would take it. A rule whose
+// value was reset shows the lowest value of the range.
+int16_t StoredValue(std::string_view key, const std::optional<int32_t>& value) {
+  const TDestinationParameter& parameter = DestinationParameter(key);
+  return static_cast<int16_t>(value ? ClampToParameter(parameter, *value) : parameter.Min);
+}
+
+// A stored rule value for the job list.
+int Shown(const std::optional<int32_t>& value) {
+  return value.value_or(0);
 }
 
 }  // namespace
-
-bool TFileEntry::HasSelection() const {
-  return Selection.Left != -1 && Selection.Top != -1 && Selection.Right != -1 &&
-         Selection.Bottom != -1;
-}
-
-std::optional<TSelection> TFileEntry::SelectionOrNone() const {
-  if (!HasSelection()) return std::nullopt;
-  return Selection;
-}
 
 bool TFileEntry::IsJpeg() const {
   return SourceFormatFromName(FileName) == EImageFormat::Jpeg;
@@ -62,22 +59,24 @@ bool TFileEntry::IsRenamed() const {
 }
 
 bool TFileEntry::IsPadded() const {
-  return FixedFitWidth >= 0 && PaddedAlignment != 0;
+  return FixedFitWidth.has_value() && PaddedAlignment != 0;
 }
 
 void TFileEntry::ResetEntry(ChangeMask mask) {
   if (mask & cmResize) ResizeMode = TResizeMode::Unset;
   if (mask & cmValues) {
-    LongerPixels = AreaPixels = Percent = FixedFitWidth = FixedFitHeight = -1;
+    for (std::optional<int32_t>* value :
+         {&LongerPixels, &AreaPixels, &Percent, &FixedFitWidth, &FixedFitHeight})
+      value->reset();
   }
   if (mask & cmEnlarge) EnlargeChoice = TChoice::Unset;
   if (mask & cmQuality) {
-    JpegQuality = -1;
-    OutputFormat = -1;
+    JpegQuality.reset();
+    OutputFormat.reset();
   }
   if (mask & cmExclude) Excluded = false;
   if (mask & cmRecompress) RecompressChoice = TChoice::Unset;
-  if (mask & cmSelection) ClearSelection();
+  if (mask & cmSelection) Selection.reset();
   // OutputName is never reset.
 }
 
@@ -136,25 +135,22 @@ void StoreSettingsToEntry(TFileEntry* entry, ChangeMask mask, const TResizeSetti
   }
   if (mask & cmEnlarge) e.EnlargeChoice = settings.AllowEnlarge ? TChoice::Yes : TChoice::No;
   if (mask & cmQuality) {
-    e.JpegQuality = settings.JpegQuality;
-    e.OutputFormat = static_cast<int8_t>(OutputFormatOf(settings));
+    // A quality of 0 or less is no quality: the one in effect applies.
+    e.JpegQuality =
+        settings.JpegQuality > 0 ? std::optional<int32_t>(settings.JpegQuality) : std::nullopt;
+    e.OutputFormat = OutputFormatOf(settings);
   }
   if (mask & cmExclude) e.Excluded = extras.Excluded;
   if (mask & cmRecompress)
     e.RecompressChoice = settings.AlwaysRecompress ? TChoice::Yes : TChoice::No;
-  if (mask & cmSelection) {
-    if (extras.Selection)
-      e.Selection = *extras.Selection;
-    else
-      e.ClearSelection();
-  }
+  if (mask & cmSelection) e.Selection = extras.Selection;
   if (mask & cmOutputName) e.OutputName = extras.OutputName;
 }
 
 void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
                           TEntryExtras& extras) {
   if (!entry.OutputName.empty()) extras.OutputName = entry.OutputName;
-  extras.Selection = entry.SelectionOrNone();
+  extras.Selection = entry.Selection;
   if (entry.ResizeMode != TResizeMode::Unset)
     settings.ResizeEnabled = entry.ResizeMode != TResizeMode::NoResize;
   // Values go through the same ranges as the spin controls; the Fit frame ignores values of 0 or
@@ -174,8 +170,8 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
       break;
     case TResizeMode::Fit:
       SelectRule(settings, ResizeRule::Fit);
-      if (entry.FixedFitWidth > 0) settings.FixedFitWidth = entry.FixedFitWidth;
-      if (entry.FixedFitHeight > 0) settings.FixedFitHeight = entry.FixedFitHeight;
+      if (entry.FixedFitWidth.value_or(0) > 0) settings.FixedFitWidth = *entry.FixedFitWidth;
+      if (entry.FixedFitHeight.value_or(0) > 0) settings.FixedFitHeight = *entry.FixedFitHeight;
       // The padded state is restored with the alignment, so that the image is saved as it was
       // stored.
       settings.PaddedFitEnabled = entry.PaddedAlignment != 0;
@@ -189,8 +185,8 @@ void ApplyEntryToSettings(const TFileEntry& entry, TResizeSettings& settings,
   // size the geometry computes from the entry.
   if (entry.EnlargeChoice != TChoice::Unset)
     settings.AllowEnlarge = entry.EnlargeChoice == TChoice::Yes;
-  if (entry.JpegQuality > 0) settings.JpegQuality = StoredValue("JpegQuality", entry.JpegQuality);
-  if (entry.OutputFormat >= 0)
+  if (entry.JpegQuality) settings.JpegQuality = StoredValue("JpegQuality", entry.JpegQuality);
+  if (entry.OutputFormat)
     settings.OutputFormat = static_cast<uint8_t>(ResolveOutputFormat(&entry, settings));
   extras.Excluded = entry.Excluded;
   if (entry.RecompressChoice != TChoice::Unset)
@@ -211,8 +207,8 @@ bool ResolveForceRecompress(const TFileEntry* entry, const TResizeSettings& sett
 
 EOutputFormat ResolveOutputFormat(const TFileEntry* entry, const TResizeSettings& settings) {
   TResizeSettings resolved = settings;
-  if (entry && entry->OutputFormat >= 0)
-    resolved.OutputFormat = static_cast<uint8_t>(entry->OutputFormat);
+  if (entry && entry->OutputFormat)
+    resolved.OutputFormat = static_cast<uint8_t>(*entry->OutputFormat);
   return OutputFormatOf(resolved);
 }
 
@@ -238,23 +234,23 @@ std::string JobActionsText(const TFileEntry& entry, const TResizeSettings& setti
       parts.push_back(directCopy ? "direct copy" : "recompress");
       break;
     case TResizeMode::LongerSide:
-      parts.push_back(Format("long side=%d", entry.LongerPixels));
+      parts.push_back(Format("long side=%d", Shown(entry.LongerPixels)));
       break;
     case TResizeMode::FixedArea:
-      parts.push_back(Format("area=%d", entry.AreaPixels));
+      parts.push_back(Format("area=%d", Shown(entry.AreaPixels)));
       break;
     case TResizeMode::Percent:
-      parts.push_back(Format("resize %d%%", entry.Percent));
+      parts.push_back(Format("resize %d%%", Shown(entry.Percent)));
       break;
     case TResizeMode::Fit:
-      parts.push_back(Format("fit %dx%d", entry.FixedFitWidth, entry.FixedFitHeight));
+      parts.push_back(Format("fit %dx%d", Shown(entry.FixedFitWidth), Shown(entry.FixedFitHeight)));
       break;
     default:
       break;
   }
-  if (entry.JpegQuality > 0 && !directCopy) parts.push_back(Format("Q=%d", entry.JpegQuality));
+  if (entry.JpegQuality && !directCopy) parts.push_back(Format("Q=%d", *entry.JpegQuality));
   // The format is named when it is not the JPEG of every other image.
-  if (entry.OutputFormat > 0)
+  if (entry.OutputFormat.value_or(EOutputFormat::Jpeg) != EOutputFormat::Jpeg)
     parts.push_back(std::string(OutputExtension(ResolveOutputFormat(&entry, settings)).substr(1)));
   if (entry.IsRenamed()) parts.push_back("rename");
   std::string text;

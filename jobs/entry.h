@@ -3,7 +3,7 @@
 // and the destination settings in effect.
 //
 // Settings the user has not touched for an image stay unset in its entry; while such an image is
-// current, the settings in effect apply to it. Three-state choices are 0 unset, 1 no, 2 yes.
+// current, the settings in effect apply to it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -38,34 +38,31 @@ class TFileEntry {
 
   std::string FileName;    // full path of the source file
   std::string OutputName;  // destination base name without extension; empty: the source's name
-  int32_t Width = -1;      // size as last loaded; -1 until loaded
-  int32_t Height = -1;
-  int64_t FileSize = 0;  // bytes, from the folder listing
-  TSelection Selection;  // Left = -1: no selection
+  std::optional<TPictureSize> Size;  // as last loaded; none until loaded
+  int64_t FileSize = 0;              // bytes, from the folder listing
+  std::optional<TSelection> Selection;
   TResizeMode ResizeMode = TResizeMode::Unset;
-  // Values of each rule as in TResizeSettings; not read while ResizeMode is unset, -1 after reset.
-  int32_t LongerPixels = -1;
-  int32_t AreaPixels = -1;
-  int32_t Percent = -1;
-  int32_t FixedFitWidth = -1;
-  int32_t FixedFitHeight = -1;
+  // Values of each rule as in TResizeSettings; not read while ResizeMode is unset, none after
+  // reset.
+  std::optional<int32_t> LongerPixels;
+  std::optional<int32_t> AreaPixels;
+  std::optional<int32_t> Percent;
+  std::optional<int32_t> FixedFitWidth;
+  std::optional<int32_t> FixedFitHeight;
   TChoice EnlargeChoice = TChoice::Unset;
-  int32_t JpegQuality = -1;  // 1 ... 100; 0 and below: unset
-  bool Excluded = false;     // skipped when all images are saved
+  std::optional<int32_t> JpegQuality;  // 1 ... 100
+  bool Excluded = false;               // skipped when all images are saved
   uint32_t PaddingColor = 0;
   uint8_t PaddedAlignment = 0;  // 0: Fit without padded border; 1 ... 9: alignment
   TChoice RecompressChoice = TChoice::Unset;
-  // EOutputFormat (0 ... 3); below 0: unset. Stored with the quality it is encoded at.
-  int8_t OutputFormat = -1;
+  // Stored with the quality it is encoded at.
+  std::optional<EOutputFormat> OutputFormat;
 
-  bool HasSelection() const;
-  void ClearSelection() { Selection.Left = -1; }
-  // The selection as the geometry takes it, empty when there is none.
-  std::optional<TSelection> SelectionOrNone() const;
+  bool HasSelection() const { return Selection.has_value(); }
   bool IsJpeg() const;               // the name's extension is ".jpg" or ".jpeg", any case
   std::string BaseName() const;      // file name without folder and extension
   bool IsRenamed() const;            // OutputName set and not BaseName (ignoring case)
-  bool IsPadded() const;             // FixedFitWidth >= 0 and PaddedAlignment != 0
+  bool IsPadded() const;             // a Fit frame stored and PaddedAlignment != 0
   void ResetEntry(ChangeMask mask);  // clears the groups of mask (never OutputName)
 };
 

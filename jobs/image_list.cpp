@@ -55,7 +55,7 @@ bool TImageList::CanMoveTo(int64_t index) const {
 
 bool TImageList::MoveTo(int64_t index) {
   if (!CanMoveTo(index)) return false;
-  previousIndex_ = currentIndex_;
+  previousIndex_ = currentIndex_ >= 0 ? std::optional<int32_t>(currentIndex_) : std::nullopt;
   currentIndex_ = static_cast<int32_t>(std::clamp<int64_t>(index, 0, Count() - 1));
   return true;
 }
@@ -66,7 +66,7 @@ void TImageList::RemoveCurrent() {
   entries_.erase(entries_.begin() + currentIndex_);
   if (currentIndex_ > Count() - 1) currentIndex_ = std::max(Count() - 1, 0);
   // The previous index may now name another image or none; Backspace goes nowhere unexpected.
-  if (previousIndex_ >= Count()) previousIndex_ = -1;
+  if (previousIndex_ >= Count()) previousIndex_.reset();
 }
 
 TImageList TImageList::WorkerCopy() const {

@@ -5,6 +5,7 @@
 // caller can leave a current index that points past the list. There is no current image when the
 // list is empty (CurrentIndex may then be 0, as after every scan).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,8 @@ class TImageList {
   const TFileEntry& At(int32_t index) const;
 
   int32_t CurrentIndex() const { return currentIndex_; }
-  // CurrentIndex before the last move; -1 until the first move.
-  int32_t PreviousIndex() const { return previousIndex_; }
+  // CurrentIndex before the last move; none until the first move.
+  std::optional<int32_t> PreviousIndex() const { return previousIndex_; }
   TFileEntry* Current();
   const TFileEntry* Current() const;
   bool IsFirst() const { return currentIndex_ <= 0; }
@@ -55,7 +56,7 @@ class TImageList {
  private:
   std::vector<TFileEntry> entries_;
   int32_t currentIndex_ = 0;
-  int32_t previousIndex_ = -1;
+  std::optional<int32_t> previousIndex_;
   std::string sourceFolder_;
   uint64_t generation_ = 0;
 };

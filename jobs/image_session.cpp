@@ -118,7 +118,7 @@ void TImageSession::GoLast() {
 }
 
 void TImageSession::GoToPreviousIndex() {
-  if (list_.PreviousIndex() >= 0) GoToImage(list_.PreviousIndex());
+  if (const std::optional<int32_t> previous = list_.PreviousIndex()) GoToImage(*previous);
 }
 
 void TImageSession::GoToNumberText(const std::string& text) {
@@ -171,8 +171,7 @@ void TImageSession::ShowLoadedImage(TLoadResult result) {
       SetStatusText(image_.LoadError(), TRepaint::Now);
     }
     decodedJpeg_ = result == TLoadResult::Decoded && entry->IsJpeg();
-    entry->Width = image_.Width();
-    entry->Height = image_.Height();
+    entry->Size = TPictureSize{image_.Width(), image_.Height()};
     // An entry's own output name replaces the base name in the output-name box.
     ApplyEntryToSettings(*entry, settings_, extras_);
   }
@@ -231,7 +230,7 @@ void TImageSession::SetMetadataPolicy(TMetadataPolicy policy) {
 }
 
 void TImageSession::ReloadCurrentImage() {
-  if (TFileEntry* entry = list_.Current()) entry->Width = -1;
+  if (TFileEntry* entry = list_.Current()) entry->Size.reset();
   image_.Forget();
   LoadCurrentImage();
 }

@@ -55,9 +55,9 @@ TKeyAction HandleHookedKey(const TKeyEvent& event, const TKeyContext& context) {
     case vk::Back:
       if (outsideEdit) {
         action.Taken = true;
-        if (press && context.PreviousIndex >= 0) {
+        if (press && context.PreviousIndex) {
           action.Command = TKeyCommand::GoToImage;
-          action.Index = context.PreviousIndex;
+          action.Index = *context.PreviousIndex;
         }
       }
       break;

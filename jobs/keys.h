@@ -57,7 +57,7 @@ inline int NumberOfZoom(TZoom zoom) {
 // What the window knows when a key comes.
 struct TKeyContext {
   int32_t CurrentIndex = 0;
-  int32_t PreviousIndex = -1;
+  std::optional<int32_t> PreviousIndex;
   int32_t Count = 0;
   TZoom Zoom = TZoom::Auto;
 };

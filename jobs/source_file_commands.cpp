@@ -101,8 +101,9 @@ TRotateOutcome TAppState::RotateCurrentImage(TRotation direction) {
     throw;
   }
   // The file is rotated on disk, so the window shows it as it is now, its new size included.
-  if (entry->HasSelection() && entry->Width > 0 && entry->Height > 0)
-    entry->Selection = RotatedSelection(entry->Selection, direction, entry->Width, entry->Height);
+  if (entry->Selection && entry->Size && entry->Size->Width > 0 && entry->Size->Height > 0)
+    entry->Selection =
+        RotatedSelection(*entry->Selection, direction, entry->Size->Width, entry->Size->Height);
   SetStatusText("", TRepaint::Later);
   ReloadCurrentImage();
   if (!outcome.NotKept.empty())

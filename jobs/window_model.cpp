@@ -236,7 +236,8 @@ TCurrentImageTexts TAppState::CurrentImageTexts() const {
   const TFileEntry* entry = list_.Current();
   if (entry) {
     texts.SourceExtension = LowerExtensionOf(entry->FileName);
-    texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, entry->Width, entry->Height,
+    const TPictureSize size = entry->Size.value_or(TPictureSize{});
+    texts.OriginalFileSize = SizeAndRatioText(entry->FileSize, size.Width, size.Height,
                                               decodedJpeg_ ? TRatio::Include : TRatio::Omit);
     texts.EntryFolder = SplitPath(entry->FileName).Folder;
     texts.DestinationFolder = DestinationFolderOf(entry);

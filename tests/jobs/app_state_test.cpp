@@ -23,9 +23,9 @@ TEST(ScanSourceFolder, LoadsTheFirstImageAndPutsItsSizeIntoTheEntry) {
   EXPECT_EQ(f.state.CurrentIndex(), 0);
   EXPECT_EQ(f.state.Image().LoadedFileName(), dir / "a.bmp");
   EXPECT_EQ(f.state.Image().Image().Width(), 7);
-  EXPECT_EQ(f.state.List().At(0).Width, 7);
-  EXPECT_EQ(f.state.List().At(0).Height, 3);
-  EXPECT_EQ(f.state.List().At(1).Width, -1);  // not loaded yet
+  EXPECT_EQ(f.state.List().At(0).Size.value().Width, 7);
+  EXPECT_EQ(f.state.List().At(0).Size.value().Height, 3);
+  EXPECT_FALSE(f.state.List().At(1).Size);  // not loaded yet
   EXPECT_EQ(f.state.OutputNameText(), "a");
   EXPECT_EQ(f.status.back(), "");  // a good load leaves the status line empty
   EXPECT_EQ(f.waitDepth, 0);
@@ -95,7 +95,7 @@ TEST(ImageList, RemovingTheLastEntryMakesTheNewLastCurrentAndForgetsAStalePrevio
   EXPECT_EQ(list.PreviousIndex(), 0);
   list.RemoveCurrent();
   EXPECT_EQ(list.Current(), nullptr);
-  EXPECT_EQ(list.PreviousIndex(), -1);
+  EXPECT_FALSE(list.PreviousIndex());
   EXPECT_FALSE(list.MoveTo(0));
 }
 

@@ -82,7 +82,7 @@ TEST_F(BackgroundLoadTest, ABurstOfMovesEndsOnTheLastImageWithoutQueuingTheImage
   EXPECT_EQ(f.state.Image().LoadedFileName(), Path('k'));
   EXPECT_EQ(f.state.Image().Width(), 30);
   EXPECT_EQ(f.state.Image().Image().ScanLine(0)[0], 0xB0);
-  EXPECT_EQ(f.state.List().At(10).Width, 30);
+  EXPECT_EQ(f.state.List().At(10).Size.value().Width, 30);
   EXPECT_TRUE(f.status.back().empty()) << f.status.back();
   // Decoding ahead goes on from k.
   ahead.WaitIdle();

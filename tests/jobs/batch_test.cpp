@@ -285,7 +285,7 @@ TEST_F(BatchTest, SaveAllDropsStoredResizeSettingsButKeepsCropExclusionAndName) 
   EXPECT_EQ(result, "Successfully saved 4 of 4 images!");
   EXPECT_EQ(f.state.BatchForm(), nullptr);
   EXPECT_EQ(a.ResizeMode, TResizeMode::Unset);
-  EXPECT_EQ(a.JpegQuality, -1);
+  EXPECT_FALSE(a.JpegQuality);
   EXPECT_EQ(a.EnlargeChoice, TChoice::Unset);
   EXPECT_EQ(a.RecompressChoice, TChoice::Unset);
   EXPECT_TRUE(a.HasSelection());
@@ -321,7 +321,7 @@ TEST_F(BatchTest, ApplyStoresSettingsAndResetClearsAllButTheName) {
   EXPECT_FALSE(f.state.List().At(1).Excluded);
   EXPECT_FALSE(f.state.List().At(1).HasSelection());
   EXPECT_EQ(f.state.List().At(1).OutputName, "kept");
-  EXPECT_EQ(f.state.List().At(2).JpegQuality, -1);
+  EXPECT_FALSE(f.state.List().At(2).JpegQuality);
 }
 
 TEST_F(BatchTest, ProcessEventsRunsAfterEveryIndex) {

@@ -16,11 +16,10 @@ TResizeSettings FitSettings(int width, int height, bool padded) {
 
 TEST(FileEntry, NewEntryIsUnsetAndShowsNothing) {
   const TFileEntry e("/photos/a.jpg", 1234);
-  EXPECT_EQ(e.Width, -1);
-  EXPECT_EQ(e.Height, -1);
+  EXPECT_FALSE(e.Size);
   EXPECT_FALSE(e.HasSelection());
   EXPECT_EQ(e.ResizeMode, TResizeMode::Unset);
-  EXPECT_EQ(e.JpegQuality, -1);
+  EXPECT_FALSE(e.JpegQuality);
   EXPECT_FALSE(e.IsPadded());
   EXPECT_EQ(JobActionsText(e, {}), "");
   EXPECT_EQ(JobFlagsText(e), "");
@@ -48,9 +47,9 @@ TEST(FileEntry, ResetClearsOnlyTheNamedGroups) {
                        {true, TSelection{1, 2, 3, 4}, "renamed"});
   e.ResetEntry(cmSaveAllReset);  // Save All keeps crop, exclusion and name
   EXPECT_EQ(e.ResizeMode, TResizeMode::Unset);
-  EXPECT_EQ(e.FixedFitWidth, -1);
+  EXPECT_FALSE(e.FixedFitWidth);
   EXPECT_EQ(e.EnlargeChoice, TChoice::Unset);
-  EXPECT_EQ(e.JpegQuality, -1);
+  EXPECT_FALSE(e.JpegQuality);
   EXPECT_EQ(e.RecompressChoice, TChoice::Unset);
   EXPECT_TRUE(e.Excluded);
   EXPECT_TRUE(e.HasSelection());
@@ -101,7 +100,7 @@ TEST(StoreSettings, ValuesGroupStoresOnlyTheSelectedRulesValue) {
   s.LongerPixels = 777;
   StoreSettingsToEntry(&e, cmValues, s);
   EXPECT_EQ(e.Percent, 30);
-  EXPECT_EQ(e.LongerPixels, -1);
+  EXPECT_FALSE(e.LongerPixels);
   EXPECT_EQ(e.ResizeMode, TResizeMode::Unset);
 }
 
@@ -154,7 +153,7 @@ TEST(ApplyEntry, OnlySetFieldsReplaceTheSettings) {
 
 TEST(ApplyEntry, ResetValuesKeepTheSettingsInRange) {
   TFileEntry e("/a/x.jpg", 0);
-  e.ResizeMode = TResizeMode::Fit;  // values reset to -1
+  e.ResizeMode = TResizeMode::Fit;  // values reset
   TResizeSettings s;
   TEntryExtras extras;
   ApplyEntryToSettings(e, s, extras);
@@ -203,7 +202,7 @@ TEST(JobTexts, FlagsInOrder) {
   TFileEntry e("/photos/x.jpg", 0);
   e.Excluded = true;
   e.EnlargeChoice = TChoice::Yes;
-  e.Selection = {0, 0, 1, 1};
+  e.Selection = TSelection{0, 0, 1, 1};
   e.RecompressChoice = TChoice::Yes;
   e.ResizeMode = TResizeMode::Fit;
   e.FixedFitWidth = 100;

@@ -20,8 +20,8 @@ TEST(TaggedPortrait, IsUprightInTheSizesAndThePreviewAndTheOptionReloadsIt) {
     TStateFixture f;
     f.state.SetSourceAccess(access);
     f.Open(dir.Path());
-    EXPECT_EQ(f.state.List().At(0).Width, 48);
-    EXPECT_EQ(f.state.List().At(0).Height, 64);
+    EXPECT_EQ(f.state.List().At(0).Size.value().Width, 48);
+    EXPECT_EQ(f.state.List().At(0).Size.value().Height, 64);
     EXPECT_EQ(f.state.Image().Notes().AppliedOrientation, 6);
     if (access == TSourceAccess::Stream) continue;
     EXPECT_EQ(f.state.CurrentImageTexts().OriginalSize, "48x64");
@@ -31,7 +31,7 @@ TEST(TaggedPortrait, IsUprightInTheSizesAndThePreviewAndTheOptionReloadsIt) {
     const int loads = f.loads;
     f.state.SetAutoOrient(false);
     EXPECT_GT(f.loads, loads);
-    EXPECT_EQ(f.state.List().At(0).Width, 64);
+    EXPECT_EQ(f.state.List().At(0).Size.value().Width, 64);
     EXPECT_EQ(f.state.View().Picture->Width(), 32);
     EXPECT_EQ(f.state.Image().Notes().AppliedOrientation, 1);
   }
@@ -49,7 +49,7 @@ TEST(TaggedPortrait, RotatingTurnsWhatIsShownAndResetsTheTag) {
   EXPECT_EQ(ReadExifOrientationFile(dir / "p.jpg").Orientation, 1);
   // Upright 480 x 640 turned right is 640 x 480, now stored that way.
   EXPECT_EQ(JpegSize(dir / "p.jpg"), std::make_pair(640, 480));
-  EXPECT_EQ(f.state.List().At(0).Width, 640);
+  EXPECT_EQ(f.state.List().At(0).Size.value().Width, 640);
   EXPECT_EQ(f.state.ViewSelection(), (TSelection{420, 10, 619, 109}));
 }
 

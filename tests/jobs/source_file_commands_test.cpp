@@ -27,7 +27,7 @@ TEST(RotateCurrentImage, TurnsTheFileAndItsStoredSelection) {
     EXPECT_EQ(outcome.Warnings, 0);
     EXPECT_EQ(JpegSize(dir / "p.jpg"), std::make_pair(480, 640));
     // Reloaded: the new size is recorded and the rotated selection is in the view again.
-    EXPECT_EQ(f.state.List().At(0).Width, 480);
+    EXPECT_EQ(f.state.List().At(0).Size.value().Width, 480);
     EXPECT_EQ(f.state.Image().Image().Width(), 480);
     const TSelection expected = direction == TRotation::Right ? TSelection{260, 10, 459, 109}
                                                               : TSelection{20, 530, 219, 629};

@@ -196,10 +196,10 @@ TKeyAction Key(uint16_t key, const TKeyContext& context, bool ctrl = false, bool
 }
 
 TEST(HandleHookedKey, PagesMoveByOneOrTenAndAreAlwaysTaken) {
-  const TKeyContext at5{4, -1, 12};
+  const TKeyContext at5{4, std::nullopt, 12};
   EXPECT_EQ(Key(vk::PageDown, at5, true), (TKeyAction{true, TKeyCommand::GoToImage, 14}));
-  EXPECT_EQ(Key(vk::PageUp, {2, -1, 12}, true).Index, -8);  // GoToImage clamps to image 1
-  EXPECT_EQ(Key(vk::PageDown, at5, false, true).Index, 5);  // taken from an edit too
+  EXPECT_EQ(Key(vk::PageUp, {2, std::nullopt, 12}, true).Index, -8);  // GoToImage clamps to image 1
+  EXPECT_EQ(Key(vk::PageDown, at5, false, true).Index, 5);            // taken from an edit too
   // The release is consumed but does nothing.
   EXPECT_EQ(Key(vk::PageDown, at5, false, false, TKeyDirection::Release),
             (TKeyAction{true, TKeyCommand::None}));
@@ -217,12 +217,12 @@ TEST(HandleHookedKey, HomeEndBackspaceDeleteAreLeftToAnEditUnlessCtrl) {
   EXPECT_EQ(Key(vk::Back, ctx), (TKeyAction{true, TKeyCommand::GoToImage, 1}));
   EXPECT_EQ(Key(vk::Delete, ctx).Command, TKeyCommand::DeleteSource);
   // Right after start-up there is no previous image: Backspace is taken and does nothing.
-  EXPECT_EQ(Key(vk::Back, {0, -1, 12}), (TKeyAction{true, TKeyCommand::None}));
+  EXPECT_EQ(Key(vk::Back, {0, std::nullopt, 12}), (TKeyAction{true, TKeyCommand::None}));
 }
 
 TEST(HandleHookedKey, KeypadZoomIsTakenEvenInAnEdit) {
   const auto zoomFrom = [](uint16_t key, TZoom zoom) {
-    return Key(key, {0, -1, 1, zoom}, false, true);
+    return Key(key, {0, std::nullopt, 1, zoom}, false, true);
   };
   EXPECT_EQ(zoomFrom(vk::Add, TZoom::OneToOne),
             (TKeyAction{true, TKeyCommand::SelectZoom, 0, TZoom::TwoToOne}));
@@ -249,8 +249,8 @@ TEST(HandleHookedKey, NothingWhileAnotherWindowIsActiveAndOtherKeysPass) {
   TKeyEvent event;
   event.VirtualKey = vk::PageDown;
   event.WindowActive = false;
-  EXPECT_EQ(HandleHookedKey(event, {0, -1, 12}), TKeyAction{});
-  EXPECT_EQ(Key('A', {0, -1, 12}), TKeyAction{});
+  EXPECT_EQ(HandleHookedKey(event, {0, std::nullopt, 12}), TKeyAction{});
+  EXPECT_EQ(Key('A', {0, std::nullopt, 12}), TKeyAction{});
 }
 
 }  // namespace
