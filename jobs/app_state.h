@@ -164,9 +164,10 @@ class TAppState : public TImageSession {
   TJobCaptionMode JobCaptionMode() const { return jobCaptionMode_; }
   // The captions after a change of the job rows' selection.
   void UpdateJobCaptions();
-  // The user changed the job list's selection: row is the one selected row (-1: none or several,
-  // or the list followed the current image). One selected row makes its image current.
-  void JobRowsSelected(int row, TRowSelection selection);
+  // The user changed the job list's selection: row is the one selected row (none when there are
+  // none or several, or the list followed the current image). One selected row makes its image
+  // current.
+  void JobRowsSelected(std::optional<int32_t> row, TRowSelection selection);
   // The batch dialog's title for the view and caption mode now.
   std::string BatchTitle() const;
 

@@ -94,7 +94,7 @@ TJobOutcome TImageSession::HandleJob(int32_t index, TNavigate navigate, TSkipExc
     bool success = true;
     // The entry is looked up again: navigation never changes the list, but the reference is the
     // job procedure's to use.
-    jobProc(list_.At(index), index, success, restricted ? index : -1);
+    jobProc(list_.At(index), index, success, restricted ? std::optional<int>(index) : std::nullopt);
     if (batchForm_) ++(success ? batchForm_->SavedCount : batchForm_->SkippedCount);
     outcome.Result = success ? TJobResult::Succeeded : TJobResult::Declined;
   } catch (...) {
@@ -136,7 +136,7 @@ std::vector<TJobOutcome> TImageSession::ForEachJob(TNavigate navigate, TSkipExcl
 }
 
 TJobProc TImageSession::SaveCurrentJob() {
-  return [this](TFileEntry& entry, int, bool& success, int) {
+  return [this](TFileEntry& entry, int, bool& success, std::optional<int>) {
     // A source that did not load fails with the load's reason, never as a quiet "not saved".
     if (image_.Failed()) throw EPicaxoError(image_.LoadError());
     const TSaveOutcome saved = SaveCurrentImage();
@@ -147,21 +147,24 @@ TJobProc TImageSession::SaveCurrentJob() {
 }
 
 void TImageSession::ApplySettingsToJobs() {
-  ForEachJob(TNavigate::No, TSkipExcluded::No, [this](TFileEntry& entry, int, bool&, int) {
-    StoreSettingsToEntry(&entry, cmApplyAll, settings_, extras_);
-  });
+  ForEachJob(TNavigate::No, TSkipExcluded::No,
+             [this](TFileEntry& entry, int, bool&, std::optional<int>) {
+               StoreSettingsToEntry(&entry, cmApplyAll, settings_, extras_);
+             });
   observer_.JobRowsChanged(TJobRows::All);
 }
 
 void TImageSession::ResetJobs() {
-  ForEachJob(TNavigate::No, TSkipExcluded::No,
-             [](TFileEntry& entry, int, bool&, int) { entry.ResetEntry(cmResetAll); });
+  ForEachJob(
+      TNavigate::No, TSkipExcluded::No,
+      [](TFileEntry& entry, int, bool&, std::optional<int>) { entry.ResetEntry(cmResetAll); });
   observer_.JobRowsChanged(TJobRows::All);
 }
 
 void TImageSession::ClearStoredResizeSettings() {
-  ForEachJob(TNavigate::No, TSkipExcluded::No,
-             [](TFileEntry& entry, int, bool&, int) { entry.ResetEntry(cmSaveAllReset); });
+  ForEachJob(
+      TNavigate::No, TSkipExcluded::No,
+      [](TFileEntry& entry, int, bool&, std::optional<int>) { entry.ResetEntry(cmSaveAllReset); });
   observer_.JobRowsChanged(TJobRows::All);
 }
 
@@ -253,14 +256,14 @@ void TBatchRun::Start(const TBatchChoices& choices) {
     if (workers_ > 1 && state_.SourceAccess() == TSourceAccess::Whole)
       Outcomes = TParallelSave(state_, *this, workers_).Run();
     else
-      Outcomes =
-          state_.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
-                            [this](TFileEntry& entry, int index, bool& success, int row) {
-                              ProgressPosition = JobCounter;
-                              state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
-                              ++JobCounter;
-                              jobProc_(entry, index, success, row);
-                            });
+      Outcomes = state_.ForEachJob(
+          TNavigate::Yes, TSkipExcluded::Yes,
+          [this](TFileEntry& entry, int index, bool& success, std::optional<int> row) {
+            ProgressPosition = JobCounter;
+            state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);
+            ++JobCounter;
+            jobProc_(entry, index, success, row);
+          });
   } catch (...) {
     Interrupt(ErrorReason(std::current_exception()));
   }
@@ -281,7 +284,7 @@ void TBatchRun::TakeChoices(const TBatchChoices& choices) {
 int TBatchRun::CountJobs() {
   JobCounter = 0;
   state_.ForEachJob(TNavigate::No, TSkipExcluded::Yes,
-                    [this](TFileEntry&, int, bool&, int) { ++JobCounter; });
+                    [this](TFileEntry&, int, bool&, std::optional<int>) { ++JobCounter; });
   ProgressMax = JobCounter;
   JobCounter = 0;
   state_.observer_.BatchProgressChanged(ProgressPosition, ProgressMax);

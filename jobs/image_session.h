@@ -30,8 +30,9 @@ enum class TSkipExcluded : bool { No, Yes };
 enum class TPassScope : bool { AllRows, SelectedRows };
 
 // Called for one entry by ForEachJob: the entry, its index, an in-out success flag (true on entry)
-// and the job list's row (the index in a pass restricted to selected rows, -1 otherwise).
-using TJobProc = std::function<void(TFileEntry& entry, int index, bool& success, int row)>;
+// and the job list's row (the index in a pass restricted to selected rows, none otherwise).
+using TJobProc =
+    std::function<void(TFileEntry& entry, int index, bool& success, std::optional<int> row)>;
 
 // What happened to one index of a ForEachJob pass.
 enum class TJobResult {

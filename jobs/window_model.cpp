@@ -190,10 +190,10 @@ void TAppState::UpdateJobCaptions() {
   jobCaptionMode_ = NextJobCaptionMode(jobCaptionMode_, jobsListVisible_, jobRows_.Count());
 }
 
-void TAppState::JobRowsSelected(int row, TRowSelection selection) {
+void TAppState::JobRowsSelected(std::optional<int32_t> row, TRowSelection selection) {
   jobRows_ = std::move(selection);
   if (jobRows_.Count() == 0) return;
-  if (jobRows_.Count() == 1 && row >= 0) GoToImage(row);
+  if (jobRows_.Count() == 1 && row) GoToImage(*row);
   UpdateJobCaptions();
 }
 

@@ -179,7 +179,7 @@ void TJobListView::OnSelectionChanged(const QItemSelection&, const QItemSelectio
   // The one selected row is reported also when the change did not select it anew (a click on one
   // of several selected rows, a Ctrl+click deselecting the other row), so the highlighted row is
   // always the image the controls edit.
-  int row = -1;
+  std::optional<int> row;
   if (n == 1 && !following_)
     for (const QItemSelectionRange& range : selectionModel()->selection())
       if (range.isValid()) row = range.top();

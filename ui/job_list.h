@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QTreeView>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,7 +77,7 @@ class TJobListView : public QTreeView {
   // The selection changed to selection. row: the one selected row when a change by the user left
   // exactly one row selected (its image becomes current), else -1 (also while the list itself
   // follows the current image).
-  void JobSelectionChanged(int row, const picaxo::TRowSelection& selection);
+  void JobSelectionChanged(std::optional<int> row, const picaxo::TRowSelection& selection);
   // Rows were added or dropped, which moves the selection without a change of it by the user.
   void JobRowsMoved(const picaxo::TRowSelection& selection);
 

@@ -197,7 +197,7 @@ class TForm1 : public QMainWindow, private IJobObserver {
   void ApplyJobsListWidth();
   void ShowJobCommands(const TCommandState& commands);
   void ShowJobCaptions();
-  void LVJobsSelectionChanged(int row, const TRowSelection& selection);
+  void LVJobsSelectionChanged(std::optional<int> row, const TRowSelection& selection);
   // The list follows the current image (CurrentImageLoaded).
   void FollowCurrentJobRow();
 

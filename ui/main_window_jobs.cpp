@@ -106,9 +106,10 @@ void TForm1::CreateJobList() {
   connect(AJobToggle, &QAction::triggered, this, [this] { AJobToggleExecute(); });
   connect(TBSaveAll, &QToolButton::clicked, this, [this] { BSaveAllClick(); });
   connect(MSaveAll, &QAction::triggered, this, [this] { BSaveAllClick(); });
-  connect(
-      LVJobs, &TJobListView::JobSelectionChanged, this,
-      [this](int row, const TRowSelection& selection) { LVJobsSelectionChanged(row, selection); });
+  connect(LVJobs, &TJobListView::JobSelectionChanged, this,
+          [this](std::optional<int> row, const TRowSelection& selection) {
+            LVJobsSelectionChanged(row, selection);
+          });
   connect(LVJobs, &TJobListView::JobRowsMoved, this,
           [this](const TRowSelection& selection) { state_->SetJobRowSelection(selection); });
 }
@@ -218,7 +219,7 @@ void TForm1::ApplyJobsListWidth() {
 
 // --- The list ---
 
-void TForm1::LVJobsSelectionChanged(int row, const TRowSelection& selection) {
+void TForm1::LVJobsSelectionChanged(std::optional<int> row, const TRowSelection& selection) {
   RunCommand("show the image",
              [this, row, &selection] { state_->JobRowsSelected(row, selection); });
   ShowJobCaptions();

@@ -205,7 +205,7 @@ TEST(Navigation, MovesRecordThePreviousIndexAndStopAtTheEnds) {
 TEST(Navigation, NoRenameCheckWhileABatchDialogIsOpen) {
   TTwelve f;
   f.state.SetSourceNameText("typed but not confirmed");
-  TBatchRun run(f.state, [](TFileEntry&, int, bool&, int) {});
+  TBatchRun run(f.state, [](TFileEntry&, int, bool&, std::optional<int>) {});
   f.state.GoToImage(3);
   EXPECT_TRUE(f.prompt.Questions().empty());
   EXPECT_EQ(f.observer.rowRedraws, 0);

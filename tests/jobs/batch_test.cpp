@@ -42,8 +42,9 @@ struct BatchTest : ::testing::Test {
 
   std::vector<int> Visited(TNavigate navigate, TSkipExcluded skip) {
     std::vector<int> visited;
-    f.state.ForEachJob(navigate, skip,
-                       [&](TFileEntry&, int index, bool&, int) { visited.push_back(index); });
+    f.state.ForEachJob(navigate, skip, [&](TFileEntry&, int index, bool&, std::optional<int>) {
+      visited.push_back(index);
+    });
     return visited;
   }
 
@@ -67,7 +68,7 @@ TEST_F(BatchTest, EmptyListTellsSoAndDoesNothingElse) {
   TStateFixture empty;
   bool called = false;
   empty.state.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
-                         [&](TFileEntry&, int, bool&, int) { called = true; });
+                         [&](TFileEntry&, int, bool&, std::optional<int>) { called = true; });
   empty.state.SaveAll([&](TBatchRun&) { called = true; });
   empty.state.ExecuteJobs([&](TBatchRun&) { called = true; });
   EXPECT_FALSE(called);
@@ -92,8 +93,8 @@ TEST_F(BatchTest, OneSelectedRowCoversAllTwoRestrictTheRun) {
   SelectRows({1, 3});
   std::vector<std::pair<int, int>> rows;
   f.state.ForEachJob(TNavigate::No, TSkipExcluded::Yes,
-                     [&](TFileEntry&, int index, bool&, int row) {
-                       rows.push_back({index, row});
+                     [&](TFileEntry&, int index, bool&, std::optional<int> row) {
+                       rows.push_back({index, row.value_or(-1)});
                      });
   EXPECT_EQ(rows, (std::vector<std::pair<int, int>>{{1, 1}, {3, 3}}));
   // Ctrl and Shift clicks leave overlapping ranges: each row counts once.
@@ -104,22 +105,23 @@ TEST_F(BatchTest, OneSelectedRowCoversAllTwoRestrictTheRun) {
 
 TEST_F(BatchTest, NavigationMakesEachEntryCurrentFirst) {
   std::vector<int> current;
-  f.state.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes, [&](TFileEntry& e, int, bool&, int) {
-    current.push_back(f.state.CurrentIndex());
-    EXPECT_EQ(f.state.Image().LoadedFileName(), e.FileName);
-  });
+  f.state.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
+                     [&](TFileEntry& e, int, bool&, std::optional<int>) {
+                       current.push_back(f.state.CurrentIndex());
+                       EXPECT_EQ(f.state.Image().LoadedFileName(), e.FileName);
+                     });
   EXPECT_EQ(current, (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
 TEST_F(BatchTest, AnErrorOfOneEntryDoesNotStopTheOthers) {
-  auto run = Run({}, [](TFileEntry&, int index, bool&, int) {
+  auto run = Run({}, [](TFileEntry&, int index, bool&, std::optional<int>) {
     if (index == 1) throw std::runtime_error("boom");
   });
   EXPECT_EQ(run->Stage(), TBatchRun::TStage::Finished);
   EXPECT_EQ(run->ResultText, "Saved 4 of 5 images: 0 skipped, 1 failed.");
-  TJobOutcome outcome =
-      f.state.HandleJob(1, TNavigate::No, TSkipExcluded::Yes, TPassScope::AllRows,
-                        [](TFileEntry&, int, bool&, int) { throw EPicaxoError("boom"); });
+  TJobOutcome outcome = f.state.HandleJob(
+      1, TNavigate::No, TSkipExcluded::Yes, TPassScope::AllRows,
+      [](TFileEntry&, int, bool&, std::optional<int>) { throw EPicaxoError("boom"); });
   EXPECT_EQ(outcome.Result, TJobResult::Failed);
   EXPECT_EQ(outcome.Error, "boom");
 }
@@ -151,7 +153,7 @@ TEST_F(BatchTest, NeverOverwriteSkipsExistingFilesWithoutAsking) {
   TJobProc save = f.state.SaveCurrentJob();
   TBatchChoices choices;
   choices.CheckDontOverwrite(true);
-  auto run = Run(choices, [&](TFileEntry& e, int i, bool& s, int r) {
+  auto run = Run(choices, [&](TFileEntry& e, int i, bool& s, std::optional<int> r) {
     called.push_back(i);
     save(e, i, s, r);
   });
@@ -180,11 +182,12 @@ TEST_F(BatchTest, CancelDuringTheRunFinishesTheImageAndCloses) {
   std::unique_ptr<TBatchRun> run;
   int saved = 0;
   TJobProc save = f.state.SaveCurrentJob();
-  run = std::make_unique<TBatchRun>(f.state, [&](TFileEntry& e, int i, bool& s, int r) {
-    save(e, i, s, r);
-    ++saved;
-    if (i == 1) run->Cancel();  // as if the button were pressed while image 2 was saved
-  });
+  run = std::make_unique<TBatchRun>(
+      f.state, [&](TFileEntry& e, int i, bool& s, std::optional<int> r) {
+        save(e, i, s, r);
+        ++saved;
+        if (i == 1) run->Cancel();  // as if the button were pressed while image 2 was saved
+      });
   run->Show();
   run->Start({});
   EXPECT_EQ(saved, 2);
@@ -207,10 +210,11 @@ TEST_F(BatchTest, CancelAnswerStopsAfterThatImage) {
 TEST_F(BatchTest, FrameCloseDuringTheRunWaitsForItsEnd) {
   std::unique_ptr<TBatchRun> run;
   TJobProc save = f.state.SaveCurrentJob();
-  run = std::make_unique<TBatchRun>(f.state, [&](TFileEntry& e, int i, bool& s, int r) {
-    save(e, i, s, r);
-    if (i == 0) run->Close();
-  });
+  run = std::make_unique<TBatchRun>(f.state,
+                                    [&](TFileEntry& e, int i, bool& s, std::optional<int> r) {
+                                      save(e, i, s, r);
+                                      if (i == 0) run->Close();
+                                    });
   run->Show();
   run->Start({});
   EXPECT_EQ(Written().size(), 5u);
@@ -358,7 +362,7 @@ TEST_F(BatchTest, AnObserverFailureEndsTheRunInEitherPassAlike) {
 
 TEST_F(BatchTest, AFailingImageIsReportedInPlainWordsAndTheRunGoesOn) {
   int index = 0;
-  auto run = Run({}, [&](TFileEntry&, int, bool&, int) {
+  auto run = Run({}, [&](TFileEntry&, int, bool&, std::optional<int>) {
     if (index++ == 1) throw std::bad_alloc();
   });
   EXPECT_EQ(run->ResultText, "Saved 4 of 5 images: 0 skipped, 1 failed.");
@@ -367,16 +371,16 @@ TEST_F(BatchTest, AFailingImageIsReportedInPlainWordsAndTheRunGoesOn) {
   EXPECT_EQ(run->Outcomes[1].Result, TJobResult::Failed);
   EXPECT_EQ(run->Outcomes[1].Error, "Not enough memory to process b.bmp");
   EXPECT_EQ(run->Outcomes[2].Result, TJobResult::Succeeded);
-  const TJobOutcome outcome =
-      f.state.HandleJob(0, TNavigate::No, TSkipExcluded::No, TPassScope::AllRows,
-                        [](TFileEntry&, int, bool&, int) { throw std::bad_alloc(); });
+  const TJobOutcome outcome = f.state.HandleJob(
+      0, TNavigate::No, TSkipExcluded::No, TPassScope::AllRows,
+      [](TFileEntry&, int, bool&, std::optional<int>) { throw std::bad_alloc(); });
   EXPECT_EQ(outcome.Result, TJobResult::Failed);
   EXPECT_EQ(outcome.Error, "Not enough memory to process a.bmp");
   // Our own errors as they stand, never the raw text of another exception nor "Unknown error".
   auto errorOf = [&](const std::function<void()>& fail) {
     return f.state
         .HandleJob(1, TNavigate::No, TSkipExcluded::Yes, TPassScope::AllRows,
-                   [&](TFileEntry&, int, bool&, int) { fail(); })
+                   [&](TFileEntry&, int, bool&, std::optional<int>) { fail(); })
         .Error;
   };
   EXPECT_EQ(errorOf([] { throw EPicaxoError("boom"); }), "boom");

@@ -85,12 +85,13 @@ struct StreamAccessTest : ::testing::Test {
       run.TakeChoices(choices);
       run.CountJobs();
       // The job of picaxo-cli: a source that does not decode is a failure of its image.
-      run.Outcomes = f.state.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
-                                        [&](TFileEntry& entry, int i, bool& ok, int row) {
-                                          if (f.state.Image().Failed())
-                                            throw EPicaxoError(f.state.Image().LoadError());
-                                          f.state.SaveCurrentJob()(entry, i, ok, row);
-                                        });
+      run.Outcomes =
+          f.state.ForEachJob(TNavigate::Yes, TSkipExcluded::Yes,
+                             [&](TFileEntry& entry, int i, bool& ok, std::optional<int> row) {
+                               if (f.state.Image().Failed())
+                                 throw EPicaxoError(f.state.Image().LoadError());
+                               f.state.SaveCurrentJob()(entry, i, ok, row);
+                             });
       run.Finish();
       for (const TJobOutcome& o : run.Outcomes)
         lines.push_back(std::to_string(static_cast<int>(o.Result)) + " " + o.Error);

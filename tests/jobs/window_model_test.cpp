@@ -53,7 +53,7 @@ TEST_F(WindowModelTest, AChangeIsStoredIntoTheCurrentEntryAndCarriesOverToUntouc
 
 TEST_F(WindowModelTest, SelectedCaptionsStoreIntoEverySelectedEntryButNoCropOrName) {
   f.state.SetJobsListVisible(true);
-  f.state.JobRowsSelected(-1, TRowSelection::OfRows({0, 2}));
+  f.state.JobRowsSelected(std::nullopt, TRowSelection::OfRows({0, 2}));
   ASSERT_EQ(f.state.JobCaptionMode(), TJobCaptionMode::Selected);
   const TRedraw redraw = f.state.ChangeSettings(TControl::UDPercent, TTrigger::Commit, Percent(25));
   EXPECT_TRUE(redraw.AllJobRows);
@@ -67,7 +67,7 @@ TEST_F(WindowModelTest, SelectedCaptionsStoreIntoEverySelectedEntryButNoCropOrNa
     EXPECT_EQ(f.state.List().At(i).OutputName, "");
   }
   // The selection cleared (the captions stay Selected): the change goes to the current image.
-  f.state.JobRowsSelected(-1, TRowSelection());
+  f.state.JobRowsSelected(std::nullopt, TRowSelection());
   EXPECT_EQ(f.state.JobCaptionMode(), TJobCaptionMode::Selected);
   f.state.ChangeExcluded(true);
   EXPECT_TRUE(f.state.List().At(0).Excluded);

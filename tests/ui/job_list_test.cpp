@@ -87,8 +87,8 @@ struct TSelectionLog {
   std::vector<int> counts;
   explicit TSelectionLog(TJobListView& view) {
     QObject::connect(&view, &TJobListView::JobSelectionChanged,
-                     [this](int row, const TRowSelection& selection) {
-                       rows.push_back(row);
+                     [this](std::optional<int> row, const TRowSelection& selection) {
+                       rows.push_back(row.value_or(-1));
                        counts.push_back(selection.Count());
                      });
   }
